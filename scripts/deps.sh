@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that zeph needs and that are missing.
+# Usage: scripts/deps.sh run|test
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
+                libfontconfig-dev libpng-dev fonts-liberation)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
+               python3-scipy xvfb x11-apps imagemagick libwmf-bin libfftw3-dev)
+
+wanted=("${build_packages[@]}")
+if [ "${1:-run}" = test ]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

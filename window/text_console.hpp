@@ -1,0 +1,69 @@
+#pragma once
+// The text window: an 80 x 50 grid of (byte, attribute) cells and a cursor.
+// Every write goes to the grid; a Presenter shows it on a terminal or turns the
+// program's text output into the headless transcript. Tests read the grid.
+//
+// Rows and columns are 1-based as the program counts them. A write outside the
+// grid lands nowhere. Attributes: low four bits foreground palette index,
+// bits 4..6 background palette index (0x70 = black on light grey).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zeph {
+
+struct Cell {
+    unsigned char byte = ' ';
+    std::uint8_t attribute = 0x70;
+};
+
+class TextConsole;
+
+// Shows the console. The terminal presenter draws the grid; the headless one
+// prints transcript lines and ignores the grid.
+class Presenter {
+public:
+    virtual ~Presenter() = default;
+    virtual void refresh(const TextConsole&) {}
+    virtual void transcript(std::string_view /*line*/) {}
+    virtual void beep(int /*hz*/, int /*ms*/) {}
+};
+
+class TextConsole {
+public:
+    static constexpr int kRows = 50;
+    static constexpr int kColumns = 80;
+
+    void write(int row, int column, std::string_view bytes, std::uint8_t attribute);
+    void clear_row(int row, std::uint8_t attribute = 0x70);
+    void clear(std::uint8_t attribute = 0x70);
+    void set_cursor(int row, int column);
+    int cursor_row() const { return cursor_row_; }
+    int cursor_column() const { return cursor_column_; }
+
+    // Text written to the text window at the cursor, one line (listing pages,
+    // reports, notices): it lands in the grid from the cursor row, column 1,
+    // the cursor moves to the next row (rows past 50 scroll the grid up), and
+    // the line goes to the transcript.
+    void print_line(std::string_view bytes, std::uint8_t attribute = 0x70);
+    // A line for the headless transcript only (the prompt block's texts).
+    void transcript(std::string_view line);
+
+    void beep(int hz, int ms);
+    // Pushes the grid to the presenter (the terminal redraws).
+    void present();
+
+    Cell cell(int row, int column) const;
+    std::string row_text(int row) const;   // the row's 80 bytes, trailing blanks removed
+
+    void set_presenter(Presenter* presenter) { presenter_ = presenter; }
+
+private:
+    std::array<std::array<Cell, kColumns>, kRows> cells_{};
+    int cursor_row_ = 1;
+    int cursor_column_ = 1;
+    Presenter* presenter_ = nullptr;
+};
+
+}  // namespace zeph
