@@ -46,7 +46,8 @@ void TextConsole::print_line(std::string_view bytes, std::uint8_t attribute) {
     write(cursor_row_, 1, bytes, attribute);
     ++cursor_row_;
     cursor_column_ = 1;
-    transcript(bytes);
+    const auto end = bytes.find_last_not_of(' ');
+    transcript(end == std::string_view::npos ? std::string_view{} : bytes.substr(0, end + 1));
 }
 
 void TextConsole::transcript(std::string_view line) {

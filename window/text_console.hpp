@@ -28,6 +28,9 @@ public:
     virtual void refresh(const TextConsole&) {}
     virtual void transcript(std::string_view /*line*/) {}
     virtual void beep(int /*hz*/, int /*ms*/) {}
+    // Leaves and re-enters the screen around an operating-system command.
+    virtual void suspend() {}
+    virtual void resume() {}
 };
 
 class TextConsole {

@@ -1,0 +1,54 @@
+// zeph: an interactive signal-analysis workbench.
+//
+// With a terminal on standard input and output the text console is drawn
+// with ncurses; otherwise replies are read as lines from standard input and a
+// plain transcript goes to standard output.
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/command_loop.hpp"
+#include "shell/startup.hpp"
+#include "window/headless.hpp"
+#include "window/terminal.hpp"
+
+int main(int argc, char** argv) {
+    using namespace zeph;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const StartupArguments startup = classify_arguments(arguments);
+    if (startup.show_syntax) {
+        std::printf("%s\n", std::string(kSyntaxLine).c_str());
+        return 0;
+    }
+
+    std::unique_ptr<TerminalPresenter> terminal;
+    if (::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO)) terminal = TerminalPresenter::open();
+    std::unique_ptr<Presenter> headless_presenter;
+    std::unique_ptr<KeySource> keys;
+    TextConsole console;
+    if (terminal) {
+        keys = std::make_unique<TerminalKeySource>(*terminal);
+        console.set_presenter(terminal.get());
+    } else {
+        headless_presenter = std::make_unique<HeadlessPresenter>(stdout);
+        keys = std::make_unique<StreamKeySource>(stdin);
+        console.set_presenter(headless_presenter.get());
+    }
+    console.clear();
+
+    Interpreter interpreter;
+    Session session(console, *keys, interpreter);
+    session.program_directory = find_program_directory();
+    const Status started = start_session(session, startup);
+    if (!started) {
+        keys.reset();
+        terminal.reset();
+        std::fprintf(stderr, "%s\n", started.message.c_str());
+        return 1;
+    }
+    run_command_loop(session);
+    return 0;
+}

@@ -1,0 +1,325 @@
+#include "dsp/fft.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace zeph {
+
+namespace {
+
+// Arithmetic on one complex sample held as a pair of doubles {re, im} in one
+// SIMD register (SSE2 on x86-64). Loads and stores go through memcpy, which
+// compiles to one unaligned vector move.
+typedef double Pair __attribute__((vector_size(16)));
+
+inline Pair load(const double* p) {
+    Pair v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+
+inline Pair swapped(Pair v) { return Pair{v[1], v[0]}; }
+
+// −j·v = {v.im, −v.re}
+inline Pair times_minus_j(Pair v) { return swapped(v) * Pair{1.0, -1.0}; }
+
+// v·w where the twiddle w is stored as {w.re, w.re}, {−w.im, w.im}:
+// {v.re·w.re − v.im·w.im, v.im·w.re + v.re·w.im}.
+inline Pair times_twiddle(Pair v, const double* w) { return v * load(w) + swapped(v) * load(w + 2); }
+
+// Doubles per k in a stage's twiddle table: w^k, w^2k, w^3k, four doubles each.
+constexpr int kTwiddleStride = 12;
+
+// Stages whose butterflies span more than 2^kBlockLog2 points run over the
+// whole array one after the other; the rest run block by block, so a block
+// (1 MiB of samples) stays in the cache through all its stages.
+constexpr int kBlockLog2 = 16;
+
+// Two radix-2 decimation-in-frequency stages fused, over one block of
+// size = 4q points: the first splits the block into halves with twiddles
+// w^k (w = e^(−j2π/size)), the second splits each half with w^2k. The
+// outputs stay in the radix-2 (bit-reversed) order.
+void radix4_stage(double* block, int q, const double* twiddles) {
+    double* x0p = block;
+    double* x1p = block + 2 * q;
+    double* x2p = block + 4 * q;
+    double* x3p = block + 6 * q;
+    for (int k = 0; k < q; ++k) {
+        const int at = 2 * k;
+        const Pair x0 = load(x0p + at), x1 = load(x1p + at), x2 = load(x2p + at), x3 = load(x3p + at);
+        const Pair sum02 = x0 + x2, diff02 = x0 - x2;
+        const Pair sum13 = x1 + x3, rotated13 = times_minus_j(x1 - x3);
+        const double* w = twiddles + kTwiddleStride * k;
+        store(x0p + at, sum02 + sum13);
+        store(x1p + at, times_twiddle(sum02 - sum13, w + 4));       // w^2k
+        store(x2p + at, times_twiddle(diff02 + rotated13, w));      // w^k
+        store(x3p + at, times_twiddle(diff02 - rotated13, w + 8));  // w^3k
+    }
+}
+
+// The last two stages over blocks of 4 points, where every twiddle is 1.
+void last_radix4_stage(double* x, int n) {
+    for (int i = 0; i < n; i += 4) {
+        double* p = x + 2 * i;
+        const Pair x0 = load(p), x1 = load(p + 2), x2 = load(p + 4), x3 = load(p + 6);
+        const Pair sum02 = x0 + x2, diff02 = x0 - x2;
+        const Pair sum13 = x1 + x3, rotated13 = times_minus_j(x1 - x3);
+        store(p, sum02 + sum13);
+        store(p + 2, sum02 - sum13);
+        store(p + 4, diff02 + rotated13);
+        store(p + 6, diff02 - rotated13);
+    }
+}
+
+// The last stage over pairs of points (odd log2 N), twiddle 1.
+void last_radix2_stage(double* x, int n) {
+    for (int i = 0; i < n; i += 2) {
+        double* p = x + 2 * i;
+        const Pair a = load(p), b = load(p + 2);
+        store(p, a + b);
+        store(p + 2, a - b);
+    }
+}
+
+// All stages from size 2^log2_size down, on one block of 2^log2_block points.
+void run_stages_on_block(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
+    const int points = 1 << log2_block;
+    int level = log2_size;
+    for (; level >= 3; level -= 2) {
+        const int size = 1 << level;
+        const double* twiddles = table.stage_twiddles(level);
+        for (int offset = 0; offset < points; offset += size) radix4_stage(block + 2 * offset, size / 4, twiddles);
+    }
+    if (level == 2) last_radix4_stage(block, points);
+    if (level == 1) last_radix2_stage(block, points);
+}
+
+// Puts the bit-reversed result in natural order. The index splits into
+// hi | mid | lo with hi and lo of kTileBits bits; bit reversal maps the tile
+// of one mid onto the tile of reverse(mid), so tiles are swapped whole (no
+// per-element test) and each pair of tiles stays in the cache while swapped.
+constexpr int kTileBits = 3;
+
+void unscramble(Complex* x, int log2n, const std::int32_t* reverse) {
+    const int n = 1 << log2n;
+    if (log2n < 2 * kTileBits) {
+        for (int i = 0; i < n; ++i)
+            if (reverse[i] > i) std::swap(x[i], x[reverse[i]]);
+        return;
+    }
+    constexpr int tile = 1 << kTileBits;
+    const int hi_shift = log2n - kTileBits;
+    const int mids = 1 << (log2n - 2 * kTileBits);
+    for (int mid = 0; mid < mids; ++mid) {
+        const int base = mid << kTileBits;
+        const int partner_mid = reverse[base] >> kTileBits;
+        if (partner_mid < mid) continue;   // swapped with its partner already
+        for (int hi = 0; hi < tile; ++hi) {
+            const int row = (hi << hi_shift) | base;
+            for (int lo = 0; lo < tile; ++lo) {
+                const int i = row | lo;
+                const int j = reverse[i];
+                if (partner_mid > mid || j > i) std::swap(x[i], x[j]);
+            }
+        }
+    }
+}
+
+void conjugate_all(std::span<Complex> x) {
+    for (Complex& v : x) v = std::conj(v);
+}
+
+bool valid_transform_size(std::size_t n, int& log2n) {
+    if (n == 0 || (n & (n - 1)) != 0 || n > (std::size_t{1} << kMaxTransformLog2)) return false;
+    log2n = 0;
+    while ((std::size_t{1} << log2n) < n) ++log2n;
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t bit_reverse(std::uint32_t i, int bits) {
+    std::uint32_t r = 0;
+    for (int b = 0; b < bits; ++b) {
+        r = 2 * r + (i & 1u);
+        i >>= 1;
+    }
+    return r;
+}
+
+Status check_power_of_two(long long n, int& log2n) {
+    for (int m = 1; m <= kMaxTransformLog2; ++m) {
+        if (n == (1LL << m)) {
+            log2n = m;
+            return Status::success();
+        }
+    }
+    return Status::failure(kNotPowerOfTwo);
+}
+
+void BitReverseTable::prepare(int log2n) {
+    if (log2n == log2_points_ && points_ >= 0) return;
+    log2_points_ = log2n;
+    points_ = 1 << log2n;
+    ++fill_count_;
+    fill_reverse();
+    fill_twiddles();
+}
+
+void BitReverseTable::forget() {
+    points_ = -1;
+    log2_points_ = -1;
+}
+
+const double* BitReverseTable::stage_twiddles(int log2_size) const {
+    return twiddles_.data() + stage_offset_[static_cast<std::size_t>(log2_size)];
+}
+
+void BitReverseTable::fill_reverse() {
+    reverse_.resize(static_cast<std::size_t>(points_));
+    for (int i = 0; i < points_; ++i)
+        reverse_[static_cast<std::size_t>(i)] =
+            static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(i), log2_points_));
+}
+
+void BitReverseTable::fill_twiddles() {
+    twiddles_.clear();
+    stage_offset_.assign(static_cast<std::size_t>(kMaxTransformLog2) + 1, 0);
+    const long long n = points_;
+    if (log2_points_ < 3) return;   // the stages of N ≤ 4 have no twiddles
+
+    // cos and sin of 2πr/N for r in the first octant; every root of unity
+    // e^(−j2πj/N) follows from them exactly by symmetry.
+    const long long eighth = n / 8, quarter = n / 4;
+    std::vector<double> octant_cos(static_cast<std::size_t>(eighth) + 1), octant_sin(octant_cos.size());
+    for (long long r = 0; r <= eighth; ++r) {
+        const double angle = kTwoPi * static_cast<double>(r) / static_cast<double>(n);
+        octant_cos[static_cast<std::size_t>(r)] = std::cos(angle);
+        octant_sin[static_cast<std::size_t>(r)] = std::sin(angle);
+    }
+    auto root = [&](long long j) {   // e^(−j2πj/N), 0 ≤ j < N
+        const long long turn = j / quarter, r = j % quarter;
+        double c, s;
+        if (r <= eighth) {
+            c = octant_cos[static_cast<std::size_t>(r)];
+            s = octant_sin[static_cast<std::size_t>(r)];
+        } else {
+            c = octant_sin[static_cast<std::size_t>(quarter - r)];
+            s = octant_cos[static_cast<std::size_t>(quarter - r)];
+        }
+        for (long long t = 0; t < turn; ++t) {   // add a quarter turn: (c, s) → (−s, c)
+            const double previous_c = c;
+            c = -s;
+            s = previous_c;
+        }
+        return Complex(c, -s);
+    };
+
+    std::size_t total = 0;
+    for (int level = log2_points_; level >= 3; level -= 2) total += static_cast<std::size_t>(kTwiddleStride) << (level - 2);
+    twiddles_.resize(total);
+    std::size_t at = 0;
+    for (int level = log2_points_; level >= 3; level -= 2) {
+        stage_offset_[static_cast<std::size_t>(level)] = at;
+        const long long quarter_size = 1LL << (level - 2);
+        const long long step = n >> level;   // w_size^k = w_N^(k·N/size)
+        for (long long k = 0; k < quarter_size; ++k) {
+            for (long long m = 1; m <= 3; ++m) {
+                const Complex w = root(m * k * step);
+                twiddles_[at++] = w.real();
+                twiddles_[at++] = w.real();
+                twiddles_[at++] = -w.imag();
+                twiddles_[at++] = w.imag();
+            }
+        }
+    }
+}
+
+Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
+    int log2n = 0;
+    if (!valid_transform_size(x.size(), log2n)) return Status::failure(kNotPowerOfTwo);
+    table.prepare(log2n);
+    // std::complex<double> is laid out as double[2] {re, im}.
+    double* data = reinterpret_cast<double*>(x.data());
+    const int n = 1 << log2n;
+
+    int level = log2n;
+    for (; level > kBlockLog2 && level >= 3; level -= 2) {
+        const int size = 1 << level;
+        const double* twiddles = table.stage_twiddles(level);
+        for (int offset = 0; offset < n; offset += size) radix4_stage(data + 2 * offset, size / 4, twiddles);
+    }
+    const int block = 1 << level;
+    for (int offset = 0; offset < n; offset += block) run_stages_on_block(data + 2 * offset, level, level, table);
+
+    unscramble(x.data(), log2n, table.entries().data());
+    return Status::success();
+}
+
+Status fft_inverse(std::span<Complex> x, BitReverseTable& table) {
+    int log2n = 0;
+    if (!valid_transform_size(x.size(), log2n)) return Status::failure(kNotPowerOfTwo);
+    conjugate_all(x);
+    Status status = fft_forward(x, table);
+    conjugate_all(x);
+    return status;
+}
+
+void half_swap_scale(std::span<Complex> x, double factor) {
+    const std::size_t half = x.size() / 2;
+    for (std::size_t i = 0; i < half; ++i) {
+        const Complex low = x[i];
+        x[i] = x[i + half] * factor;
+        x[i + half] = low * factor;
+    }
+}
+
+namespace {
+
+// The shared part of spectrum and waveform creation: checks N and the storage
+// and copies the source into the target.
+Status copy_for_transform(std::span<const Complex> source, int npts, std::span<Complex> target, int& log2n) {
+    if (Status status = check_power_of_two(npts, log2n); !status) return status;
+    const auto n = static_cast<std::size_t>(npts);
+    if (source.size() < n || target.size() < n) return Status::failure(kStorageTooSmall);
+    if (source.data() != target.data()) std::copy_n(source.data(), n, target.data());
+    return Status::success();
+}
+
+}  // namespace
+
+Status create_spectrum(std::span<const Complex> waveform, const Grid& time, std::span<Complex> spectrum,
+                       Grid& frequency, BitReverseTable& table) {
+    int log2n = 0;
+    if (Status status = copy_for_transform(waveform, time.npts, spectrum, log2n); !status) return status;
+    const int n = time.npts;
+    std::span<Complex> samples = spectrum.first(static_cast<std::size_t>(n));
+    if (Status status = fft_forward(samples, table); !status) return status;
+    half_swap_scale(samples, time.dx);
+
+    frequency.npts = n;
+    frequency.dx = 1.0 / (n * time.dx);
+    frequency.xmin = -(n / 2) * frequency.dx;
+    return Status::success();
+}
+
+Status create_waveform(std::span<const Complex> spectrum, const Grid& frequency, std::span<Complex> waveform,
+                       Grid& time, BitReverseTable& table) {
+    int log2n = 0;
+    if (Status status = copy_for_transform(spectrum, frequency.npts, waveform, log2n); !status) return status;
+    const int n = frequency.npts;
+    std::span<Complex> samples = waveform.first(static_cast<std::size_t>(n));
+    half_swap_scale(samples, frequency.dx);   // (1/N)/DT = DF
+    if (Status status = fft_inverse(samples, table); !status) return status;
+
+    time.npts = n;
+    time.dx = (1.0 / n) / frequency.dx;
+    time.xmin = 0.0;
+    return Status::success();
+}
+
+}  // namespace zeph

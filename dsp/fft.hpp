@@ -1,0 +1,116 @@
+#pragma once
+// The discrete Fourier transform of the program and the rule by which the
+// spectrum Y(f) (signal B) and the waveform y(t) (signal A) are made from one
+// another.
+//
+// Transforms are in place, radix-2 (computed two stages at a time), unscaled:
+//   forward  X[k] = Σ_{n=0}^{N−1} x[n]·e^(−j2πnk/N)
+//   inverse  x[n] = Σ_{k=0}^{N−1} X[k]·e^(+j2πnk/N)
+// so a forward transform followed by the inverse multiplies by N.
+//
+// Spectrum layout: sample i (0-based) of a created spectrum lies at
+// Fmin + i·DF with Fmin = −(N/2)·DF, so zero frequency is sample N/2.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/complex.hpp"
+#include "base/status.hpp"
+
+namespace zeph {
+
+inline const std::string kNotPowerOfTwo = "ERROR. NUMBER POINTS MUST BE A POWER OF 2.";
+inline const std::string kMustCreateDataFirst = "Must create data first. Use RT, RF, RA, RB, AS EQ, or BS EQ";
+// A caller handed storage shorter than the grid's point count.
+inline const std::string kStorageTooSmall = "ERROR. NUMBER POINTS EXCEEDS THE ALLOCATED STORAGE.";
+
+// Largest point count a transform accepts: the table holds 32-bit indices.
+inline constexpr int kMaxTransformLog2 = 30;
+
+// The low `bits` bits of i in reverse order.
+std::uint32_t bit_reverse(std::uint32_t i, int bits);
+
+// The power-of-two rule of every caller of the transform: n = 2^m with m from
+// 1 to 30 (so n = 1 is refused). On success log2n = m; otherwise the status
+// carries kNotPowerOfTwo and log2n is left alone.
+Status check_power_of_two(long long n, int& log2n);
+
+// The tables of one point count N: entry i of the bit-reverse table holds
+// bit_reverse(i, log2 N); the twiddle factors e^(−j2πk/s) of every stage are
+// kept contiguous per stage. Filled once per point count, not per transform.
+// Memory: 4 bytes (bit reversal) + about 32 bytes (twiddles) per point.
+class BitReverseTable {
+public:
+    // Fills the tables for 2^log2n points unless they already hold them.
+    // 0 ≤ log2n ≤ kMaxTransformLog2.
+    void prepare(int log2n);
+    // Discards the remembered point count (after the signal arrays are
+    // allocated anew), so the next transform refills the tables.
+    void forget();
+
+    // The point count the tables were last filled for; −1 when none.
+    int points() const { return points_; }
+    int log2_points() const { return log2_points_; }
+    std::span<const std::int32_t> entries() const { return reverse_; }
+    // How often the tables were filled (a transform at an unchanged N reuses them).
+    int fill_count() const { return fill_count_; }
+
+    // Twiddles of the stage pair whose butterflies span 2^log2_size points
+    // (log2_size ≥ 3): for each k < 2^log2_size/4 the factors w^k, w^2k, w^3k
+    // (w = e^(−j2π/2^log2_size)), each stored as {re, re} and {−im, im}.
+    const double* stage_twiddles(int log2_size) const;
+
+private:
+    void fill_reverse();
+    void fill_twiddles();
+
+    int points_ = -1;
+    int log2_points_ = -1;
+    int fill_count_ = 0;
+    std::vector<std::int32_t> reverse_;
+    std::vector<double> twiddles_;
+    std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
+};
+
+// X[k] = Σ x[n]·e^(−j2πnk/N), unscaled, in natural order. x.size() must be a
+// power of two (1 … 2^30); otherwise kNotPowerOfTwo and x is unchanged.
+Status fft_forward(std::span<Complex> x, BitReverseTable& table);
+
+// x[n] = Σ X[k]·e^(+j2πnk/N), unscaled: conjugate, forward transform,
+// conjugate. Same size rule as fft_forward.
+Status fft_inverse(std::span<Complex> x, BitReverseTable& table);
+
+// For i = 0 … N/2−1 exchanges sample i and sample i+N/2, multiplying both by
+// `factor`: moves zero frequency between index 0 and index N/2. N is even
+// wherever it is used (an odd N leaves the last sample as it was).
+void half_swap_scale(std::span<Complex> x, double factor);
+
+// Point count, first abscissa and step of one signal. The abscissa of sample
+// i (0-based) is xmin + i·dx.
+struct Grid {
+    int npts = 0;
+    double xmin = 0.0;
+    double dx = 1.0;
+};
+
+// Spectrum creation: spectrum[0 … N−1] = DT·(transform of waveform[0 … N−1])
+// with zero frequency moved to index N/2, N = time.npts. The spectrum grid
+// becomes N, Fmin = −(N/2)·DF (N/2 by integer division), DF = 1/(N·DT); DT
+// makes B approximate the continuous Fourier transform of y(t). The waveform's
+// Tmin is not used. Fails with kNotPowerOfTwo (N not 2 … 2^30) or
+// kStorageTooSmall, leaving spectrum and `frequency` unchanged. The two spans
+// may not overlap unless they are the same storage.
+Status create_spectrum(std::span<const Complex> waveform, const Grid& time, std::span<Complex> spectrum,
+                       Grid& frequency, BitReverseTable& table);
+
+// Waveform creation, the reverse of create_spectrum: N = frequency.npts, the
+// spectrum is copied, half-swapped with the factor DF (= (1/N)/DT) and
+// inverse-transformed. The waveform grid becomes N, Tmin = 0,
+// DT = (1/N)/DF. The spectrum's Fmin is not read: it assumes the layout that
+// create_spectrum makes. Same failures as create_spectrum.
+Status create_waveform(std::span<const Complex> spectrum, const Grid& frequency, std::span<Complex> waveform,
+                       Grid& time, BitReverseTable& table);
+
+}  // namespace zeph

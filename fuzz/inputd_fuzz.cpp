@@ -1,0 +1,32 @@
+// libFuzzer target: arbitrary bytes to INPUTD. The input is split at its first
+// newline into the reply and the current-values text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "input/expr/inputd.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t newline = input.find('\n');
+    const std::string_view reply = input.substr(0, newline);
+    const std::string_view current = newline == std::string_view::npos ? std::string_view{} : input.substr(newline + 1);
+
+    zeph::Interpreter interp([] { return 0.0; });
+    const zeph::InputdResult r = zeph::inputd(interp, current, reply);
+    if (r.decoded_count < 0 || r.decoded_count > 6) std::abort();
+    if (r.status < 0 && r.decoded_count != -r.status) std::abort();
+    if (r.status < 0 && r.current_text.size() > 80) std::abort();
+    if ((r.status == 32 || r.status == 33) && r.console_lines.size() != 1) std::abort();
+    if (r.status > 0 && r.status <= 20 && r.message.empty()) std::abort();
+
+    // A successful decode decodes again from its own current text with the reply "/".
+    if (r.status < 0) {
+        zeph::Interpreter again([] { return 0.0; });
+        const zeph::InputdResult s = zeph::inputd(again, r.current_text, "/");
+        (void)s;
+    }
+    return 0;
+}

@@ -1,0 +1,220 @@
+#include "input/prompt.hpp"
+
+#include <algorithm>
+
+#include "input/expr/format_number.hpp"
+#include "input/expr/inputd.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
+constexpr int kLastCursorColumn = 80;
+constexpr int kHistorySize = 40;
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string result(text.substr(0, std::min(text.size(), width)));
+    result.resize(width, ' ');
+    return result;
+}
+
+bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+int wrap_history(int index) {
+    if (index < 1) return kHistorySize;
+    if (index > kHistorySize) return 1;
+    return index;
+}
+
+// Control bytes in a typed or replayed line become blanks.
+std::string printable(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+    return result;
+}
+}  // namespace
+
+std::string current_values_text(const std::array<double, 4>& values, int value_count) {
+    std::string text = format_number(values[0]);
+    for (int k = 1; k < std::min(value_count, 4); ++k) {
+        text = trim_right(text);
+        text += ' ';
+        text += format_number(values[static_cast<std::size_t>(k)]);
+    }
+    return trim_right(text).empty() ? std::string{} : text;
+}
+
+Prompter::Prompter(TextConsole& console, KeySource& keys, Interpreter& interpreter, InputSession& session)
+    : console_(console), keys_(&keys), interpreter_(interpreter), session_(session) {}
+
+void Prompter::show_block(std::string& message_line, PromptRequest& request) {
+    if (!is_blank(message_line)) {
+        console_.write(kTitleRow, 1, padded(message_line, 80), kMessageAttribute);
+        console_.transcript(trim_right(message_line));
+        console_.present();
+        for (int i = 0; i < 4; ++i) {
+            console_.beep(800, 60);
+            console_.beep(200, 60);
+        }
+        message_line.clear();
+    } else {
+        console_.write(kTitleRow, 1, padded(request.title, 80), kTitleAttribute);
+        console_.transcript(trim_right(request.title));
+    }
+    console_.write(kPromptRow, 1, padded(request.prompt, 80), kPromptAttribute);
+    console_.transcript(trim_right(request.prompt));
+
+    if (request.mode == 'N') request.current = current_values_text(request.values, request.value_count);
+    else if (request.mode == 'X') request.current.clear();
+    console_.write(kCurrentRow, 1, "/", kMarkAttribute);
+    console_.write(kCurrentRow, 2, padded(request.current, 79), kValueAttribute);
+    console_.transcript("/" + trim_right(request.current));
+    console_.write(kDefaultRow, 1, "<Enter>", kMarkAttribute);
+    console_.write(kDefaultRow, 8, padded(request.default_reply, 73), kValueAttribute);
+    console_.transcript("<Enter>" + trim_right(request.default_reply));
+    console_.clear_row(kNoticeRow, kPlainAttribute);
+    console_.write(kEditRow, 1, std::string(80, ' '), kPlainAttribute);
+    console_.set_cursor(kEditRow, 1);
+    console_.present();
+}
+
+void Prompter::draw_edit_row(const std::string& line, int from_column, int cursor) {
+    from_column = std::max(from_column, 1);
+    console_.write(kEditRow, from_column, std::string_view(line).substr(from_column - 1, 81 - from_column),
+                   kPlainAttribute);
+    console_.set_cursor(kEditRow, cursor);
+    console_.present();
+}
+
+Prompter::LineResult Prompter::edit_line(std::string& line) {
+    line.assign(kEditLength, ' ');
+    int cursor = 1;
+    auto last_non_blank = [&line] { return static_cast<int>(line.find_last_not_of(' ')) + 1; };
+    for (;;) {
+        const int key = keys_->read_key();
+        if (key == kKeyEnter) return LineResult::line;
+        if (key == kKeyEscape) return LineResult::escaped;
+        if (key == '/' && is_blank(line) && !text_reply_) {
+            line[0] = '/';
+            return LineResult::line;
+        }
+        if (key == kKeyBackspace) {
+            if (cursor > 1) {
+                --cursor;
+                line.erase(static_cast<std::size_t>(cursor - 1), 1);
+                line.push_back(' ');
+            }
+        } else if (key == kKeyExtended) {
+            const int code = keys_->read_key();
+            if (code == kKeyDelete) {
+                if (cursor <= last_non_blank()) {
+                    line.erase(static_cast<std::size_t>(cursor - 1), 1);
+                    line.push_back(' ');
+                }
+            } else if (code == kKeyLeft) {
+                cursor = std::max(cursor - 1, 1);
+            } else if (code == kKeyRight) {
+                cursor = std::min(cursor + 1, kLastCursorColumn);
+            } else if (code == kKeyUp || code == kKeyDown) {
+                browse_ = wrap_history(browse_ + (code == kKeyUp ? -1 : 1));
+                line = padded(history_[static_cast<std::size_t>(browse_ - 1)], kEditLength);
+                cursor = 1;
+            }
+        } else if (key == kKeyPaste) {
+            std::string pasted = printable(keys_->clipboard_text());
+            if (const auto nul = pasted.find('\0'); nul != std::string::npos) pasted.resize(nul);
+            pasted.resize(std::min<std::size_t>(pasted.size(), kEditLength));
+            if (!pasted.empty()) {
+                const std::size_t room = kEditLength - static_cast<std::size_t>(cursor - 1);
+                const std::size_t n = std::min(pasted.size(), room);
+                line.replace(static_cast<std::size_t>(cursor - 1), n, pasted.substr(0, n));
+                cursor = std::min(cursor + static_cast<int>(pasted.size()), kLastCursorColumn);
+            }
+        } else if (key >= 32 && key != 127) {
+            line.insert(line.begin() + (cursor - 1), static_cast<char>(key));
+            line.resize(kEditLength);
+            cursor = std::min(cursor + 1, kLastCursorColumn);
+        }
+        // Full-row redraws are cheap; Up/Down and paste change the whole line.
+        draw_edit_row(line, 1, cursor);
+    }
+}
+
+Prompter::LineResult Prompter::read_line(std::string& line) {
+    if (session_.source != InputSource::keyboard) {
+        if (auto replayed = session_.replay.next_line()) {
+            line = padded(printable(reply_from_record(*replayed)), kEditLength);
+            return LineResult::line;
+        }
+        if (session_.source == InputSource::replay_then_end) {
+            line = padded("END", kEditLength);
+            return LineResult::end_of_input;
+        }
+        session_.source = InputSource::keyboard;
+    }
+    if (keys_->line_mode()) {
+        auto typed = keys_->read_line();
+        line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
+        return typed ? LineResult::line : LineResult::end_of_input;
+    }
+    return edit_line(line);
+}
+
+void Prompter::record(const std::string& line, std::string_view prompt) {
+    if (is_unlogged_reply(line)) return;
+    session_.log.append(format_reply_record(line, prompt));
+    if (!is_blank(line)) remember(line);
+}
+
+void Prompter::remember(const std::string& line) {
+    last_stored_ = wrap_history(last_stored_ + 1);
+    history_[static_cast<std::size_t>(last_stored_ - 1)] = trim_right(line.substr(0, 80));
+    browse_ = wrap_history(last_stored_ + 1);
+}
+
+void Prompter::show_working() {
+    console_.write(kPromptRow, 1, padded("Working....", 80), kWorkingAttribute);
+    console_.set_cursor(kPromptRow, 1);
+    console_.present();
+}
+
+bool Prompter::ask(std::string& message_line, PromptRequest& request) {
+    for (;;) {
+        if (session_.end_requested) return false;
+        text_reply_ = request.value_count < 1;
+        show_block(message_line, request);
+        std::string line;
+        const LineResult result = read_line(line);
+        if (result == LineResult::escaped) return false;
+        console_.transcript(trim_right(line));
+        if (result == LineResult::end_of_input && !request.command_prompt) {
+            session_.end_requested = true;
+            return false;
+        }
+        record(line, request.prompt);
+        if (is_blank(line)) line = padded(request.default_reply, kEditLength);
+
+        if (request.value_count < 1) {
+            if (trim_right(line) != "/") request.current = trim_right(line.substr(0, 80));
+            show_working();
+            return true;
+        }
+        const InputdResult decoded = inputd(interpreter_, request.current, line.substr(0, 80));
+        for (const std::string& notice : decoded.console_lines) {
+            console_.set_cursor(kNoticeRow, 1);
+            console_.print_line(notice);
+        }
+        for (int k = 0; k < std::min(decoded.decoded_count, 4); ++k)
+            request.values[static_cast<std::size_t>(k)] = decoded.values[static_cast<std::size_t>(k)];
+        if (decoded.status != -request.value_count) {
+            message_line = kInvalidEntryMessage;
+            continue;
+        }
+        request.current = decoded.current_text;
+        show_working();
+        return true;
+    }
+}
+
+}  // namespace zeph

@@ -1,0 +1,134 @@
+#include "input/reply_log.hpp"
+
+#include <array>
+
+namespace zeph {
+
+namespace {
+constexpr std::size_t kMinimumReplyWidth = 10;
+constexpr std::size_t kSavedLineLength = 132;
+constexpr std::size_t kLongestLine = 4096;   // longer replay lines are cut, never unbounded
+
+std::optional<std::string> read_line(std::FILE* file) {
+    std::string line;
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        if (line.size() < kLongestLine) line.push_back(static_cast<char>(c));
+    }
+    if (!any) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+}  // namespace
+
+std::string trim_right(std::string_view text) {
+    const auto end = text.find_last_not_of(" \r\n\t");
+    return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
+}
+
+std::string format_reply_record(std::string_view reply, std::string_view prompt) {
+    std::string record = trim_right(reply);
+    if (record.size() < kMinimumReplyWidth) record.resize(kMinimumReplyWidth, ' ');
+    record += kReplyMarker;
+    record += trim_right(prompt);
+    return record;
+}
+
+std::string reply_from_record(std::string_view line) {
+    const auto marker = line.find("*!");
+    return std::string(marker == std::string_view::npos ? line : line.substr(0, marker));
+}
+
+bool is_unlogged_reply(std::string_view reply) {
+    static constexpr std::array<std::string_view, 7> kUnlogged{"*", "rl", "RL", "end", "en", "EN", "END"};
+    const std::string trimmed = trim_right(reply);
+    for (auto word : kUnlogged)
+        if (trimmed == word) return true;
+    return false;
+}
+
+ReplyLog::~ReplyLog() {
+    if (file_) std::fclose(file_);
+}
+
+Status ReplyLog::create(const std::string& path, std::string_view directory, std::string_view real_name,
+                        std::string_view imag_name) {
+    if (file_) std::fclose(file_);
+    path_ = path;
+    file_ = std::fopen(path.c_str(), "w+");
+    if (!file_) return Status::failure("Cannot open file: " + path);
+    for (auto header : {directory, real_name, imag_name}) {
+        const std::string line = trim_right(header);
+        std::fprintf(file_, "%s\n", line.c_str());
+    }
+    std::fflush(file_);
+    header_end_ = std::ftell(file_);
+    return Status::success();
+}
+
+void ReplyLog::append(std::string_view record) {
+    if (!file_) return;
+    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() || std::fputc('\n', file_) == EOF)
+        write_failed_ = true;
+    std::fflush(file_);
+}
+
+void ReplyLog::rewind_replies() {
+    if (!file_) return;
+    // Keep the three header lines; the replies of the replay replace the old ones.
+    std::fflush(file_);
+    std::string header(static_cast<std::size_t>(header_end_), '\0');
+    std::rewind(file_);
+    const bool read_back = std::fread(header.data(), 1, header.size(), file_) == header.size();
+    std::fseek(file_, 0, SEEK_END);
+    if (!read_back) return;
+    file_ = std::freopen(path_.c_str(), "w+", file_);
+    if (!file_) return;
+    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) write_failed_ = true;
+    std::fflush(file_);
+}
+
+Status ReplyLog::save_as(const std::string& path) {
+    const Status failed = Status::failure("Error writing file: " + path);
+    if (!file_) return failed;
+    std::fflush(file_);
+    std::rewind(file_);
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) {
+        std::fseek(file_, 0, SEEK_END);
+        return failed;
+    }
+    bool ok = true;
+    while (auto line = read_line(file_)) {
+        if (line->size() > kSavedLineLength) line->resize(kSavedLineLength);
+        const std::string trimmed = trim_right(*line);
+        ok = ok && std::fprintf(out, "%s\n", trimmed.c_str()) >= 0;
+    }
+    ok = (std::fclose(out) == 0) && ok;
+    std::fseek(file_, 0, SEEK_END);
+    if (!ok || write_failed_) return failed;
+    return Status::success();
+}
+
+ReplayFile::~ReplayFile() { close(); }
+
+bool ReplayFile::open(const std::string& path) {
+    close();
+    file_ = std::fopen(path.c_str(), "r");
+    return file_ != nullptr;
+}
+
+void ReplayFile::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+std::optional<std::string> ReplayFile::next_line() {
+    if (!file_) return std::nullopt;
+    return read_line(file_);
+}
+
+}  // namespace zeph

@@ -1,0 +1,70 @@
+#pragma once
+// The reply log (ZEPH32.TMP) and the replay file (ZEPH32.RL).
+//
+// Both are line files: the working directory, the real-part file name and the
+// imaginary-part file name, then one line per reply: the reply padded to at
+// least 10 characters, "  *! " and the prompt.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/status.hpp"
+
+namespace zeph {
+
+inline constexpr std::string_view kReplyMarker = "  *! ";
+
+// One reply as the log records it.
+std::string format_reply_record(std::string_view reply, std::string_view prompt);
+// The reply part of a replay line: everything before the first "*!".
+std::string reply_from_record(std::string_view line);
+// Replies that are neither logged nor kept in the history.
+bool is_unlogged_reply(std::string_view reply);
+
+class ReplyLog {
+public:
+    ReplyLog() = default;
+    ~ReplyLog();
+    ReplyLog(const ReplyLog&) = delete;
+    ReplyLog& operator=(const ReplyLog&) = delete;
+
+    // Creates the log anew with its three header lines.
+    Status create(const std::string& path, std::string_view directory, std::string_view real_name,
+                  std::string_view imag_name);
+    void append(std::string_view record);
+    // Starts the replies again after the header (a typed RL replays into a fresh log).
+    void rewind_replies();
+    // Copies the log to `path`, each line cut to 132 characters, trailing blanks removed.
+    Status save_as(const std::string& path);
+    bool is_open() const { return file_ != nullptr; }
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    long header_end_ = 0;
+    bool write_failed_ = false;
+};
+
+// The replay file, read line by line.
+class ReplayFile {
+public:
+    ReplayFile() = default;
+    ~ReplayFile();
+    ReplayFile(const ReplayFile&) = delete;
+    ReplayFile& operator=(const ReplayFile&) = delete;
+
+    bool open(const std::string& path);
+    void close();
+    bool is_open() const { return file_ != nullptr; }
+    // The next line without its end of line; nothing at the end of the file or on an error.
+    std::optional<std::string> next_line();
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// Removes trailing blanks (and a trailing carriage return).
+std::string trim_right(std::string_view text);
+
+}  // namespace zeph

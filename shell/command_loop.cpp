@@ -1,0 +1,197 @@
+#include "shell/command_loop.hpp"
+
+#include <span>
+
+#include "dsp/fft.hpp"
+#include "shell/command_words.hpp"
+#include "shell/constants_dialogue.hpp"
+#include "shell/equations_dialogue.hpp"
+#include "shell/system_commands.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::string_view kNotAvailable = "Not available yet: ";
+constexpr std::string_view kSignalAMissing = "Signal A has not been read or generated";
+constexpr std::string_view kSignalBMissing = "Signal B has not been read or generated";
+
+void redraw_help(Session& session) {
+    draw_help_screen(session.console, session.workspace, session.help);
+}
+
+bool is_spectrum(const Workspace& workspace) { return workspace.selection.function_code == "SP"; }
+
+// The grid of the current signal.
+struct CurrentGrid {
+    int npts;
+    double xmin, dx;
+};
+
+CurrentGrid current_grid(const Workspace& workspace) {
+    const bool spectrum = is_spectrum(workspace);
+    int npts = workspace.linked_npts;
+    if (workspace.signal_mode == SignalMode::independent) npts = spectrum ? workspace.npts_b : workspace.npts_a;
+    if (spectrum) return {npts, workspace.Fmin, workspace.DF};
+    return {npts, workspace.Tmin, workspace.DT};
+}
+
+// Defines the grid variables that every numeric reply may use.
+void define_grid_variables(Session& session) {
+    const Workspace& workspace = session.workspace;
+    CurrentGrid grid = current_grid(workspace);
+    const double xmax = grid.xmin + grid.npts * grid.dx;
+    if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
+    std::string ignored;
+    Interpreter& interpreter = session.interpreter;
+    interpreter.define("DT", workspace.DT, ignored);
+    interpreter.define("DF", workspace.DF, ignored);
+    interpreter.define("DX", grid.dx, ignored);
+    interpreter.define("XMIN", grid.xmin, ignored);
+    interpreter.define("XMAX", xmax, ignored);
+    interpreter.define("TMIN", workspace.Tmin, ignored);
+    interpreter.define("FMIN", workspace.Fmin, ignored);
+    interpreter.define_integer("NPTS", grid.npts, ignored);
+}
+
+// In linked mode, makes the missing domain of the current function from the
+// other one. Returns false with the message set when it cannot.
+bool create_missing_domain(Workspace& workspace) {
+    if (workspace.signal_mode != SignalMode::linked) return true;
+    const bool spectrum = is_spectrum(workspace);
+    if (spectrum ? workspace.b_present : workspace.a_present) return true;
+    if (!(spectrum ? workspace.a_present : workspace.b_present)) {
+        workspace.message_line = kMustCreateDataFirst;
+        return false;
+    }
+    const auto m = static_cast<std::size_t>(workspace.max_points);
+    std::span<Complex> a(workspace.signal_a(), m), b(workspace.signal_b(), m);
+    Status status;
+    if (spectrum) {
+        Grid frequency;
+        status = create_spectrum(a, Grid{workspace.linked_npts, workspace.Tmin, workspace.DT}, b, frequency,
+                                 workspace.transform_table);
+        if (status) {
+            workspace.Fmin = frequency.xmin;
+            workspace.DF = frequency.dx;
+            workspace.npts_b = frequency.npts;
+            workspace.b_present = true;
+        }
+    } else {
+        Grid time;
+        status = create_waveform(b, Grid{workspace.linked_npts, workspace.Fmin, workspace.DF}, a, time,
+                                 workspace.transform_table);
+        if (status) {
+            workspace.Tmin = time.xmin;
+            workspace.DT = time.dx;
+            workspace.npts_a = time.npts;
+            workspace.a_present = true;
+        }
+    }
+    if (!status) workspace.message_line = status.message;
+    return status.ok;
+}
+
+// Makes sure the current signal exists. Returns false with the message set when it does not.
+bool check_data(Workspace& workspace, int operation) {
+    if (!create_missing_domain(workspace)) return false;
+    const bool spectrum = is_spectrum(workspace);
+    if (operation == kOpEquation || (spectrum ? workspace.b_present : workspace.a_present)) return true;
+    workspace.message_line = spectrum ? kSignalBMissing : kSignalAMissing;
+    return false;
+}
+
+void not_available(Workspace& workspace, std::string_view what) {
+    workspace.message_line = std::string(kNotAvailable) + std::string(what);
+}
+
+void execute_line(Session& session) {
+    Workspace& workspace = session.workspace;
+    Selection& selection = workspace.selection;
+    if (selection.read_word) {
+        not_available(workspace, "reading signals (" + selection.read_command + ")");
+        return;
+    }
+    if (selection.operation_id == kOpDefine) {
+        define_dialogue(session);
+        return;
+    }
+    if (selection.operation_id == kOpShow) {
+        show_constants(session);
+        return;
+    }
+    if (selection.function_code.empty() || (selection.operation_id == 0 && selection.parameter_code.empty())) {
+        workspace.message_line = kMissingParameters;
+        return;
+    }
+    if (selection.operation_id == kOpCreate) {
+        (is_spectrum(workspace) ? workspace.b_present : workspace.a_present) = false;
+        workspace.signal_mode = SignalMode::linked;
+    }
+    if (!check_data(workspace, selection.operation_id)) return;
+    define_grid_variables(session);
+    switch (selection.operation_id) {
+    case 0:
+        break;
+    case kOpCreate:
+        reset_selection(workspace);
+        return;
+    case kOpEquation:
+        equation_dialogue(session);
+        reset_selection(workspace);
+        return;
+    case kOpAdd:
+        add_dialogue(session);
+        reset_selection(workspace);
+        return;
+    case kOpMultiply:
+        multiply_dialogue(session);
+        reset_selection(workspace);
+        return;
+    default:
+        not_available(workspace, operation_word_of(selection.operation_id));
+        return;
+    }
+    not_available(workspace, "displays");
+}
+}  // namespace
+
+void run_command_line(Session& session, std::string_view reply) {
+    Workspace& workspace = session.workspace;
+    switch (scan_command_line(reply, workspace)) {
+    case LineAction::replay:
+        start_replay(session);
+        return;
+    case LineAction::end:
+        end_program(session);
+        return;
+    case LineAction::system:
+        system_dialogue(session);
+        return;
+    case LineAction::allocate:
+        allocate_dialogue(session);
+        return;
+    case LineAction::set_range:
+        set_range_dialogue(session);
+        return;
+    case LineAction::execute:
+        break;
+    }
+    redraw_help(session);
+    execute_line(session);
+}
+
+void run_command_loop(Session& session) {
+    while (!session.ended) {
+        if (session.input.end_requested) {
+            end_program(session);
+            break;
+        }
+        redraw_help(session);
+        PromptRequest request{.title = session.workspace.status_line, .prompt = kCommandPrompt,
+                              .command_prompt = true};
+        if (!session.ask(request)) continue;
+        run_command_line(session, request.current);
+    }
+}
+
+}  // namespace zeph

@@ -1,0 +1,235 @@
+#include "shell/command_words.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace zeph {
+
+namespace {
+constexpr int kLineLength = 80;
+constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
+
+// An option word and the flag it sets; NO-forms set the flag to 0.
+struct OptionWord {
+    std::string_view word;
+    int OptionSet::*flag;
+    bool has_no_form;
+};
+// The order of the option scan at each column.
+constexpr std::array kOptionWords{
+    OptionWord{"PL", &OptionSet::PL, true}, OptionWord{"AV", &OptionSet::AV, true},
+    OptionWord{"DI", &OptionSet::DI, true}, OptionWord{"FI", &OptionSet::FI, true},
+    OptionWord{"LI", &OptionSet::LI, true}, OptionWord{"CU", &OptionSet::CU, true},
+    OptionWord{"ST", &OptionSet::ST, true}, OptionWord{"EX", &OptionSet::EX, true},
+    OptionWord{"MO", &OptionSet::MO, true}, OptionWord{"WR", &OptionSet::WR, true},
+    OptionWord{"SC", &OptionSet::SC, true}, OptionWord{"OV", &OptionSet::OV, false},
+    OptionWord{"ME", &OptionSet::ME, true}, OptionWord{"BI", &OptionSet::BI, true},
+    OptionWord{"DB", &OptionSet::DB, true}, OptionWord{"SS", &OptionSet::SS, true},
+    OptionWord{"LA", &OptionSet::LA, true}, OptionWord{"LO", &OptionSet::LO, true},
+    OptionWord{"MA", &OptionSet::MA, true}, OptionWord{"SM", &OptionSet::SM, true},
+    OptionWord{"PG", &OptionSet::PG, true}, OptionWord{"AX", &OptionSet::AX, true},
+    OptionWord{"GO", &OptionSet::GO, true}, OptionWord{"ZE", &OptionSet::ZE, true},
+    OptionWord{"CO", &OptionSet::CO, true}, OptionWord{"AR", &OptionSet::AR, true},
+    OptionWord{"HI", &OptionSet::HI, true},
+};
+
+int last_non_blank_column(std::string_view line) {
+    const auto last = line.find_last_not_of(' ');
+    return last == std::string_view::npos ? 0 : static_cast<int>(last) + 1;
+}
+
+// Sets an output option: PL, FI and LI exclude each other.
+void set_output(OptionSet& options, int OptionSet::*flag) {
+    options.PL = options.FI = options.LI = 0;
+    options.*flag = 1;
+}
+
+void set_option(OptionSet& options, const OptionWord& option, const std::string& parameter) {
+    if (option.flag == &OptionSet::PL || option.flag == &OptionSet::FI || option.flag == &OptionSet::LI) {
+        set_output(options, option.flag);
+    } else if (option.flag == &OptionSet::BI) {
+        options.BI = 2;
+    } else if (option.flag == &OptionSet::DB) {
+        options.DB = parameter == "PO" ? 1 : parameter == "AM" ? 2 : 1;
+    } else {
+        options.*(option.flag) = 1;
+    }
+}
+
+void scan_options(std::string_view line, Workspace& workspace) {
+    OptionSet& options = workspace.options;
+    Selection& selection = workspace.selection;
+    selection.read_selector = 0;
+    for (int column = 1; column <= kLastOptionColumn; ++column) {
+        for (const OptionWord& option : kOptionWords)
+            if (word_at(line, column, option.word)) set_option(options, option, selection.parameter_code);
+        if (word_at(line, column, "RT") || word_at(line, column, "RA")) selection.read_selector = 1;
+        if (word_at(line, column, "RF") || word_at(line, column, "RB")) selection.read_selector = 2;
+        for (const OptionWord& option : kOptionWords) {
+            if (!option.has_no_form) continue;
+            const std::string no_form = "NO" + std::string(option.word);
+            if (word_at(line, column, no_form)) options.*(option.flag) = 0;
+        }
+    }
+}
+
+void apply_cross_option_rules(Workspace& workspace) {
+    OptionSet& options = workspace.options;
+    const std::string& parameter = workspace.selection.parameter_code;
+    if (options.DB != 0) options.DB = parameter == "PO" ? 1 : parameter == "AM" ? 2 : 0;
+    if (options.DI) options.DB = 0;
+    if (!options.PL) options.OV = options.SC = 0;
+    if (parameter == "XY")
+        options.AV = options.DI = options.CU = options.DB = options.ST = options.MO = options.WR = options.FI = 0;
+}
+
+void select_function(Workspace& workspace, std::string_view function, SignalMode mode, std::string_view label) {
+    workspace.selection.function_code = std::string(function);
+    workspace.signal_mode = mode;
+    workspace.selection.abscissa_label = std::string(label);
+}
+
+// The command-word scan; returns true when the scan ended the line's words
+// (a read word) and sets `action` for the commands that run at once.
+bool scan_command_word(std::string_view line, int last_column, Workspace& workspace, LineAction& action) {
+    Selection& selection = workspace.selection;
+    for (int column = 1; column <= last_column - 2; ++column) {
+        if (word_at(line, column, "WA")) {
+            select_function(workspace, "WA", SignalMode::linked, "vs time (sec)");
+        } else if (word_at(line, column, "SP")) {
+            select_function(workspace, "SP", SignalMode::linked, "vs freq (Hz) ");
+        } else if (word_at(line, column, "AS")) {
+            select_function(workspace, "WA", SignalMode::independent, "             ");
+        } else if (word_at(line, column, "BS")) {
+            select_function(workspace, "SP", SignalMode::independent, "             ");
+        } else if (word_at(line, column, "RT") || word_at(line, column, "RF")) {
+            selection.read_word = true;
+            selection.read_command = std::string(line.substr(static_cast<std::size_t>(column), 2));
+            workspace.signal_mode = SignalMode::linked;
+            return true;
+        } else if (word_at(line, column, "RA") || word_at(line, column, "RB")) {
+            selection.read_word = true;
+            selection.read_command = std::string(line.substr(static_cast<std::size_t>(column), 2));
+            workspace.signal_mode = SignalMode::independent;
+            return true;
+        } else if (word_at(line, column, "SY")) {
+            action = LineAction::system;
+            return true;
+        } else if (word_at(line, column, "AL")) {
+            action = LineAction::allocate;
+            return true;
+        } else if (word_at(line, column, "SE")) {
+            action = LineAction::set_range;
+            return true;
+        } else {
+            continue;
+        }
+        return false;
+    }
+    return false;
+}
+
+void scan_operations(std::string_view line, int last_column, Selection& selection) {
+    for (int column = 1; column <= last_column - 2; ++column)
+        for (const OperationWord& op : kOperationWords)
+            if (word_at(line, column, op.word)) {
+                selection.operation_id = op.id;
+                selection.operation_markers.insert(std::string(op.word));
+            }
+}
+
+void scan_parameter(std::string_view line, int last_column, Selection& selection) {
+    for (int column = 1; column <= last_column - 2; ++column)
+        for (const ParameterWord& parameter : kParameterWords)
+            if (word_at(line, column, parameter.word)) {
+                selection.parameter_code = std::string(parameter.word);
+                selection.parameter_label = std::string(parameter.label);
+                selection.parameter_label.resize(20, ' ');
+                return;
+            }
+}
+}  // namespace
+
+bool word_at(std::string_view line, int column, std::string_view word) {
+    const auto start = static_cast<std::size_t>(column - 1);
+    if (column < 1 || start + 1 + word.size() > line.size()) return false;
+    return line[start] == ' ' && line.substr(start + 1, word.size()) == word;
+}
+
+std::string make_command_line(std::string_view reply) {
+    std::string line = " ";
+    line += reply.substr(0, std::min<std::size_t>(reply.size(), kLineLength - 1));
+    line.resize(kLineLength, ' ');
+    for (char& c : line)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return line;
+}
+
+int operation_id_of(std::string_view word) {
+    for (const OperationWord& op : kOperationWords)
+        if (op.word == word) return op.id;
+    return 0;
+}
+
+std::string_view operation_word_of(int id) {
+    for (const OperationWord& op : kOperationWords)
+        if (op.id == id) return op.word;
+    return {};
+}
+
+LineAction scan_command_line(std::string_view reply, Workspace& workspace) {
+    const std::string line = make_command_line(reply);
+    const int last_column = last_non_blank_column(line);
+    for (int column = 1; column <= last_column - 2; ++column) {
+        if (word_at(line, column, "RL")) return LineAction::replay;
+        if (word_at(line, column, "EN")) return LineAction::end;
+    }
+    Selection& selection = workspace.selection;
+    if (last_column > 0) {
+        selection.operation_id = 0;
+        selection.read_selector = 0;
+        selection.read_word = false;
+        LineAction action = LineAction::execute;
+        const bool words_ended = scan_command_word(line, last_column, workspace, action);
+        if (action != LineAction::execute) return action;
+        if (selection.read_word && selection.read_command.size() == 2 &&
+            (selection.read_command == "RT" || selection.read_command == "RF"))
+            selection.operation_markers.clear();
+        if (!words_ended) {
+            scan_operations(line, last_column, selection);
+            scan_parameter(line, last_column, selection);
+        }
+    }
+    scan_options(line, workspace);
+    apply_cross_option_rules(workspace);
+    return LineAction::execute;
+}
+
+void reset_selection(Workspace& workspace) {
+    Selection& selection = workspace.selection;
+    selection.function_code.clear();
+    selection.parameter_code.clear();
+    selection.parameter_label.clear();
+    selection.cache_valid = false;
+    workspace.signal_mode = SignalMode::linked;
+    OptionSet& options = workspace.options;
+    options.AV = options.DI = options.CU = options.DB = options.SC = 0;
+}
+
+std::string title_prefix(const Workspace& workspace) {
+    const Selection& selection = workspace.selection;
+    if (selection.parameter_code == "XY") return "X-Y Graph:   ";
+    const bool cumulative = workspace.options.CU != 0;
+    const bool independent = workspace.signal_mode == SignalMode::independent;
+    if (selection.function_code == "WA") {
+        if (independent) return cumulative ? "CU Signal A: " : "Signal A:    ";
+        return cumulative ? "CU Waveform  " : "Waveform of  ";
+    }
+    if (selection.function_code == "SP") {
+        if (independent) return cumulative ? "CU Signal B: " : "Signal B:    ";
+        return cumulative ? "CU Spectrum  " : "Spectrum of  ";
+    }
+    return "             ";
+}
+
+}  // namespace zeph

@@ -1,0 +1,77 @@
+#include "shell/constants_dialogue.hpp"
+
+#include <array>
+
+#include "input/expr/format_number.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::array<std::string_view, 11> kReservedNames{"DF",   "DT",   "DX",    "FMIN", "TMIN", "XMAX",
+                                                          "XMIN", "NPTS", "TWOPI", "PI",   "HAFPI"};
+
+std::string upper_case(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+std::string padded_name(std::string_view name) {
+    std::string result(name);
+    result.resize(6, ' ');
+    return result;
+}
+}  // namespace
+
+std::string defined_name(std::string_view reply) {
+    const auto equals = reply.find('=');
+    if (equals == std::string_view::npos) return {};
+    std::string name;
+    for (char c : reply.substr(0, equals))
+        if (c != ' ') name.push_back(c);
+    return name.substr(0, 6);
+}
+
+bool is_reserved_name(std::string_view name) {
+    for (auto reserved : kReservedNames)
+        if (name == reserved) return true;
+    return false;
+}
+
+void define_dialogue(Session& session) {
+    Workspace& workspace = session.workspace;
+    PromptRequest request{.title = workspace.status_line, .prompt = kDefinePrompt};
+    if (!session.ask(request)) return;
+    const std::string reply = upper_case(request.current);
+    const std::string name = defined_name(reply);
+    if (is_reserved_name(name)) {
+        workspace.message_line = "Cannot redefine reserved variable: " + padded_name(name);
+        return;
+    }
+    Complex value;
+    std::string message;
+    if (session.interpreter.evaluate(reply, value, message) != 0) {
+        workspace.message_line = message;
+        return;
+    }
+    std::string shown = trim_right(name);
+    if (shown.empty()) shown = " ";
+    workspace.status_line =
+        shown + " = (" + format_number(value.real()) + ", " + format_number(value.imag()) + ")";
+}
+
+void show_constants(Session& session) {
+    TextConsole& console = session.console;
+    console.clear();
+    console.print_line(" VARIABLE  REAL                 IMAG");
+    for (const Variable& variable : session.interpreter.variables())
+        console.print_line(" " + padded_name(variable.name) + "    " + format_number(variable.value.real()) + "  " +
+                           format_number(variable.value.imag()));
+    console.print_line("");
+    console.print_line(" Hit any key to continue....");
+    console.present();
+    session.wait_for_key();
+}
+
+}  // namespace zeph

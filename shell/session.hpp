@@ -1,0 +1,49 @@
+#pragma once
+// Everything one run of the program owns, passed by reference to the
+// command loop and the dialogues.
+#include <array>
+#include <string>
+
+#include "input/expr/interp.hpp"
+#include "input/prompt.hpp"
+#include "shell/help_screen.hpp"
+#include "shell/workspace.hpp"
+#include "window/key_source.hpp"
+#include "window/text_console.hpp"
+
+namespace zeph {
+
+inline constexpr std::string_view kReplyLogName = "ZEPH32.TMP";
+inline constexpr std::string_view kReplayFileName = "ZEPH32.RL";
+inline constexpr std::string_view kStatisticsFileName = "STATS.TXT";
+inline constexpr std::string_view kSyntaxLine =
+    "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] ] [NOPAUSE]";
+
+struct Session {
+    Session(TextConsole& console_, KeySource& keys_, Interpreter& interpreter_)
+        : console(console_), interpreter(interpreter_), prompter(console_, keys_, interpreter_, input) {}
+
+    TextConsole& console;
+    Interpreter& interpreter;
+    InputSession input;
+    Prompter prompter;
+    Workspace workspace;
+    HelpState help;
+
+    std::string program_directory;   // ends with "/"
+    std::string replay_file_name;
+    bool nopause = false;
+    bool ended = false;              // EN ran: the loop stops
+
+    // Kept between commands: the weights C, D, E, F of AD and MU, and the
+    // letter of the signal EQ, AD and MU last worked on.
+    std::array<double, 4> weights{};
+    char equation_letter = ' ';
+
+    // Asks a question with the workspace's message line.
+    bool ask(PromptRequest& request) { return prompter.ask(workspace.message_line, request); }
+    // Waits for one key unless NOPAUSE is set.
+    void wait_for_key();
+};
+
+}  // namespace zeph

@@ -1,0 +1,139 @@
+#include "shell/startup.hpp"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace zeph {
+
+namespace {
+constexpr std::size_t kFileNameLength = 80;
+
+std::string upper_case(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+bool ends_with(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool is_writable_directory(const std::filesystem::path& directory) {
+    return ::access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string with_separator(std::string directory) {
+    if (directory.empty() || directory.back() != '/') directory.push_back('/');
+    return directory;
+}
+
+std::string current_directory() {
+    std::error_code error;
+    const auto path = std::filesystem::current_path(error);
+    return error ? std::string(".") : path.string();
+}
+}  // namespace
+
+void split_path(std::string_view path, std::string& directory, std::string& name) {
+    const auto last = path.find_last_of("/\\");
+    if (last == std::string_view::npos) {
+        directory.clear();
+        name = std::string(path);
+        return;
+    }
+    // "/name" keeps the root as its directory.
+    directory = last == 0 ? std::string("/") : std::string(path.substr(0, last));
+    for (char& c : directory)
+        if (c == '\\') c = '/';
+    name = std::string(path.substr(last + 1));
+}
+
+StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
+    StartupArguments result;
+    bool have_real = false;
+    for (const std::string& argument : arguments) {
+        const std::string upper = upper_case(argument);
+        if (upper == "RL") {
+            result.replay = true;
+        } else if (upper == "NOPAUSE") {
+            result.nopause = true;
+        } else if (upper.find('?') != std::string::npos) {
+            result.show_syntax = true;
+        } else if (ends_with(upper, ".RL")) {
+            result.replay = true;
+            result.replay_file = argument;
+        } else if (!have_real) {
+            have_real = true;
+            std::string directory, name;
+            split_path(argument, directory, name);
+            result.directory = directory;
+            result.real_file_name = name.substr(0, std::min(name.size(), kFileNameLength));
+        } else {
+            std::string directory, name;
+            split_path(argument, directory, name);
+            result.imag_file_name = name.substr(0, std::min(name.size(), kFileNameLength));
+        }
+    }
+    return result;
+}
+
+std::string find_program_directory() {
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && is_writable_directory(executable.parent_path())) return with_separator(executable.parent_path());
+    std::filesystem::path state;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+        state = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        state = std::filesystem::path(home) / ".local" / "state";
+    } else {
+        state = std::filesystem::temp_directory_path(error);
+    }
+    state /= "zeph";
+    std::filesystem::create_directories(state, error);
+    return with_separator(state.string());
+}
+
+Status start_session(Session& session, const StartupArguments& arguments) {
+    Workspace& workspace = session.workspace;
+    session.nopause = arguments.nopause;
+    session.replay_file_name = arguments.replay_file.empty()
+                                   ? session.program_directory + std::string(kReplayFileName)
+                                   : arguments.replay_file;
+    if (!arguments.directory.empty()) {
+        std::error_code error;
+        std::filesystem::current_path(arguments.directory, error);
+    }
+    workspace.real_file_name = arguments.real_file_name;
+    workspace.imag_file_name = arguments.imag_file_name;
+
+    session.input.source = InputSource::keyboard;
+    if (arguments.replay && session.input.replay.open(session.replay_file_name)) {
+        session.input.source = arguments.nopause ? InputSource::replay_then_end : InputSource::replay_then_keyboard;
+        const auto directory = session.input.replay.next_line();
+        const auto real_name = session.input.replay.next_line();
+        const auto imag_name = session.input.replay.next_line();
+        if (directory && !trim_right(*directory).empty()) {
+            std::error_code error;
+            std::filesystem::current_path(trim_right(*directory), error);
+        }
+        if (real_name) workspace.real_file_name = trim_right(*real_name).substr(0, kFileNameLength);
+        if (imag_name) workspace.imag_file_name = trim_right(*imag_name).substr(0, kFileNameLength);
+    }
+
+    const std::string log_path = session.program_directory + std::string(kReplyLogName);
+    if (Status created = session.input.log.create(log_path, current_directory(), workspace.real_file_name,
+                                                  workspace.imag_file_name);
+        !created) {
+        workspace.message_line = created.message;
+    }
+
+    if (Status allocated = allocate_storage(workspace, kInitialMaxPoints); !allocated) return allocated;
+    workspace.read_max = workspace.max_points;
+    return Status::success();
+}
+
+}  // namespace zeph

@@ -1,0 +1,137 @@
+#include "shell/system_commands.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "shell/command_words.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::string_view kAllocatePrompt = "Number of sample points to allocate memory for:";
+constexpr std::string_view kRangePrompt =
+    "Sample numbers for read operations: First point #,  Interval,  Max #";
+constexpr std::string_view kSystemPrompt = "Enter DOS command:";
+constexpr std::string_view kHitAnyKey = "Hit any key to continue...";
+constexpr std::string_view kRangeRefused = "Error. First point #, Interval and Max # must be at least 1.";
+constexpr int kHeaderLines = 3;
+
+// Nearest whole number, halves away from zero, limited to the range of long long.
+long long nearest_whole(double value) {
+    if (std::isnan(value)) return 0;
+    if (value > 9.0e18) return static_cast<long long>(9.0e18);
+    if (value < -9.0e18) return static_cast<long long>(-9.0e18);
+    return std::llround(value);
+}
+
+// Runs a command through the shell with no input and returns its output lines.
+std::vector<std::string> run_shell_command(const std::string& command) {
+    std::vector<std::string> lines;
+    std::fflush(stdout);
+    // popen runs the text with /bin/sh -c; the command reads no input and its errors are shown too.
+    const std::string wrapped = "exec </dev/null 2>&1\n" + command;
+    std::FILE* pipe = ::popen(wrapped.c_str(), "r");
+    if (!pipe) return {"Cannot run the command."};
+    std::string line;
+    int c;
+    while ((c = std::fgetc(pipe)) != EOF) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c == '\t') {
+            line.append(8 - line.size() % 8, ' ');
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    ::pclose(pipe);
+    return lines;
+}
+}  // namespace
+
+void Session::wait_for_key() {
+    if (!nopause) prompter.keys().read_key();
+}
+
+void allocate_dialogue(Session& session) {
+    Workspace& workspace = session.workspace;
+    PromptRequest request{.title = workspace.status_line, .prompt = kAllocatePrompt, .current = {},
+                          .default_reply = "/", .mode = 'N', .value_count = 1,
+                          .values = {static_cast<double>(workspace.max_points), 0, 0, 0}};
+    if (!session.ask(request)) return;
+    const long long requested = nearest_whole(request.values[0]);
+    const int old_max = workspace.max_points;
+    const Status status = allocate_storage(workspace, requested);
+    if (!status) {
+        workspace.message_line = status.message;
+        return;
+    }
+    if (workspace.read_max == old_max || workspace.read_max > workspace.max_points)
+        workspace.read_max = workspace.max_points;
+    session.help.read_range_set =
+        !(workspace.read_first == 1 && workspace.read_interval == 1 && workspace.read_max == workspace.max_points);
+    reset_selection(workspace);
+}
+
+void set_range_dialogue(Session& session) {
+    Workspace& workspace = session.workspace;
+    char default_reply[32];
+    std::snprintf(default_reply, sizeof default_reply, "1   1   %7d", workspace.max_points);
+    PromptRequest request{.title = workspace.status_line, .prompt = kRangePrompt, .current = {},
+                          .default_reply = default_reply, .mode = 'N', .value_count = 3,
+                          .values = {static_cast<double>(workspace.read_first),
+                                     static_cast<double>(workspace.read_interval),
+                                     static_cast<double>(workspace.read_max), 0}};
+    if (!session.ask(request)) return;
+    const long long first = nearest_whole(request.values[0]);
+    const long long interval = nearest_whole(request.values[1]);
+    const long long most = nearest_whole(request.values[2]);
+    if (first < 1 || interval < 1 || most < 1 || first > workspace.max_points) {
+        workspace.message_line = kRangeRefused;
+        return;
+    }
+    workspace.read_first = static_cast<int>(first);
+    workspace.read_interval = static_cast<int>(std::min<long long>(interval, workspace.max_points));
+    workspace.read_max = static_cast<int>(std::min<long long>(most, workspace.max_points));
+    session.help.read_range_set =
+        !(workspace.read_first == 1 && workspace.read_interval == 1 && workspace.read_max == workspace.max_points);
+    reset_selection(workspace);
+}
+
+void system_dialogue(Session& session) {
+    PromptRequest request{.title = session.workspace.status_line, .prompt = kSystemPrompt};
+    if (!session.ask(request)) return;
+    const std::string command = trim_right(request.current);
+    session.console.clear();
+    for (const std::string& line : run_shell_command(command)) {
+        for (std::size_t start = 0; start == 0 || start < line.size(); start += TextConsole::kColumns)
+            session.console.print_line(std::string_view(line).substr(start, TextConsole::kColumns));
+    }
+    session.console.print_line("");
+    session.console.print_line(kHitAnyKey);
+    session.console.present();
+    session.wait_for_key();
+}
+
+void start_replay(Session& session) {
+    session.input.source = InputSource::keyboard;
+    if (!session.input.replay.open(session.replay_file_name)) return;
+    // The three header lines describe the run; the replies follow them.
+    for (int i = 0; i < kHeaderLines; ++i) session.input.replay.next_line();
+    session.input.log.rewind_replies();
+    session.input.source = InputSource::replay_then_keyboard;
+}
+
+void end_program(Session& session) {
+    session.input.replay.close();
+    const std::string saved = session.program_directory + std::string(kReplayFileName);
+    const Status status = session.input.log.save_as(saved);
+    if (!status) session.console.print_line(status.message);
+    if (!trim_right(session.workspace.message_line).empty()) session.console.print_line(session.workspace.message_line);
+    session.console.present();
+    session.ended = true;
+}
+
+}  // namespace zeph

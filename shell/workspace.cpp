@@ -1,0 +1,49 @@
+#include "shell/workspace.hpp"
+
+#include <cstdio>
+#include <new>
+
+namespace zeph {
+
+namespace {
+// The largest capacity the storage can index: 2*M complex values with int counts.
+constexpr long long kLargestCapacity = (1LL << 30);
+}  // namespace
+
+std::string capacity_status_line(int max_points) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d", max_points);
+    return std::string("Maximum number of sample points:") + text;
+}
+
+std::string allocation_failure_message(long long requested) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%8lld", requested);
+    return std::string("Unable to allocate memory for") + text + " data points";
+}
+
+Status allocate_storage(Workspace& workspace, long long requested) {
+    if (requested < 1 || requested >= kLargestCapacity) return Status::failure(allocation_failure_message(requested));
+    const long long even = ((requested + 1) / 2) * 2;
+    const auto m = static_cast<std::size_t>(even);
+    std::vector<Complex> store;
+    std::vector<double> work_x, work_y;
+    try {
+        store.resize(2 * m);
+        work_x.resize(m);
+        work_y.resize(m);
+    } catch (const std::bad_alloc&) {
+        return Status::failure(allocation_failure_message(requested));
+    }
+    workspace.sample_store.swap(store);
+    workspace.work_x.swap(work_x);
+    workspace.work_y.swap(work_y);
+    workspace.max_points = static_cast<int>(even);
+    workspace.transform_table.forget();
+    workspace.a_present = false;
+    workspace.b_present = false;
+    workspace.status_line = capacity_status_line(workspace.max_points);
+    return Status::success();
+}
+
+}  // namespace zeph

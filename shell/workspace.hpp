@@ -1,0 +1,89 @@
+#pragma once
+// The state of one run: the storage of signals A and B, their grids, the
+// flags that say which of them holds data, the read range, the file names,
+// the texts every prompt shows, and the selection of the command line.
+#include <array>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/complex.hpp"
+#include "base/status.hpp"
+#include "dsp/fft.hpp"
+
+namespace zeph {
+
+inline constexpr int kInitialMaxPoints = 32768;
+
+enum class SignalMode { linked = 0, independent = 1 };
+
+// The option flags of a display (0 off, 1 on; the plot-dialogue groups also
+// 2 = asked, keep the answers; DB 1 = power, 2 = amplitude; BI 2 = on).
+struct OptionSet {
+    int AV = 0, DI = 0, CU = 0, DB = 0, ST = 0, SS = 0, PL = 1, FI = 0, LI = 0, OV = 0, SC = 0, MO = 0, WR = 0,
+        EX = 0, ME = 0, BI = 0;
+    int LA = 0, LO = 0, MA = 0, SM = 0, PG = 0, AX = 0, GO = 0, ZE = 0, CO = 0, AR = 0, HI = 0;
+};
+
+// What the command words of the lines so far have selected.
+struct Selection {
+    std::string function_code;    // "WA", "SP" or empty
+    std::string parameter_code;   // e.g. "PO", or empty
+    std::string parameter_label;  // 20-character label of the parameter
+    std::string abscissa_label;   // "vs time (sec)", "vs freq (Hz) " or blank
+    int operation_id = 0;         // 0: no operation on the line
+    int read_selector = 0;        // 0, 1 (A) or 2 (B)
+    bool read_word = false;       // RT, RF, RA or RB was the command word
+    std::string read_command;     // the read word last used, for its help marker
+    std::set<std::string> operation_markers;   // operations seen since start-up or the last RT/RF
+    bool cache_valid = false;     // the previous derivation may be reused
+};
+
+struct Workspace {
+    // Sample storage: signal A in [0, max_points), signal B in [max_points, 2*max_points).
+    int max_points = 0;
+    std::vector<Complex> sample_store;
+    std::vector<double> work_x, work_y;
+    // The transform's tables for the current point count.
+    BitReverseTable transform_table;
+
+    // Grids.
+    int npts_a = 0;
+    double Tmin = 0.0, DT = 1.0;
+    int npts_b = 0;
+    double Fmin = 0.0, DF = 1.0;
+    bool a_present = false, b_present = false;
+    SignalMode signal_mode = SignalMode::linked;
+    // The point count shared by both domains in linked mode: the count left
+    // by the last read, transform or operation.
+    int linked_npts = 0;
+
+    // Read range (SE).
+    int read_first = 1, read_interval = 1, read_max = kInitialMaxPoints;
+
+    // Texts.
+    std::string real_file_name, imag_file_name;
+    std::string real_name_shown, imag_name_shown;
+    std::string status_line;
+    std::string message_line;
+
+    Selection selection;
+    OptionSet options;
+
+    Complex* signal_a() { return sample_store.data(); }
+    Complex* signal_b() { return sample_store.data() + max_points; }
+};
+
+// The status line that shows the capacity.
+std::string capacity_status_line(int max_points);
+
+// Allocates storage for `requested` points (rounded up to even). The new
+// storage is allocated before the old is released: on failure the workspace
+// is unchanged and the status carries the "Unable to allocate memory for"
+// message. On success both signals are absent.
+Status allocate_storage(Workspace& workspace, long long requested);
+
+// The message of a failed allocation: n in 8 columns.
+std::string allocation_failure_message(long long requested);
+
+}  // namespace zeph

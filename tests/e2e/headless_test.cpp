@@ -1,0 +1,147 @@
+// Runs the real program headless: replies piped in, transcript and files checked.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A private copy of the program, so that its directory (where the reply log
+// and replay file live) belongs to this test alone.
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory_ = fs::temp_directory_path() / ("zeph-e2e-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(directory_);
+        fs::create_directories(directory_ / "work");
+        fs::copy_file(fs::path(ZEPH_BINARY_DIR) / "zeph", directory_ / "zeph");
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(directory_);
+    }
+
+    // Runs the program with `input` on standard input; returns the transcript.
+    std::string run(const std::string& input, const std::string& arguments = "") {
+        const fs::path input_file = directory_ / "input.txt";
+        std::ofstream(input_file, std::ios::binary) << input;
+        const std::string command = "cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
+                                    (directory_ / "zeph").string() + "' " + arguments + " < '" +
+                                    input_file.string() + "' 2>&1";
+        std::string output;
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return output;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+        exit_status_ = WEXITSTATUS(::pclose(pipe));
+        return output;
+    }
+
+    fs::path directory_;
+    int exit_status_ = -1;
+};
+
+TEST_F(Program, AllocateThenEndOfInputEndsTheRun) {
+    const std::string transcript = run("AL\n1001\n");
+    EXPECT_EQ(exit_status_, 0);
+    EXPECT_NE(transcript.find("Number of sample points to allocate memory for:\n/ 32768.\n<Enter>/\n1001\n"),
+              std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("Maximum number of sample points:      1002\nEnter command..."), std::string::npos);
+    // The end of the input at the command prompt ends the run as EN does.
+    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    EXPECT_NE(saved.find("AL          *! Enter command...\n1001        *! Number of sample points"), std::string::npos)
+        << saved;
+    EXPECT_TRUE(fs::exists(directory_ / "ZEPH32.TMP"));
+}
+
+TEST_F(Program, TranscriptShowsMessagesAndCommandResults) {
+    const std::string transcript = run("sp po\nDE\nZ=COS(PI/4)\nDE\npi=3\nXX\nEN\n");
+    EXPECT_NE(transcript.find("Must create data first. Use RT, RF, RA, RB, AS EQ, or BS EQ\nEnter command..."),
+              std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("Z = ( .707106781186     ,  .0                )\nEnter command..."),
+              std::string::npos);
+    EXPECT_NE(transcript.find("Cannot redefine reserved variable: PI"), std::string::npos);
+    // No escape codes in a headless transcript.
+    EXPECT_EQ(transcript.find('\x1b'), std::string::npos);
+}
+
+TEST_F(Program, ReplayWithNopauseRepeatsTheRunAndEndsByItself) {
+    run("DE\nQ=2*PI\nAL\n2000\nEN\n");
+    const std::string first = read_file(directory_ / "ZEPH32.RL");
+    ASSERT_NE(first.find("Q=2*PI"), std::string::npos);
+
+    const std::string transcript = run("", "RL NOPAUSE");
+    EXPECT_EQ(exit_status_, 0);
+    EXPECT_NE(transcript.find("Q = ( 6.28318530718"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Maximum number of sample points:      2000"), std::string::npos);
+    // The replay wrote the same replies again, after the same three header lines.
+    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), first);
+    const std::string header = first.substr(0, first.find('\n'));
+    EXPECT_EQ(fs::path(header), fs::canonical(directory_ / "work"));
+}
+
+TEST_F(Program, EndOfReplayInsideADialogueEndsTheRun) {
+    // A replay that stops inside the AL dialogue: the prompt gets END and the run ends.
+    std::ofstream(directory_ / "ZEPH32.RL") << (directory_ / "work").string() << "\n\n\nAL          *! Enter command...\n";
+    const std::string transcript = run("", "rl nopause");
+    EXPECT_EQ(exit_status_, 0);
+    EXPECT_NE(transcript.find("Number of sample points to allocate memory for:"), std::string::npos);
+    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AL          *! Enter command..."), std::string::npos);
+}
+
+TEST_F(Program, TypedReplaySkipsTheHeaderLines) {
+    std::ofstream(directory_ / "ZEPH32.RL") << "/nowhere\nreal\nimag\nAL          *! Enter command...\n"
+                                               "4096        *! Number of sample points\n";
+    const std::string transcript = run("RL\nEN\n");
+    EXPECT_EQ(transcript.find("ERROR OR MISSING PARAMETERS"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Maximum number of sample points:      4096"), std::string::npos);
+}
+
+TEST_F(Program, NamedReplayFileAndSyntaxHelp) {
+    std::ofstream(directory_ / "work" / "my.rl") << "/\n\n\nDE          *! Enter command...\n"
+                                                      "K=5         *! prompt\n";
+    const std::string transcript = run("", "my.rl NOPAUSE");
+    EXPECT_NE(transcript.find("K = ( 5."), std::string::npos) << transcript;
+
+    const std::string syntax = run("", "?");
+    EXPECT_EQ(syntax, "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] ] [NOPAUSE]\n");
+}
+
+TEST_F(Program, StartupFileNamesChangeDirectoryAndAreLogged) {
+    fs::create_directories(directory_ / "data");
+    run("EN\n", "'" + (directory_ / "data" / "Sig.re").string() + "' sig.IM");
+    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    std::istringstream lines(saved);
+    std::string directory, real, imag;
+    std::getline(lines, directory);
+    std::getline(lines, real);
+    std::getline(lines, imag);
+    EXPECT_EQ(fs::path(directory), fs::canonical(directory_ / "data"));
+    EXPECT_EQ(real, "Sig.re");
+    EXPECT_EQ(imag, "sig.IM");
+}
+
+TEST_F(Program, SystemCommandOutputIsShown) {
+    const std::string transcript = run("SY\necho hello from the shell\n\nEN\n");
+    EXPECT_NE(transcript.find("hello from the shell\n\nHit any key to continue..."), std::string::npos)
+        << transcript;
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// PreparedFormula: replaying a recorded reduction must equal INTERP sample by sample.
+#include "input/expr/prepared_formula.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace zeph {
+namespace {
+
+bool same_bits(Complex x, Complex y) { return std::memcmp(&x, &y, sizeof x) == 0; }
+
+bool same_table(const Interpreter& a, const Interpreter& b) {
+    if (a.variables().size() != b.variables().size()) return false;
+    for (std::size_t i = 0; i < a.variables().size(); ++i)
+        if (a.variables()[i].name != b.variables()[i].name ||
+            !same_bits(a.variables()[i].value, b.variables()[i].value))
+            return false;
+    return true;
+}
+
+// Sample i's A, B and X, X accumulated by repeated addition as EQ does.
+struct Samples {
+    double x;
+    Complex a(int i) const { return {std::sin(0.37 * i) * 3, std::cos(1.1 * i)}; }
+    Complex b(int i) const { return i % 7 == 3 ? Complex{0, 0} : Complex{0.5 * i - 40, -0.25 * i}; }
+};
+
+void setup(Interpreter& interp) {
+    std::string message;
+    Complex r;
+    ASSERT_EQ(interp.evaluate("K=2.5", r, message), 0);
+    ASSERT_EQ(interp.evaluate("Z=(1,-1)", r, message), 0);
+    ASSERT_EQ(interp.define("DT", 1e-3, message), 0);
+    ASSERT_EQ(interp.define_integer("NPTS", 256, message), 0);
+}
+
+// Evaluates `formula` for n samples in a per-sample INTERP and through a
+// PreparedFormula, from the same state, and requires identical statuses,
+// messages, bit patterns, tables and seeds after every sample.
+void expect_same_as_interp(const std::string& formula, int n = 300) {
+    SCOPED_TRACE(formula);
+    Interpreter plain([] { return 4321.0; });
+    Interpreter fast([] { return 4321.0; });
+    setup(plain);
+    setup(fast);
+    PreparedFormula prepared(fast, formula);
+    Samples s{-0.75};
+    const double dx = 0.01;
+    double x = s.x - dx;
+    for (int i = 1; i <= n; ++i) {
+        x += dx;
+        plain.set_slot(4, s.a(i));
+        plain.set_slot(5, s.b(i));
+        plain.set_slot(6, {x, 0});
+        Complex expected{-7, -7}, actual{-7, -7};
+        std::string expected_message = "unset", actual_message = "unset";
+        const int expected_status = plain.evaluate(formula, expected, expected_message);
+        const int actual_status = prepared.evaluate_sample(s.a(i), s.b(i), {x, 0}, actual, actual_message);
+        ASSERT_EQ(actual_status, expected_status) << "sample " << i;
+        ASSERT_EQ(actual_message, expected_message) << "sample " << i;
+        ASSERT_TRUE(same_bits(actual, expected)) << "sample " << i << ": " << actual << " vs " << expected;
+        ASSERT_TRUE(same_table(plain, fast)) << "sample " << i;
+        ASSERT_EQ(plain.random_seed(), fast.random_seed()) << "sample " << i;
+        if (expected_status != 0) {
+            EXPECT_FALSE(prepared.replaying());
+        }
+    }
+}
+
+class PreparedEqualsInterp : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PreparedEqualsInterp, SampleBySample) { expect_same_as_interp(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Formulas, PreparedEqualsInterp,
+    ::testing::Values(
+        "K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A", "5", "-X", "+A-B", "A*B/(X+1)", "A**2 + B^X", "2**3**X",
+        "-A**2", "(A, B)", "CMPLX(REAL(A), IMAG(B))", "RAND(0.,1.)", "GAUSS(1.,2.)",
+        "RAND(-1.,1.)*A + GAUSS(0.,X)", "A*RAND(0.,1.)+B*RAND(0.,1.)", "GAUSS(RAND(0.,1.), RAND(1.,2.))",
+        "SQRT(A) + LOG(B) + EXP(X)", "LOG10(ABS(A)+1.) + ALOG10(2.)", "SINC(X) + SINC(A)",
+        "ASIN(X) + ACOS(X) + ATAN(X) + ATAN2(A, X)", "SINH(X)+COSH(X)+TANH(X)", "SIN(A)*COS(B)",
+        "COTAN(X) + TAN(X)", "CONJG(A)*A", "NINT(A*10.) + INT(B*10.) + MOD(A, X) + SIGN(A, X) + DIM(A, X)",
+        "NORM(1., X) + RAY(1., ABS(X)) + CNORM(2., X)", "A/B", "B/A", "0.**X", "X**0.", "(0.,0.)**A",
+        "(-8)**(1./3.)", "1E400*X", "-(-(A))", "((((A+B))))*((X))", "A, B, X", "SIN(X)**2+COS(X)**2",
+        "K*DT*NPTS + Z", "PI*X/TWOPI*HAFPI", "Q=A*B", "Z=Z*(1.,0.5)+RAND(0.,1.)", "A=A*2+B", "X=X+1",
+        "Y=RAND(0.,1.)", "=A+B", "1 2 + A", "A 1", "2(3)*A",
+        // Errors: the same status and message every sample.
+        "A*", "2*-A", "UNKNOWN*A", "XYZ(A)", "(A", "A)", "$", "SIN(", "1.2.3*A", "", "pi*X", "A,", "F(())"));
+
+TEST(PreparedFormula, FillingTheTableFallsBackAndMatches) {
+    // The 40th entry is created by the first sample; afterwards the record is valid.
+    Interpreter plain([] { return 1.0; });
+    Interpreter fast([] { return 1.0; });
+    std::string message;
+    Complex r;
+    for (int i = 0; i < 33; ++i) {
+        const std::string text = std::string("V").append(std::to_string(i)).append("=1");
+        ASSERT_EQ(plain.evaluate(text, r, message), 0);
+        ASSERT_EQ(fast.evaluate(text, r, message), 0);
+    }
+    PreparedFormula assign_new(fast, "W=X+1");
+    for (int i = 0; i < 3; ++i) {
+        plain.set_slot(6, {double(i), 0});
+        Complex expected, actual;
+        ASSERT_EQ(plain.evaluate("W=X+1", expected, message), 0);
+        ASSERT_EQ(assign_new.evaluate_sample({}, {}, {double(i), 0}, actual, message), 0);
+        EXPECT_TRUE(same_bits(expected, actual));
+        EXPECT_TRUE(same_table(plain, fast));
+    }
+    PreparedFormula too_many(fast, "W2=1");
+    std::string m1, m2;
+    EXPECT_EQ(plain.evaluate("W2=1", r, m1), 20);
+    EXPECT_EQ(too_many.evaluate(r, m2), 20);
+    EXPECT_EQ(m1, m2);
+    EXPECT_FALSE(too_many.replaying());
+}
+
+TEST(PreparedFormula, RecordsAnewAfterTableChanges) {
+    Interpreter interp([] { return 1.0; });
+    std::string message;
+    Complex r;
+    PreparedFormula formula(interp, "A*2+Q");
+    EXPECT_EQ(formula.evaluate(r, message), 2);   // Q unknown
+    EXPECT_FALSE(formula.replaying());
+    ASSERT_EQ(interp.evaluate("Q=10", r, message), 0);
+    EXPECT_FALSE(formula.replaying());
+    ASSERT_EQ(formula.evaluate_sample({1, 0}, {}, {}, r, message), 0);
+    EXPECT_EQ(r, Complex(12, 0));
+    EXPECT_TRUE(formula.replaying());
+    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), 0);
+    EXPECT_EQ(r, Complex(14, 0));
+    ASSERT_EQ(interp.evaluate("Q=20", r, message), 0);   // a value change is seen by the replay
+    EXPECT_TRUE(formula.replaying());
+    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), 0);
+    EXPECT_EQ(r, Complex(24, 0));
+    interp.reset_to_predefined();   // Q is gone: INTERP again, which fails like a fresh call
+    EXPECT_FALSE(formula.replaying());
+    EXPECT_EQ(formula.evaluate(r, message), 2);
+    EXPECT_EQ(message, "*****INTERP. VARIABLE Q HAS NOT BEEN ASSIGNED A VALUE");
+}
+
+TEST(PreparedFormula, FirstEvaluationSeedsFromTheClock) {
+    int calls = 0;
+    Interpreter interp([&] {
+        ++calls;
+        return 0.0;
+    });
+    PreparedFormula formula(interp, "RAND(0.,1.)");
+    Complex r;
+    std::string message;
+    ASSERT_EQ(formula.evaluate(r, message), 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(r.real(), 0x1p-32);
+    ASSERT_EQ(formula.evaluate(r, message), 0);
+    EXPECT_EQ(r.real(), 69070 * 0x1p-32);
+    EXPECT_EQ(calls, 1);
+}
+
+// A generated family of formulas over A, B, X and the functions, each compared
+// with INTERP over a few samples.
+TEST(PreparedFormula, GeneratedFormulas) {
+    const std::vector<std::string> atoms = {"A", "B", "X", "2.", "(1.,-2.)", "K", "RAND(0.,1.)", "GAUSS(0.,1.)",
+                                            "PI"};
+    const std::vector<std::string> functions = {"SIN", "COS", "EXP", "LOG", "SQRT", "ABS", "CONJG", "REAL",
+                                                "IMAG", "SINC", "ATAN", "TANH", "NINT", "CMPLX"};
+    const std::vector<std::string> operators = {"+", "-", "*", "/", "**", "^", ","};
+    unsigned state = 12345;
+    auto pick = [&](std::size_t n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % n;
+    };
+    for (int f = 0; f < 300; ++f) {
+        std::string text;
+        const int terms = 1 + static_cast<int>(pick(5));
+        for (int t = 0; t < terms; ++t) {
+            if (t > 0) text += operators[pick(operators.size())];
+            std::string atom = atoms[pick(atoms.size())];
+            if (pick(3) == 0) atom = functions[pick(functions.size())] + "(" + atom + ")";
+            if (pick(4) == 0) atom = "-" + atom;
+            if (pick(4) == 0) atom = "(" + atom + ")";
+            text += atom;
+        }
+        expect_same_as_interp(text, 20);
+        if (HasFatalFailure()) return;
+    }
+}
+
+}  // namespace
+}  // namespace zeph

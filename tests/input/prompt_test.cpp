@@ -1,0 +1,206 @@
+#include "input/prompt.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "window/script_keys.hpp"
+
+namespace zeph {
+namespace {
+
+double fixed_seed() { return 0.0; }
+
+class PromptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("zeph-prompt-" + std::to_string(::getpid()) + "-" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(directory_);
+        ASSERT_TRUE(session_.log.create(log_path(), "/work", "", ""));
+        console_.set_presenter(&presenter_);
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    std::string log_path() const { return (directory_ / "ZEPH32.TMP").string(); }
+    std::string saved_log() {
+        const auto path = directory_ / "saved.RL";
+        EXPECT_TRUE(session_.log.save_as(path.string()));
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    bool ask(ScriptKeySource& keys, PromptRequest& request) {
+        Prompter prompter(console_, keys, interpreter_, session_);
+        return prompter.ask(message_, request);
+    }
+
+    std::filesystem::path directory_;
+    TextConsole console_;
+    RecordingPresenter presenter_;
+    Interpreter interpreter_{fixed_seed};
+    InputSession session_;
+    std::string message_;
+};
+
+PromptRequest numeric(std::array<double, 4> values, int count, std::string_view default_reply = "") {
+    return PromptRequest{.title = "Title row", .prompt = "Enter values:", .current = {},
+                         .default_reply = default_reply, .mode = 'N', .value_count = count, .values = values};
+}
+
+TEST_F(PromptTest, BlockRowsAndAttributes) {
+    ScriptKeySource keys;
+    keys.text("7 /").enter();
+    PromptRequest request = numeric({5, 6, 0, 0}, 2, "1. 0.");
+    // Check the block as drawn before the reply: the key source is read after the draw.
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(console_.row_text(45), "Title row");
+    EXPECT_EQ(console_.cell(45, 1).attribute, kTitleAttribute);
+    EXPECT_EQ(console_.row_text(47), "/ 5.  6.");
+    EXPECT_EQ(console_.cell(47, 1).attribute, kMarkAttribute);
+    EXPECT_EQ(console_.cell(47, 3).attribute, kValueAttribute);
+    EXPECT_EQ(console_.row_text(48), "<Enter>1. 0.");
+    EXPECT_EQ(console_.cell(48, 8).attribute, kValueAttribute);
+    EXPECT_EQ(console_.row_text(46), "Working....");
+    EXPECT_EQ(console_.cell(46, 1).attribute, kWorkingAttribute);
+    EXPECT_EQ(request.values[0], 7.0);
+    EXPECT_EQ(request.values[1], 6.0);   // the empty second field keeps its value
+    EXPECT_TRUE(presenter_.beeps.empty());
+}
+
+TEST_F(PromptTest, MessageShownInRedOnceWithFourDoubleBeeps) {
+    message_ = "Something failed";
+    ScriptKeySource keys;
+    keys.text("x").enter();
+    PromptRequest request{.title = "Title row", .prompt = "Name:"};
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(console_.row_text(45), "Something failed");
+    EXPECT_EQ(console_.cell(45, 1).attribute, kMessageAttribute);
+    EXPECT_TRUE(message_.empty());
+    ASSERT_EQ(presenter_.beeps.size(), 8u);
+    EXPECT_EQ(presenter_.beeps[0], (BeepRecord{800, 60}));
+    EXPECT_EQ(presenter_.beeps[1], (BeepRecord{200, 60}));
+    EXPECT_EQ(request.current, "x");
+}
+
+TEST_F(PromptTest, InvalidNumericReplyAsksAgainWithTheError) {
+    ScriptKeySource keys;
+    keys.enter();                      // blank reply, blank default: rejected
+    keys.text("1 2 3").enter();        // three values for two
+    keys.text("pi/4 2*PI").enter();
+    PromptRequest request = numeric({0, 0, 0, 0}, 2);
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_NEAR(request.values[0], 0.7853981633974483, 1e-15);
+    EXPECT_NEAR(request.values[1], 6.283185307179586, 1e-15);
+    int errors = 0;
+    for (const std::string& line : presenter_.lines) errors += line == kInvalidEntryMessage;
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(presenter_.beeps.size(), 16u);
+}
+
+TEST_F(PromptTest, EscapeCancelsAndChangesNothing) {
+    ScriptKeySource keys;
+    keys.text("99").escape();
+    PromptRequest request = numeric({5, 0, 0, 0}, 1);
+    EXPECT_FALSE(ask(keys, request));
+    EXPECT_EQ(request.values[0], 5.0);
+    EXPECT_EQ(saved_log(), "/work\n\n\n");
+}
+
+TEST_F(PromptTest, EditingKeys) {
+    ScriptKeySource keys;
+    // "abcd", Left Left, Delete -> "abd", Backspace -> "ad", insert X -> "aXd"
+    keys.text("abcd").extended(kKeyLeft).extended(kKeyLeft).extended(kKeyDelete).backspace().text("X").enter();
+    PromptRequest request{.title = "t", .prompt = "Name:"};
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.current, "aXd");
+}
+
+TEST_F(PromptTest, HistoryAndPaste) {
+    ScriptKeySource keys;
+    keys.text("first").enter();
+    keys.text("second").enter();
+    keys.extended(kKeyUp).extended(kKeyUp).enter();   // back to "first"
+    keys.text("<").paste().text(">").enter();
+    keys.set_clipboard("clip");
+    PromptRequest request{.title = "t", .prompt = "Name:"};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    for (const char* expected : {"first", "second", "first", "<clip>"}) {
+        ASSERT_TRUE(prompter.ask(message_, request));
+        EXPECT_EQ(request.current, expected);
+    }
+}
+
+TEST_F(PromptTest, SlashOnABlankLineKeepsNumbersButIsTypedInText) {
+    ScriptKeySource keys;
+    keys.text("/");   // ends the numeric reply at once
+    PromptRequest request = numeric({3, 4, 0, 0}, 2);
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.values[0], 3.0);
+    EXPECT_EQ(request.values[1], 4.0);
+
+    ScriptKeySource path_keys;
+    path_keys.text("/tmp/x.wav").enter();
+    PromptRequest text{.title = "t", .prompt = "File:"};
+    ASSERT_TRUE(ask(path_keys, text));
+    EXPECT_EQ(text.current, "/tmp/x.wav");
+}
+
+TEST_F(PromptTest, RepliesAreLoggedExceptReplayWords) {
+    ScriptKeySource keys;
+    keys.text("SP PO").enter().enter().text("END").enter();
+    PromptRequest request{.title = "t", .prompt = "Enter command...", .command_prompt = true};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(saved_log(), "/work\n\n\nSP PO       *! Enter command...\n            *! Enter command...\n");
+}
+
+TEST_F(PromptTest, ReplayThenKeyboard) {
+    std::ofstream(directory_ / "r.RL") << "1024 0 1    *! Enter   # sample points\n";
+    ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
+    session_.source = InputSource::replay_then_keyboard;
+    ScriptKeySource keys;
+    keys.text("5 6 7").enter();
+    PromptRequest request = numeric({0, 0, 0, 0}, 3);
+    Prompter prompter(console_, keys, interpreter_, session_);
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(request.values, (std::array<double, 4>{1024, 0, 1, 0}));
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(request.values, (std::array<double, 4>{5, 6, 7, 0}));
+    EXPECT_EQ(session_.source, InputSource::keyboard);
+}
+
+TEST_F(PromptTest, EndOfReplayEndsAtAnyPromptButTheCommandPrompt) {
+    std::ofstream(directory_ / "r.RL") << "";
+    ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
+    session_.source = InputSource::replay_then_end;
+    ScriptKeySource keys;
+    Prompter prompter(console_, keys, interpreter_, session_);
+    PromptRequest command{.title = "t", .prompt = "Enter command...", .command_prompt = true};
+    ASSERT_TRUE(prompter.ask(message_, command));
+    EXPECT_EQ(command.current, "END");
+    EXPECT_FALSE(session_.end_requested);
+    PromptRequest request = numeric({1, 0, 0, 0}, 1);
+    EXPECT_FALSE(prompter.ask(message_, request));
+    EXPECT_TRUE(session_.end_requested);
+}
+
+TEST_F(PromptTest, HeadlessLinesAndTranscript) {
+    ScriptKeySource keys = ScriptKeySource::from_lines({"2*3"});
+    PromptRequest request = numeric({1, 0, 0, 0}, 1, "9");
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.values[0], 6.0);
+    const std::vector<std::string> expected{"Title row", "Enter values:", "/ 1.", "<Enter>9", "2*3"};
+    EXPECT_EQ(presenter_.lines, expected);
+    // At the end of the headless input a numeric prompt ends the run.
+    EXPECT_FALSE(ask(keys, request));
+    EXPECT_TRUE(session_.end_requested);
+}
+
+}  // namespace
+}  // namespace zeph

@@ -1,0 +1,86 @@
+#include "shell/help_screen.hpp"
+
+#include <gtest/gtest.h>
+
+#include "shell/command_words.hpp"
+
+namespace zeph {
+namespace {
+
+TextConsole drawn(std::initializer_list<std::string_view> lines, HelpState state = {}) {
+    Workspace workspace;
+    for (auto line : lines) scan_command_line(line, workspace);
+    TextConsole console;
+    draw_help_screen(console, workspace, state);
+    return console;
+}
+
+bool marked(const TextConsole& console, int row, int column) {
+    return console.cell(row, column).byte == kHelpMarker;
+}
+
+int marker_count(const TextConsole& console) {
+    int count = 0;
+    for (int row = 1; row <= kHelpRows; ++row)
+        for (int column = 1; column <= TextConsole::kColumns; ++column) count += marked(console, row, column);
+    return count;
+}
+
+TEST(HelpScreen, RowsAsListed) {
+    const TextConsole console = drawn({"NOPL"});   // no marker in the way
+    EXPECT_EQ(console.row_text(2),
+              "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd");
+    EXPECT_EQ(console.row_text(18), "  DX time/freq deriv. A|B    SUm real \xB1 imag           PLot, NOPL");
+    EXPECT_EQ(console.row_text(3), "");
+    EXPECT_EQ(console.row_text(44), "");
+}
+
+TEST(HelpScreen, MarkersOfTheSelection) {
+    // The default selection has PL on.
+    const TextConsole console = drawn({"SP PO DB PL"});
+    EXPECT_TRUE(marked(console, 7, 2));     // SPectrum
+    EXPECT_TRUE(marked(console, 9, 29));    // POwer
+    EXPECT_TRUE(marked(console, 9, 55));    // DB
+    EXPECT_TRUE(marked(console, 18, 55));   // PLot
+    EXPECT_EQ(marker_count(console), 4);
+    EXPECT_EQ(console.cell(7, 2).attribute, kHelpMarkerAttribute);
+}
+
+TEST(HelpScreen, IndependentFunctionsAndOperationsAreMarked) {
+    const TextConsole console = drawn({"BS WI", "AS FF"});
+    EXPECT_TRUE(marked(console, 8, 2));     // ASignal, the last function
+    EXPECT_FALSE(marked(console, 9, 2));
+    EXPECT_TRUE(marked(console, 13, 2));    // WIndow stays marked until a read
+    EXPECT_TRUE(marked(console, 15, 2));    // FF
+}
+
+TEST(HelpScreen, ReadClearsOperationMarkersAndMarksTheReadWord) {
+    const TextConsole console = drawn({"BS WI", "RT"});
+    EXPECT_FALSE(marked(console, 13, 2));
+    EXPECT_TRUE(marked(console, 2, 28));    // RTime
+}
+
+TEST(HelpScreen, ReadRangeMarker) {
+    EXPECT_TRUE(marked(drawn({}, HelpState{.read_range_set = true}), 2, 15));
+    EXPECT_FALSE(marked(drawn({}), 2, 15));
+}
+
+TEST(HelpScreen, Attributes) {
+    const TextConsole console = drawn({"NOPL"});
+    EXPECT_EQ(console.cell(1, 2).attribute, kHelpHeadingAttribute);   // title
+    EXPECT_EQ(console.cell(4, 3).attribute, kHelpHeadingAttribute);   // FUNCTION
+    EXPECT_EQ(console.cell(11, 3).attribute, kHelpHeadingAttribute);  // (OPERATION)
+    EXPECT_EQ(console.cell(6, 2).attribute, kHelpMarkerAttribute);    // before WAveform
+    EXPECT_EQ(console.cell(6, 3).attribute, kHelpTypedAttribute);     // W
+    EXPECT_EQ(console.cell(6, 4).attribute, kHelpTypedAttribute);     // A
+    EXPECT_EQ(console.cell(6, 5).attribute, kHelpEntryAttribute);     // v
+    EXPECT_EQ(console.cell(6, 65).attribute, kHelpTypedAttribute);    // N of NOAV
+    EXPECT_EQ(console.cell(6, 68).attribute, kHelpTypedAttribute);    // V of NOAV
+    EXPECT_EQ(console.cell(6, 63).attribute, kHelpEntryAttribute);    // the comma
+    EXPECT_EQ(console.cell(2, 12).attribute, kHelpMarkerAttribute);   // gap in row 2
+    EXPECT_EQ(console.cell(40, 40).attribute, kHelpOtherAttribute);
+    EXPECT_EQ(console.cell(28, 40).attribute, kHelpOtherAttribute);   // a note on the functions
+}
+
+}  // namespace
+}  // namespace zeph

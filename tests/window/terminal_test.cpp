@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "window/terminal.hpp"
+
+namespace zeph {
+namespace {
+
+TEST(ColourMode, PrefersTheCubeThenRedefinedColoursThenTheRichestFixedSet) {
+    EXPECT_EQ(choose_colour_mode(true, true, 256), ColourMode::Cube256);
+    EXPECT_EQ(choose_colour_mode(true, true, 88), ColourMode::Palette);
+    EXPECT_EQ(choose_colour_mode(true, true, 16), ColourMode::Palette);
+    EXPECT_EQ(choose_colour_mode(true, true, 8), ColourMode::Standard8);   // 8 slots cannot hold 16
+    EXPECT_EQ(choose_colour_mode(true, false, 256), ColourMode::Cube256);
+    EXPECT_EQ(choose_colour_mode(true, false, 16), ColourMode::Standard16);
+    EXPECT_EQ(choose_colour_mode(true, false, 8), ColourMode::Standard8);
+    EXPECT_EQ(choose_colour_mode(false, false, 0), ColourMode::None);
+    EXPECT_EQ(palette_base_colour(256), 16);
+    EXPECT_EQ(palette_base_colour(16), 0);
+}
+
+TEST(TerminalColours, PaletteModeUsesTheRedefinedSlots) {
+    EXPECT_EQ(terminal_colours(0x70, ColourMode::Palette, 16), (TerminalColours{16, 23, false}));
+    EXPECT_EQ(terminal_colours(0x8F, ColourMode::Palette, 0), (TerminalColours{15, 0, false}));
+}
+
+TEST(TerminalColours, StandardColoursFollowTheTerminalsOrder) {
+    // Blue title, red message (bit 7 is no background bit), yellow prompt, all on light grey.
+    EXPECT_EQ(terminal_colours(0x71, ColourMode::Standard16), (TerminalColours{4, 7, false}));
+    EXPECT_EQ(terminal_colours(0xF4, ColourMode::Standard16), (TerminalColours{1, 7, false}));
+    EXPECT_EQ(terminal_colours(0x7E, ColourMode::Standard16), (TerminalColours{11, 7, false}));
+    EXPECT_EQ(terminal_colours(0x78, ColourMode::Standard16), (TerminalColours{8, 7, false}));
+    // With eight colours the bright ones are their dark twins in bold.
+    EXPECT_EQ(terminal_colours(0x7E, ColourMode::Standard8), (TerminalColours{3, 7, true}));
+    EXPECT_EQ(terminal_colours(0x78, ColourMode::Standard8), (TerminalColours{0, 7, true}));
+    EXPECT_EQ(terminal_colours(0xFA, ColourMode::Standard8), (TerminalColours{2, 7, true}));
+    EXPECT_EQ(terminal_colours(0x70, ColourMode::Standard8), (TerminalColours{0, 7, false}));
+    EXPECT_EQ(terminal_colours(0x7F, ColourMode::None), (TerminalColours{-1, -1, true}));
+}
+
+TEST(TerminalColours, CubeColoursAreCloseToThePalette) {
+    for (int index = 0; index < 16; ++index) {
+        const Rgb wanted = text_palette()[index];
+        const TerminalColours c = terminal_colours(static_cast<std::uint8_t>(index), ColourMode::Cube256);
+        ASSERT_GE(c.foreground, 16);
+        ASSERT_LE(c.foreground, 255);
+        const Rgb shown = xterm256_rgb(c.foreground);
+        EXPECT_LE(std::abs(shown.red - wanted.red), 20) << index;
+        EXPECT_LE(std::abs(shown.green - wanted.green), 20) << index;
+        EXPECT_LE(std::abs(shown.blue - wanted.blue), 20) << index;
+    }
+    EXPECT_EQ(nearest_xterm256_colour({255, 255, 0}), 226);   // exactly in the cube
+    EXPECT_EQ(nearest_xterm256_colour({0, 0, 0}), 16);
+    const Rgb grey = xterm256_rgb(nearest_xterm256_colour({160, 160, 160}));
+    EXPECT_EQ(grey.red, grey.blue);   // light grey stays grey, not a tinted cube colour
+}
+
+TEST(DisplayedCharacter, ShowsEveryByteAsOneHarmlessCharacter) {
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        const wchar_t utf8 = displayed_character(byte, true);
+        const wchar_t ascii = displayed_character(byte, false);
+        if (b == 0xB1 || b == 0xB5 || b == 0xBB) {
+            EXPECT_EQ(utf8, static_cast<wchar_t>(b));   // Latin-1 bytes are their code points
+        } else if (b < 0x20 || b == 0x7F) {
+            EXPECT_EQ(utf8, L' ') << b;
+        } else if (b >= 0x80) {
+            EXPECT_EQ(utf8, L'?') << b;
+        } else {
+            EXPECT_EQ(utf8, static_cast<wchar_t>(b));
+        }
+        EXPECT_LT(ascii, 0x7F) << b;
+        EXPECT_GE(ascii, 0x20) << b;
+    }
+    EXPECT_EQ(displayed_character(0xB1, false), L'+');
+    EXPECT_EQ(displayed_character(0xB5, false), L'u');
+    EXPECT_EQ(displayed_character(0xBB, false), L'>');
+}
+
+TEST(TerminalText, IsTheGridsRenderingOfALine) {
+    EXPECT_EQ(terminal_text("SUm real \xB1 imag \xB5 \xBB", true), "SUm real \u00B1 imag \u00B5 \u00BB");
+    EXPECT_EQ(terminal_text("SUm real \xB1 imag \xB5 \xBB", false), "SUm real + imag u >");
+    EXPECT_EQ(terminal_text("bell\a esc\x1B[2J", true), "bell  esc [2J");   // no control byte reaches the terminal
+    EXPECT_EQ(terminal_text("a\u00F1o", true), "a\u00F1o");
+    EXPECT_EQ(terminal_text("a\u00F1o", false), "a?+o");
+    EXPECT_EQ(terminal_text("\u009B2J", true), "??2J");   // C1 control in UTF-8 form
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
+    return text;
+}
+
+TEST(SizeRequest, NamesBothSizesAndFitsTheTerminal) {
+    const std::vector<std::string> lines = size_request_lines(72, 24);
+    EXPECT_EQ(joined(lines),
+              "zeph needs a terminal of at least 80 x 50 - this one is 72 x 24. Please enlarge it.");
+    EXPECT_GT(lines.size(), 1u);
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 72u);
+
+    EXPECT_EQ(size_request_lines(120, 40).size(), 1u);
+    EXPECT_NE(size_request_lines(120, 40)[0].find("this one is 120 x 40."), std::string::npos);
+}
+
+TEST(SizeRequest, TinyTerminalsGetWhatFits) {
+    for (const std::string& line : size_request_lines(4, 100)) EXPECT_LE(line.size(), 4u);
+    EXPECT_EQ(size_request_lines(30, 2).size(), 2u);
+    EXPECT_TRUE(size_request_lines(0, 10).empty());
+    EXPECT_TRUE(size_request_lines(10, 0).empty());
+}
+
+TEST(BellPacer, RingsAtMostOncePerGap) {
+    using namespace std::chrono_literals;
+    BellPacer pacer(100ms);
+    const BellPacer::Clock::time_point t0{};
+    EXPECT_TRUE(pacer.should_ring(t0 + 1s));
+    EXPECT_FALSE(pacer.should_ring(t0 + 1s + 60ms));
+    EXPECT_TRUE(pacer.should_ring(t0 + 1s + 120ms));
+    EXPECT_FALSE(pacer.should_ring(t0 + 1s + 180ms));   // measured from the last ring, not the last try
+    EXPECT_TRUE(pacer.should_ring(t0 + 1s + 240ms));
+}
+
+}  // namespace
+}  // namespace zeph

@@ -1,0 +1,79 @@
+#pragma once
+// The headless front end: standard input is not a terminal. Replies are read
+// as whole lines from a stream, and the program's text output becomes a plain
+// transcript, one line per text line, without colours or escape codes.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "window/key_source.hpp"
+#include "window/text_console.hpp"
+
+namespace zeph {
+
+// One key in the console's terms: a plain byte, or an extended key that
+// arrives as kKeyExtended followed by `code`.
+struct ConsoleKey {
+    int code = 0;
+    bool extended = false;
+    bool operator==(const ConsoleKey&) const = default;
+};
+
+// The console's bytes for ±, µ and the help-screen marker » (ISO 8859-1).
+inline constexpr unsigned char kBytePlusMinus = 0xB1;
+inline constexpr unsigned char kByteMicro = 0xB5;
+inline constexpr unsigned char kByteMarker = 0xBB;
+
+// One UTF-8 encoded character: its code point and its length in bytes.
+struct Utf8Char {
+    char32_t code_point = 0;
+    std::size_t length = 0;
+};
+// The valid UTF-8 multibyte character starting at byte `i` of `text`; nothing
+// for an ASCII byte or a malformed, overlong or truncated sequence.
+std::optional<Utf8Char> decode_utf8(std::string_view text, std::size_t i);
+
+// Console text as UTF-8: the bytes 0xB1, 0xB5 and 0xBB become ±, µ and ».
+// Valid UTF-8 sequences already in the text (a typed file name such as
+// "año") are kept whole, so their continuation bytes are not mistaken for
+// those three; any other byte is copied unchanged.
+std::string utf8_from_console_bytes(std::string_view bytes);
+
+// The key a headless reply line stands for: an empty line is Enter; a line
+// that is exactly a key name such as <ESC>, <LEFT> or <CTRL-RIGHT> (any case)
+// is that key; otherwise the line's first byte.
+ConsoleKey key_from_reply_line(std::string_view line);
+
+// Prints every transcript line to a stream (standard output by default),
+// flushed line by line so a reader on a pipe sees each prompt as it comes.
+class HeadlessPresenter : public Presenter {
+public:
+    explicit HeadlessPresenter(std::FILE* out = stdout) : out_(out) {}
+    void transcript(std::string_view line) override;
+
+private:
+    std::FILE* out_;
+};
+
+// Reads reply lines from a stream (standard input by default).
+class StreamKeySource : public KeySource {
+public:
+    // Longer lines are cut to this many bytes; the rest of the line is skipped.
+    static constexpr std::size_t kMaxLineBytes = 4096;
+
+    explicit StreamKeySource(std::FILE* in = stdin) : in_(in) {}
+
+    bool line_mode() const override { return true; }
+    // Consumes one line (see key_from_reply_line); Esc at the end of input.
+    int read_key() override;
+    // The next line without its line break (a trailing \r is dropped too);
+    // nothing at the end of input.
+    std::optional<std::string> read_line() override;
+
+private:
+    std::FILE* in_;
+    int pending_code_ = -1;   // the code of an extended key already announced
+};
+
+}  // namespace zeph

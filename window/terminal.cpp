@@ -1,0 +1,616 @@
+#include "window/terminal.hpp"
+
+// curses.h defines refresh(), clear() and others as macros unless told not to.
+#define NCURSES_NOMACROS 1
+#define NCURSES_WIDECHAR 1
+#include <ncursesw/curses.h>
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace zeph {
+
+namespace {
+
+constexpr std::array<Rgb, 16> kTextPalette{{
+    {0, 0, 0},     {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
+    {128, 0, 0},   {128, 0, 128}, {128, 128, 0}, {160, 160, 160},
+    {80, 80, 80},  {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+    {255, 0, 0},   {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+}};
+
+// The standard terminal colour of each palette entry. The palette is the
+// classic one (blue before red); the terminal's order is ANSI (red before
+// blue), with 8..15 the bright versions of 0..7.
+constexpr std::array<int, 16> kStandardColourOfPalette{
+    0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15,
+};
+
+constexpr int kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
+
+int foreground_index(std::uint8_t attribute) { return attribute & 0x0F; }
+int background_index(std::uint8_t attribute) { return (attribute >> 4) & 0x07; }
+
+int squared_distance(Rgb a, Rgb b) {
+    const int dr = a.red - b.red, dg = a.green - b.green, db = a.blue - b.blue;
+    return dr * dr + dg * dg + db * db;
+}
+
+// Searched once: every cell of every redraw needs it.
+const std::array<int, 16>& cube_colour_of_palette() {
+    static const std::array<int, 16> table = [] {
+        std::array<int, 16> colours{};
+        for (std::size_t i = 0; i < colours.size(); ++i) {
+            colours[i] = nearest_xterm256_colour(kTextPalette[i]);
+        }
+        return colours;
+    }();
+    return table;
+}
+
+int colour_for_mode(int palette_index, ColourMode mode, int palette_base) {
+    switch (mode) {
+        case ColourMode::Palette: return palette_base + palette_index;
+        case ColourMode::Cube256: return cube_colour_of_palette()[palette_index];
+        case ColourMode::Standard16: return kStandardColourOfPalette[palette_index];
+        case ColourMode::Standard8: return kStandardColourOfPalette[palette_index] & 7;
+        case ColourMode::None: return -1;
+    }
+    return -1;
+}
+
+// ncurses wants colour components in 0..1000.
+short curses_component(int value) { return static_cast<short>(value * 1000 / 255); }
+
+// --- restoring the terminal on SIGINT / SIGTERM -------------------------------
+// A signal handler can only reach file-scope state; this flag is the one piece.
+volatile std::sig_atomic_t g_terminal_taken = 0;
+constexpr int kRestoredSignals[] = {SIGINT, SIGTERM};
+struct sigaction g_previous_actions[2];
+
+void restore_terminal_and_die(int signal_number) {
+    if (g_terminal_taken) endwin();
+    g_terminal_taken = 0;
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void install_signal_handlers() {
+    struct sigaction action {};
+    action.sa_handler = restore_terminal_and_die;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i) {
+        sigaction(kRestoredSignals[i], &action, &g_previous_actions[i]);
+    }
+}
+
+void remove_signal_handlers() {
+    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i) {
+        sigaction(kRestoredSignals[i], &g_previous_actions[i], nullptr);
+    }
+}
+
+// --- key codes without an ncurses constant -------------------------------------
+// Codes for Ctrl+Left/Right when the terminal description has none; ncurses
+// numbers its own extended keys upward from KEY_MAX + 1.
+constexpr int kOwnCtrlLeftCode = KEY_MAX + 400;
+constexpr int kOwnCtrlRightCode = KEY_MAX + 401;
+
+// Sequences terminals send for the key, also when their description omits it
+// (xterm and tmux; rxvt).
+constexpr const char* kCtrlLeftSequences[] = {"\033[1;5D", "\033Od"};
+constexpr const char* kCtrlRightSequences[] = {"\033[1;5C", "\033Oc"};
+
+// The terminal description's sequence for a key capability, if it has one.
+const char* capability_sequence(const char* name) {
+    const char* sequence = tigetstr(name);
+    if (sequence == reinterpret_cast<const char*>(-1)) return nullptr;
+    return sequence;
+}
+
+int ctrl_arrow_code(const char* capability, int own_code, const char* const* sequences,
+                    std::size_t sequence_count) {
+    int code = own_code;
+    if (const char* described = capability_sequence(capability)) {
+        const int bound = key_defined(described);
+        if (bound > 0) {
+            code = bound;
+        } else if (bound == 0) {
+            define_key(described, code);
+        }
+    }
+    for (std::size_t i = 0; i < sequence_count; ++i) {
+        if (key_defined(sequences[i]) == 0) define_key(sequences[i], code);
+    }
+    return code;
+}
+
+// Sequences common terminals send for the navigation keys. A terminal whose
+// description does not match it (a wrong TERM) would otherwise deliver them
+// as Esc and some letters, and Esc cancels the prompt.
+struct KnownSequence {
+    const char* sequence;
+    int key;
+};
+constexpr KnownSequence kCommonSequences[] = {
+    {"\033[A", KEY_UP},    {"\033[B", KEY_DOWN},  {"\033[C", KEY_RIGHT}, {"\033[D", KEY_LEFT},
+    {"\033OA", KEY_UP},    {"\033OB", KEY_DOWN},  {"\033OC", KEY_RIGHT}, {"\033OD", KEY_LEFT},
+    {"\033[H", KEY_HOME},  {"\033OH", KEY_HOME},  {"\033[1~", KEY_HOME}, {"\033[7~", KEY_HOME},
+    {"\033[F", KEY_END},   {"\033OF", KEY_END},   {"\033[4~", KEY_END},  {"\033[8~", KEY_END},
+    {"\033[3~", KEY_DC},   {"\033[5~", KEY_PPAGE}, {"\033[6~", KEY_NPAGE},
+};
+
+void define_common_sequences() {
+    for (const KnownSequence& known : kCommonSequences) {
+        if (key_defined(known.sequence) == 0) define_key(known.sequence, known.key);
+    }
+}
+
+bool locale_is_utf8() {
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+}
+
+bool display_reachable() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+// Sends standard error to /dev/null for its lifetime: libraries probing for
+// a display report their failures there, which would land in the middle of
+// the drawn screen.
+class SilencedStandardError {
+public:
+    SilencedStandardError() {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int null_device = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null_device >= 0) dup2(null_device, STDERR_FILENO);
+        if (null_device >= 0) close(null_device);
+    }
+    ~SilencedStandardError() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+    }
+    SilencedStandardError(const SilencedStandardError&) = delete;
+    SilencedStandardError& operator=(const SilencedStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+bool start_sdl_video() {
+    if (!display_reachable()) return false;
+    const SilencedStandardError quiet;
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+}  // namespace
+
+// --- pure mappings -------------------------------------------------------------
+
+const std::array<Rgb, 16>& text_palette() { return kTextPalette; }
+
+ColourMode choose_colour_mode(bool has_colours, bool can_change_colours, int colour_count) {
+    if (!has_colours || colour_count < 8) return ColourMode::None;
+    // The 256-colour set holds the palette within a few units per channel and
+    // needs no redefinition, which many terminals (and multiplexers) claiming
+    // it silently ignore, leaving arbitrary colours on screen.
+    if (colour_count >= 256) return ColourMode::Cube256;
+    if (can_change_colours && colour_count >= 16) return ColourMode::Palette;
+    if (colour_count >= 16) return ColourMode::Standard16;
+    return ColourMode::Standard8;
+}
+
+int palette_base_colour(int colour_count) { return colour_count >= 32 ? 16 : 0; }
+
+TerminalColours terminal_colours(std::uint8_t attribute, ColourMode mode, int palette_base) {
+    const int fg = foreground_index(attribute);
+    const int bg = background_index(attribute);
+    TerminalColours colours{colour_for_mode(fg, mode, palette_base),
+                            colour_for_mode(bg, mode, palette_base), false};
+    // Without a bright colour of their own, bright foregrounds are shown bold.
+    if (mode == ColourMode::Standard8 || mode == ColourMode::None) {
+        colours.bold = kStandardColourOfPalette[fg] >= 8;
+    }
+    return colours;
+}
+
+Rgb xterm256_rgb(int colour) {
+    if (colour >= 232) {
+        const int level = 8 + 10 * (colour - 232);
+        return {level, level, level};
+    }
+    const int cube = std::max(colour, 16) - 16;
+    return {kCubeLevels[cube / 36], kCubeLevels[cube / 6 % 6], kCubeLevels[cube % 6]};
+}
+
+int nearest_xterm256_colour(Rgb colour) {
+    // Colours 0..15 are left out: each terminal has its own idea of them.
+    int best = 16;
+    for (int candidate = 16; candidate < 256; ++candidate) {
+        if (squared_distance(xterm256_rgb(candidate), colour) <
+            squared_distance(xterm256_rgb(best), colour)) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+
+wchar_t displayed_character(unsigned char byte, bool utf8_terminal) {
+    switch (byte) {
+        case kBytePlusMinus: return utf8_terminal ? L'\u00B1' : L'+';
+        case kByteMicro: return utf8_terminal ? L'\u00B5' : L'u';
+        case kByteMarker: return utf8_terminal ? L'\u00BB' : L'>';
+        default: break;
+    }
+    if (byte < 0x20 || byte == 0x7F) return L' ';
+    if (byte >= 0x80) return L'?';
+    return static_cast<wchar_t>(byte);
+}
+
+std::string terminal_text(std::string_view bytes, bool utf8_terminal) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        // UTF-8 text (a file name) passes whole; U+0080..U+009F are controls.
+        const std::optional<Utf8Char> c = utf8_terminal ? decode_utf8(bytes, i) : std::nullopt;
+        if (c && c->code_point >= 0xA0) {
+            text.append(bytes.substr(i, c->length));
+            i += c->length;
+            continue;
+        }
+        const wchar_t shown = displayed_character(static_cast<unsigned char>(bytes[i]), utf8_terminal);
+        if (shown < 0x80) {
+            text.push_back(static_cast<char>(shown));
+        } else {   // one of ±, µ, »: U+0080..U+00FF in two bytes
+            text.push_back(static_cast<char>(0xC0 | (shown >> 6)));
+            text.push_back(static_cast<char>(0x80 | (shown & 0x3F)));
+        }
+        ++i;
+    }
+    return text;
+}
+
+std::vector<std::string> size_request_lines(int columns, int rows) {
+    const std::string text = "zeph needs a terminal of at least " +
+                             std::to_string(TextConsole::kColumns) + " x " +
+                             std::to_string(TextConsole::kRows) + " - this one is " +
+                             std::to_string(columns) + " x " + std::to_string(rows) +
+                             ". Please enlarge it.";
+    std::vector<std::string> lines;
+    if (columns < 1 || rows < 1) return lines;
+    const auto width = static_cast<std::size_t>(columns);
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        if (!line.empty()) line += ' ';
+        line += word;
+        while (line.size() > width) {   // a word wider than the terminal
+            lines.push_back(line.substr(0, width));
+            line.erase(0, width);
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    if (lines.size() > static_cast<std::size_t>(rows)) lines.resize(rows);
+    return lines;
+}
+
+std::optional<ConsoleKey> console_key_from_terminal(int code, bool function_key,
+                                                    const TerminalKeyCodes& codes) {
+    if (!function_key) {
+        switch (code) {
+            case '\n':
+            case '\r': return ConsoleKey{kKeyEnter, false};
+            case 127:
+            case 8: return ConsoleKey{kKeyBackspace, false};
+            case 0x00B1: return ConsoleKey{kBytePlusMinus, false};
+            case 0x00B5:
+            case 0x03BC: return ConsoleKey{kByteMicro, false};   // micro sign or Greek mu
+            default: break;
+        }
+        if (code >= 0 && code < 0x80) return ConsoleKey{code, false};
+        return std::nullopt;
+    }
+    switch (code) {
+        case KEY_LEFT: return ConsoleKey{kKeyLeft, true};
+        case KEY_RIGHT: return ConsoleKey{kKeyRight, true};
+        case KEY_UP: return ConsoleKey{kKeyUp, true};
+        case KEY_DOWN: return ConsoleKey{kKeyDown, true};
+        case KEY_PPAGE:
+        case KEY_A3: return ConsoleKey{kKeyPageUp, true};
+        case KEY_NPAGE:
+        case KEY_C3: return ConsoleKey{kKeyPageDown, true};
+        case KEY_HOME:
+        case KEY_A1: return ConsoleKey{kKeyHome, true};
+        case KEY_END:
+        case KEY_C1: return ConsoleKey{kKeyEnd, true};
+        case KEY_DC: return ConsoleKey{kKeyDelete, true};
+        case KEY_ENTER: return ConsoleKey{kKeyEnter, false};
+        case KEY_BACKSPACE: return ConsoleKey{kKeyBackspace, false};
+        default: break;
+    }
+    if (code == codes.ctrl_left && code >= 0) return ConsoleKey{kKeyCtrlLeft, true};
+    if (code == codes.ctrl_right && code >= 0) return ConsoleKey{kKeyCtrlRight, true};
+    return std::nullopt;
+}
+
+std::string console_bytes_from_utf8(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b == '\n' || b == '\r') break;
+        if (b < 0x80) {
+            bytes.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        const std::optional<Utf8Char> c = decode_utf8(text, i);
+        if (!c) {   // a stray byte: dropped
+            ++i;
+            continue;
+        }
+        const std::optional<ConsoleKey> key =
+            console_key_from_terminal(static_cast<int>(c->code_point), false, {});
+        if (key) bytes.push_back(static_cast<char>(key->code));
+        i += c->length;
+    }
+    return bytes;
+}
+
+bool BellPacer::should_ring(Clock::time_point now) {
+    if (last_ring_ && now - *last_ring_ < gap_) return false;
+    last_ring_ = now;
+    return true;
+}
+
+// --- presenter -----------------------------------------------------------------
+
+std::unique_ptr<TerminalPresenter> TerminalPresenter::open() {
+    std::unique_ptr<TerminalPresenter> presenter(new TerminalPresenter());
+    if (!presenter->start()) return nullptr;
+    return presenter;
+}
+
+bool TerminalPresenter::start() {
+    if (g_terminal_taken) return false;   // one terminal per program
+    // Only the character type: numbers must keep their "." whatever the locale.
+    std::setlocale(LC_CTYPE, "");
+    utf8_ = locale_is_utf8();
+    std::fflush(stdout);
+    use_tioctl(TRUE);   // the size the terminal reports, not stale LINES/COLUMNS
+    screen_ = newterm(nullptr, stdout, stdin);
+    if (screen_ == nullptr) return false;
+    set_term(screen_);
+    g_terminal_taken = 1;
+    install_signal_handlers();
+    cbreak();
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    set_escdelay(25);   // ms: Esc alone must feel immediate
+    set_up_colours();
+    return true;
+}
+
+TerminalPresenter::~TerminalPresenter() {
+    if (screen_ == nullptr) return;
+    endwin();
+    g_terminal_taken = 0;
+    remove_signal_handlers();
+    delscreen(screen_);
+}
+
+void TerminalPresenter::set_up_colours() {
+    const bool has = has_colors();
+    if (has) start_color();
+    mode_ = choose_colour_mode(has, has && can_change_color(), has ? COLORS : 0);
+    if (mode_ != ColourMode::Palette) return;
+    palette_base_ = palette_base_colour(COLORS);
+    for (int i = 0; i < 16; ++i) {
+        const Rgb& c = kTextPalette[i];
+        if (init_color(static_cast<short>(palette_base_ + i), curses_component(c.red),
+                       curses_component(c.green), curses_component(c.blue)) == ERR) {
+            mode_ = ColourMode::Standard16;
+            return;
+        }
+    }
+}
+
+short TerminalPresenter::colour_pair(const TerminalColours& colours) {
+    if (colours.foreground < 0 || colours.background < 0) return 0;
+    const int key = colours.foreground * 1024 + colours.background;
+    if (const auto found = pairs_.find(key); found != pairs_.end()) return found->second;
+    // Pairs run out only with many colour combinations on a small terminal;
+    // the default pair then keeps the text readable.
+    if (next_pair_ >= std::min(COLOR_PAIRS, 32767)) return 0;
+    const auto pair = static_cast<short>(next_pair_);
+    if (init_pair(pair, static_cast<short>(colours.foreground),
+                  static_cast<short>(colours.background)) == ERR) {
+        return 0;
+    }
+    ++next_pair_;
+    pairs_.emplace(key, pair);
+    return pair;
+}
+
+void TerminalPresenter::refresh(const TextConsole& console) {
+    shown_ = console;
+    redraw();
+}
+
+void TerminalPresenter::transcript(std::string_view line) {
+    if (!suspended_) return;
+    const std::string text = terminal_text(line, utf8_) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void TerminalPresenter::suspend() {
+    if (suspended_) return;
+    suspended_ = true;
+    endwin();
+}
+
+void TerminalPresenter::resume() {
+    if (!suspended_) return;
+    suspended_ = false;
+    clearok(curscr, TRUE);   // the command wrote over the screen: repaint every cell
+    redraw();
+}
+
+void TerminalPresenter::redraw() {
+    if (suspended_) return;
+    follow_terminal_size();
+    erase();
+    if (COLS >= TextConsole::kColumns && LINES >= TextConsole::kRows) {
+        draw_grid();
+    } else {
+        draw_size_request();
+    }
+    ::refresh();
+}
+
+// ncurses learns of a new size only while reading a key; a redraw in between
+// (during a computation) must already use the real size.
+void TerminalPresenter::follow_terminal_size() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) {
+        return;
+    }
+    if (size.ws_row != LINES || size.ws_col != COLS) resize_term(size.ws_row, size.ws_col);
+}
+
+void TerminalPresenter::draw_grid() {
+    if (!shown_) {
+        curs_set(0);
+        return;
+    }
+    for (int row = 1; row <= TextConsole::kRows; ++row) {
+        for (int column = 1; column <= TextConsole::kColumns; ++column) {
+            const Cell cell = shown_->cell(row, column);
+            const TerminalColours colours = terminal_colours(cell.attribute, mode_, palette_base_);
+            const wchar_t text[2] = {displayed_character(cell.byte, utf8_), L'\0'};
+            cchar_t character;
+            setcchar(&character, text, colours.bold ? A_BOLD : A_NORMAL, colour_pair(colours),
+                     nullptr);
+            mvadd_wch(row - 1, column - 1, &character);
+        }
+    }
+    move(shown_->cursor_row() - 1, shown_->cursor_column() - 1);
+    curs_set(1);
+}
+
+void TerminalPresenter::draw_size_request() {
+    curs_set(0);
+    const std::vector<std::string> lines = size_request_lines(COLS, LINES);
+    const int top = (LINES - static_cast<int>(lines.size())) / 2;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int left = (COLS - static_cast<int>(lines[i].size())) / 2;
+        mvaddstr(top + static_cast<int>(i), std::max(left, 0), lines[i].c_str());
+    }
+}
+
+void TerminalPresenter::beep(int /*hz*/, int ms) {
+    if (bell_.should_ring(BellPacer::Clock::now())) ::beep();
+    // Wait out a short tone so a burst of beeps is heard as a series; a long
+    // tone is not worth making the user wait for.
+    const int wait_ms = std::clamp(ms, 0, 60);
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+}
+
+// --- keys ----------------------------------------------------------------------
+
+TerminalKeySource::TerminalKeySource(TerminalPresenter& presenter) : presenter_(presenter) {
+    codes_.ctrl_left = ctrl_arrow_code("kLFT5", kOwnCtrlLeftCode, kCtrlLeftSequences,
+                                       std::size(kCtrlLeftSequences));
+    codes_.ctrl_right = ctrl_arrow_code("kRIT5", kOwnCtrlRightCode, kCtrlRightSequences,
+                                        std::size(kCtrlRightSequences));
+    define_common_sequences();
+}
+
+TerminalKeySource::~TerminalKeySource() {
+    if (clipboard_ == Clipboard::Ready) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+int TerminalKeySource::read_key() { return next_key(true); }
+
+int TerminalKeySource::poll_key() { return next_key(false); }
+
+int TerminalKeySource::next_key(bool wait) {
+    if (pending_code_ >= 0) {
+        const int code = pending_code_;
+        pending_code_ = -1;
+        return code;
+    }
+    // While an operating-system command has the terminal, its output stays on
+    // screen: only the key modes are taken back for this read.
+    const bool suspended = presenter_.suspended();
+    if (suspended) reset_prog_mode();
+    const int key = translated_key(wait);
+    if (suspended) reset_shell_mode();
+    return key;
+}
+
+int TerminalKeySource::translated_key(bool wait) {
+    timeout(wait ? -1 : 0);   // ms; -1 blocks
+    for (;;) {
+        wint_t input = 0;
+        errno = 0;
+        const int kind = get_wch(&input);
+        if (kind == ERR) {
+            if (!wait) break;
+            if (errno == EINTR) continue;
+            return kKeyEscape;   // the terminal has gone away
+        }
+        const bool function_key = kind == KEY_CODE_YES;
+        if (function_key && input == KEY_RESIZE) {
+            presenter_.redraw();
+            continue;
+        }
+        const std::optional<ConsoleKey> key =
+            console_key_from_terminal(static_cast<int>(input), function_key, codes_);
+        if (!key) continue;
+        if (!key->extended) return key->code;
+        pending_code_ = key->code;
+        return kKeyExtended;
+    }
+    return -1;
+}
+
+std::string TerminalKeySource::clipboard_text() {
+    if (clipboard_ == Clipboard::Untried) {
+        clipboard_ = start_sdl_video() ? Clipboard::Ready : Clipboard::Unavailable;
+    }
+    if (clipboard_ != Clipboard::Ready || !SDL_HasClipboardText()) return {};
+    char* text = SDL_GetClipboardText();
+    if (text == nullptr) return {};
+    std::string bytes = console_bytes_from_utf8(text);
+    SDL_free(text);
+    return bytes;
+}
+
+}  // namespace zeph

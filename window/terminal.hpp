@@ -1,0 +1,181 @@
+#pragma once
+// The interactive front end: the text console drawn on the terminal with
+// ncurses, and keys read from it.
+//
+// The 80 x 50 grid sits at the terminal's top-left corner. A smaller terminal
+// shows a request to enlarge it instead of a cut-off screen; the grid comes
+// back as soon as the terminal is large enough.
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "window/headless.hpp"
+#include "window/key_source.hpp"
+#include "window/text_console.hpp"
+
+struct screen;   // ncurses' SCREEN; <curses.h> stays out of headers for its macros
+
+namespace zeph {
+
+struct Rgb {
+    int red = 0, green = 0, blue = 0;   // 0..255
+};
+
+// The text window's 16 colours, indexed by an attribute's palette indices.
+const std::array<Rgb, 16>& text_palette();
+
+// How a terminal can show the palette, in order of preference.
+enum class ColourMode {
+    Cube256,      // nearest of the xterm 256-colour cube and grey ramp
+    Palette,      // colours redefined to the palette's exact RGB (init_color)
+    Standard16,   // nearest of the 16 standard colours
+    Standard8,    // nearest of the 8 standard colours, bold for the bright ones
+    None,         // no colours at all
+};
+
+ColourMode choose_colour_mode(bool has_colours, bool can_change_colours, int colour_count);
+
+// The first terminal colour redefined in Palette mode: above the 16 standard
+// colours when there is room, so the user's own colours stay untouched.
+int palette_base_colour(int colour_count);
+
+struct TerminalColours {
+    int foreground = -1;   // terminal colour numbers; -1 in ColourMode::None
+    int background = -1;
+    bool bold = false;     // the way to show a bright foreground with 8 colours
+    bool operator==(const TerminalColours&) const = default;
+};
+
+// The terminal colours for a cell attribute: foreground palette index in the
+// low four bits, background palette index in bits 4..6 (bit 7 is ignored).
+TerminalColours terminal_colours(std::uint8_t attribute, ColourMode mode, int palette_base = 0);
+
+// The xterm colour (16..255) closest to `colour`.
+int nearest_xterm256_colour(Rgb colour);
+Rgb xterm256_rgb(int colour);   // for 16..255
+
+// The character shown for a grid byte: printable ASCII as itself; ±, µ and »
+// for their console bytes (+, u and > when the terminal is not UTF-8); '?' for
+// other bytes from 0x80 up; a blank for control bytes.
+wchar_t displayed_character(unsigned char byte, bool utf8_terminal);
+// A line of console bytes for printing as plain text: byte by byte as above,
+// except that UTF-8 text already in it (a file name) passes whole on a UTF-8
+// terminal. No control character gets through.
+std::string terminal_text(std::string_view bytes, bool utf8_terminal);
+
+// The request shown on a terminal smaller than the grid, word-wrapped to its
+// width; at most `rows` lines.
+std::vector<std::string> size_request_lines(int columns, int rows);
+
+// Key codes the terminal description assigns to keys that have no ncurses
+// constant, looked up once at start.
+struct TerminalKeyCodes {
+    int ctrl_left = -1;
+    int ctrl_right = -1;
+};
+
+// Translates one ncurses input to the console's key: `function_key` tells a
+// KEY_* code (get_wch's KEY_CODE_YES) from a character. Nothing for inputs
+// the console has no key for (other function keys, other non-ASCII text).
+std::optional<ConsoleKey> console_key_from_terminal(int code, bool function_key,
+                                                    const TerminalKeyCodes& codes);
+
+// Clipboard text (UTF-8) as console bytes for the edit line: the first line
+// only, ± and µ as their console bytes, other non-ASCII characters dropped.
+std::string console_bytes_from_utf8(std::string_view text);
+
+// Spaces terminal bells: a rapid series of beeps rings at most once per gap.
+class BellPacer {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit BellPacer(Clock::duration gap = std::chrono::milliseconds(100)) : gap_(gap) {}
+    bool should_ring(Clock::time_point now);
+
+private:
+    Clock::duration gap_;
+    std::optional<Clock::time_point> last_ring_;
+};
+
+class TerminalPresenter : public Presenter {
+public:
+    // Takes over the terminal on standard input and output; nothing when it
+    // cannot be set up (unknown terminal type, not a terminal).
+    static std::unique_ptr<TerminalPresenter> open();
+    ~TerminalPresenter() override;
+    TerminalPresenter(const TerminalPresenter&) = delete;
+    TerminalPresenter& operator=(const TerminalPresenter&) = delete;
+
+    void refresh(const TextConsole& console) override;
+    // While suspended the lines of the text window are printed plainly below
+    // what the command wrote; otherwise the grid shows them.
+    void transcript(std::string_view line) override;
+    // Hands the terminal to an operating-system command and takes it back.
+    // While suspended, refreshes only keep the grid for the redraw on resume.
+    void suspend() override;
+    void resume() override;
+    bool suspended() const { return suspended_; }
+    // A terminal bell (no tones on a terminal), paced so a burst stays short.
+    void beep(int hz, int ms) override;
+    // Draws the last grid again, for the terminal's current size.
+    void redraw();
+
+    bool utf8_terminal() const { return utf8_; }
+    ColourMode colour_mode() const { return mode_; }
+
+private:
+    TerminalPresenter() = default;
+    bool start();
+    void set_up_colours();
+    void follow_terminal_size();
+    void draw_grid();
+    void draw_size_request();
+    short colour_pair(const TerminalColours& colours);
+
+    ::screen* screen_ = nullptr;
+    bool utf8_ = false;
+    bool suspended_ = false;
+    ColourMode mode_ = ColourMode::None;
+    int palette_base_ = 0;
+    std::unordered_map<int, short> pairs_;   // (foreground, background) -> pair
+    int next_pair_ = 1;
+    std::optional<TextConsole> shown_;       // copy of the grid last refreshed
+    BellPacer bell_;
+};
+
+class TerminalKeySource : public KeySource {
+public:
+    // The presenter (which must outlive this source) redraws when the
+    // terminal is resized while a key is awaited.
+    explicit TerminalKeySource(TerminalPresenter& presenter);
+    ~TerminalKeySource() override;
+    TerminalKeySource(const TerminalKeySource&) = delete;
+    TerminalKeySource& operator=(const TerminalKeySource&) = delete;
+
+    // Waits for a key; Esc when the terminal has gone away.
+    int read_key() override;
+    // A key when one has been typed, else -1 at once: for polling the
+    // terminal while the plot window waits for keys too.
+    int poll_key();
+    // The desktop clipboard through SDL when a display is reachable.
+    std::string clipboard_text() override;
+
+private:
+    enum class Clipboard { Untried, Ready, Unavailable };
+
+    // The next console key; with `wait` false -1 when none has been typed.
+    int next_key(bool wait);
+    int translated_key(bool wait);
+
+    TerminalPresenter& presenter_;
+    TerminalKeyCodes codes_;
+    int pending_code_ = -1;
+    Clipboard clipboard_ = Clipboard::Untried;
+};
+
+}  // namespace zeph
