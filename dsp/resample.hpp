@@ -11,7 +11,7 @@
 
 namespace zeph {
 
-inline const std::string kStepNotPositive = "dT or dF must be \u2265 0";   // zero is refused too
+inline const std::string kStepNotPositive = "dT or dF must be > 0";   // zero is refused too
 inline const std::string kTooManyUpsampled =
     "Too many samples will be generated. Reduce sample pointsor oversampling ratio.";
 // Refusals of inputs that would divide by zero or keep no sample.

@@ -1,0 +1,98 @@
+#include "fileio/byte_io.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "fileio/sample_file.hpp"
+
+namespace zeph {
+
+OpenedFile open_for_reading(const std::string& file_name) {
+    OpenedFile opened;
+    opened.file.reset(std::fopen(file_name.c_str(), "rb"));
+    if (!opened.file) {
+        opened.outcome = (errno == ENOENT || errno == ENOTDIR) ? OpenOutcome::NotFound
+                                                               : OpenOutcome::Unreadable;
+        return opened;
+    }
+    struct stat info {};
+    if (fstat(fileno(opened.file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        opened.file.reset();
+        opened.outcome = OpenOutcome::Unreadable;
+        return opened;
+    }
+    opened.size = static_cast<std::uint64_t>(info.st_size);
+    opened.outcome = OpenOutcome::Opened;
+    return opened;
+}
+
+std::span<const std::byte> ByteSource::bytes(std::uint64_t offset, std::size_t count) {
+    if (offset > size_ || count > size_ - offset) return {};
+    if (!file_) return memory_.subspan(static_cast<std::size_t>(offset), count);
+    if (failed_) return {};
+    if (offset != file_position_) {
+        if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
+            failed_ = true;
+            return {};
+        }
+        file_position_ = offset;
+    }
+    buffer_.resize(count);
+    const std::size_t got = std::fread(buffer_.data(), 1, count, file_);
+    file_position_ += got;
+    if (got != count) {   // an I/O error, or the file shrank since it was opened
+        failed_ = true;
+        return {};
+    }
+    return buffer_;
+}
+
+void LittleEndianWriter::text(std::string_view characters) {
+    while (!characters.empty()) {
+        const std::size_t n = std::min(characters.size(), kBlockBytes - buffer_.size());
+        const auto* bytes = reinterpret_cast<const std::byte*>(characters.data());
+        buffer_.insert(buffer_.end(), bytes, bytes + n);
+        characters.remove_prefix(n);
+        if (buffer_.size() == kBlockBytes) flush();
+    }
+}
+
+void LittleEndianWriter::u16(std::uint16_t v) {
+    put(static_cast<std::byte>(v & 0xFF));
+    put(static_cast<std::byte>(v >> 8));
+}
+
+void LittleEndianWriter::u32(std::uint32_t v) {
+    u16(static_cast<std::uint16_t>(v & 0xFFFF));
+    u16(static_cast<std::uint16_t>(v >> 16));
+}
+
+void LittleEndianWriter::f64(double v) {
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    u32(static_cast<std::uint32_t>(bits & 0xFFFFFFFF));
+    u32(static_cast<std::uint32_t>(bits >> 32));
+}
+
+bool LittleEndianWriter::flush() {
+    if (ok_ && !buffer_.empty()) {
+        ok_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+    }
+    buffer_.clear();
+    return ok_;
+}
+
+FileHandle create_output_file(const std::string& file_name) {
+    return FileHandle(std::fopen(file_name.c_str(), "wb"));
+}
+
+Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name) {
+    bool written = writer.flush();
+    // fclose writes what stdio still buffers: a full disk may show only here.
+    if (std::fclose(file.release()) != 0) written = false;
+    if (!written) return Status::failure(message_with_name(kErrorWritingFile, file_name));
+    return Status::success();
+}
+
+}  // namespace zeph

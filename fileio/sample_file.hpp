@@ -1,0 +1,81 @@
+#pragma once
+// Types and message texts shared by the sample-file readers and writers.
+//
+// Every reader fills scratch storage (a SignalRead or a per-format result) and
+// never a signal of the workspace: the read dialogue copies the samples and
+// the grid into signal A or B only when the read succeeded, so a failed read
+// leaves the workspace as it was.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/complex.hpp"
+#include "base/status.hpp"
+
+namespace zeph {
+
+// Which samples of a file a read takes: sample numbers first, first + interval,
+// first + 2·interval, … (1-based), at most max_count of them. max_count is the
+// capacity of the target signal, min(read_max, max_points). first and interval
+// must be 1 or more (read_signal refuses a range that is not).
+struct ReadRange {
+    int first = 1;
+    int interval = 1;
+    int max_count = 0;
+};
+
+// The read status the read dialogue receives; anything but Ok abandons the read.
+enum class ReadStatus {
+    Ok = 0,
+    NothingRead = 1,     // no file name, file not found, unreadable, or no samples in it
+    Unsupported = 2,     // read error or content the program cannot read
+    GridMismatch = 3,    // XMIN or DX differ between the real and imaginary files
+    CountMismatch = 4,   // the real and imaginary files give different point counts
+};
+
+// One signal read from files into scratch storage.
+struct SignalRead {
+    ReadStatus code = ReadStatus::Ok;
+    // !status.ok: the message for message_line (empty when both names were blank).
+    // status.ok: a notice for message_line, usually empty ("DX ≤ 0. …").
+    Status status;
+    std::vector<Complex> samples;   // N = samples.size(); real and imaginary parts
+    double xmin = 0.0;              // abscissa of the first sample read (Tmin or Fmin)
+    double dx = 1.0;                // abscissa step of the samples read (DT or DF)
+};
+
+// Message texts of the sample-file layer, spelled once. A message that names a
+// file is the text followed by the file name, cut to kMessageWidth bytes.
+inline constexpr std::size_t kMessageWidth = 80;
+inline constexpr std::string_view kCannotFindFile = "Cannot find file: ";
+inline constexpr std::string_view kErrorReadingBinary = "Error reading R8 or I2 file: ";
+inline constexpr std::string_view kErrorReadingAscii = "Error reading ASCII file: ";
+// The console holds one byte per cell, so the less-than-or-equal sign is written "<=".
+inline constexpr std::string_view kDxNotPositive = "DX <= 0. Assigned a value of 1.";
+inline constexpr std::string_view kGridMismatch = "XMIN or DX do not match in real & imag files";
+inline constexpr std::string_view kCountMismatch = "Different # sample points real & imag files:";
+inline constexpr std::string_view kErrorReadingFile = "Error reading file: ";
+inline constexpr std::string_view kFormatNotRecognized = "File format not recognized.>";
+inline constexpr std::string_view kCompressedWav = "Cannot read compressed WAV files.";
+inline constexpr std::string_view kOnly16BitWav = "Can only read 16 bit/sample WAV files.";
+inline constexpr std::string_view kTooManyChannels = "Cannot read more than 2 channels from WAV files.";
+inline constexpr std::string_view kCannotOpenFile = "Cannot open file: ";
+inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
+// Cases the program refuses rather than reading nothing or dividing by zero.
+inline constexpr std::string_view kNoSamples = "No samples in file: ";
+inline constexpr std::string_view kNoDataChunk = "No data chunk in WAV file: ";
+inline constexpr std::string_view kDataBeforeFormat = "WAV data chunk comes before fmt chunk: ";
+inline constexpr std::string_view kNoChannels = "Cannot read WAV files with 0 channels.";
+inline constexpr std::string_view kZeroSampleRate = "Cannot read WAV files with sample rate 0.";
+inline constexpr std::string_view kComplexOnlyAsReal = "C4 file can only be read as REAL file: ";
+inline constexpr std::string_view kBadReadRange = "First point # and Interval must be 1 or more.";
+inline constexpr std::string_view kUnknownFormat = "Unknown file format: ";
+inline constexpr std::string_view kWavRateOutOfRange = "Sample rate 1/DX out of range for WAV file: ";
+
+// The name without trailing blanks (names arrive blank padded from the dialogues).
+std::string_view trimmed_file_name(std::string_view name);
+
+// text + the trimmed name, cut to kMessageWidth bytes.
+std::string message_with_name(std::string_view text, std::string_view file_name);
+
+}  // namespace zeph

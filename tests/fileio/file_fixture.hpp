@@ -1,0 +1,89 @@
+#pragma once
+// Shared by the sample-file tests: a scratch directory per test, crafted
+// little-endian bytes, and running the external tools used as references.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace zeph::test {
+
+// A unique directory under the system's temporary directory, removed after the test.
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Short, so that messages naming a file stay within their 80 characters.
+        static int serial = 0;
+        dir_ = std::filesystem::temp_directory_path() /
+               ("zfio" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string path(std::string_view name) const { return (dir_ / name).string(); }
+
+    std::string write_file(std::string_view name, const std::string& bytes) const {
+        const std::string p = path(name);
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+
+    static std::string read_file(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::filesystem::path dir_;
+};
+
+// Little-endian bytes for crafted files.
+struct Bytes {
+    std::string s;
+    Bytes& text(std::string_view t) { s += t; return *this; }
+    Bytes& u16(std::uint16_t v) { s += char(v & 0xFF); s += char(v >> 8); return *this; }
+    Bytes& i16(std::int16_t v) { return u16(static_cast<std::uint16_t>(v)); }
+    Bytes& u32(std::uint32_t v) { u16(v & 0xFFFF); return u16(v >> 16); }
+    Bytes& f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
+    Bytes& f64(double v) {
+        const auto b = std::bit_cast<std::uint64_t>(v);
+        u32(static_cast<std::uint32_t>(b));
+        return u32(static_cast<std::uint32_t>(b >> 32));
+    }
+};
+
+inline bool have_tool(const std::string& command) {
+    return std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Standard output of a shell command; exit status in *status.
+inline std::string run_command(const std::string& command, int* status = nullptr) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        const int rc = ::pclose(pipe);
+        if (status) *status = rc;
+    } else if (status) {
+        *status = -1;
+    }
+    return out;
+}
+
+inline std::span<const std::byte> as_bytes(const std::string& s) {
+    return std::as_bytes(std::span(s.data(), s.size()));
+}
+
+}  // namespace zeph::test
