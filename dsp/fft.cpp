@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace zeph {
@@ -43,13 +44,13 @@ constexpr int kBlockLog2 = 16;
 // size = 4q points: the first splits the block into halves with twiddles
 // w^k (w = e^(−j2π/size)), the second splits each half with w^2k. The
 // outputs stay in the radix-2 (bit-reversed) order.
-void radix4_stage(double* block, int q, const double* twiddles) {
+void radix4_stage(double* block, std::ptrdiff_t q, const double* twiddles) {
     double* x0p = block;
     double* x1p = block + 2 * q;
     double* x2p = block + 4 * q;
     double* x3p = block + 6 * q;
-    for (int k = 0; k < q; ++k) {
-        const int at = 2 * k;
+    for (std::ptrdiff_t k = 0; k < q; ++k) {
+        const std::ptrdiff_t at = 2 * k;
         const Pair x0 = load(x0p + at), x1 = load(x1p + at), x2 = load(x2p + at), x3 = load(x3p + at);
         const Pair sum02 = x0 + x2, diff02 = x0 - x2;
         const Pair sum13 = x1 + x3, rotated13 = times_minus_j(x1 - x3);
@@ -62,8 +63,8 @@ void radix4_stage(double* block, int q, const double* twiddles) {
 }
 
 // The last two stages over blocks of 4 points, where every twiddle is 1.
-void last_radix4_stage(double* x, int n) {
-    for (int i = 0; i < n; i += 4) {
+void last_radix4_stage(double* x, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; i += 4) {
         double* p = x + 2 * i;
         const Pair x0 = load(p), x1 = load(p + 2), x2 = load(p + 4), x3 = load(p + 6);
         const Pair sum02 = x0 + x2, diff02 = x0 - x2;
@@ -76,8 +77,8 @@ void last_radix4_stage(double* x, int n) {
 }
 
 // The last stage over pairs of points (odd log2 N), twiddle 1.
-void last_radix2_stage(double* x, int n) {
-    for (int i = 0; i < n; i += 2) {
+void last_radix2_stage(double* x, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; i += 2) {
         double* p = x + 2 * i;
         const Pair a = load(p), b = load(p + 2);
         store(p, a + b);
@@ -87,12 +88,13 @@ void last_radix2_stage(double* x, int n) {
 
 // All stages from size 2^log2_size down, on one block of 2^log2_block points.
 void run_stages_on_block(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
-    const int points = 1 << log2_block;
+    const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
     int level = log2_size;
     for (; level >= 3; level -= 2) {
-        const int size = 1 << level;
+        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
         const double* twiddles = table.stage_twiddles(level);
-        for (int offset = 0; offset < points; offset += size) radix4_stage(block + 2 * offset, size / 4, twiddles);
+        for (std::ptrdiff_t offset = 0; offset < points; offset += size)
+            radix4_stage(block + 2 * offset, size / 4, twiddles);
     }
     if (level == 2) last_radix4_stage(block, points);
     if (level == 1) last_radix2_stage(block, points);
@@ -161,13 +163,22 @@ Status check_power_of_two(long long n, int& log2n) {
     return Status::failure(kNotPowerOfTwo);
 }
 
-void BitReverseTable::prepare(int log2n) {
-    if (log2n == log2_points_ && points_ >= 0) return;
+Status BitReverseTable::prepare(int log2n) {
+    if (log2n < 0 || log2n > kMaxTransformLog2) return Status::failure(kNotPowerOfTwo);
+    if (log2n == log2_points_ && points_ >= 0) return Status::success();
     log2_points_ = log2n;
     points_ = 1 << log2n;
     ++fill_count_;
-    fill_reverse();
-    fill_twiddles();
+    try {
+        fill_reverse();
+        fill_twiddles();
+    } catch (const std::bad_alloc&) {
+        forget();
+        reverse_ = {};
+        twiddles_ = {};
+        return Status::failure(kTablesTooLarge);
+    }
+    return Status::success();
 }
 
 void BitReverseTable::forget() {
@@ -242,19 +253,21 @@ void BitReverseTable::fill_twiddles() {
 Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     int log2n = 0;
     if (!valid_transform_size(x.size(), log2n)) return Status::failure(kNotPowerOfTwo);
-    table.prepare(log2n);
+    if (Status status = table.prepare(log2n); !status) return status;
     // std::complex<double> is laid out as double[2] {re, im}.
     double* data = reinterpret_cast<double*>(x.data());
-    const int n = 1 << log2n;
+    const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n;
 
     int level = log2n;
     for (; level > kBlockLog2 && level >= 3; level -= 2) {
-        const int size = 1 << level;
+        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
         const double* twiddles = table.stage_twiddles(level);
-        for (int offset = 0; offset < n; offset += size) radix4_stage(data + 2 * offset, size / 4, twiddles);
+        for (std::ptrdiff_t offset = 0; offset < n; offset += size)
+            radix4_stage(data + 2 * offset, size / 4, twiddles);
     }
-    const int block = 1 << level;
-    for (int offset = 0; offset < n; offset += block) run_stages_on_block(data + 2 * offset, level, level, table);
+    const std::ptrdiff_t block = std::ptrdiff_t{1} << level;
+    for (std::ptrdiff_t offset = 0; offset < n; offset += block)
+        run_stages_on_block(data + 2 * offset, level, level, table);
 
     unscramble(x.data(), log2n, table.entries().data());
     return Status::success();

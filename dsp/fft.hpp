@@ -25,6 +25,8 @@ inline const std::string kNotPowerOfTwo = "ERROR. NUMBER POINTS MUST BE A POWER 
 inline const std::string kMustCreateDataFirst = "Must create data first. Use RT, RF, RA, RB, AS EQ, or BS EQ";
 // A caller handed storage shorter than the grid's point count.
 inline const std::string kStorageTooSmall = "ERROR. NUMBER POINTS EXCEEDS THE ALLOCATED STORAGE.";
+// The tables of a new point count could not be allocated.
+inline const std::string kTablesTooLarge = "ERROR. NOT ENOUGH MEMORY FOR THE FFT TABLES.";
 
 // Largest point count a transform accepts: the table holds 32-bit indices.
 inline constexpr int kMaxTransformLog2 = 30;
@@ -44,8 +46,9 @@ Status check_power_of_two(long long n, int& log2n);
 class BitReverseTable {
 public:
     // Fills the tables for 2^log2n points unless they already hold them.
-    // 0 ≤ log2n ≤ kMaxTransformLog2.
-    void prepare(int log2n);
+    // Fails with kNotPowerOfTwo unless 0 ≤ log2n ≤ kMaxTransformLog2, and
+    // with kTablesTooLarge when memory runs out (the tables are then empty).
+    Status prepare(int log2n);
     // Discards the remembered point count (after the signal arrays are
     // allocated anew), so the next transform refills the tables.
     void forget();
@@ -75,7 +78,8 @@ private:
 };
 
 // X[k] = Σ x[n]·e^(−j2πnk/N), unscaled, in natural order. x.size() must be a
-// power of two (1 … 2^30); otherwise kNotPowerOfTwo and x is unchanged.
+// power of two (1 … 2^30); otherwise kNotPowerOfTwo and x is unchanged (as
+// with kTablesTooLarge).
 Status fft_forward(std::span<Complex> x, BitReverseTable& table);
 
 // x[n] = Σ X[k]·e^(+j2πnk/N), unscaled: conjugate, forward transform,
