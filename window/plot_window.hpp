@@ -1,0 +1,96 @@
+#pragma once
+// The plot window on the desktop: an SDL2 window that shows a GraphicsCanvas
+// and delivers the keys typed in it as console key codes (0xE0 + code letter
+// for arrows and page keys, Esc 27, Enter 13, letters as their bytes).
+//
+// A window opens only when a display is available (DISPLAY or WAYLAND_DISPLAY
+// set and SDL's video starts); otherwise open() reports that there is no
+// display and the caller keeps drawing off screen on the canvas alone.
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/status.hpp"
+#include "window/graphics_canvas.hpp"
+#include "window/key_source.hpp"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace zeph {
+
+inline const std::string kNoDisplayMessage = "No display: the plot is drawn off screen";
+
+struct ScreenSize {
+    int width = 1920;    // pixels
+    int height = 1080;
+};
+
+// DISPLAY or WAYLAND_DISPLAY is set to something.
+bool display_variables_set();
+// The desktop's size from SDL; 1920 × 1080 when there is no display.
+ScreenSize desktop_size();
+
+// Console codes of a key pressed in the window (SDL key code, Ctrl held):
+// nothing for keys that arrive as text input instead.
+std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl);
+// Console bytes of typed text (UTF-8): characters up to U+00FF as their
+// Latin-1 byte, others dropped.
+std::vector<int> console_keys_for_text(std::string_view utf8);
+
+class PlotWindow : public KeySource {
+public:
+    PlotWindow() = default;
+    ~PlotWindow() override;
+    PlotWindow(const PlotWindow&) = delete;
+    PlotWindow& operator=(const PlotWindow&) = delete;
+
+    // Opens a window of width × height pixels at the desktop's origin.
+    // Fails with kNoDisplayMessage (plus SDL's reason when it tried) when no
+    // window can be shown.
+    Status open(const std::string& title, int width, int height);
+    bool is_open() const { return window_ != nullptr; }
+    // Closes the window; pending keys are dropped. Harmless when closed.
+    void close();
+
+    // Shows the canvas; the picture is kept for repainting on expose.
+    void present(const GraphicsCanvas& canvas);
+
+    // Next key typed in the window, -1 when none is pending. Handles the
+    // window's other events (expose, close) on the way. Closing the window
+    // from the desktop delivers Esc.
+    int poll_key();
+
+    // Waits for a key from the window or from the other source (see below),
+    // checking both every few milliseconds. Without an open window and
+    // without another source it returns Esc at once.
+    int read_key() override;
+
+    // The desktop clipboard's text (UTF-8) while the window is open.
+    std::string clipboard_text() override;
+
+    // A second source polled while read_key waits (for instance the
+    // terminal); it returns a key or -1 when nothing is pending.
+    void set_other_source(std::function<int()> poll) { other_source_ = std::move(poll); }
+
+private:
+    void handle_pending_events();
+    void repaint();
+    bool upload_frame();
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int texture_width_ = 0;
+    int texture_height_ = 0;
+    std::vector<std::uint8_t> frame_;     // last presented picture, RGB rows
+    int frame_width_ = 0;
+    int frame_height_ = 0;
+    std::deque<int> pending_keys_;
+    std::function<int()> other_source_;
+};
+
+}  // namespace zeph
