@@ -5,6 +5,7 @@
 #include "dsp/fft.hpp"
 #include "shell/command_words.hpp"
 #include "shell/constants_dialogue.hpp"
+#include "shell/display.hpp"
 #include "shell/equations_dialogue.hpp"
 #include "shell/system_commands.hpp"
 
@@ -21,24 +22,10 @@ void redraw_help(Session& session) {
 
 bool is_spectrum(const Workspace& workspace) { return workspace.selection.function_code == "SP"; }
 
-// The grid of the current signal.
-struct CurrentGrid {
-    int npts;
-    double xmin, dx;
-};
-
-CurrentGrid current_grid(const Workspace& workspace) {
-    const bool spectrum = is_spectrum(workspace);
-    int npts = workspace.linked_npts;
-    if (workspace.signal_mode == SignalMode::independent) npts = spectrum ? workspace.npts_b : workspace.npts_a;
-    if (spectrum) return {npts, workspace.Fmin, workspace.DF};
-    return {npts, workspace.Tmin, workspace.DT};
-}
-
 // Defines the grid variables that every numeric reply may use.
 void define_grid_variables(Session& session) {
-    const Workspace& workspace = session.workspace;
-    CurrentGrid grid = current_grid(workspace);
+    Workspace& workspace = session.workspace;
+    SignalView grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
     if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
     std::string ignored;
@@ -151,7 +138,7 @@ void execute_line(Session& session) {
         not_available(workspace, operation_word_of(selection.operation_id));
         return;
     }
-    not_available(workspace, "displays");
+    run_display(session);
 }
 }  // namespace
 

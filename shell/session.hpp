@@ -5,6 +5,7 @@
 #include <string>
 
 #include "input/expr/interp.hpp"
+#include "dsp/statistics.hpp"
 #include "input/prompt.hpp"
 #include "shell/help_screen.hpp"
 #include "shell/workspace.hpp"
@@ -39,6 +40,11 @@ struct Session {
     // letter of the signal EQ, AD and MU last worked on.
     std::array<double, 4> weights{};
     char equation_letter = ' ';
+
+    // The figures of the signal of the last derivation, and DX times the sum
+    // of the values before the last cumulative display.
+    SignalMetrics metrics;
+    double cumulative_total = 0.0;
 
     // Asks a question with the workspace's message line.
     bool ask(PromptRequest& request) { return prompter.ask(workspace.message_line, request); }

@@ -1,5 +1,6 @@
 #include "shell/workspace.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -9,6 +10,27 @@ namespace {
 // The largest capacity the storage can index: 2*M complex values with int counts.
 constexpr long long kLargestCapacity = (1LL << 30);
 }  // namespace
+
+SignalView current_signal(Workspace& workspace) {
+    const bool spectrum = workspace.selection.function_code == "SP";
+    int npts = workspace.linked_npts;
+    if (workspace.signal_mode == SignalMode::independent) npts = spectrum ? workspace.npts_b : workspace.npts_a;
+    npts = std::clamp(npts, 0, workspace.max_points);
+    if (spectrum) return {workspace.signal_b(), npts, workspace.Fmin, workspace.DF, true};
+    return {workspace.signal_a(), npts, workspace.Tmin, workspace.DT, false};
+}
+
+std::string signal_name_part(const Workspace& workspace) {
+    auto shown = [](const std::string& name) {
+        std::string trimmed = name.substr(0, std::min<std::size_t>(name.size(), 17));
+        trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+        return trimmed;
+    };
+    const std::string real = shown(workspace.real_name_shown);
+    const std::string imag = shown(workspace.imag_name_shown);
+    const char* joiner = real.empty() ? (imag.empty() ? "0+j0" : " +j ") : (imag.empty() ? ",+j0" : ",+j ");
+    return real + joiner + imag;
+}
 
 std::string capacity_status_line(int max_points) {
     char text[16];

@@ -39,6 +39,40 @@ struct Selection {
     bool cache_valid = false;     // the previous derivation may be reused
 };
 
+// What the display pipeline derived for the output stages: the values are
+// work_y[0 .. display_count) (and work_x for XY) on the abscissa
+// xmin + k*dx, with their titles and labels.
+struct DisplayState {
+    int display_count = 0;
+    double xmin = 0.0, dx = 1.0;
+    std::string title;            // plot title
+    std::string listing_heading;  // first row of a listing page
+    std::string x_label, y_label;
+    std::string list_x_heading, list_y_heading;
+    double reference_power = 0.0, reference_level = -770.0;   // [dB] level of the reference power
+    int averaging_length = 1;     // L of the moving average, 1 without AV
+};
+
+// The answers of the display's own questions, offered again at the next display.
+struct DisplayAnswers {
+    double regression_x1 = 0.0, regression_x2 = 0.0;   // DD, RD fit range
+    double sum_a = 1.0, sum_b = -1.0;                   // SU weights
+    double divisions = 50;                              // DI, kept even when refused
+    std::string list_range = "XMIN XMAX";               // LI reply text
+    std::string cumulative_range = "XMIN, XMAX";        // CU reply text
+    double averaging_time = 0.0;                        // AV span [s] for a waveform
+    double averaging_bandwidth = 0.0;                   // AV span [Hz] for a spectrum
+    // The function and parameter of the last derivation, while it may be reused.
+    std::string cached_function, cached_parameter;
+};
+
+// The answers that the file-output, read and export dialogues offer again.
+struct FileAnswers {
+    std::string output_file_name;   // FI
+    std::string output_format;      // FI: R8, R4, I2, 1C, 2C
+    std::string wav_channels;       // FI: MO or ST
+};
+
 struct Workspace {
     // Sample storage: signal A in [0, max_points), signal B in [max_points, 2*max_points).
     int max_points = 0;
@@ -69,10 +103,28 @@ struct Workspace {
 
     Selection selection;
     OptionSet options;
+    DisplayState display;
+    DisplayAnswers display_answers;
+    FileAnswers files;
 
     Complex* signal_a() { return sample_store.data(); }
     Complex* signal_b() { return sample_store.data() + max_points; }
 };
+
+// The current signal: the one of the function of the selection (B for SP,
+// A otherwise), with its grid. In linked mode both domains share the count.
+struct SignalView {
+    Complex* samples = nullptr;
+    int npts = 0;
+    double xmin = 0.0, dx = 1.0;
+    bool spectrum = false;
+};
+SignalView current_signal(Workspace& workspace);
+
+// The names of the signal's files as the status line and titles show them:
+// the real-part name, a four-character joiner ("0+j0", " +j ", ",+j0" or
+// ",+j "), the imaginary-part name; each name trimmed to at most 17 characters.
+std::string signal_name_part(const Workspace& workspace);
 
 // The status line that shows the capacity.
 std::string capacity_status_line(int max_points);

@@ -1,0 +1,118 @@
+#include "shell/listing.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "input/expr/format_number.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::string_view kMoreFooter = "<PgDn>, <PgUp>, <Home>, <End>, <Esc>";
+constexpr std::string_view kEndFooter = "** END OF LISTING ** <PgUp>, <Home>, <Esc>";
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string result(text.substr(0, std::min(text.size(), width)));
+    result.resize(width, ' ');
+    return result;
+}
+
+long long truncated(double value) {
+    if (std::isnan(value)) return 0;
+    return static_cast<long long>(std::clamp(std::trunc(value), -9.0e15, 9.0e15));
+}
+}  // namespace
+
+ListRange list_range(double x1, double x2, double xmin, double dx, int count) {
+    if (dx == 0.0) return {1, count};
+    const long long first = std::max(1LL, truncated((x1 - xmin + dx) / dx));
+    const long long last = std::min<long long>(count, truncated((x2 - xmin + dx) / dx + 1.0));
+    return {first, last};
+}
+
+std::vector<std::string> listing_page(const Workspace& workspace, ListRange range, long long first) {
+    const DisplayState& d = workspace.display;
+    const bool xy = workspace.selection.parameter_code == "XY";
+    std::vector<std::string> rows;
+    rows.push_back(padded(d.listing_heading, 80));
+    rows.emplace_back();
+    rows.push_back("    N   " + padded(xy ? "X value (real)" : d.list_x_heading, 20) + " " +
+                   padded(xy ? "Y value (imag)" : d.list_y_heading, 20));
+    long long k = first;
+    for (int line = 0; line < kListingLinesPerPage && k <= range.last; ++line, ++k) {
+        const auto i = static_cast<std::size_t>(k - 1);
+        const double x = xy ? workspace.work_x[i] : d.xmin + static_cast<double>(k - 1) * d.dx;
+        char number[16];
+        std::snprintf(number, sizeof number, "%5lld", k);
+        rows.push_back(std::string(number) + "  " + format_number(x) + "  " + format_number(workspace.work_y[i]));
+    }
+    rows.emplace_back(k > range.last ? kEndFooter : kMoreFooter);
+    return rows;
+}
+
+namespace {
+// Waits for a key that moves the listing and sets the index of the next page;
+// false for Esc. Other keys are ignored.
+bool next_page_key(Session& session, bool at_end, ListRange range, long long& current) {
+    KeySource& keys = session.prompter.keys();
+    for (;;) {
+        const int key = keys.read_key();
+        if (key == kKeyEscape) return false;
+        if (key != kKeyExtended) continue;
+        switch (keys.read_key()) {
+        case kKeyPageDown:
+            if (at_end) continue;   // nothing after the last page
+            return true;            // the next page starts at the current index
+        case kKeyPageUp:
+            current -= 2 * kListingLinesPerPage;
+            return true;
+        case kKeyHome:
+            current = range.first;
+            return true;
+        case kKeyEnd:
+            current = range.last - (kListingLinesPerPage - 1);
+            return true;
+        default:
+            continue;
+        }
+    }
+}
+}  // namespace
+
+void list_display(Session& session) {
+    Workspace& w = session.workspace;
+    DisplayState& d = w.display;
+    std::string ignored;
+    session.interpreter.define("XMIN", d.xmin, ignored);
+    session.interpreter.define("XMAX", d.xmin + (d.display_count - 1) * d.dx, ignored);
+    ListRange range{1, d.display_count};
+    if (w.selection.parameter_code != "XY") {
+        PromptRequest request{.title = w.status_line, .prompt = kListRangePrompt,
+                              .current = w.display_answers.list_range, .default_reply = "XMIN, XMAX", .mode = 'C',
+                              .value_count = 2};
+        if (!session.ask(request)) return;
+        w.display_answers.list_range = request.current;
+        range = list_range(request.values[0], request.values[1], d.xmin, d.dx, d.display_count);
+    }
+    range.last = std::min<long long>(range.last, d.display_count);
+    TextConsole& console = session.console;
+    // The current index: after a full page the index after its last line,
+    // after the last page the last index itself (so PgUp there goes back 80).
+    long long current = range.first;
+    for (;;) {
+        const long long first = std::clamp(current, range.first, std::max(range.first, range.last));
+        console.clear();
+        for (const std::string& row : listing_page(w, range, first)) console.print_line(row);
+        console.present();
+        const bool at_end = first + kListingLinesPerPage > range.last;
+        current = at_end ? range.last : first + kListingLinesPerPage;
+        if (session.nopause) return;
+        if (!next_page_key(session, at_end, range, current)) {
+            console.clear();
+            return;
+        }
+    }
+}
+
+}  // namespace zeph

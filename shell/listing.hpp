@@ -1,0 +1,21 @@
+#pragma once
+// LI: the displayed values listed page by page in the text window.
+#include "shell/session.hpp"
+
+namespace zeph {
+
+inline constexpr std::string_view kListRangePrompt = "Xmin, Xmax for list:";
+inline constexpr int kListingLinesPerPage = 40;
+
+// The 1-based index range [first, last] of the values between x1 and x2.
+struct ListRange {
+    long long first, last;
+};
+ListRange list_range(double x1, double x2, double xmin, double dx, int count);
+
+// The page starting at index `first`: heading rows, value lines and the footer.
+std::vector<std::string> listing_page(const Workspace& workspace, ListRange range, long long first);
+
+void list_display(Session& session);
+
+}  // namespace zeph

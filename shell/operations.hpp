@@ -1,0 +1,34 @@
+#pragma once
+// The operations of a command line. Operations 1 to 8 (WI, LT, CS, CH, DX,
+// IX, FF) work on the current signal; operations 17 to 22 (AC, CV, XC, SW,
+// A=, B=) see both signals. The command loop calls them after the data check
+// and the definition of the grid variables, and afterwards stores the grid
+// back, updates the status line, invalidates the other domain in linked mode
+// and resets the selection (see run_signal_operation in command_loop.cpp).
+#include <span>
+
+#include "base/complex.hpp"
+#include "shell/session.hpp"
+
+namespace zeph {
+
+// The signal of the current function: all of its storage (max_points values,
+// so an operation may lengthen it) and its grid. `spectrum` is true for SP
+// and BS (signal B). The operation changes npts, xmin and dx in place.
+struct CurrentSignal {
+    std::span<Complex> storage;
+    int npts = 0;
+    double xmin = 0.0, dx = 1.0;
+    bool spectrum = false;
+};
+
+// Runs operation `id` (1..8) on the current signal. On failure or Esc the
+// message line tells why (blank after Esc) and the signal is unchanged;
+// returns true when the signal was changed.
+bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal);
+
+// Runs operation `id` (17..22) on the two signals of the workspace, with
+// their flags and grids; failures go to the message line.
+void run_two_signal_operation(Session& session, int id);
+
+}  // namespace zeph

@@ -1,0 +1,185 @@
+#include "shell/display.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "dsp/ordinate.hpp"
+#include "input/expr/format_number.hpp"
+#include "session_fixture.hpp"
+#include "shell/command_words.hpp"
+
+namespace zeph {
+namespace {
+
+using testing::ScriptedSession;
+
+std::vector<Complex> polar_phases(int n) {
+    std::vector<Complex> z;
+    for (int k = 0; k < n; ++k) z.push_back(std::polar(1.0, static_cast<double>(k)));
+    return z;
+}
+
+TEST(Display, InstantaneousFrequencyOfALinearPhase) {
+    ScriptedSession s({});
+    s.set_a(polar_phases(8));
+    s.line("AS IN NOPL");
+    const auto y = s.shown();
+    ASSERT_EQ(y.size(), 8u);
+    for (double f : y) EXPECT_NEAR(f, 1.0 / kTwoPi, 1e-12);
+}
+
+TEST(Display, GroupDelayOfAWaveformIsRefused) {
+    ScriptedSession s({});
+    s.set_a(polar_phases(8));
+    s.line("AS GR NOPL");
+    EXPECT_EQ(s.session.workspace.message_line, kMissingParameters);
+    s.session.workspace.message_line.clear();
+    s.set_b(polar_phases(8));
+    s.line("BS IN NOPL");
+    EXPECT_EQ(s.session.workspace.message_line, kMissingParameters);
+}
+
+TEST(Display, DecibelFloorsOfZero) {
+    ScriptedSession s({});
+    s.set_a({{0, 0}, {10, 0}});
+    s.line("AS PO DB NOPL");
+    EXPECT_EQ(s.shown(), (std::vector<double>{-770.0, 20.0}));
+    s.line("AS AM DB NOPL");
+    EXPECT_EQ(s.shown(), (std::vector<double>{-1540.0, 20.0}));
+    s.line("AS RE DB NOPL");   // decibels only for power and amplitude
+    EXPECT_EQ(s.shown(), (std::vector<double>{0.0, 10.0}));
+}
+
+TEST(Display, RepeatedDisplayReusesTheDerivation) {
+    ScriptedSession s({});
+    s.set_a({{3, 4}, {1, 0}});
+    s.line("AS PO DB NOPL");
+    const auto first = s.shown();
+    s.line("");   // the same display again: decibels are not applied twice
+    EXPECT_EQ(s.shown(), first);
+    EXPECT_NEAR(first[0], 10.0 * std::log10(25.0), 1e-12);
+}
+
+TEST(Display, RegressionOfImaginaryAgainstReal) {
+    ScriptedSession s({});
+    std::vector<Complex> z;
+    for (double x : {3.0, -1.0, 5.0, 1.0}) z.push_back({x, 2.0 * x + 1.0});
+    s.set_a(z);
+    s.line("AS RR NOPL");
+    const auto y = s.shown();
+    const DisplayState& d = s.session.workspace.display;
+    EXPECT_DOUBLE_EQ(d.xmin, -1.0);
+    EXPECT_DOUBLE_EQ(d.dx, 2.0);
+    for (std::size_t k = 0; k < y.size(); ++k) EXPECT_NEAR(y[k], 2.0 * (-1.0 + 2.0 * k) + 1.0, 1e-12);
+    EXPECT_EQ(s.session.workspace.status_line,
+              " LINEAR REGRESSION LINE IS Y = " + format_number(2.0) + "*X + " + format_number(1.0));
+}
+
+TEST(Display, DeviationFromLinearPhaseWithAClampedRange) {
+    // Phase 0.5 rad per sample: deviation from the fitted line is zero; the
+    // range -3..99 is clamped to the six points.
+    ScriptedSession s({"-3 99"});
+    std::vector<Complex> z;
+    for (int k = 0; k < 6; ++k) z.push_back(std::polar(1.0, 0.5 * k));
+    s.set_b(z, -3.0, 1.0);
+    s.line("BS RD NOPL");
+    for (double v : s.shown()) EXPECT_NEAR(v, 0.0, 1e-12);
+    EXPECT_TRUE(s.transcript_has(" GROUP DELAY = "));
+    EXPECT_TRUE(s.transcript_has("* * * <>: CONTINUE:"));
+}
+
+TEST(Display, ReversedRegressionRangeIsAnEmptyFit) {
+    ScriptedSession s({"4 1"});
+    s.set_a(polar_phases(4));
+    s.line("AS RD NOPL");
+    const auto y = s.shown();
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(y[static_cast<std::size_t>(k)], k, 1e-12);   // unchanged phase
+    EXPECT_TRUE(s.transcript_has(" LINEAR REGRESSION LINE IS Y = " + format_number(0.0) + "*X + " +
+                                 std::string(" .0")));
+}
+
+TEST(Display, DistributionOfFourValues) {
+    ScriptedSession s({"4"});
+    s.set_a({{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+    s.line("AS RE DI NOPL");
+    const auto y = s.shown();
+    ASSERT_EQ(y.size(), 4u);
+    for (double v : y) EXPECT_NEAR(v, 1.0 / 3.0, 1e-15);
+    EXPECT_DOUBLE_EQ(s.session.workspace.display.dx, 0.75);
+}
+
+TEST(Display, DistributionRefusals) {
+    ScriptedSession s({"3000", "4"});
+    s.set_a({{1, 0}, {1, 0}});
+    s.line("AS RE DI NOPL");
+    EXPECT_EQ(s.session.workspace.message_line, kTooManyDivisions);
+    s.session.workspace.message_line.clear();
+    s.line("");
+    EXPECT_EQ(s.session.workspace.message_line, kAllValuesEqual);
+}
+
+TEST(Display, CumulativeOverTheFirstPointOnly) {
+    ScriptedSession s({"XMIN, XMIN"});
+    s.set_a({{2, 0}, {3, 0}, {4, 0}}, 0.0, 0.5);
+    s.line("AS RE CU NOPL");
+    EXPECT_EQ(s.shown(), (std::vector<double>{1.0, 1.0, 1.0}));
+    EXPECT_DOUBLE_EQ(s.session.cumulative_total, 4.5);
+}
+
+TEST(Display, AveragingAConstant) {
+    ScriptedSession s({"4"});   // 4 s span, DT = 1: h = 2, L = 5
+    s.set_a(std::vector<Complex>(7, Complex{1, 0}));
+    s.line("AS RE AV NOPL");
+    const auto y = s.shown();
+    EXPECT_NEAR(y[0], 3.0 / 5.0, 1e-15);
+    EXPECT_NEAR(y[1], 4.0 / 5.0, 1e-15);
+    EXPECT_NEAR(y[3], 1.0, 1e-15);
+    EXPECT_EQ(s.session.workspace.display.averaging_length, 5);
+    s.line("AS XY AV NOPL");   // XY switches AV off
+    EXPECT_TRUE(s.session.workspace.message_line.empty());
+}
+
+TEST(Display, LabelsOfADecibelPowerSpectrum) {
+    ScriptedSession s({});
+    s.set_b({{1, 0}, {2, 0}});
+    Workspace& w = s.session.workspace;
+    w.real_name_shown = "tone.wav";
+    s.line("SP PO DB NOPL");
+    EXPECT_EQ(w.display.title, "Spectrum of tone.wav,+j0");
+    EXPECT_EQ(w.display.listing_heading, "Spectrum of tone.wav,+j0: Power (dB) vs freq (Hz) ");
+    EXPECT_EQ(w.display.x_label, "freq (Hz) ");
+    EXPECT_EQ(w.display.y_label, "Power (dB) ");
+}
+
+TEST(Display, SpectrumOfAConstantWaveformIsCreatedFirst) {
+    ScriptedSession s({});
+    s.set_a(std::vector<Complex>(16, Complex{1, 0}), 0.0, 0.5);
+    s.session.workspace.b_present = false;
+    s.line("SP RE NOPL");
+    const Workspace& w = s.session.workspace;
+    EXPECT_TRUE(w.b_present);
+    EXPECT_DOUBLE_EQ(w.DF, 0.125);
+    EXPECT_DOUBLE_EQ(w.Fmin, -1.0);
+    const auto y = s.shown();
+    for (std::size_t k = 0; k < y.size(); ++k) EXPECT_NEAR(y[k], k == 8 ? 8.0 : 0.0, 1e-12);
+}
+
+TEST(Display, ListingPagesAndKeys) {
+    ScriptedSession s({"", "<PGDN>", "<PGDN>", "<PGUP>", "<END>", "<ESC>"});
+    s.session.nopause = false;
+    std::vector<Complex> z;
+    for (int k = 0; k < 100; ++k) z.push_back({static_cast<double>(k), 0});
+    s.set_a(z);
+    s.line("AS RE LI");
+    std::vector<std::string> firsts;   // the first value line of every page
+    const auto& lines = s.presenter.lines;
+    for (std::size_t i = 0; i + 3 < lines.size(); ++i)
+        if (lines[i].rfind("    N   ", 0) == 0) firsts.push_back(lines[i + 1].substr(0, 5));
+    // PgUp after the last page goes back 80 from the last index.
+    EXPECT_EQ(firsts, (std::vector<std::string>{"    1", "   41", "   81", "   20", "   61"}));
+    EXPECT_TRUE(s.transcript_has("** END OF LISTING ** <PgUp>, <Home>, <Esc>"));
+}
+
+}  // namespace
+}  // namespace zeph

@@ -1,0 +1,70 @@
+#pragma once
+// A session driven by scripted reply lines, with the transcript recorded.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/command_loop.hpp"
+#include "shell/session.hpp"
+#include "window/script_keys.hpp"
+
+namespace zeph::testing {
+
+class ScriptedSession {
+public:
+    explicit ScriptedSession(std::vector<std::string> replies, int capacity = 4096)
+        : keys(ScriptKeySource::from_lines(std::move(replies))), session(console, keys, interpreter) {
+        console.set_presenter(&presenter);
+        directory = std::filesystem::temp_directory_path() /
+                    ("zeph-session-" + std::to_string(::getpid()) + "-" + std::to_string(++counter()));
+        std::filesystem::create_directories(directory);
+        session.program_directory = directory.string() + "/";
+        session.input.log.create((directory / "ZEPH32.TMP").string(), directory.string(), "", "");
+        allocate_storage(session.workspace, capacity);
+        session.nopause = true;
+    }
+    ~ScriptedSession() { std::filesystem::remove_all(directory); }
+
+    // Fills signal A (independent count and linked count) with `values` on the grid xmin, dx.
+    void set_a(const std::vector<Complex>& values, double xmin = 0.0, double dx = 1.0) {
+        Workspace& w = session.workspace;
+        std::copy(values.begin(), values.end(), w.signal_a());
+        w.npts_a = w.linked_npts = static_cast<int>(values.size());
+        w.Tmin = xmin;
+        w.DT = dx;
+        w.a_present = true;
+    }
+    void set_b(const std::vector<Complex>& values, double xmin = 0.0, double dx = 1.0) {
+        Workspace& w = session.workspace;
+        std::copy(values.begin(), values.end(), w.signal_b());
+        w.npts_b = w.linked_npts = static_cast<int>(values.size());
+        w.Fmin = xmin;
+        w.DF = dx;
+        w.b_present = true;
+    }
+    void line(std::string_view command) { run_command_line(session, command); }
+    std::vector<double> shown() const {
+        const Workspace& w = session.workspace;
+        return {w.work_y.begin(), w.work_y.begin() + w.display.display_count};
+    }
+    bool transcript_has(std::string_view text) const {
+        for (const std::string& l : presenter.lines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+
+    TextConsole console;
+    RecordingPresenter presenter;
+    ScriptKeySource keys;
+    Interpreter interpreter{[] { return 0.0; }};
+    Session session;
+    std::filesystem::path directory;
+
+private:
+    static int& counter() {
+        static int n = 0;
+        return n;
+    }
+};
+
+}  // namespace zeph::testing
