@@ -109,6 +109,8 @@ struct Workspace {
 
     Complex* signal_a() { return sample_store.data(); }
     Complex* signal_b() { return sample_store.data() + max_points; }
+    const Complex* signal_a() const { return sample_store.data(); }
+    const Complex* signal_b() const { return sample_store.data() + max_points; }
 };
 
 // The current signal: the one of the function of the selection (B for SP,
