@@ -158,7 +158,12 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
         return typed ? LineResult::line : LineResult::end_of_input;
     }
-    return edit_line(line);
+    const LineResult edited = edit_line(line);
+    if (edited == LineResult::escaped && keys_->input_ended()) {
+        line = padded("END", kEditLength);
+        return LineResult::end_of_input;
+    }
+    return edited;
 }
 
 void Prompter::record(const std::string& line, std::string_view prompt) {

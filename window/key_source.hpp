@@ -32,6 +32,9 @@ public:
     virtual std::optional<std::string> read_line() { return std::nullopt; }
     // The desktop clipboard's text, empty when there is none.
     virtual std::string clipboard_text() { return {}; }
+    // True once no more keys can come (the terminal has gone away): every
+    // read then returns Esc at once.
+    virtual bool input_ended() const { return false; }
 };
 
 }  // namespace zeph

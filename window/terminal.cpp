@@ -584,6 +584,7 @@ int TerminalKeySource::translated_key(bool wait) {
         if (kind == ERR) {
             if (!wait) break;
             if (errno == EINTR) continue;
+            ended_ = true;
             return kKeyEscape;   // the terminal has gone away
         }
         const bool function_key = kind == KEY_CODE_YES;

@@ -164,6 +164,7 @@ public:
     int poll_key();
     // The desktop clipboard through SDL when a display is reachable.
     std::string clipboard_text() override;
+    bool input_ended() const override { return ended_; }
 
 private:
     enum class Clipboard { Untried, Ready, Unavailable };
@@ -175,6 +176,7 @@ private:
     TerminalPresenter& presenter_;
     TerminalKeyCodes codes_;
     int pending_code_ = -1;
+    bool ended_ = false;
     Clipboard clipboard_ = Clipboard::Untried;
 };
 

@@ -202,5 +202,23 @@ TEST_F(PromptTest, HeadlessLinesAndTranscript) {
     EXPECT_TRUE(session_.end_requested);
 }
 
+// A terminal that has gone away: every key is Esc and no more will come.
+class ClosedTerminal : public KeySource {
+public:
+    int read_key() override { return kKeyEscape; }
+    bool input_ended() const override { return true; }
+};
+
+TEST_F(PromptTest, AClosedTerminalEndsTheRunInsteadOfAskingForEver) {
+    ClosedTerminal keys;
+    Prompter prompter(console_, keys, interpreter_, session_);
+    PromptRequest command{.title = "t", .prompt = "Enter command...", .command_prompt = true};
+    ASSERT_TRUE(prompter.ask(message_, command));
+    EXPECT_EQ(command.current, "END");
+    PromptRequest request = numeric({1, 0, 0, 0}, 1);
+    EXPECT_FALSE(prompter.ask(message_, request));
+    EXPECT_TRUE(session_.end_requested);
+}
+
 }  // namespace
 }  // namespace zeph
