@@ -1,4 +1,5 @@
 #include "shell/command_loop.hpp"
+#include "shell/messages.hpp"
 
 #include <span>
 
@@ -7,14 +8,13 @@
 #include "shell/constants_dialogue.hpp"
 #include "shell/display.hpp"
 #include "shell/equations_dialogue.hpp"
+#include "shell/read_dialogue.hpp"
 #include "shell/system_commands.hpp"
 
 namespace zeph {
 
 namespace {
 constexpr std::string_view kNotAvailable = "Not available yet: ";
-constexpr std::string_view kSignalAMissing = "Signal A has not been read or generated";
-constexpr std::string_view kSignalBMissing = "Signal B has not been read or generated";
 
 void redraw_help(Session& session) {
     draw_help_screen(session.console, session.workspace, session.help);
@@ -95,7 +95,7 @@ void execute_line(Session& session) {
     Workspace& workspace = session.workspace;
     Selection& selection = workspace.selection;
     if (selection.read_word) {
-        not_available(workspace, "reading signals (" + selection.read_command + ")");
+        read_dialogue(session);
         return;
     }
     if (selection.operation_id == kOpDefine) {

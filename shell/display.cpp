@@ -10,6 +10,7 @@
 #include "dsp/statistics.hpp"
 #include "input/expr/format_number.hpp"
 #include "shell/command_words.hpp"
+#include "shell/file_output_dialogue.hpp"
 #include "shell/listing.hpp"
 
 namespace zeph {
@@ -292,7 +293,7 @@ void statistics_stage(Session& session, const SignalView& signal) {
 void output_stage(Session& session) {
     Workspace& w = session.workspace;
     if (w.options.PL) w.message_line = kPlotNotAvailable;
-    else if (w.options.FI) w.message_line = "Not available yet: file output";
+    else if (w.options.FI) file_output_dialogue(session);
     else if (w.options.LI) list_display(session);
 }
 }  // namespace

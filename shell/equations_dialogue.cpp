@@ -1,4 +1,5 @@
 #include "shell/equations_dialogue.hpp"
+#include "shell/messages.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -10,7 +11,6 @@
 namespace zeph {
 
 namespace {
-constexpr std::string_view kTooFewPoints = "Error. Number of points must be at least 1.";
 
 std::string upper_case(std::string_view text) {
     std::string result(text);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -142,6 +143,31 @@ TEST_F(Program, SystemCommandOutputIsShown) {
     const std::string transcript = run("SY\necho hello from the shell\n\nEN\n");
     EXPECT_NE(transcript.find("hello from the shell\n\nHit any key to continue..."), std::string::npos)
         << transcript;
+}
+
+// A WAV made by sox is read, listed and written back; sox reads the same samples.
+TEST_F(Program, WavFromSoxRoundTrip) {
+    if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
+    const fs::path work = directory_ / "work";
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -b 16 '" + (work / "tone.wav").string() +
+                           "' synth 0.128 sine 1000 2>/dev/null").c_str()),
+              0);
+    const std::string transcript = run("RT\ntone.wav\n\nWA RE LI\n0 .0005\n<ESC>\nNOLI FI\nout.wav\nMO\nEN\n");
+    EXPECT_NE(transcript.find("Time domain function: tone.wav,+j0       1024 Samples"), std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("    5   .0005"), std::string::npos);
+    auto samples_of = [&](const std::string& name) {
+        std::string values;
+        std::FILE* pipe = ::popen(("sox '" + (work / name).string() + "' -t dat - 2>/dev/null").c_str(), "r");
+        char buffer[4096];
+        std::size_t n;
+        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) values.append(buffer, n);
+        if (pipe) ::pclose(pipe);
+        return values;
+    };
+    const std::string original = samples_of("tone.wav");
+    ASSERT_FALSE(original.empty());
+    EXPECT_EQ(samples_of("out.wav"), original);
 }
 
 }  // namespace

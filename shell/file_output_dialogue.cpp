@@ -1,0 +1,77 @@
+#include "shell/file_output_dialogue.hpp"
+#include "shell/messages.hpp"
+
+#include <algorithm>
+#include <span>
+#include <string>
+
+#include "fileio/output_file.hpp"
+#include "fileio/wav.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::string_view kStereoDefault = "ST";
+constexpr std::string_view kR8Default = "R8";
+constexpr std::size_t kAnswerLength = 2;
+
+// "\" separates directories as "/" does.
+std::string host_path(std::string_view name) {
+    std::string path(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// A text question offering the previous answer. False on Esc.
+bool ask_text(Session& session, std::string_view prompt, std::string_view default_reply, std::string& answer) {
+    PromptRequest request{.title = session.workspace.status_line, .prompt = prompt, .current = answer,
+                          .default_reply = default_reply, .mode = 'C'};
+    if (!session.ask(request)) return false;
+    answer = trim_right(request.current);
+    return true;
+}
+
+void report(Workspace& workspace, const Status& status) {
+    if (!status) workspace.message_line = status.message;
+}
+
+// Signal A as it stands: a WAV file holds the waveform, not the derived values.
+void write_signal_a_as_wav(Session& session, const std::string& path) {
+    Workspace& workspace = session.workspace;
+    FileAnswers& files = workspace.files;
+    // Storage of an absent signal holds stale or no samples; writing them would be a silent wrong file.
+    if (!workspace.a_present) {
+        workspace.message_line = kSignalAMissing;
+        return;
+    }
+    if (!ask_text(session, kWavChannelsPrompt, kStereoDefault, files.wav_channels)) return;
+    files.wav_channels = files.wav_channels.substr(0, kAnswerLength);
+    const int count = workspace.signal_mode == SignalMode::independent ? workspace.npts_a : workspace.linked_npts;
+    const std::size_t n = static_cast<std::size_t>(std::clamp(count, 0, workspace.max_points));
+    const std::span<const Complex> samples(workspace.signal_a(), n);
+    report(workspace, write_wav(samples, path, wav_channels_from_reply(files.wav_channels), workspace.DT));
+}
+
+void write_display_values(Session& session, const std::string& path) {
+    Workspace& workspace = session.workspace;
+    FileAnswers& files = workspace.files;
+    std::string answer = files.output_format;
+    if (!ask_text(session, kOutputFormatPrompt, kR8Default, answer)) return;
+    files.output_format = output_format_code(answer);
+    const DisplayState& display = workspace.display;
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(display.display_count, 0)),
+                                   workspace.work_y.size());
+    const std::span<const double> values(workspace.work_y.data(), n);
+    report(workspace, write_output_file(values, files.output_format, path, display.xmin, display.dx));
+}
+}  // namespace
+
+void file_output_dialogue(Session& session) {
+    FileAnswers& files = session.workspace.files;
+    if (!ask_text(session, kOutputNamePrompt, "", files.output_file_name)) return;
+    const std::string path = host_path(files.output_file_name);
+    if (is_wav_file_name(files.output_file_name)) write_signal_a_as_wav(session, path);
+    else write_display_values(session, path);
+}
+
+}  // namespace zeph

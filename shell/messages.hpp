@@ -1,0 +1,11 @@
+#pragma once
+// Messages that more than one command of the shell shows.
+#include <string_view>
+
+namespace zeph {
+
+inline constexpr std::string_view kSignalAMissing = "Signal A has not been read or generated";
+inline constexpr std::string_view kSignalBMissing = "Signal B has not been read or generated";
+inline constexpr std::string_view kTooFewPoints = "Error. Number of points must be at least 1.";
+
+}  // namespace zeph

@@ -1,0 +1,313 @@
+#include "shell/read_dialogue.hpp"
+#include "shell/messages.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <vector>
+
+#include "fileio/signal_reader.hpp"
+#include "shell/command_words.hpp"
+#include "shell/file_chooser.hpp"
+#include "shell/startup.hpp"
+
+namespace zeph {
+
+namespace {
+constexpr std::string_view kTooManyPoints = "Error. Maximum =";
+constexpr std::string_view kStepPromptIndependent = "Enter DX:";
+constexpr std::string_view kStepPromptTime = "Enter DT:";
+constexpr std::string_view kStepPromptFrequency = "Enter DF:";
+constexpr std::string_view kConstantDefault = "1., 0.";
+constexpr std::string_view kKeepCurrent = "/";
+constexpr std::string_view kConstantKeyword = "=CONSTANT";
+constexpr std::string_view kConstantShownName = "CONSTANT";
+constexpr std::string_view kTimeDomainTitle = "Time domain function: ";
+constexpr std::string_view kFrequencyDomainTitle = "Freq domain function: ";
+constexpr std::string_view kSamplesWord = " Samples";
+constexpr std::size_t kShownNameLength = 20;
+constexpr std::size_t kIndependentCountColumn = 40;   // N stands in columns 40..49
+
+struct ReadTarget {
+    bool into_b = false;
+    SignalMode mode = SignalMode::linked;
+};
+
+struct ConstantSignal {
+    int count = 0;
+    double step = 1.0;
+    Complex value;
+};
+
+std::string upper_case(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+// The command word decides the mode; RT/RA or RF/RB anywhere on the line the
+// target. A repeated (blank) line has no read word in its option scan, so
+// the command word decides the target too.
+std::optional<ReadTarget> read_target(const Workspace& workspace) {
+    const Selection& selection = workspace.selection;
+    const std::string& word = selection.read_command;
+    const bool word_reads_a = word == "RT" || word == "RA";
+    const bool word_reads_b = word == "RF" || word == "RB";
+    ReadTarget target;
+    target.mode = word == "RA" || word == "RB" ? SignalMode::independent
+                  : word_reads_a || word_reads_b ? SignalMode::linked
+                                                 : workspace.signal_mode;
+    if (selection.read_selector == 1 || selection.read_selector == 2) target.into_b = selection.read_selector == 2;
+    else if (word_reads_a || word_reads_b) target.into_b = word_reads_b;
+    else return std::nullopt;
+    return target;
+}
+
+// Before the questions: a linked read replaces both domains, so the
+// selection that showed them and their flags go.
+void prepare_for_read(Workspace& workspace, SignalMode mode) {
+    workspace.signal_mode = mode;
+    if (mode == SignalMode::linked) {
+        reset_selection(workspace);
+        workspace.options.LA = 0;
+        workspace.a_present = workspace.b_present = false;
+    }
+    workspace.selection.cache_valid = false;
+    workspace.real_name_shown.clear();
+    workspace.imag_name_shown.clear();
+    workspace.status_line = capacity_status_line(workspace.max_points);
+}
+
+// A reply with a directory part makes that directory current and leaves the
+// name; later relative names resolve against it. When the directory cannot
+// be entered the whole path is kept, so the reader names what it missed.
+std::string enter_directory_of(std::string_view reply) {
+    std::string directory, name;
+    split_path(reply, directory, name);
+    if (directory.empty()) return name;
+    std::error_code error;
+    std::filesystem::current_path(directory, error);
+    if (!error) return name;
+    std::string path(reply);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// One file-name question; "*" opens the chooser, whose answer is logged as
+// if it had been typed, so that a replay reads the same file. False on Esc.
+bool ask_file_name(Session& session, std::string_view prompt, std::string& file_name) {
+    Workspace& workspace = session.workspace;
+    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .current = file_name, .mode = 'C'};
+    if (!session.ask(request)) return false;
+    std::string reply = trim_right(request.current);
+    if (!reply.empty() && reply.front() == '*') {
+        reply = choose_file(session);
+        session.input.log.append(format_reply_record(reply, prompt));
+        if (session.input.end_requested) return false;
+    }
+    file_name = reply.empty() ? std::string{} : enter_directory_of(reply);
+    return true;
+}
+
+// The two name questions, again while both names are blank. False on Esc.
+bool ask_file_names(Session& session) {
+    Workspace& workspace = session.workspace;
+    for (;;) {
+        if (!ask_file_name(session, kRealNamePrompt, workspace.real_file_name)) return false;
+        if (!ask_file_name(session, kImagNamePrompt, workspace.imag_file_name)) return false;
+        if (!workspace.real_file_name.empty() || !workspace.imag_file_name.empty()) return true;
+        workspace.message_line = kNoFileNameEntered;
+    }
+}
+
+bool is_constant_request(std::string_view real_file_name) {
+    return upper_case(real_file_name).starts_with(kConstantKeyword);
+}
+
+int current_count(const Workspace& workspace, const ReadTarget& target) {
+    if (target.mode == SignalMode::linked) return workspace.linked_npts;
+    return target.into_b ? workspace.npts_b : workspace.npts_a;
+}
+
+std::string too_many_points_message(int max_points) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%6d", max_points);
+    return std::string(kTooManyPoints) + text;
+}
+
+// Asks for the point count until it fits the storage. Nothing on Esc.
+std::optional<int> ask_point_count(Session& session, const ReadTarget& target) {
+    Workspace& workspace = session.workspace;
+    PromptRequest request{.title = workspace.status_line, .prompt = kPointCountPrompt,
+                          .default_reply = kKeepCurrent, .mode = 'N', .value_count = 1,
+                          .values = {static_cast<double>(current_count(workspace, target)), 0, 0, 0}};
+    for (;;) {
+        if (!session.ask(request)) return std::nullopt;
+        const double rounded = std::round(request.values[0]);
+        if (rounded > workspace.max_points) {
+            workspace.message_line = too_many_points_message(workspace.max_points);
+        } else if (!(rounded >= 1)) {   // also NaN
+            workspace.message_line = kTooFewPoints;
+        } else {
+            return static_cast<int>(rounded);
+        }
+    }
+}
+
+std::optional<double> ask_step(Session& session, const ReadTarget& target) {
+    Workspace& workspace = session.workspace;
+    std::string_view prompt = kStepPromptIndependent;
+    double offered = 0.0;
+    if (target.mode == SignalMode::linked) {
+        prompt = target.into_b ? kStepPromptFrequency : kStepPromptTime;
+        offered = target.into_b ? workspace.DF : workspace.DT;
+    }
+    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = kKeepCurrent,
+                          .mode = 'N', .value_count = 1, .values = {offered, 0, 0, 0}};
+    if (!session.ask(request)) return std::nullopt;
+    return request.values[0];
+}
+
+std::optional<ConstantSignal> ask_constant(Session& session, const ReadTarget& target) {
+    ConstantSignal constant;
+    const std::optional<int> count = ask_point_count(session, target);
+    if (!count) return std::nullopt;
+    const std::optional<double> step = ask_step(session, target);
+    if (!step) return std::nullopt;
+    PromptRequest value{.title = session.workspace.status_line, .prompt = kConstantValuePrompt,
+                        .default_reply = kConstantDefault, .mode = 'N', .value_count = 2, .values = {1.0, 0.0, 0, 0}};
+    if (!session.ask(value)) return std::nullopt;
+    constant.count = *count;
+    // A step that is not a positive number would give an empty abscissa
+    // range and, linked, an infinite step in the other domain; it becomes 1
+    // with the reader's notice, shown at the next prompt.
+    constant.step = *step;
+    if (!(std::isfinite(*step) && *step > 0.0)) {
+        constant.step = 1.0;
+        session.workspace.message_line = kDxNotPositive;
+    }
+    constant.value = Complex{value.values[0], value.values[1]};
+    return constant;
+}
+
+// The first characters of the name after its directory part.
+std::string shown_name(std::string_view file_name) {
+    const auto last = file_name.find_last_of("/\\");
+    const std::string_view name = last == std::string_view::npos ? file_name : file_name.substr(last + 1);
+    return std::string(name.substr(0, std::min(name.size(), kShownNameLength)));
+}
+
+// Puts the samples into the target and sets its grid and flag; linked, the
+// other domain's grid follows from the transform relation DF = 1/(N·DT).
+void commit_signal(Workspace& workspace, const ReadTarget& target, std::span<const Complex> samples, double xmin,
+                   double dx) {
+    const int n = static_cast<int>(samples.size());
+    std::copy(samples.begin(), samples.end(), target.into_b ? workspace.signal_b() : workspace.signal_a());
+    const bool linked = target.mode == SignalMode::linked;
+    const double half = static_cast<double>(n / 2);   // N/2 rounded toward zero
+    if (target.into_b) {
+        workspace.Fmin = xmin;
+        workspace.DF = dx;
+        workspace.npts_b = n;
+        workspace.b_present = true;
+        if (linked) {
+            workspace.DT = 1.0 / (n * workspace.DF);
+            workspace.Tmin = 0.0;
+        }
+    } else {
+        workspace.Tmin = xmin;
+        workspace.DT = dx;
+        workspace.npts_a = n;
+        workspace.a_present = true;
+        if (linked) {
+            workspace.DF = 1.0 / (n * workspace.DT);
+            workspace.Fmin = -half * workspace.DF;
+        }
+    }
+    workspace.linked_npts = n;
+}
+
+// Fills the target with the constant. False on Esc (nothing changed).
+bool read_constant(Session& session, const ReadTarget& target) {
+    Workspace& workspace = session.workspace;
+    const std::optional<ConstantSignal> constant = ask_constant(session, target);
+    if (!constant) return false;
+    workspace.real_name_shown = kConstantShownName;
+    workspace.imag_name_shown.clear();
+    const std::vector<Complex> samples(static_cast<std::size_t>(constant->count), constant->value);
+    const bool centred = target.into_b && target.mode == SignalMode::linked;
+    const double xmin = centred ? -static_cast<double>(constant->count / 2) * constant->step : 0.0;
+    commit_signal(workspace, target, samples, xmin, constant->step);
+    return true;
+}
+
+// Reads the named files. False when the reader failed (its message is set).
+bool read_files(Workspace& workspace, const ReadTarget& target) {
+    workspace.real_name_shown = shown_name(workspace.real_file_name);
+    workspace.imag_name_shown = shown_name(workspace.imag_file_name);
+    const int capacity = std::min(workspace.read_max, workspace.max_points);
+    const ReadRange range{.first = workspace.read_first, .interval = workspace.read_interval,
+                          .max_count = capacity};
+    SignalRead read = read_signal(workspace.real_file_name, workspace.imag_file_name, range);
+    if (read.status.ok && read.samples.empty()) {
+        const std::string& name = workspace.real_file_name.empty() ? workspace.imag_file_name
+                                                                   : workspace.real_file_name;
+        read.status = Status::failure(message_with_name(kNoSamples, name));
+    }
+    workspace.message_line = read.status.message;
+    if (!read.status.ok) return false;
+    if (read.samples.size() > static_cast<std::size_t>(std::max(capacity, 0)))
+        read.samples.resize(static_cast<std::size_t>(std::max(capacity, 0)));
+    commit_signal(workspace, target, read.samples, read.xmin, read.dx);
+    return true;
+}
+
+std::string count_text(int n) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d", n);
+    return text;
+}
+
+}  // namespace
+
+std::string read_status_line(const Workspace& workspace, SignalMode mode, bool into_b, int n) {
+    std::string line;
+    if (mode == SignalMode::independent) {
+        line = into_b ? "Signal B:" : "Signal A:";
+        line.resize(kIndependentCountColumn - 1, ' ');
+    } else {
+        line = std::string(into_b ? kFrequencyDomainTitle : kTimeDomainTitle) + signal_name_part(workspace) + " ";
+    }
+    return line + count_text(n) + std::string(kSamplesWord);
+}
+
+void read_dialogue(Session& session) {
+    Workspace& workspace = session.workspace;
+    const std::optional<ReadTarget> target = read_target(workspace);
+    if (!target) {
+        workspace.message_line = kMissingParameters;
+        return;
+    }
+    prepare_for_read(workspace, target->mode);
+    if (!ask_file_names(session)) return;
+
+    if (is_constant_request(workspace.real_file_name)) {
+        if (!read_constant(session, *target)) return;
+    } else if (!read_files(workspace, *target)) {
+        reset_selection(workspace);
+        return;
+    }
+    if (target->mode == SignalMode::independent) {
+        workspace.real_name_shown.clear();
+        workspace.imag_name_shown.clear();
+    }
+    const int n = target->into_b ? workspace.npts_b : workspace.npts_a;
+    workspace.status_line = read_status_line(workspace, target->mode, target->into_b, n);
+}
+
+}  // namespace zeph

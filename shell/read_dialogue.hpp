@@ -1,0 +1,28 @@
+#pragma once
+// RT, RF, RA and RB: fill signal A or B from one or two sample files, or with
+// a constant value.
+#include <string>
+#include <string_view>
+
+#include "shell/session.hpp"
+
+namespace zeph {
+
+inline constexpr std::string_view kRealNamePrompt = "[REAL filename] [=CONSTANT] [*]:";
+inline constexpr std::string_view kImagNamePrompt = "[IMAG filename] [*]:";
+inline constexpr std::string_view kNoFileNameEntered = "Error. No filename entered.";
+inline constexpr std::string_view kPointCountPrompt = "How many sample points?";
+inline constexpr std::string_view kConstantValuePrompt = "Enter REAL, IMAG values of the constant";
+
+// The read dialogue of a line whose command word is RT, RF, RA or RB. The
+// word decides the mode (RT, RF linked; RA, RB independent); RT or RA on the
+// line reads into A, RF or RB into B (the later word wins). The samples are
+// read into scratch storage: the target signal, its grid and its flag change
+// only when the read succeeds.
+void read_dialogue(Session& session);
+
+// The status line describing a read of n points into A or B, with the
+// workspace's shown names in linked mode.
+std::string read_status_line(const Workspace& workspace, SignalMode mode, bool into_b, int n);
+
+}  // namespace zeph
