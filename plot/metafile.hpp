@@ -1,0 +1,173 @@
+#pragma once
+// Metafile export of a plot: a placeable metafile (little-endian 16-bit
+// words) that records, record by record, everything the Painter draws.
+//
+// The picture is 1800 × 1350 metafile units at 300 units per inch, y
+// downward; a world point maps to x = nearest of (wx − wx_min)·1800/width,
+// y = 1350 − nearest of (wy − wy_min)·1350/height, each product limited to
+// ±32000 first and the result to the 16-bit range of the record fields.
+//
+// The records are kept in memory while the plot is drawn and written out in
+// one piece by close(), so a pan can drop everything drawn after the mark at
+// any size, and the file always ends with the last view. Sizes and positions
+// are counted in std::size_t words; only the format's own fields are 16 or 32
+// bits wide.
+//
+// The file ends with a 3-word end record; the header's file size counts the
+// standard header and all records (not the placeable header), the largest
+// record and the object count are those of the records actually written.
+//
+// Life of one plot, as the plot driver uses it (the writer stays attached
+// with painter.set_recorder(&writer); with no file open it records nothing):
+//   writer.open(name)  or  writer.continue_for_overlay(name)   (before graphics_open)
+//   painter.graphics_open(w, h, 1 or -1) // 1 clears: the picture restarts after the head
+//   ... frame, grids, labels ...
+//   writer.mark_for_pan();               // before the first screen save
+//   ... axis numbers, curve ...
+//   writer.rewind_for_pan();             // before each panned redraw
+//   ... axis numbers, curve again ...
+//   painter.graphics_close(...)          // end(): completes and closes the file
+//   Status s = writer.close();           // the outcome (the same again after end())
+//
+// A file that cannot be created or written makes open()/close() return
+// "Error writing file: " + name; the records are then dropped and the
+// drawing on the canvas goes on unaffected.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/status.hpp"
+#include "plot/painter.hpp"
+
+namespace zeph {
+
+inline constexpr int kMetafileWidth = 1800;           // units
+inline constexpr int kMetafileHeight = 1350;          // units
+inline constexpr int kMetafileUnitsPerInch = 300;
+inline constexpr std::size_t kPlaceableHeaderWords = 11;
+inline constexpr std::size_t kStandardHeaderWords = 9;
+// Words from the start of the file to the end of the start records.
+inline constexpr std::size_t kMetafileHeadWords = 46;
+// From this half width (units) on, a line is recorded as a filled band.
+inline constexpr int kMetafileWideHalfWidth = 12;
+
+// Message of every metafile failure; the file name follows.
+inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
+
+// The counters that a mark saves and a rewind restores.
+struct MetafileCounters {
+    std::size_t words = 0;          // 16-bit words written, from the start of the file
+    std::uint32_t max_record = 0;   // largest record so far, in words
+    int objects = 0;                // pens, brushes and fonts created so far
+};
+
+class MetafileWriter final : public DrawingRecorder {
+public:
+    MetafileWriter() = default;
+    ~MetafileWriter() override;   // completes a file still open
+    MetafileWriter(const MetafileWriter&) = delete;
+    MetafileWriter& operator=(const MetafileWriter&) = delete;
+
+    // Creates (or empties) `name` and starts a new metafile: both headers and
+    // the start records. A file still open is completed first.
+    Status open(const std::string& name);
+    // Overlay: reopens the metafile `name` that an earlier plot completed and
+    // continues it just before its end record, with its object count, so the
+    // new records follow the previous picture. A missing file, or one that is
+    // not a complete metafile of this picture size, is started anew instead.
+    Status continue_for_overlay(const std::string& name);
+    bool is_open() const { return file_ != nullptr; }
+
+    // Remembers the current position (before the first screen save).
+    void mark_for_pan();
+    // Drops everything recorded after the mark (nothing without a mark).
+    void rewind_for_pan();
+
+    // Appends the end record, fills in the header sizes, writes the file and
+    // closes it. Returns the first failure since open (including the open's
+    // own), or success; called again, it returns the same status.
+    Status close();
+
+    // DrawingRecorder. The driver opens the file itself to learn the outcome;
+    // begin(0) (a plot without a metafile) only completes a file that an
+    // abandoned plot left open. end() is close(), its status kept for close().
+    void begin(int metafile_mode) override;
+    void world_window(const WorldRect& window) override;
+    void clear(RgbColour colour) override;
+    void clip_rect(WorldPoint corner1, WorldPoint corner2) override;
+    void pen(const PenState& pen) override;
+    void move_to(WorldPoint p) override;
+    void line_to(WorldPoint p) override;
+    void filled_polygon(std::span<const WorldPoint> points) override;
+    void text_align(HorizontalAlign h, VerticalAlign v) override;
+    void font(const FontChoice& font) override;
+    void text(WorldPoint anchor, std::string_view text) override;
+    void end() override;
+
+private:
+    bool recording() const { return file_ != nullptr && status_.ok; }
+    PixelPoint to_units(WorldPoint p) const;
+    void fail();
+    void reset_for(const std::string& name);
+
+    void start_file();
+    void write_placeable_header();
+    void write_standard_header();
+    void write_start_records();
+    bool adopt_existing_file();
+    void complete_file();
+    bool write_file_out();
+
+    void begin_record(std::uint16_t function);
+    void end_record();
+    void put_u8(std::uint8_t v);
+    void put_u16(std::uint16_t v);
+    void put_i16(int v);   // limited to −32768..32767
+    void put_u32(std::uint32_t v);
+    void put_colour(RgbColour c);
+    void put_point_list(std::span<const PixelPoint> points);
+    void restore(const MetafileCounters& counters);
+
+    // The fields of the pen and brush records that the current pen gives.
+    struct PenRecords {
+        std::uint16_t pen_style = 0;
+        int pen_width = 0;          // units
+        RgbColour colour;
+        std::uint16_t brush_style = 0;
+        std::uint16_t hatch = 0;
+        bool operator==(const PenRecords&) const = default;
+    };
+    PenRecords pen_records() const;
+
+    void write_move(PixelPoint p);
+    void write_polygon(std::span<const PixelPoint> points);
+    void write_pen_records();
+
+    std::FILE* file_ = nullptr;
+    std::string name_;
+    Status status_;
+    std::vector<std::uint8_t> bytes_;   // the whole file so far
+    MetafileCounters counters_;
+    MetafileCounters after_escape_;     // where a clear restarts the picture
+    MetafileCounters mark_;
+    bool has_mark_ = false;
+    std::optional<PenRecords> written_pen_;   // selected in the file at its end, if known
+    std::optional<PenRecords> mark_pen_;      // ... and at the mark
+    std::size_t record_start_ = 0;      // byte offset of the record being built
+
+    WorldRect world_{-0.6666666666666666, -0.5, 0.6666666666666666, 0.5};
+    PenState pen_;
+    int half_width_ = 1;                // units
+    PixelPoint last_point_{};           // units
+    bool device_point_stale_ = true;    // the reader's current point is not last_point_
+    VerticalAlign v_align_ = VerticalAlign::Top;
+    double font_height_ = 0;            // units
+    double font_angle_ = 0;             // degrees
+};
+
+}  // namespace zeph
