@@ -1,3 +1,4 @@
+#include "base/text.hpp"
 #include "shell/constants_dialogue.hpp"
 
 #include <array>
@@ -9,13 +10,6 @@ namespace zeph {
 namespace {
 constexpr std::array<std::string_view, 11> kReservedNames{"DF",   "DT",   "DX",    "FMIN", "TMIN", "XMAX",
                                                           "XMIN", "NPTS", "TWOPI", "PI",   "HAFPI"};
-
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 std::string padded_name(std::string_view name) {
     std::string result(name);

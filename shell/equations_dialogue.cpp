@@ -1,3 +1,4 @@
+#include "base/text.hpp"
 #include "shell/equations_dialogue.hpp"
 #include "shell/messages.hpp"
 
@@ -11,13 +12,6 @@
 namespace zeph {
 
 namespace {
-
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 // The signal the command works on: A for WA, B for SP; the letter starts its prompts.
 struct Target {

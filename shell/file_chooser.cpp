@@ -1,3 +1,4 @@
+#include "base/text.hpp"
 #include "shell/file_chooser.hpp"
 
 #include <algorithm>
@@ -28,12 +29,6 @@ constexpr std::uint8_t kSelectedAttribute = 0x1F;   // bright white on blue
 constexpr std::array<std::string_view, 4> kDataExtensions{".DAT", ".RE", ".IM", ".WAV"};
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = upper(c);
-    return result;
-}
 
 bool ends_with(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;

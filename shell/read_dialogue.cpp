@@ -1,3 +1,4 @@
+#include "base/text.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/messages.hpp"
 
@@ -42,13 +43,6 @@ struct ConstantSignal {
     double step = 1.0;
     Complex value;
 };
-
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 // The command word decides the mode; RT/RA or RF/RB anywhere on the line the
 // target. A repeated (blank) line has no read word in its option scan, so

@@ -1,3 +1,4 @@
+#include "base/text.hpp"
 #include "shell/startup.hpp"
 
 #include <unistd.h>
@@ -9,13 +10,6 @@ namespace zeph {
 
 namespace {
 constexpr std::size_t kFileNameLength = 80;
-
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
 
 bool ends_with(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
