@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.hpp"
 #include "input/expr/format_number.hpp"
 #include "input/expr/inputd.hpp"
 
@@ -155,6 +156,8 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
     }
     if (keys_->line_mode()) {
         auto typed = keys_->read_line();
+        // A line naming the Esc key cancels the question, as Esc does at a keyboard.
+        if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
         line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
         return typed ? LineResult::line : LineResult::end_of_input;
     }

@@ -8,13 +8,13 @@
 #include "shell/constants_dialogue.hpp"
 #include "shell/display.hpp"
 #include "shell/equations_dialogue.hpp"
+#include "shell/operations.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/system_commands.hpp"
 
 namespace zeph {
 
 namespace {
-constexpr std::string_view kNotAvailable = "Not available yet: ";
 
 void redraw_help(Session& session) {
     draw_help_screen(session.console, session.workspace, session.help);
@@ -87,8 +87,30 @@ bool check_data(Workspace& workspace, int operation) {
     return false;
 }
 
-void not_available(Workspace& workspace, std::string_view what) {
-    workspace.message_line = std::string(kNotAvailable) + std::string(what);
+// Operations 1 to 8 on the current signal: the new grid is stored back and
+// shown in the status line; in linked mode a changed signal makes the other
+// domain invalid. A refused operation keeps the selection.
+void run_signal_operation(Session& session) {
+    Workspace& workspace = session.workspace;
+    const SignalView view = current_signal(workspace);
+    CurrentSignal signal{std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.npts,
+                         view.xmin, view.dx, view.spectrum};
+    const bool changed = run_single_signal_operation(session, workspace.selection.operation_id, signal);
+    if (signal.spectrum) {
+        workspace.npts_b = signal.npts;
+        workspace.Fmin = signal.xmin;
+        workspace.DF = signal.dx;
+    } else {
+        workspace.npts_a = signal.npts;
+        workspace.Tmin = signal.xmin;
+        workspace.DT = signal.dx;
+    }
+    workspace.linked_npts = signal.npts;
+    workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.spectrum, signal.npts);
+    if (!trim_right(workspace.message_line).empty()) return;
+    if (changed && workspace.signal_mode == SignalMode::linked)
+        (signal.spectrum ? workspace.a_present : workspace.b_present) = false;
+    reset_selection(workspace);
 }
 
 void execute_line(Session& session) {
@@ -135,7 +157,12 @@ void execute_line(Session& session) {
         reset_selection(workspace);
         return;
     default:
-        not_available(workspace, operation_word_of(selection.operation_id));
+        if (selection.operation_id <= kOpFilter) {
+            run_signal_operation(session);
+            return;
+        }
+        run_two_signal_operation(session, selection.operation_id);
+        reset_selection(workspace);
         return;
     }
     run_display(session);

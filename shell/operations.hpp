@@ -5,7 +5,10 @@
 // and the definition of the grid variables, and afterwards stores the grid
 // back, updates the status line, invalidates the other domain in linked mode
 // and resets the selection (see run_signal_operation in command_loop.cpp).
+#include <array>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "base/complex.hpp"
 #include "shell/session.hpp"
@@ -30,5 +33,29 @@ bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal
 // Runs operation `id` (17..22) on the two signals of the workspace, with
 // their flags and grids; failures go to the message line.
 void run_two_signal_operation(Session& session, int id);
+
+// --- shared by the operation dialogues ---
+
+// The samples in use: storage[0 .. npts), npts limited to the storage.
+std::span<Complex> samples_in_use(CurrentSignal& signal);
+
+// Nearest integer, halves away from zero; saturates at the int range and
+// gives 0 for NaN, so a wild reply reaches the routine's own range checks.
+int nearest_int(double value);
+
+// A text reply without trailing blanks, letters a..z raised to capitals.
+std::string upper_trimmed(std::string_view reply);
+
+// The first character of a reply, raised to a capital; blank for an empty reply.
+char first_letter(std::string_view reply);
+
+// A text question offering the kept answer as its current values and its
+// default reply. `kept` must outlive the question: the default is a view of it.
+PromptRequest kept_answer_question(const Session& session, std::string_view prompt, std::string_view kept);
+
+// Asks `count` numbers offering the kept `values` as the current values and,
+// as their text, the default reply (Enter keeps them). On success the first
+// `count` values are replaced; false on Esc.
+bool ask_kept_values(Session& session, std::string_view prompt, std::array<double, 4>& values, int count);
 
 }  // namespace zeph

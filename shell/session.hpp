@@ -8,6 +8,7 @@
 #include "dsp/statistics.hpp"
 #include "input/prompt.hpp"
 #include "shell/help_screen.hpp"
+#include "shell/operation_settings.hpp"
 #include "shell/workspace.hpp"
 #include "window/key_source.hpp"
 #include "window/text_console.hpp"
@@ -30,6 +31,7 @@ struct Session {
     Prompter prompter;
     Workspace workspace;
     HelpState help;
+    OperationSettings operation_settings;
 
     std::string program_directory;   // ends with "/"
     std::string replay_file_name;

@@ -197,6 +197,10 @@ TEST_F(PromptTest, HeadlessLinesAndTranscript) {
     EXPECT_EQ(request.values[0], 6.0);
     const std::vector<std::string> expected{"Title row", "Enter values:", "/ 1.", "<Enter>9", "2*3"};
     EXPECT_EQ(presenter_.lines, expected);
+    // A line naming the Esc key cancels the question.
+    ScriptKeySource cancel = ScriptKeySource::from_lines({"<esc>"});
+    EXPECT_FALSE(ask(cancel, request));
+    EXPECT_FALSE(session_.end_requested);
     // At the end of the headless input a numeric prompt ends the run.
     EXPECT_FALSE(ask(keys, request));
     EXPECT_TRUE(session_.end_requested);

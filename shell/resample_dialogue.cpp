@@ -1,0 +1,108 @@
+#include "shell/resample_dialogue.hpp"
+
+#include "dsp/resample.hpp"
+
+namespace zeph {
+
+namespace {
+
+int count_of(const Workspace& workspace, bool spectrum) {
+    if (workspace.signal_mode == SignalMode::linked) return workspace.linked_npts;
+    return spectrum ? workspace.npts_b : workspace.npts_a;
+}
+
+// The current signal with both grids of the workspace.
+ResampleTarget target_of(const Workspace& workspace, const CurrentSignal& signal) {
+    return ResampleTarget{
+        .storage = signal.storage,
+        .domain = signal.spectrum ? GridDomain::spectrum : GridDomain::waveform,
+        .current = Grid{signal.npts, signal.xmin, signal.dx},
+        .waveform = Grid{count_of(workspace, false), workspace.Tmin, workspace.DT},
+        .spectrum = Grid{count_of(workspace, true), workspace.Fmin, workspace.DF},
+        .linked = workspace.signal_mode == SignalMode::linked,
+    };
+}
+
+// Hands the new grid back: the signal's own grid to the caller, the other
+// domain's Xmin and dX (which only linked mode changes) to the workspace.
+bool finish(Workspace& workspace, CurrentSignal& signal, const ResampleTarget& target, const Status& status) {
+    if (!status) {
+        workspace.message_line = status.message;
+        return false;
+    }
+    signal.npts = target.current.npts;
+    signal.xmin = target.current.xmin;
+    signal.dx = target.current.dx;
+    if (signal.spectrum) {
+        workspace.Tmin = target.waveform.xmin;
+        workspace.DT = target.waveform.dx;
+    } else {
+        workspace.Fmin = target.spectrum.xmin;
+        workspace.DF = target.spectrum.dx;
+    }
+    return true;
+}
+
+// Asks a one-letter choice until its first letter is one of `letters`;
+// false on Esc.
+bool ask_choice(Session& session, std::string_view prompt, std::string_view kept, std::string_view letters,
+                std::string_view refusal, char& choice) {
+    for (;;) {
+        PromptRequest request = kept_answer_question(session, prompt, kept);
+        if (!session.ask(request)) return false;
+        const char letter = first_letter(request.current);
+        if (letter != ' ' && letters.find(letter) != std::string_view::npos) {
+            choice = letter;
+            return true;
+        }
+        session.workspace.message_line = refusal;
+    }
+}
+
+}  // namespace
+
+bool sample_rate_dialogue(Session& session, CurrentSignal& signal) {
+    SampleRateSettings& settings = session.operation_settings.sample_rate;
+    const std::string_view kept = settings.direction == 'D' ? kDecreaseAnswer : kIncreaseAnswer;
+    if (!ask_choice(session, kSampleRateDirectionPrompt, kept, "ID", kSampleRateDirectionError, settings.direction))
+        return false;
+
+    ResampleTarget target = target_of(session.workspace, signal);
+    Status status;
+    if (settings.direction == 'D') {
+        std::array<double, 4> values{static_cast<double>(settings.first_point), static_cast<double>(settings.ratio)};
+        if (!ask_kept_values(session, kDecimationPrompt, values, 2)) return false;
+        settings.first_point = nearest_int(values[0]);
+        settings.ratio = nearest_int(values[1]);
+        status = decimate(target, settings.first_point, settings.ratio);
+    } else {
+        std::array<double, 4> values{static_cast<double>(settings.ratio)};
+        if (!ask_kept_values(session, kInterpolationPrompt, values, 1)) return false;
+        settings.ratio = nearest_int(values[0]);
+        status = interpolate(target, settings.ratio, session.workspace.transform_table);
+    }
+    return finish(session.workspace, signal, target, status);
+}
+
+bool point_count_dialogue(Session& session, CurrentSignal& signal) {
+    PointCountSettings& settings = session.operation_settings.point_count;
+    if (!ask_choice(session, kPointCountChoicePrompt, std::string_view(&settings.choice, 1), "AB",
+                    kPointCountChoiceError, settings.choice))
+        return false;
+
+    ResampleTarget target = target_of(session.workspace, signal);
+    Status status;
+    if (settings.choice == 'A') {
+        std::array<double, 4> values{1.0, static_cast<double>(signal.npts)};
+        if (!ask_kept_values(session, kPointCountPrompt, values, 2)) return false;
+        status = change_point_count(target, nearest_int(values[0]), nearest_int(values[1]));
+    } else {
+        std::array<double, 4> values{signal.xmin, signal.dx};
+        if (!ask_kept_values(session, signal.spectrum ? kSpectrumGridPrompt : kWaveformGridPrompt, values, 2))
+            return false;
+        status = change_abscissa(target, values[0], values[1]);
+    }
+    return finish(session.workspace, signal, target, status);
+}
+
+}  // namespace zeph
