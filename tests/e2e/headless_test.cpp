@@ -145,6 +145,28 @@ TEST_F(Program, SystemCommandOutputIsShown) {
         << transcript;
 }
 
+// A tone built by EQ, its power spectrum in dB with statistics saved to
+// STATS.TXT in the program directory, replayed from the saved replies.
+TEST_F(Program, ToneSpectrumStatisticsAreSavedAndReplayed) {
+    const std::string replies = "AS EQ\n1024 0 .0001\nCMPLX(COS(TWOPI*976.5625*X),SIN(TWOPI*976.5625*X))\n"
+                                "SP PO DB ST SS NOPL\n\nEN\n";
+    const std::string transcript = run(replies);
+    EXPECT_NE(transcript.find("Data appended to file 'STATS.TXT'. <Esc> to continue:"), std::string::npos)
+        << transcript;
+    const std::string stats = read_file(directory_ / "STATS.TXT");
+    EXPECT_NE(stats.find(" SAMP POINTS, N =  1024"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("  FREQ INT., DF =  9.765625"), std::string::npos) << stats;
+    EXPECT_NE(stats.find(" CEPT: -12.5 KHZ ="), std::string::npos);
+    EXPECT_NE(stats.find("TOTAL PWR DB REF ="), std::string::npos);
+    // A unit tone on bin 100: its level is 10*log10((N*DT)^2) = -19.794 dB.
+    EXPECT_NE(stats.find("MAXIMUM = -19.79"), std::string::npos) << stats;
+
+    // Replaying the run appends the same block again.
+    run("", "RL NOPAUSE");
+    const std::string twice = read_file(directory_ / "STATS.TXT");
+    EXPECT_EQ(twice, stats + stats);
+}
+
 // A WAV made by sox is read, listed and written back; sox reads the same samples.
 TEST_F(Program, WavFromSoxRoundTrip) {
     if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
