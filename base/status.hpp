@@ -3,9 +3,13 @@
 // message line shown in red at the next prompt. Nothing is thrown across
 // subsystem boundaries.
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace zeph {
+
+// The message of a file that cannot be created or written; the name follows.
+inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
 
 struct Status {
     bool ok = true;

@@ -60,7 +60,6 @@ inline constexpr std::string_view kCompressedWav = "Cannot read compressed WAV f
 inline constexpr std::string_view kOnly16BitWav = "Can only read 16 bit/sample WAV files.";
 inline constexpr std::string_view kTooManyChannels = "Cannot read more than 2 channels from WAV files.";
 inline constexpr std::string_view kCannotOpenFile = "Cannot open file: ";
-inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
 // Cases the program refuses rather than reading nothing or dividing by zero.
 inline constexpr std::string_view kNoSamples = "No samples in file: ";
 inline constexpr std::string_view kNoDataChunk = "No data chunk in WAV file: ";

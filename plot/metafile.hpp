@@ -57,7 +57,6 @@ inline constexpr std::size_t kMetafileHeadWords = 46;
 inline constexpr int kMetafileWideHalfWidth = 12;
 
 // Message of every metafile failure; the file name follows.
-inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
 
 // The counters that a mark saves and a rewind restores.
 struct MetafileCounters {

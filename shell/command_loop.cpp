@@ -110,7 +110,7 @@ void run_signal_operation(Session& session) {
     if (!trim_right(workspace.message_line).empty()) return;
     if (changed && workspace.signal_mode == SignalMode::linked)
         (signal.spectrum ? workspace.a_present : workspace.b_present) = false;
-    reset_selection(workspace);
+    reset_selection(session);
 }
 
 void execute_line(Session& session) {
@@ -142,19 +142,19 @@ void execute_line(Session& session) {
     case 0:
         break;
     case kOpCreate:
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     case kOpEquation:
         equation_dialogue(session);
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     case kOpAdd:
         add_dialogue(session);
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     case kOpMultiply:
         multiply_dialogue(session);
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     default:
         if (selection.operation_id <= kOpFilter) {
@@ -162,7 +162,7 @@ void execute_line(Session& session) {
             return;
         }
         run_two_signal_operation(session, selection.operation_id);
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     }
     run_display(session);

@@ -12,13 +12,13 @@
 #include "shell/command_words.hpp"
 #include "shell/file_output_dialogue.hpp"
 #include "shell/listing.hpp"
+#include "shell/plot_dialogue.hpp"
 
 namespace zeph {
 
 namespace {
 constexpr std::string_view kRegressionLine = " LINEAR REGRESSION LINE IS Y = ";
 constexpr std::string_view kContinue = "* * * <>: CONTINUE:";
-constexpr std::string_view kPlotNotAvailable = "Not available yet: plotting. Use LI or FI for the output.";
 constexpr int kRegressionNoticeRow = 40;
 
 enum class Derivation { done, invalid, escaped };
@@ -292,7 +292,7 @@ void statistics_stage(Session& session, const SignalView& signal) {
 
 void output_stage(Session& session) {
     Workspace& w = session.workspace;
-    if (w.options.PL) w.message_line = kPlotNotAvailable;
+    if (w.options.PL) plot_dialogue(session, session.plot);
     else if (w.options.FI) file_output_dialogue(session);
     else if (w.options.LI) list_display(session);
 }
@@ -364,6 +364,7 @@ void run_display(Session& session) {
     if (w.options.CU && !cumulative_stage(session)) return;
     if (w.options.DB == 1 || w.options.DB == 2)
         to_decibels(std::span<double>(w.work_y.data(), static_cast<std::size_t>(d.display_count)), w.options.DB);
+    reset_abscissa_scale(session.plot);
     statistics_stage(session, signal);
     output_stage(session);
 }

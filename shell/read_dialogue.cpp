@@ -288,12 +288,13 @@ void read_dialogue(Session& session) {
         return;
     }
     prepare_for_read(workspace, target->mode);
+    if (target->mode == SignalMode::linked) reset_scale_factors(session.plot);
     if (!ask_file_names(session)) return;
 
     if (is_constant_request(workspace.real_file_name)) {
         if (!read_constant(session, *target)) return;
     } else if (!read_files(workspace, *target)) {
-        reset_selection(workspace);
+        reset_selection(session);
         return;
     }
     if (target->mode == SignalMode::independent) {

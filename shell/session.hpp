@@ -7,8 +7,10 @@
 #include "input/expr/interp.hpp"
 #include "dsp/statistics.hpp"
 #include "input/prompt.hpp"
+#include "shell/command_words.hpp"
 #include "shell/help_screen.hpp"
 #include "shell/operation_settings.hpp"
+#include "shell/plot_state.hpp"
 #include "shell/workspace.hpp"
 #include "window/key_source.hpp"
 #include "window/text_console.hpp"
@@ -32,6 +34,7 @@ struct Session {
     Workspace workspace;
     HelpState help;
     OperationSettings operation_settings;
+    PlotState plot;
 
     std::string program_directory;   // ends with "/"
     std::string replay_file_name;
@@ -53,5 +56,12 @@ struct Session {
     // Waits for one key unless NOPAUSE is set.
     void wait_for_key();
 };
+
+// Resets the selection and the plot's scale factors: after operations,
+// reads, CR, SE and AL.
+inline void reset_selection(Session& session) {
+    reset_selection(session.workspace);
+    reset_scale_factors(session.plot);
+}
 
 }  // namespace zeph

@@ -72,7 +72,7 @@ void allocate_dialogue(Session& session) {
         workspace.read_max = workspace.max_points;
     session.help.read_range_set =
         !(workspace.read_first == 1 && workspace.read_interval == 1 && workspace.read_max == workspace.max_points);
-    reset_selection(workspace);
+    reset_selection(session);
 }
 
 void set_range_dialogue(Session& session) {
@@ -97,7 +97,7 @@ void set_range_dialogue(Session& session) {
     workspace.read_max = static_cast<int>(std::min<long long>(most, workspace.max_points));
     session.help.read_range_set =
         !(workspace.read_first == 1 && workspace.read_interval == 1 && workspace.read_max == workspace.max_points);
-    reset_selection(workspace);
+    reset_selection(session);
 }
 
 void system_dialogue(Session& session) {

@@ -1,0 +1,520 @@
+#include "shell/plot_dialogue.hpp"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <span>
+
+#include "plot/metafile.hpp"
+#include "window/headless.hpp"
+#include "window/terminal.hpp"
+
+namespace zeph {
+
+namespace {
+
+constexpr double kScreenFraction = 0.8;
+constexpr int kMaxWindowWidth = 1280, kMaxWindowHeight = 1024;   // pixels
+constexpr double kDecibelFloorSpan = 100;                        // [dB] shown below the top
+constexpr int kNewPlotColour = 1;                                // blue
+
+// Group flags: 0 defaults, 1 ask now, 2 asked (keep the answers).
+constexpr int kAskNow = 1, kKeep = 2;
+
+std::string trim_right(std::string_view text) {
+    const auto last = text.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
+}
+
+// Nearest integer, halves away from zero, limited to the int range.
+int nearest_int(double v) {
+    if (std::isnan(v)) return 0;
+    return static_cast<int>(std::clamp(std::round(v), double(INT_MIN), double(INT_MAX)));
+}
+
+// One dialogue run: the session, the kept state and this plot's choices.
+class PlotDialogue {
+public:
+    PlotDialogue(Session& session, PlotState& plot)
+        : session_(session), w_(session.workspace), plot_(plot), s_(plot.settings) {}
+
+    void run();
+
+private:
+    bool ask_integer(std::string_view prompt, std::string_view default_reply, int& value);
+    bool ask_real(std::string_view prompt, std::string_view default_reply, double& value);
+    // Two or four reals with the previous reply text as current text.
+    bool ask_values(std::string_view prompt, std::string_view default_reply, std::string& reply, int count,
+                    std::array<double, 4>& values);
+    bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
+
+    bool is_xy() const { return w_.selection.parameter_code == "XY"; }
+    int count() const {
+        return std::clamp(w_.display.display_count, 0, static_cast<int>(w_.work_y.size()));
+    }
+    std::span<double> values_y() { return {w_.work_y.data(), static_cast<std::size_t>(count())}; }
+    std::span<double> values_x() {
+        return {w_.work_x.data(), std::min(static_cast<std::size_t>(count()), w_.work_x.size())};
+    }
+
+    bool scale_data();
+    void default_range();
+    bool labels();
+    bool line_group();
+    bool marker_group();
+    void smoothing_group();
+    bool frame_groups();
+    bool range_prompt();
+    bool logarithmic_limits_ok();
+    bool export_names();
+    void widen_degenerate_range();
+    void draw();
+
+    Session& session_;
+    Workspace& w_;
+    PlotState& plot_;
+    PlotSettings& s_;
+    bool overlay_ = false;
+    double computed_x_min_ = 0, computed_x_max_ = 0, computed_y_min_ = 0, computed_y_max_ = 0;
+};
+
+bool PlotDialogue::ask_integer(std::string_view prompt, std::string_view default_reply, int& value) {
+    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
+                          .value_count = 1, .values = {static_cast<double>(value), 0, 0, 0}};
+    if (!session_.ask(request)) return false;
+    value = nearest_int(request.values[0]);
+    return true;
+}
+
+bool PlotDialogue::ask_real(std::string_view prompt, std::string_view default_reply, double& value) {
+    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
+                          .value_count = 1, .values = {value, 0, 0, 0}};
+    if (!session_.ask(request)) return false;
+    value = request.values[0];
+    return true;
+}
+
+bool PlotDialogue::ask_values(std::string_view prompt, std::string_view default_reply, std::string& reply, int n,
+                              std::array<double, 4>& values) {
+    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = reply,
+                          .default_reply = default_reply, .mode = 'C', .value_count = n, .values = values};
+    if (!session_.ask(request)) return false;
+    reply = request.current;
+    values = request.values;
+    return true;
+}
+
+bool PlotDialogue::ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer) {
+    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = answer,
+                          .default_reply = default_reply, .mode = 'C'};
+    if (!session_.ask(request)) return false;
+    answer = trim_right(request.current);
+    return true;
+}
+
+// SC: X = X*Xm + Xo on the abscissa, Y = Y*Ym + Yo on the values.
+bool PlotDialogue::scale_data() {
+    if (!w_.options.SC) return true;
+    std::array<double, 4> x{plot_.xm, plot_.xo, 0, 0};
+    if (!ask_values(kXScalePrompt, "1., 0.", plot_.x_scale_reply, 2, x)) return false;
+    plot_.xm = x[0];
+    plot_.xo = x[1];
+    w_.display.xmin = plot_.xm * w_.display.xmin + plot_.xo;
+    w_.display.dx = plot_.xm * w_.display.dx;
+    if (is_xy() && (plot_.xm != 1 || plot_.xo != 0))
+        for (double& v : values_x()) v = plot_.xm * v + plot_.xo;
+
+    std::array<double, 4> y{plot_.ym, plot_.yo, 0, 0};
+    if (!ask_values(kYScalePrompt, "1., 0.", plot_.y_scale_reply, 2, y)) return false;
+    plot_.ym = y[0];
+    plot_.yo = y[1];
+    if (plot_.ym != 1 || plot_.yo != 0)
+        for (double& v : values_y()) v = plot_.ym * v + plot_.yo;
+    return true;
+}
+
+// Smallest and largest value of one or two arrays (NaNs are skipped); false when there is none.
+bool value_limits(std::span<const double> a, std::span<const double> b, double& low, double& high) {
+    bool found = false;
+    for (std::span<const double> values : {a, b}) {
+        for (double v : values) {
+            if (std::isnan(v)) continue;
+            if (!found || v < low) low = v;
+            if (!found || v > high) high = v;
+            found = true;
+        }
+    }
+    return found;
+}
+
+void PlotDialogue::default_range() {
+    const DisplayState& d = w_.display;
+    const double width = count() * d.dx;
+    s_.x_min = d.xmin;
+    s_.x_max = d.xmin + width;
+    if (w_.options.WR) {
+        s_.x_min -= width;
+        s_.x_max += width;
+    }
+    s_.y_min = s_.y_max = 0;
+    const bool power = w_.selection.parameter_code == "PO";
+    const int db = w_.options.DB;
+    if (power && w_.options.CU) {
+        const double total = session_.cumulative_total;
+        if (db) {
+            s_.y_max = total > 0 ? 10.0 * db * std::log10(total) : 0.0;
+            s_.y_min = s_.y_max - kDecibelFloorSpan;
+        } else {
+            s_.y_max = total;
+            s_.y_min = 0;
+        }
+    } else if (power && w_.selection.function_code == "SP" && w_.signal_mode == SignalMode::linked) {
+        if (db) {
+            s_.y_max = d.reference_level;
+            s_.y_min = s_.y_max - kDecibelFloorSpan;
+        } else {
+            s_.y_max = d.reference_power;
+            s_.y_min = 0;
+        }
+    }
+    if (w_.options.SC) {
+        s_.y_max = plot_.ym * s_.y_max + plot_.yo;
+        s_.y_min = plot_.ym * s_.y_min + plot_.yo;
+    }
+    if (db && s_.y_max == s_.y_min) {
+        double low = 0, high = 0;
+        if (value_limits(values_y(), {}, low, high)) s_.y_max = high;
+        s_.y_min = s_.y_max - kDecibelFloorSpan;
+    }
+    if (s_.y_max == s_.y_min) {
+        double low = s_.y_min, high = s_.y_max;
+        if (is_xy()) {
+            // A square range over both coordinates.
+            value_limits(values_x(), values_y(), low, high);
+            s_.x_min = low;
+            s_.x_max = high;
+        } else {
+            value_limits(values_y(), {}, low, high);
+        }
+        s_.y_min = low;
+        s_.y_max = high;
+    }
+}
+
+bool PlotDialogue::labels() {
+    const DisplayState& d = w_.display;
+    s_.title = trim_right(d.title);
+    s_.x_label = trim_right(d.x_label);
+    s_.y_label = trim_right(d.y_label);
+    int& la = w_.options.LA;
+    if (la == kAskNow) {
+        la = kKeep;
+        if (!ask_text(kTitlePrompt, s_.title, plot_.title_answer)) return false;
+        if (!ask_text(kXLabelPrompt, s_.x_label, plot_.x_label_answer)) return false;
+        if (!ask_text(kYLabelPrompt, s_.y_label, plot_.y_label_answer)) return false;
+    }
+    if (la == kKeep) {
+        const auto shown = [](const std::string& answer) { return answer == "!" ? std::string{} : answer; };
+        s_.title = shown(plot_.title_answer);
+        s_.x_label = shown(plot_.x_label_answer);
+        s_.y_label = shown(plot_.y_label_answer);
+    }
+    return true;
+}
+
+bool PlotDialogue::line_group() {
+    int& lo = w_.options.LO;
+    if (lo == kAskNow) {
+        lo = kKeep;
+        return ask_integer(kLineColourPrompt, "1", s_.line_colour) &&
+               ask_real(kLineWidthPrompt, "0.", s_.line_width) && ask_integer(kLineStylePrompt, "0", s_.line_style);
+    }
+    if (lo == 0) {
+        s_.line_width = 0;
+        s_.line_style = 0;
+        // Successive overlays get colours 2, 3, 4, ...
+        plot_.overlay_colour_count = overlay_ ? plot_.overlay_colour_count + 1 : 0;
+        s_.line_colour = overlay_ ? plot_.overlay_colour_count + 1 : kNewPlotColour;
+    }
+    return true;
+}
+
+bool PlotDialogue::marker_group() {
+    int& ma = w_.options.MA;
+    if (ma == kAskNow) {
+        ma = kKeep;
+        return ask_integer(kMarkerPrompt, "100", s_.marker_type) &&
+               ask_real(kMarkerRadiusPrompt, ".015", s_.marker_radius);
+    }
+    if (ma == 0) {
+        s_.marker_type = -1;
+        s_.marker_radius = 0.015;
+    }
+    return true;
+}
+
+void PlotDialogue::smoothing_group() {
+    if (w_.options.SM == kAskNow) w_.options.SM = kKeep;
+    s_.smooth = w_.options.SM != 0 ? 1 : 0;
+}
+
+// PG, AX, GO, ZE, CO, AR and HI.
+bool PlotDialogue::frame_groups() {
+    OptionSet& o = w_.options;
+    if (o.PG == kAskNow) {
+        o.PG = kKeep;
+        if (!ask_integer(kGraphTypePrompt, "1", s_.graph_type)) return false;
+    } else if (o.PG == 0) {
+        s_.graph_type = 0;
+    }
+    if (o.AX == kAskNow) {
+        o.AX = kKeep;
+        if (!ask_integer(kAxesModePrompt, "2", s_.axes_mode) || !ask_integer(kXDivisionsPrompt, "10", s_.x_divisions) ||
+            !ask_integer(kYDivisionsPrompt, "10", s_.y_divisions))
+            return false;
+    } else if (o.AX == 0) {
+        s_.axes_mode = 2;
+        s_.x_divisions = s_.y_divisions = 10;
+    }
+    if (o.GO == kAskNow) {
+        o.GO = kKeep;
+        if (!ask_integer(kXGridPrompt, "1", s_.x_grid) || !ask_integer(kYGridPrompt, "1", s_.y_grid)) return false;
+    } else if (o.GO == 0) {
+        s_.x_grid = s_.y_grid = 1;
+    }
+    if (o.ZE == kAskNow) {
+        o.ZE = kKeep;
+        if (!ask_integer(kZeroAxesPrompt, "1", s_.zero_axes)) return false;
+    } else if (o.ZE == 0) {
+        s_.zero_axes = 0;
+    }
+    if (o.CO == kAskNow) {
+        o.CO = kKeep;
+        if (!ask_integer(kLabelColourPrompt, "0", s_.label_colour) || !ask_integer(kAxesColourPrompt, "0", s_.axes_colour))
+            return false;
+    } else if (o.CO == 0) {
+        s_.label_colour = s_.axes_colour = 0;
+    }
+    const bool square = s_.graph_type > 0 || is_xy();
+    if (o.AR == kAskNow) {
+        o.AR = kKeep;
+        if (square) s_.aspect_ratio = 1.0;
+        if (!ask_real(kAspectPrompt, square ? "1.0" : "0.0", s_.aspect_ratio)) return false;
+    } else if (o.AR == 0) {
+        s_.aspect_ratio = square ? 1.0 : 0.0;
+    }
+    if (o.HI == kAskNow) o.HI = kKeep;
+    s_.low_resolution = o.HI != 0 ? 0 : 1;
+    return true;
+}
+
+bool PlotDialogue::range_prompt() {
+    std::string ignored;
+    Interpreter& interpreter = session_.interpreter;
+    interpreter.define("XMIN", s_.x_min, ignored);
+    interpreter.define("XMAX", s_.x_max, ignored);
+    interpreter.define("YMIN", s_.y_min, ignored);
+    interpreter.define("YMAX", s_.y_max, ignored);
+    computed_x_min_ = s_.x_min, computed_x_max_ = s_.x_max;
+    computed_y_min_ = s_.y_min, computed_y_max_ = s_.y_max;
+    std::array<double, 4> range{s_.x_min, s_.x_max, s_.y_min, s_.y_max};
+    if (!ask_values(kRangePrompt, "XMIN, XMAX, YMIN, YMAX", plot_.range_reply, 4, range)) return false;
+    s_.x_min = range[0], s_.x_max = range[1];
+    s_.y_min = range[2], s_.y_max = range[3];
+    if (s_.x_max == s_.x_min) s_.x_min = computed_x_min_, s_.x_max = computed_x_max_;
+    if (s_.y_max == s_.y_min) s_.y_min = computed_y_min_, s_.y_max = computed_y_max_;
+    return true;
+}
+
+bool PlotDialogue::logarithmic_limits_ok() {
+    if (s_.x_divisions == 0 && (s_.x_min <= 0 || s_.x_max <= 0)) {
+        w_.message_line = kLogXLimitError;
+        return false;
+    }
+    if (s_.y_divisions == 0 && (s_.y_min <= 0 || s_.y_max <= 0)) {
+        w_.message_line = kLogYLimitError;
+        return false;
+    }
+    return true;
+}
+
+bool PlotDialogue::export_names() {
+    OptionSet& o = w_.options;
+    const auto ask_name = [&](std::string_view prompt, std::string& name) {
+        if (!ask_text(prompt, "", name)) return false;
+        if (name.size() > kExportNameLength) name = trim_right(name.substr(0, kExportNameLength));
+        return true;
+    };
+    if (o.EX) {
+        if (!ask_name(kDataExportPrompt, plot_.data_export_name)) return false;
+    } else {
+        plot_.data_export_name.clear();
+    }
+    if (o.ME) {
+        if (!ask_name(kMetafilePrompt, plot_.metafile_name)) return false;
+        if (plot_.metafile_name.empty()) o.ME = 0;
+    }
+    if (o.BI) {
+        if (!ask_name(kBitmapPrompt, plot_.bitmap_name)) return false;
+        if (plot_.bitmap_name.empty()) o.BI = 0;
+    }
+    s_.data_export = plot_.data_export_name.empty() ? 0 : 1;
+    s_.data_export_file = plot_.data_export_name;
+    // Without BI the B key saves under the name last given (it only beeps without one).
+    s_.bitmap_mode = o.BI ? 2 : 1;
+    s_.bitmap_file = plot_.bitmap_name;
+    s_.metafile_mode = o.ME ? 1 : 0;
+    // An overlay is added to the metafile of the plot it is drawn on.
+    if (overlay_ && plot_.previous_wrote_metafile) s_.metafile_mode = 1;
+    s_.metafile_file = plot_.metafile_name;
+    return true;
+}
+
+void PlotDialogue::widen_degenerate_range() {
+    if (s_.x_max == s_.x_min) s_.x_min -= 1, s_.x_max += 1;
+    if (s_.y_max == s_.y_min) s_.y_min -= 1, s_.y_max += 1;
+}
+
+void PlotDialogue::run() {
+    if (!scale_data()) return;
+    // OV acts once; without a finished plot to draw on, the overlay is a new plot.
+    overlay_ = w_.options.OV != 0 && plot_.memory.holds_plot;
+    w_.options.OV = 0;
+    if (!overlay_) default_range();
+    if (!overlay_ && !labels()) return;
+    if (!line_group() || !marker_group()) return;
+    smoothing_group();
+    if (!overlay_) {
+        if (!frame_groups() || !range_prompt()) return;
+    }
+    if (!logarithmic_limits_ok()) return;
+    s_.wrap = w_.options.WR != 0 ? 1 : 0;
+    s_.modulo = w_.options.MO != 0 ? 1 : 0;
+    if (!export_names()) return;
+    widen_degenerate_range();
+    draw();
+}
+
+// --- Drawing: the window, its keys and the driver. ---
+
+// Reply lines typed into standard input while the plot waits: the headless
+// source reads standard input, and the plot window must not block on it.
+bool standard_input_ready() {
+#if defined(__GLIBC__)
+    // Lines already read ahead into stdio's buffer (glibc's read pointers).
+    if (stdin->_IO_read_ptr < stdin->_IO_read_end) return true;
+#endif
+    pollfd request{STDIN_FILENO, POLLIN, 0};
+    return ::poll(&request, 1, 0) > 0;
+}
+
+// Keys typed in the terminal, or the headless reply lines, polled while the
+// plot window waits for its own keys: -1 when none is pending.
+class SessionKeyPoller {
+public:
+    explicit SessionKeyPoller(KeySource& keys) : keys_(keys) {}
+
+    int operator()() {
+        if (auto* terminal = dynamic_cast<TerminalKeySource*>(&keys_)) return terminal->poll_key();
+        // An extended key's code follows its prefix without a new line.
+        const bool waiting_line = dynamic_cast<StreamKeySource*>(&keys_) && !code_pending_;
+        if (waiting_line && !standard_input_ready()) return -1;
+        const int key = keys_.read_key();
+        code_pending_ = !code_pending_ && key == kKeyExtended;
+        return key;
+    }
+
+private:
+    KeySource& keys_;
+    bool code_pending_ = false;
+};
+
+void prepare_drawing(PlotState& plot) {
+    if (plot.window_width <= 0 || plot.window_height <= 0) {
+        const ScreenSize size = plot_window_size(desktop_size());
+        plot.window_width = size.width;
+        plot.window_height = size.height;
+    }
+    const std::size_t bytes = screen_save_bytes(plot.window_width, plot.window_height);
+    if (plot.memory.screen_save.size() != bytes) {
+        plot.memory.screen_save.assign(bytes, 0);
+        plot.memory.holds_plot = false;
+    }
+    if (!plot.canvas) plot.canvas = std::make_unique<GraphicsCanvas>(plot.window_width, plot.window_height);
+    if (!plot.painter) plot.painter = std::make_unique<Painter>(*plot.canvas);
+    if (!plot.metafile) plot.metafile = std::make_unique<MetafileWriter>();
+}
+
+void PlotDialogue::draw() {
+    prepare_drawing(plot_);
+    Painter& painter = *plot_.painter;
+    KeySource& keys = session_.prompter.keys();
+
+    PlotWindow window;
+    const bool on_screen = plot_.window_allowed && display_variables_set() &&
+                           window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok;
+    if (on_screen) window.set_other_source(SessionKeyPoller(keys));
+
+    PlotIo io;
+    io.read_key = [&]() { return on_screen ? window.read_key() : keys.read_key(); };
+    io.beep = [this](int hz, int ms) { session_.console.beep(hz, ms); };
+    io.show = [&](const GraphicsCanvas& canvas) { window.present(canvas); };
+
+    MetafileWriter& metafile = *plot_.metafile;
+    const bool recording = s_.metafile_mode > 0;
+    Status metafile_status;
+    if (recording) {
+        metafile_status = overlay_ && plot_.previous_wrote_metafile ? metafile.continue_for_overlay(s_.metafile_file)
+                                                                    : metafile.open(s_.metafile_file);
+        painter.set_recorder(&metafile);
+        io.mark_metafile = [&metafile] { metafile.mark_for_pan(); };
+        io.rewind_metafile = [&metafile] { metafile.rewind_for_pan(); };
+    }
+
+    PlotData data;
+    data.y = values_y();
+    if (is_xy()) {
+        data.evenly_spaced = false;
+        data.x = values_x();
+    } else {
+        data.x_first = w_.display.xmin;
+        data.dx = w_.display.dx;
+    }
+    const PlotCall call{.overlay = overlay_, .window_width = plot_.window_width,
+                        .window_height = plot_.window_height, .pause_after_plot = !session_.nopause};
+    const Status plotted = plot_driver(painter, data, s_, call, plot_.memory, io);
+
+    if (recording) {
+        const Status closed = metafile.close();
+        if (metafile_status.ok && !closed.ok) metafile_status = closed;
+        painter.set_recorder(nullptr);
+    }
+    window.close();
+    plot_.previous_wrote_metafile = recording;
+    w_.options.ME = 0;
+    w_.options.BI = 0;
+    if (!plotted) w_.message_line = plotted.message;
+    else if (!metafile_status) w_.message_line = metafile_status.message;
+}
+
+}  // namespace
+
+PlotState::PlotState() = default;
+PlotState::~PlotState() = default;
+PlotState::PlotState(PlotState&&) noexcept = default;
+PlotState& PlotState::operator=(PlotState&&) noexcept = default;
+
+ScreenSize plot_window_size(ScreenSize screen) {
+    const auto part = [](int pixels, int limit) {
+        return std::min(static_cast<int>(std::trunc(kScreenFraction * pixels)), limit);
+    };
+    return {part(screen.width, kMaxWindowWidth), part(screen.height, kMaxWindowHeight)};
+}
+
+void plot_dialogue(Session& session, PlotState& plot) { PlotDialogue(session, plot).run(); }
+
+}  // namespace zeph
