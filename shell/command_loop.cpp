@@ -28,16 +28,15 @@ void define_grid_variables(Session& session) {
     SignalView grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
     if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
+    session.define_variable("DT", workspace.DT);
+    session.define_variable("DF", workspace.DF);
+    session.define_variable("DX", grid.dx);
+    session.define_variable("XMIN", grid.xmin);
+    session.define_variable("XMAX", xmax);
+    session.define_variable("TMIN", workspace.Tmin);
+    session.define_variable("FMIN", workspace.Fmin);
     std::string ignored;
-    Interpreter& interpreter = session.interpreter;
-    interpreter.define("DT", workspace.DT, ignored);
-    interpreter.define("DF", workspace.DF, ignored);
-    interpreter.define("DX", grid.dx, ignored);
-    interpreter.define("XMIN", grid.xmin, ignored);
-    interpreter.define("XMAX", xmax, ignored);
-    interpreter.define("TMIN", workspace.Tmin, ignored);
-    interpreter.define("FMIN", workspace.Fmin, ignored);
-    interpreter.define_integer("NPTS", grid.npts, ignored);
+    session.interpreter.define_integer("NPTS", grid.npts, ignored);
 }
 
 // In linked mode, makes the missing domain of the current function from the

@@ -35,11 +35,6 @@ std::string regression_text(const RegressionLine& line) {
     return std::string(kRegressionLine) + format_number(line.slope) + "*X + " + format_number(line.intercept);
 }
 
-void define(Session& session, std::string_view name, double value) {
-    std::string ignored;
-    session.interpreter.define(name, value, ignored);
-}
-
 // The derivation of work_y (and the same values in work_x) from the signal.
 class Deriver {
 public:
@@ -231,17 +226,17 @@ bool distribution_stage(Session& session) {
     w.display.display_count = divisions;
     w.display.xmin = result.xmin;
     w.display.dx = result.dx;
-    define(session, "DX", result.dx);
-    define(session, "XMIN", result.xmin);
-    define(session, "XMAX", result.xmin + result.dx * divisions);
+    session.define_variable("DX", result.dx);
+    session.define_variable("XMIN", result.xmin);
+    session.define_variable("XMAX", result.xmin + result.dx * divisions);
     return true;
 }
 
 bool cumulative_stage(Session& session) {
     Workspace& w = session.workspace;
     DisplayState& d = w.display;
-    define(session, "XMIN", d.xmin);
-    define(session, "XMAX", d.xmin + (d.display_count - 1) * d.dx);
+    session.define_variable("XMIN", d.xmin);
+    session.define_variable("XMAX", d.xmin + (d.display_count - 1) * d.dx);
     PromptRequest request{.title = w.status_line, .prompt = kCumulativePrompt,
                           .current = w.display_answers.cumulative_range, .default_reply = "XMIN, XMAX",
                           .mode = 'C', .value_count = 2};

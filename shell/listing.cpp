@@ -83,9 +83,8 @@ bool next_page_key(Session& session, bool at_end, ListRange range, long long& cu
 void list_display(Session& session) {
     Workspace& w = session.workspace;
     DisplayState& d = w.display;
-    std::string ignored;
-    session.interpreter.define("XMIN", d.xmin, ignored);
-    session.interpreter.define("XMAX", d.xmin + (d.display_count - 1) * d.dx, ignored);
+    session.define_variable("XMIN", d.xmin);
+    session.define_variable("XMAX", d.xmin + (d.display_count - 1) * d.dx);
     ListRange range{1, d.display_count};
     if (w.selection.parameter_code != "XY") {
         PromptRequest request{.title = w.status_line, .prompt = kListRangePrompt,

@@ -313,12 +313,10 @@ bool PlotDialogue::frame_groups() {
 }
 
 bool PlotDialogue::range_prompt() {
-    std::string ignored;
-    Interpreter& interpreter = session_.interpreter;
-    interpreter.define("XMIN", s_.x_min, ignored);
-    interpreter.define("XMAX", s_.x_max, ignored);
-    interpreter.define("YMIN", s_.y_min, ignored);
-    interpreter.define("YMAX", s_.y_max, ignored);
+    session_.define_variable("XMIN", s_.x_min);
+    session_.define_variable("XMAX", s_.x_max);
+    session_.define_variable("YMIN", s_.y_min);
+    session_.define_variable("YMAX", s_.y_max);
     computed_x_min_ = s_.x_min, computed_x_max_ = s_.x_max;
     computed_y_min_ = s_.y_min, computed_y_max_ = s_.y_max;
     std::array<double, 4> range{s_.x_min, s_.x_max, s_.y_min, s_.y_max};

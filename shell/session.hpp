@@ -53,6 +53,11 @@ struct Session {
 
     // Asks a question with the workspace's message line.
     bool ask(PromptRequest& request) { return prompter.ask(workspace.message_line, request); }
+    // Defines a named value for the replies that follow (XMIN, DX, ...).
+    void define_variable(std::string_view name, double value) {
+        std::string ignored;
+        interpreter.define(name, value, ignored);
+    }
     // Waits for one key unless NOPAUSE is set.
     void wait_for_key();
 };
