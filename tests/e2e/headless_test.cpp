@@ -167,6 +167,45 @@ TEST_F(Program, ToneSpectrumStatisticsAreSavedAndReplayed) {
     EXPECT_EQ(twice, stats + stats);
 }
 
+// A plot exported three ways without a display; each file is read back by
+// the tool a user would open it with.
+TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
+    const fs::path work = directory_ / "work";
+    run("AS EQ\n256 0 .01\nSIN(TWOPI*X)\nAS RE ME EX BI\n\npoints.txt\nplot.wmf\nplot.png\n\n"
+        "AS RE NOEX BI\n\nplot.bmp\n<RIGHT>\n<ESC>\nEN\n");
+    auto output_of = [](const std::string& command) {
+        std::string text;
+        std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+        char buffer[4096];
+        std::size_t n;
+        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+        if (pipe) ::pclose(pipe);
+        return text;
+    };
+    auto have = [](const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0; };
+
+    ASSERT_TRUE(fs::exists(work / "points.txt"));
+    const std::string points = read_file(work / "points.txt");
+    EXPECT_EQ(points.substr(0, 30), "      0.000000,      0.000000\n");
+    if (have("python3") || fs::exists("/usr/bin/python3")) {
+        const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+        EXPECT_EQ(output_of(python + " -c \"import numpy; a = numpy.loadtxt('" + (work / "points.txt").string() +
+                            "', delimiter=','); print(a.shape, round(a[25, 1], 6))\""),
+                  "(256, 2) 1.0\n");
+    }
+    if (have("identify")) {
+        EXPECT_EQ(output_of("identify -format '%m %wx%h' '" + (work / "plot.png").string() + "'"), "PNG 1280x864");
+        EXPECT_EQ(output_of("identify -format '%m %wx%h' '" + (work / "plot.bmp").string() + "'"), "BMP3 1280x864");
+    }
+    if (have("wmf2svg")) {
+        const fs::path svg = directory_ / "plot.svg";
+        EXPECT_EQ(output_of("wmf2svg -o '" + svg.string() + "' '" + (work / "plot.wmf").string() + "'"), "");
+        const std::string text = read_file(svg);
+        EXPECT_NE(text.find(">Signal A: 0+j0</text>"), std::string::npos);
+        EXPECT_NE(text.find("<line"), std::string::npos);
+    }
+}
+
 // A WAV made by sox is read, listed and written back; sox reads the same samples.
 TEST_F(Program, WavFromSoxRoundTrip) {
     if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
