@@ -10,10 +10,9 @@ constexpr std::array<float, kMaxBesselOrder> kBessel3dbFactors{
     1.0f, 1.36f, 1.75f, 2.13f, 2.42f, 2.70f, 2.95f, 3.17f, 3.39f, 3.58f, 3.77f,
 };
 
-// Rows of orders 1 … 11 one after the other; row n holds (n + 1)/2 poles.
-// Kept to the digit as the filter has always used them: the order-11 entry
-// −7.4842299 + 1.737028j differs from the exact root (imaginary part
-// 1.7371028) by 7.5e-5.
+// Rows of orders 1 … 11 one after the other; row n holds (n + 1)/2 poles,
+// to seven decimals. The order-11 pole −7.4842299 + 1.7371028j was long
+// written with a digit dropped (1.737028j), which moved that response by 5e-6.
 constexpr std::array<Complex, 36> kBesselPoleRows{
     Complex{-1.0, 0.0},
     Complex{-1.5, 0.8660254},
@@ -29,7 +28,7 @@ constexpr std::array<Complex, 36> kBesselPoleRows{
     Complex{-6.1293679, 1.7378484}, Complex{-6.2970193, 0.0},
     Complex{-4.8862195, 6.2249855}, Complex{-5.9675282, 4.3849471}, Complex{-6.6152916, 2.6115683},
     Complex{-3.1089162, 8.2326995}, Complex{-6.9220449, 0.8676651},
-    Complex{-3.2297221, 9.1771116}, Complex{-7.0578924, 3.4890145}, Complex{-7.4842299, 1.737028},
+    Complex{-3.2297221, 9.1771116}, Complex{-7.0578924, 3.4890145}, Complex{-7.4842299, 1.7371028},
     Complex{-5.1156483, 7.1370208}, Complex{-6.3013375, 5.2761917}, Complex{-7.6223398, 0.0},
 };
 

@@ -319,11 +319,6 @@ const Reference& scipy_reference() {
     return reference;
 }
 
-// The table entry of order 11 kept as the filter has always had it.
-bool is_known_table_deviation(int order, const Complex& pole) {
-    return order == 11 && pole == Complex{-7.4842299, 1.737028};
-}
-
 TEST(FilterScipy, BesselTableMatchesDelayNormalisedPoles) {
     const Reference& ref = scipy_reference();
     if (!ref.unavailable.empty()) {
@@ -341,9 +336,7 @@ TEST(FilterScipy, BesselTableMatchesDelayNormalisedPoles) {
             }
             EXPECT_FALSE(used[nearest]) << "order " << n << " pole " << p;
             used[nearest] = true;
-            // 1.737028 lacks a digit of the exact 1.7371028.
-            const double tolerance = is_known_table_deviation(n, p) ? 1e-4 : 1e-6;
-            EXPECT_LT(std::abs(exact[nearest] - p), tolerance) << "order " << n << " pole " << p;
+            EXPECT_LT(std::abs(exact[nearest] - p), 1e-6) << "order " << n << " pole " << p;
         }
         // The real pole of an odd order stands last in its row.
         if (n % 2 == 1) {
@@ -380,8 +373,7 @@ TEST(FilterScipy, DesignedResponsesMatchScipy) {
         FilterDesign d{family_of(c.family), c.order, c.cutoff_hz, c.ripple_db, c.band_pass, c.mid_hz};
         // scipy's Bessel is delay-normalised: a cut-off of f·b_n puts our poles at p·2πf.
         if (d.family == FilterFamily::bessel) d.cutoff_hz *= bessel_3db_factor(c.order);
-        // The order-11 table entry off by 7.5e-5 moves that response by up to 5e-6.
-        const double tolerance = (d.family == FilterFamily::bessel && c.order == 11) ? 1e-5 : 1e-6;
+        const double tolerance = 1e-6;
         const FilterResponse r = designed(d);
         for (const auto& [f, expected] : c.points) {
             const Complex h = response_at(r, f);
