@@ -1,5 +1,7 @@
 #include "shell/workspace.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -9,6 +11,20 @@ namespace zeph {
 namespace {
 // The largest capacity the storage can index: 2*M complex values with int counts.
 constexpr long long kLargestCapacity = (1LL << 30);
+// Bytes per point of capacity: two complex samples, two work values, and the
+// transform's tables when a signal of that length is transformed.
+constexpr long long kBytesPerPoint = 2 * 16 + 2 * 8 + 36;
+
+// Whether `points` of capacity fit in three quarters of the machine's memory.
+// Storage is filled with zeros when it is allocated, so a request the machine
+// cannot hold would not fail cleanly: it would be ended by the system instead.
+bool fits_in_memory(long long points) {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long page_size = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0) return true;
+    const long double memory = static_cast<long double>(pages) * page_size;
+    return static_cast<long double>(points) * kBytesPerPoint <= 0.75L * memory;
+}
 }  // namespace
 
 SignalView current_signal(Workspace& workspace) {
@@ -45,7 +61,8 @@ std::string allocation_failure_message(long long requested) {
 }
 
 Status allocate_storage(Workspace& workspace, long long requested) {
-    if (requested < 1 || requested >= kLargestCapacity) return Status::failure(allocation_failure_message(requested));
+    if (requested < 1 || requested >= kLargestCapacity || !fits_in_memory(requested))
+        return Status::failure(allocation_failure_message(requested));
     const long long even = ((requested + 1) / 2) * 2;
     const auto m = static_cast<std::size_t>(even);
     std::vector<Complex> store;
