@@ -132,8 +132,18 @@ void execute_line(Session& session) {
         return;
     }
     if (selection.operation_id == kOpCreate) {
-        (is_spectrum(workspace) ? workspace.b_present : workspace.a_present) = false;
+        // CR recreates the current domain from the other one. A refused
+        // transform keeps the signal it would have replaced.
+        bool& present = is_spectrum(workspace) ? workspace.b_present : workspace.a_present;
+        const bool was_present = present;
+        const SignalMode mode = workspace.signal_mode;
+        present = false;
         workspace.signal_mode = SignalMode::linked;
+        if (!check_data(workspace, selection.operation_id)) {
+            present = was_present;
+            workspace.signal_mode = mode;
+            return;
+        }
     }
     if (!check_data(workspace, selection.operation_id)) return;
     define_grid_variables(session);

@@ -222,6 +222,8 @@ bool distribution_stage(Session& session) {
         w.message_line = status.message;
         return false;
     }
+    // The histogram may hold more values than a small allocation has points.
+    if (w.work_y.size() < result.density.size()) w.work_y.resize(result.density.size());
     std::copy(result.density.begin(), result.density.end(), w.work_y.begin());
     w.display.display_count = divisions;
     w.display.xmin = result.xmin;

@@ -102,6 +102,12 @@ void equation_dialogue(Session& session) {
     PromptRequest grid{.title = workspace.status_line, .prompt = kEquationGridPrompt, .mode = 'N',
                        .value_count = 3, .values = {static_cast<double>(current_npts), xmin, dx, 0}};
     if (!session.ask(grid)) return;
+    // A zero step puts every sample at one abscissa: the spectrum step 1/(N·DT)
+    // and every later display of the signal would be infinite or undefined.
+    if (!(grid.values[2] != 0.0 && std::isfinite(grid.values[2]) && std::isfinite(grid.values[1]))) {
+        workspace.message_line = kEquationStepInvalid;
+        return;
+    }
     xmin = grid.values[1];
     dx = grid.values[2];
     const double rounded = std::round(grid.values[0]);

@@ -121,6 +121,18 @@ TEST(Equation, RefusesTooManyAndTooFewPoints) {
     EXPECT_FALSE(s.session.workspace.b_present);
 }
 
+TEST(Equation, RefusesAZeroStepAndKeepsTheGrid) {
+    ScriptedSession s({"8 0 0", "X"});
+    s.set_a({{9, 0}, {8, 0}}, 0.5, 0.25);
+    s.line("AS EQ");
+    const Workspace& w = s.session.workspace;
+    EXPECT_EQ(w.message_line, kEquationStepInvalid);
+    EXPECT_EQ(w.npts_a, 2);
+    EXPECT_DOUBLE_EQ(w.Tmin, 0.5);
+    EXPECT_DOUBLE_EQ(w.DT, 0.25);
+    EXPECT_EQ(w.signal_a()[0], Complex(9, 0));
+}
+
 TEST(Equation, RandomDrawsContinueOneSequence) {
     ScriptedSession s({"3 0 1", "RAND(0.,1.)"});
     s.interpreter.set_random_seed(0);
@@ -156,6 +168,34 @@ TEST(AddAndMultiply, RefusalsNameWhatIsMissingOrDifferent) {
     s.line("AS AD");
     EXPECT_EQ(s.session.workspace.message_line,
               "These parameters of signals A & B do not match:  # points  dX");
+}
+
+TEST(Create, ARefusedTransformKeepsTheSignalItWouldReplace) {
+    ScriptedSession s({});
+    s.set_a({{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
+    s.set_b({{7, 0}, {8, 0}, {9, 0}, {1, 0}, {2, 0}, {3, 0}});
+    s.line("SP CR");   // six points: not a power of two
+    const Workspace& w = s.session.workspace;
+    EXPECT_EQ(w.message_line, "ERROR. NUMBER POINTS MUST BE A POWER OF 2.");
+    EXPECT_TRUE(w.b_present);
+    EXPECT_EQ(w.signal_b()[0], Complex(7, 0));
+
+    ScriptedSession only_a({});
+    only_a.set_a({{1, 0}, {2, 0}});
+    only_a.session.workspace.signal_mode = SignalMode::independent;
+    only_a.line("WA CR");   // no spectrum to make the waveform from
+    EXPECT_TRUE(only_a.session.workspace.a_present);
+}
+
+TEST(Create, RecreatesTheSpectrumFromTheWaveform) {
+    ScriptedSession s({});
+    s.set_a(std::vector<Complex>(8, Complex{1, 0}), 0.0, 0.5);
+    s.set_b(std::vector<Complex>(8, Complex{9, 9}));
+    s.line("SP CR");
+    const Workspace& w = s.session.workspace;
+    EXPECT_TRUE(w.b_present);
+    EXPECT_NEAR(std::abs(w.signal_b()[4] - Complex(4, 0)), 0.0, 1e-12);   // N*DT at zero frequency
+    EXPECT_DOUBLE_EQ(w.DF, 0.25);
 }
 
 }  // namespace

@@ -119,6 +119,17 @@ TEST(Display, DistributionRefusals) {
     EXPECT_EQ(s.session.workspace.message_line, kAllValuesEqual);
 }
 
+TEST(Display, DistributionWithMoreDivisionsThanAllocatedPoints) {
+    ScriptedSession s({"2000", ""}, 10);   // room for 10 points, 2000 bins asked
+    s.set_a({{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+    s.line("AS RE DI CU NOPL");
+    const Workspace& w = s.session.workspace;
+    EXPECT_TRUE(w.message_line.empty());
+    ASSERT_EQ(w.display.display_count, 2000);
+    ASSERT_GE(w.work_y.size(), 2000u);
+    EXPECT_NEAR(s.shown().back(), 1.0, 1e-12);   // the cumulative distribution ends at 1
+}
+
 TEST(Display, CumulativeOverTheFirstPointOnly) {
     ScriptedSession s({"XMIN, XMIN"});
     s.set_a({{2, 0}, {3, 0}, {4, 0}}, 0.0, 0.5);
