@@ -1,5 +1,8 @@
 #include "fileio/byte_io.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,9 +12,36 @@
 
 namespace zeph {
 
+namespace {
+
+// Opens without waiting: a plain open of a named pipe blocks until the other
+// end is opened, which may be never. O_NONBLOCK makes that open return at once
+// (a pipe without a reader refuses a writer with ENXIO); it is cleared again so
+// that the reads and writes that follow behave as usual.
+std::FILE* open_without_waiting(const std::string& file_name, int flags, const char* mode) {
+    const int fd = ::open(file_name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, mode);
+    if (!file) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+    return file;
+}
+
+}  // namespace
+
 OpenedFile open_for_reading(const std::string& file_name) {
     OpenedFile opened;
-    opened.file.reset(std::fopen(file_name.c_str(), "rb"));
+    opened.file.reset(open_without_waiting(file_name, O_RDONLY, "rb"));
     if (!opened.file) {
         opened.outcome = (errno == ENOENT || errno == ENOTDIR) ? OpenOutcome::NotFound
                                                                : OpenOutcome::Unreadable;
@@ -84,7 +114,7 @@ bool LittleEndianWriter::flush() {
 }
 
 FileHandle create_output_file(const std::string& file_name) {
-    return FileHandle(std::fopen(file_name.c_str(), "wb"));
+    return FileHandle(open_without_waiting(file_name, O_WRONLY | O_CREAT | O_TRUNC, "wb"));
 }
 
 Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name) {

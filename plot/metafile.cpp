@@ -1,4 +1,5 @@
 #include "plot/metafile.hpp"
+#include "window/bitmap_file.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,7 +119,7 @@ void MetafileWriter::reset_for(const std::string& name) {
 
 Status MetafileWriter::open(const std::string& name) {
     reset_for(name);
-    file_ = std::fopen(name.c_str(), "wb");
+    file_ = open_file_without_waiting(name, "wb");
     if (!file_) {
         fail();
         bytes_.clear();
@@ -130,7 +131,7 @@ Status MetafileWriter::open(const std::string& name) {
 
 Status MetafileWriter::continue_for_overlay(const std::string& name) {
     reset_for(name);
-    file_ = std::fopen(name.c_str(), "r+b");
+    file_ = open_file_without_waiting(name, "r+b");
     if (file_ && adopt_existing_file()) {
         device_point_stale_ = true;
         return status_;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "window/key_source.hpp"
+#include "window/bitmap_file.hpp"
 
 namespace zeph {
 
@@ -322,7 +323,7 @@ private:
 
 std::FILE* open_point_file(const PlotSettings& settings) {
     if (settings.data_export != 1) return nullptr;
-    return std::fopen(trim_right(settings.data_export_file).c_str(), "w");
+    return open_file_without_waiting(trim_right(settings.data_export_file), "w");
 }
 
 // The curve: clip to the frame, pen, passes (three with wrap), then the

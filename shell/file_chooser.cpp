@@ -28,8 +28,6 @@ constexpr std::uint8_t kSelectedAttribute = 0x1F;   // bright white on blue
 
 constexpr std::array<std::string_view, 4> kDataExtensions{".DAT", ".RE", ".IM", ".WAV"};
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool ends_with(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
@@ -153,6 +151,9 @@ std::string choose_by_keys(TextConsole& console, KeySource& keys) {
     }
 }
 
+// The headless reply line that stands for the Esc key.
+constexpr std::string_view kEscapeLine = "<ESC>";
+
 // Headless there is nothing to browse: the next input line is the path.
 std::string choose_by_line(Session& session) {
     const std::optional<std::string> line = session.prompter.keys().read_line();
@@ -162,6 +163,8 @@ std::string choose_by_line(Session& session) {
     }
     const std::string path = trim_right(*line);
     session.console.transcript(path);
+    // "<ESC>" cancels the chooser as it cancels a question: no file.
+    if (upper_case(path) == kEscapeLine) return {};
     return path;
 }
 }  // namespace

@@ -137,12 +137,15 @@ bool PlotDialogue::scale_data() {
     return true;
 }
 
-// Smallest and largest value of one or two arrays (NaNs are skipped); false when there is none.
+// Smallest and largest finite value of one or two arrays; false when there is
+// none. NaNs and infinities (1/X at X = 0, the decibels of a zero) are skipped:
+// the driver leaves a gap at such points, and an infinite limit would leave no
+// range to draw in.
 bool value_limits(std::span<const double> a, std::span<const double> b, double& low, double& high) {
     bool found = false;
     for (std::span<const double> values : {a, b}) {
         for (double v : values) {
-            if (std::isnan(v)) continue;
+            if (!std::isfinite(v)) continue;
             if (!found || v < low) low = v;
             if (!found || v > high) high = v;
             found = true;

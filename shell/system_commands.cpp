@@ -15,6 +15,7 @@ constexpr std::string_view kRangePrompt =
 constexpr std::string_view kSystemPrompt = "Enter DOS command:";
 constexpr std::string_view kHitAnyKey = "Hit any key to continue...";
 constexpr std::string_view kRangeRefused = "Error. First point #, Interval and Max # must be at least 1.";
+constexpr std::string_view kFirstBeyondCapacity = "Error. First point # is beyond the maximum number of sample points.";
 constexpr int kHeaderLines = 3;
 
 // Nearest whole number, halves away from zero, limited to the range of long long.
@@ -88,8 +89,12 @@ void set_range_dialogue(Session& session) {
     const long long first = nearest_whole(request.values[0]);
     const long long interval = nearest_whole(request.values[1]);
     const long long most = nearest_whole(request.values[2]);
-    if (first < 1 || interval < 1 || most < 1 || first > workspace.max_points) {
+    if (first < 1 || interval < 1 || most < 1) {
         workspace.message_line = kRangeRefused;
+        return;
+    }
+    if (first > workspace.max_points) {
+        workspace.message_line = kFirstBeyondCapacity;
         return;
     }
     workspace.read_first = static_cast<int>(first);

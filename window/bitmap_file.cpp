@@ -1,6 +1,9 @@
 #include "window/bitmap_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <csetjmp>
@@ -34,7 +37,7 @@ std::uint32_t padded_row_bytes(int width) { return (static_cast<std::uint32_t>(w
 
 // Writes all bytes and closes the file; both steps are checked.
 Status write_whole_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
+    std::FILE* file = open_file_without_waiting(name, "wb");
     if (!file) return write_error(name);
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
@@ -88,7 +91,7 @@ Status write_png(const std::string& name, const RgbImage& image) {
         rows[y] = const_cast<png_bytep>(image.pixels.data() + y * row_bytes);
     }
     PngSink sink;
-    sink.file = std::fopen(name.c_str(), "wb");
+    sink.file = open_file_without_waiting(name, "wb");
     if (!sink.file) return write_error(name);
     const bool encoded = encode_png(sink, image, rows.data());
     const bool closed = std::fclose(sink.file) == 0;
@@ -101,6 +104,27 @@ bool image_is_consistent(const RgbImage& image) {
 }
 
 }  // namespace
+
+std::FILE* open_file_without_waiting(const std::string& name, const char* mode) {
+    const std::string m(mode);
+    const int flags = m.find('+') != std::string::npos ? O_RDWR
+                                                       : O_WRONLY | O_CREAT | O_TRUNC;
+    // O_NONBLOCK only for the open itself (a pipe without a reader gives ENXIO).
+    const int fd = ::open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    // Updating (a metafile continued by an overlay) reads back what it wrote:
+    // only a regular file can do that; a pipe would wait for data forever.
+    struct stat info {};
+    if ((flags & O_RDWR) && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    std::FILE* file = status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1 ? nullptr
+                                                                                       : ::fdopen(fd, mode);
+    if (!file) ::close(fd);
+    return file;
+}
 
 bool names_png_file(const std::string& name) {
     static constexpr std::string_view kSuffix = ".png";

@@ -88,6 +88,29 @@ TEST_F(WavFile, WalksChunksAndPadBytes) {
     EXPECT_EQ(read(riff(fmt(1, 1, 8000, 16) + chunk("data", ""))).status.message, "No samples in file: t.wav");
 }
 
+TEST_F(WavFile, OddChunkWithoutPadByteIsWalkedToo) {
+    // A LIST chunk of 7 bytes written without its pad byte: "data" follows at once.
+    const std::string unpadded = Bytes{}.text("LIST").u32(7).text("INFOabc").s;
+    const SignalRead r = read(riff(fmt(1, 1, 8000, 16) + unpadded + chunk("data", frames({5, 6, 7}))));
+    ASSERT_TRUE(r.status.ok) << r.status.message;
+    EXPECT_EQ(r.samples, (std::vector<Complex>{{5, 0}, {6, 0}, {7, 0}}));
+}
+
+TEST_F(WavFile, StreamedFileWithPlaceholderSizesReadsTheFramesPresent) {
+    // What sox writes to a pipe: RIFF and data sizes that were never filled in.
+    const std::string body = fmt(1, 1, 8000, 16) + Bytes{}.text("data").u32(0x7FFFF000u).s + frames({1, -2, 3});
+    const std::string streamed = Bytes{}.text("RIFF").u32(0x7FFFF024u).text("WAVE").s + body;
+    const SignalRead r = read(streamed);
+    ASSERT_TRUE(r.status.ok) << r.status.message;
+    EXPECT_EQ(r.samples, (std::vector<Complex>{{1, 0}, {-2, 0}, {3, 0}}));
+    EXPECT_EQ(read(streamed, 2).samples.size(), 2u);
+    // A half frame at the end is left out; a stream without a whole frame has no samples.
+    EXPECT_EQ(read(streamed + "x").samples.size(), 3u);
+    const std::string empty_stream =
+        Bytes{}.text("RIFF").u32(0xFFFFFFFFu).text("WAVE").s + fmt(1, 2, 8000, 16) + Bytes{}.text("data").u32(0xFFFFFFFFu).s + "ab";
+    EXPECT_EQ(read(empty_stream).status.message, "No samples in file: t.wav");
+}
+
 TEST_F(WavFile, RefusesWhatItCannotRead) {
     const std::string data = chunk("data", frames({1, 2, 3, 4}));
     const struct { std::string bytes; ReadStatus code; std::string message; } cases[] = {

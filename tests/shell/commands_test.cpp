@@ -38,7 +38,7 @@ TEST(Allocate, RefusalKeepsTheOldStorageAndSignals) {
 }
 
 TEST(SetRange, LimitsToTheCapacityAndMarksANonDefaultRange) {
-    ScriptedSession s({"1 1 99999", "2 3 100", "0 1 5"});
+    ScriptedSession s({"1 1 99999", "2 3 100", "0 1 5", "5000 1 5"});
     Workspace& w = s.session.workspace;
     s.line("SE");
     EXPECT_EQ(w.read_max, 4096);
@@ -49,7 +49,11 @@ TEST(SetRange, LimitsToTheCapacityAndMarksANonDefaultRange) {
     EXPECT_EQ(w.read_max, 100);
     EXPECT_TRUE(s.session.help.read_range_set);
     s.line("SE");   // a first point below 1 is refused, nothing changes
-    EXPECT_FALSE(w.message_line.empty());
+    EXPECT_EQ(w.message_line, "Error. First point #, Interval and Max # must be at least 1.");
+    EXPECT_EQ(w.read_first, 2);
+    w.message_line.clear();
+    s.line("SE");   // a first point beyond the capacity
+    EXPECT_EQ(w.message_line, "Error. First point # is beyond the maximum number of sample points.");
     EXPECT_EQ(w.read_first, 2);
 }
 

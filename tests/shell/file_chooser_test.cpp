@@ -143,5 +143,11 @@ TEST_F(FileChooserTest, HeadlessTakesTheNextLine) {
     EXPECT_TRUE(session_.input.end_requested);   // end of input ends the program as at a prompt
 }
 
+TEST_F(FileChooserTest, HeadlessEscLineCancels) {
+    EXPECT_EQ(choose(ScriptKeySource::from_lines({"<ESC>"})), "");
+    EXPECT_EQ(choose(ScriptKeySource::from_lines({"<esc>  "})), "");
+    EXPECT_FALSE(session_.input.end_requested);
+}
+
 }  // namespace
 }  // namespace zeph

@@ -147,6 +147,23 @@ TEST_F(PlotDialogueTest, DecibelsWithoutAReferenceShow100dBBelowTheLargestValue)
     EXPECT_DOUBLE_EQ(settings().y_min, 2.5 - 100);
 }
 
+TEST_F(PlotDialogueTest, RangeLeavesOutInfiniteValues) {
+    // 1/X from X = 0: the first value is infinite, the others 10, 5, 2.5.
+    set_values(4, [](int i) { return i == 0 ? HUGE_VAL : 10.0 / i; });
+    run({""});
+    EXPECT_EQ(workspace().message_line, "");
+    EXPECT_DOUBLE_EQ(settings().y_min, 10.0 / 3);
+    EXPECT_DOUBLE_EQ(settings().y_max, 10);
+    EXPECT_TRUE(plot_.memory.holds_plot);
+    // Decibels of a zero: minus infinity.
+    select("WA", "AM");
+    options().DB = 2;
+    set_values(3, [](int i) { return i == 1 ? -HUGE_VAL : -3.0 * i; });
+    run({""});
+    EXPECT_DOUBLE_EQ(settings().y_max, 0);
+    EXPECT_DOUBLE_EQ(settings().y_min, -100);
+}
+
 TEST_F(PlotDialogueTest, CumulativePowerRangeFromTheTotal) {
     select("SP", "PO");
     options().CU = 1;
