@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/random_signal.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,13 +13,7 @@
 namespace zeph {
 namespace {
 
-std::vector<Complex> random_signal(std::size_t n, unsigned seed = 7) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    std::vector<Complex> x(n);
-    for (Complex& v : x) v = Complex(uniform(generator), uniform(generator));
-    return x;
-}
+using testing::random_signal;
 
 // e^(sign·j2π·m/n), exact in m mod n, accumulated in long double.
 std::complex<long double> root(std::int64_t m, std::int64_t n, int sign) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/random_signal.hpp"
+
 #include <cmath>
 #include <random>
 #include <vector>
@@ -10,13 +12,7 @@
 namespace zeph {
 namespace {
 
-std::vector<Complex> random_signal(std::size_t n, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    std::vector<Complex> x(n);
-    for (Complex& v : x) v = Complex(uniform(generator), uniform(generator));
-    return x;
-}
+using testing::random_signal;
 
 double max_abs_diff(const std::vector<Complex>& a, const std::vector<Complex>& b) {
     double m = 0;

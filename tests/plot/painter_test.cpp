@@ -1,5 +1,7 @@
 // Pixel tests of the world-coordinate drawing layer and its recording hook.
 #include <gtest/gtest.h>
+
+#include "tests/support/canvas_pixels.hpp"
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +19,10 @@
 namespace zeph {
 namespace {
 
-constexpr RgbColour kWhite{255, 255, 255};
+using testing::kWhite;
+using testing::painted;
+using testing::painted_box;
 
-bool painted(const GraphicsCanvas& c, int x, int y) { return c.pixel(x, y) != kWhite; }
 
 int painted_in_column(const GraphicsCanvas& c, int x) {
     int n = 0;
@@ -31,18 +34,6 @@ int painted_in_row(const GraphicsCanvas& c, int y) {
     int n = 0;
     for (int x = 0; x < c.width(); ++x) n += painted(c, x, y);
     return n;
-}
-
-PixelRect painted_box(const GraphicsCanvas& c) {
-    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
-    for (int y = 0; y < c.height(); ++y)
-        for (int x = 0; x < c.width(); ++x)
-            if (painted(c, x, y)) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    if (left == INT_MAX) return {};
-    return PixelRect::from_corners({left, top}, {right, bottom});
 }
 
 // A painter whose world units are pixels: x 0..width-1, y 0..height-1 upward.

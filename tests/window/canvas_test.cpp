@@ -2,6 +2,8 @@
 // window's key translation.
 #include <SDL.h>
 #include <gtest/gtest.h>
+
+#include "tests/support/canvas_pixels.hpp"
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,29 +27,17 @@
 namespace zeph {
 namespace {
 
-constexpr RgbColour kWhite{255, 255, 255};
-constexpr int kRed = 4;   // palette index of AA0000
+using testing::kWhite;
+using testing::painted;
+using testing::painted_box;
 
-bool painted(const GraphicsCanvas& c, int x, int y) { return c.pixel(x, y) != kWhite; }
+constexpr int kRed = 4;   // palette index of AA0000
 
 int painted_count(const GraphicsCanvas& c) {
     int n = 0;
     for (int y = 0; y < c.height(); ++y)
         for (int x = 0; x < c.width(); ++x) n += painted(c, x, y);
     return n;
-}
-
-// Bounding box of the painted pixels (empty when none).
-PixelRect painted_box(const GraphicsCanvas& c) {
-    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
-    for (int y = 0; y < c.height(); ++y)
-        for (int x = 0; x < c.width(); ++x)
-            if (painted(c, x, y)) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    if (left == INT_MAX) return {};
-    return PixelRect::from_corners({left, top}, {right, bottom});
 }
 
 std::vector<std::uint8_t> read_file(const std::string& name) {
