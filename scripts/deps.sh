@@ -4,9 +4,10 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
-                libfontconfig-dev libpng-dev fonts-liberation)
+                libfontconfig-dev libpng-dev fonts-liberation ccache)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
-               python3-scipy xvfb x11-apps imagemagick libwmf-bin libfftw3-dev)
+               python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
+               xterm libfftw3-dev)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-run}" = test ]; then
