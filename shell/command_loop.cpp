@@ -20,21 +20,21 @@ void redraw_help(Session& session) {
     draw_help_screen(session.console, session.workspace, session.help);
 }
 
-bool is_spectrum(const Workspace& workspace) { return workspace.selection.function_code == "SP"; }
-
 // Defines the grid variables that every numeric reply may use.
 void define_grid_variables(Session& session) {
     Workspace& workspace = session.workspace;
     SignalView grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
     if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
-    session.define_variable("DT", workspace.DT);
-    session.define_variable("DF", workspace.DF);
+    const SignalSlot& time = workspace.slot(Domain::time);
+    const SignalSlot& frequency = workspace.slot(Domain::frequency);
+    session.define_variable("DT", time.dx);
+    session.define_variable("DF", frequency.dx);
     session.define_variable("DX", grid.dx);
     session.define_variable("XMIN", grid.xmin);
     session.define_variable("XMAX", xmax);
-    session.define_variable("TMIN", workspace.Tmin);
-    session.define_variable("FMIN", workspace.Fmin);
+    session.define_variable("TMIN", time.xmin);
+    session.define_variable("FMIN", frequency.xmin);
     std::string ignored;
     session.interpreter.define_integer("NPTS", grid.npts, ignored);
 }
@@ -43,46 +43,40 @@ void define_grid_variables(Session& session) {
 // other one. Returns false with the message set when it cannot.
 bool create_missing_domain(Workspace& workspace) {
     if (workspace.signal_mode != SignalMode::linked) return true;
-    const bool spectrum = is_spectrum(workspace);
-    if (spectrum ? workspace.b_present : workspace.a_present) return true;
-    if (!(spectrum ? workspace.a_present : workspace.b_present)) {
+    const Domain wanted = workspace.current_domain();
+    const Domain source = other_domain(wanted);
+    SignalSlot& made = workspace.slot(wanted);
+    const SignalSlot& from = workspace.slot(source);
+    if (made.present) return true;
+    if (!from.present) {
         workspace.message_line = kMustCreateDataFirst;
         return false;
     }
     const auto m = static_cast<std::size_t>(workspace.max_points);
-    std::span<Complex> a(workspace.signal_a(), m), b(workspace.signal_b(), m);
-    Status status;
-    if (spectrum) {
-        Grid frequency;
-        status = create_spectrum(a, Grid{workspace.linked_npts, workspace.Tmin, workspace.DT}, b, frequency,
-                                 workspace.transform_table);
-        if (status) {
-            workspace.Fmin = frequency.xmin;
-            workspace.DF = frequency.dx;
-            workspace.npts_b = frequency.npts;
-            workspace.b_present = true;
-        }
-    } else {
-        Grid time;
-        status = create_waveform(b, Grid{workspace.linked_npts, workspace.Fmin, workspace.DF}, a, time,
-                                 workspace.transform_table);
-        if (status) {
-            workspace.Tmin = time.xmin;
-            workspace.DT = time.dx;
-            workspace.npts_a = time.npts;
-            workspace.a_present = true;
-        }
+    const auto transform = wanted == Domain::frequency ? create_spectrum : create_waveform;
+    Grid grid;
+    const Status status = transform(std::span<const Complex>(workspace.samples(source), m),
+                                    Grid{workspace.linked_npts, from.xmin, from.dx},
+                                    std::span<Complex>(workspace.samples(wanted), m), grid,
+                                    workspace.transform_table);
+    if (!status) {
+        workspace.message_line = status.message;
+        return false;
     }
-    if (!status) workspace.message_line = status.message;
-    return status.ok;
+    made.xmin = grid.xmin;
+    made.dx = grid.dx;
+    made.npts = grid.npts;
+    made.present = true;
+    workspace.record_change(wanted, SignalOrigin::transform);
+    return true;
 }
 
 // Makes sure the current signal exists. Returns false with the message set when it does not.
 bool check_data(Workspace& workspace, int operation) {
     if (!create_missing_domain(workspace)) return false;
-    const bool spectrum = is_spectrum(workspace);
-    if (operation == kOpEquation || (spectrum ? workspace.b_present : workspace.a_present)) return true;
-    workspace.message_line = spectrum ? kSignalBMissing : kSignalAMissing;
+    const Domain domain = workspace.current_domain();
+    if (operation == kOpEquation || workspace.slot(domain).present) return true;
+    workspace.message_line = domain == Domain::frequency ? kSignalBMissing : kSignalAMissing;
     return false;
 }
 
@@ -95,20 +89,16 @@ void run_signal_operation(Session& session) {
     CurrentSignal signal{std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.npts,
                          view.xmin, view.dx, view.spectrum};
     const bool changed = run_single_signal_operation(session, workspace.selection.operation_id, signal);
-    if (signal.spectrum) {
-        workspace.npts_b = signal.npts;
-        workspace.Fmin = signal.xmin;
-        workspace.DF = signal.dx;
-    } else {
-        workspace.npts_a = signal.npts;
-        workspace.Tmin = signal.xmin;
-        workspace.DT = signal.dx;
-    }
+    const Domain domain = view.domain();
+    SignalSlot& slot = workspace.slot(domain);
+    slot.npts = signal.npts;
+    slot.xmin = signal.xmin;
+    slot.dx = signal.dx;
+    if (changed) workspace.record_change(domain, SignalOrigin::operation);
     workspace.linked_npts = signal.npts;
     workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.spectrum, signal.npts);
     if (!trim_right(workspace.message_line).empty()) return;
-    if (changed && workspace.signal_mode == SignalMode::linked)
-        (signal.spectrum ? workspace.a_present : workspace.b_present) = false;
+    if (changed && workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(domain)).present = false;
     reset_selection(session);
 }
 
@@ -134,7 +124,7 @@ void execute_line(Session& session) {
     if (selection.operation_id == kOpCreate) {
         // CR recreates the current domain from the other one. A refused
         // transform keeps the signal it would have replaced.
-        bool& present = is_spectrum(workspace) ? workspace.b_present : workspace.a_present;
+        bool& present = workspace.slot(workspace.current_domain()).present;
         const bool was_present = present;
         const SignalMode mode = workspace.signal_mode;
         present = false;

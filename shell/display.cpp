@@ -95,7 +95,8 @@ private:
         if (frequency == signal_.spectrum) return Derivation::invalid;   // IN of a spectrum, GR of a waveform
         std::vector<double> phase(z.size());
         unwrapped_phase(z, phase);
-        const double scale = frequency ? 0.5 / (w_.DT * kTwoPi) : -0.5 / (w_.DF * kTwoPi);
+        const double scale = frequency ? 0.5 / (w_.slot(Domain::time).dx * kTwoPi)
+                                       : -0.5 / (w_.slot(Domain::frequency).dx * kTwoPi);
         centred_derivative(phase, y, scale);
         copy_to_work_x(z.size());
         return Derivation::done;
@@ -183,7 +184,11 @@ StatisticsDomain domain_of(const SignalView& signal) {
     return signal.spectrum ? StatisticsDomain::frequency : StatisticsDomain::time;
 }
 
-SignalGrids grids_of(const Workspace& w) { return {w.Tmin, w.DT, w.Fmin, w.DF}; }
+SignalGrids grids_of(const Workspace& w) {
+    const SignalSlot& time = w.slot(Domain::time);
+    const SignalSlot& frequency = w.slot(Domain::frequency);
+    return {time.xmin, time.dx, frequency.xmin, frequency.dx};
+}
 
 bool average_stage(Session& session, const SignalView& signal) {
     Workspace& w = session.workspace;
@@ -198,11 +203,11 @@ bool average_stage(Session& session, const SignalView& signal) {
     if (!session.ask(request)) return false;
     span = request.values[0];
     const auto n = static_cast<std::size_t>(w.display.display_count);
-    const double dx = signal.spectrum ? w.DF : w.DT;
+    const double dx = w.slot(signal.domain()).dx;
     const MovingAverage average =
         average_ordinate(std::span<const double>(w.work_x.data(), n), std::span<double>(w.work_y.data(), n), span, dx);
     w.display.averaging_length = average.length;
-    w.display.reference_power = session.metrics.energy / w.DF / average.length;
+    w.display.reference_power = session.metrics.energy / w.slot(Domain::frequency).dx / average.length;
     w.display.reference_level = level_of(w.display.reference_power);
     return true;
 }
@@ -353,7 +358,7 @@ void run_display(Session& session) {
     DisplayState& d = w.display;
     d.display_count = signal.npts;
     d.averaging_length = 1;
-    d.reference_power = session.metrics.energy / w.DF;
+    d.reference_power = session.metrics.energy / w.slot(Domain::frequency).dx;
     d.reference_level = level_of(d.reference_power);
 
     if (w.options.AV && !average_stage(session, signal)) return;

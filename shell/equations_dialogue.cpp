@@ -15,7 +15,7 @@ namespace {
 
 // The signal the command works on: A for WA, B for SP; the letter starts its prompts.
 struct Target {
-    bool is_b;
+    Domain domain;
     char letter;
 };
 
@@ -23,62 +23,24 @@ Target target_of(Session& session) {
     const std::string& function = session.workspace.selection.function_code;
     if (function == "SP") session.equation_letter = 'B';
     else if (function == "WA") session.equation_letter = 'A';
-    return {session.equation_letter == 'B', session.equation_letter};
+    return {session.equation_letter == 'B' ? Domain::frequency : Domain::time, session.equation_letter};
 }
 
-int count_of_a(const Workspace& w) {
-    return w.signal_mode == SignalMode::independent ? w.npts_a : w.linked_npts;
-}
-int count_of_b(const Workspace& w) {
-    return w.signal_mode == SignalMode::independent ? w.npts_b : w.linked_npts;
-}
-
-// Marks the target as holding `npts` new points, the count a linked display
-// uses next; in linked mode the other domain no longer matches it.
-void commit_target(Workspace& workspace, bool is_b, int npts) {
-    if (is_b) {
-        workspace.b_present = true;
-        workspace.npts_b = npts;
-        if (workspace.signal_mode == SignalMode::linked) workspace.a_present = false;
-    } else {
-        workspace.a_present = true;
-        workspace.npts_a = npts;
-        if (workspace.signal_mode == SignalMode::linked) workspace.b_present = false;
-    }
+// Marks the target as holding `npts` new points made by `origin`, the count
+// a linked display uses next; in linked mode the other domain no longer matches it.
+void commit_target(Workspace& workspace, Domain domain, int npts, SignalOrigin origin) {
+    SignalSlot& slot = workspace.slot(domain);
+    slot.present = true;
+    slot.npts = npts;
+    workspace.record_change(domain, origin);
+    if (workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(domain)).present = false;
     workspace.linked_npts = npts;
 }
 
-bool check_both_signals(Workspace& workspace) {
-    if (!workspace.a_present) {
-        workspace.message_line = kMustCreateA;
-        return false;
-    }
-    if (!workspace.b_present) {
-        workspace.message_line = kMustCreateB;
-        return false;
-    }
-    const std::string mismatch = grid_mismatch_message(count_of_a(workspace), workspace.Tmin, workspace.DT,
-                                                       count_of_b(workspace), workspace.Fmin, workspace.DF);
-    if (!mismatch.empty()) {
-        workspace.message_line = mismatch;
-        return false;
-    }
-    return true;
-}
-
-// Applies `combine` to every point of the target.
-template <typename Combine>
-void combine_signals(Workspace& workspace, bool is_b, Combine combine) {
-    const int n = is_b ? count_of_b(workspace) : count_of_a(workspace);
-    Complex* a = workspace.signal_a();
-    Complex* b = workspace.signal_b();
-    Complex* target = is_b ? b : a;
-    for (int i = 0; i < n; ++i) target[i] = combine(a[i], b[i]);
-    commit_target(workspace, is_b, n);
-}
-}  // namespace
-
-std::string grid_mismatch_message(int npts_a, double xmin_a, double dx_a, int npts_b, double xmin_b, double dx_b) {
+// The message naming the grid items in which A and B differ, empty when they match.
+std::string grid_mismatch_message(const Workspace& workspace) {
+    const SignalSlot& a = workspace.slot(Domain::time);
+    const SignalSlot& b = workspace.slot(Domain::frequency);
     std::string message = "These parameters of signals A & B do not match:";
     bool differs = false;
     auto add = [&](bool different, std::string_view item) {
@@ -87,20 +49,44 @@ std::string grid_mismatch_message(int npts_a, double xmin_a, double dx_a, int np
         message += item;
         differs = true;
     };
-    add(npts_a != npts_b, "# points");
-    add(xmin_a != xmin_b, "Xmin");
-    add(dx_a != dx_b, "dX");
+    add(workspace.count(Domain::time) != workspace.count(Domain::frequency), "# points");
+    add(a.xmin != b.xmin, "Xmin");
+    add(a.dx != b.dx, "dX");
     return differs ? message : std::string{};
+}
+
+// Applies `combine` to every point of the target.
+template <typename Combine>
+void combine_signals(Workspace& workspace, Domain domain, Combine combine) {
+    const int n = workspace.count(domain);
+    const Complex* a = workspace.signal_a();
+    const Complex* b = workspace.signal_b();
+    Complex* target = workspace.samples(domain);
+    for (int i = 0; i < n; ++i) target[i] = combine(a[i], b[i]);
+    commit_target(workspace, domain, n, SignalOrigin::operation);
+}
+}  // namespace
+
+bool require_signal(Workspace& workspace, Domain domain) {
+    const bool present = workspace.slot(domain).present;
+    if (!present) workspace.message_line = domain == Domain::time ? kMustCreateA : kMustCreateB;
+    return present;
+}
+
+bool check_both_signals(Workspace& workspace) {
+    if (!require_signal(workspace, Domain::time) || !require_signal(workspace, Domain::frequency)) return false;
+    const std::string mismatch = grid_mismatch_message(workspace);
+    if (!mismatch.empty()) workspace.message_line = mismatch;
+    return mismatch.empty();
 }
 
 void equation_dialogue(Session& session) {
     Workspace& workspace = session.workspace;
     const Target target = target_of(session);
-    double& xmin = target.is_b ? workspace.Fmin : workspace.Tmin;
-    double& dx = target.is_b ? workspace.DF : workspace.DT;
-    const int current_npts = target.is_b ? count_of_b(workspace) : count_of_a(workspace);
+    SignalSlot& slot = workspace.slot(target.domain);
     PromptRequest grid{.title = workspace.status_line, .prompt = kEquationGridPrompt, .mode = 'N',
-                       .value_count = 3, .values = {static_cast<double>(current_npts), xmin, dx, 0}};
+                       .value_count = 3,
+                       .values = {static_cast<double>(workspace.count(target.domain)), slot.xmin, slot.dx, 0}};
     if (!session.ask(grid)) return;
     // A zero step puts every sample at one abscissa: the spectrum step 1/(N·DT)
     // and every later display of the signal would be infinite or undefined.
@@ -108,8 +94,8 @@ void equation_dialogue(Session& session) {
         workspace.message_line = kEquationStepInvalid;
         return;
     }
-    xmin = grid.values[1];
-    dx = grid.values[2];
+    slot.xmin = grid.values[1];
+    slot.dx = grid.values[2];
     const double rounded = std::round(grid.values[0]);
     if (std::isnan(rounded) || rounded > workspace.max_points) {
         char text[16];
@@ -132,11 +118,12 @@ void equation_dialogue(Session& session) {
     std::vector<Complex> result(static_cast<std::size_t>(n));
     const Complex* a = workspace.signal_a();
     const Complex* b = workspace.signal_b();
-    const int npts_a = workspace.a_present ? count_of_a(workspace) : 0;
-    const int npts_b = workspace.b_present ? count_of_b(workspace) : 0;
+    const int npts_a = workspace.slot(Domain::time).present ? workspace.count(Domain::time) : 0;
+    const int npts_b = workspace.slot(Domain::frequency).present ? workspace.count(Domain::frequency) : 0;
     // Prepared once, evaluated per sample with exactly the values, random
     // draws and messages of a fresh evaluation.
     PreparedFormula prepared(session.interpreter, text);
+    const double xmin = slot.xmin, dx = slot.dx;
     double x = xmin - dx;
     std::string message;
     for (int i = 0; i < n; ++i) {
@@ -149,9 +136,8 @@ void equation_dialogue(Session& session) {
             return;
         }
     }
-    Complex* destination = target.is_b ? workspace.signal_b() : workspace.signal_a();
-    std::copy(result.begin(), result.end(), destination);
-    commit_target(workspace, target.is_b, n);
+    std::copy(result.begin(), result.end(), workspace.samples(target.domain));
+    commit_target(workspace, target.domain, n, SignalOrigin::equation);
 }
 
 void add_dialogue(Session& session) {
@@ -165,7 +151,7 @@ void add_dialogue(Session& session) {
     if (!session.ask(request)) return;
     weights = request.values;
     const Complex c{weights[0], weights[1]}, e{weights[2], weights[3]};
-    combine_signals(workspace, target.is_b, [c, e](Complex a, Complex b) { return a * c + b * e; });
+    combine_signals(workspace, target.domain, [c, e](Complex a, Complex b) { return a * c + b * e; });
 }
 
 void multiply_dialogue(Session& session) {
@@ -180,7 +166,7 @@ void multiply_dialogue(Session& session) {
     weights[0] = request.values[0];
     weights[1] = request.values[1];
     const Complex c{weights[0], weights[1]};
-    combine_signals(workspace, target.is_b, [c](Complex a, Complex b) { return a * b * c; });
+    combine_signals(workspace, target.domain, [c](Complex a, Complex b) { return a * b * c; });
 }
 
 }  // namespace zeph

@@ -16,7 +16,10 @@ void equation_dialogue(Session& session);
 void add_dialogue(Session& session);
 void multiply_dialogue(Session& session);
 
-// The message naming the grid items in which A and B differ, empty when they match.
-std::string grid_mismatch_message(int npts_a, double xmin_a, double dx_a, int npts_b, double xmin_b, double dx_b);
+// Whether the domain's signal is present; when not, the message line asks to create it.
+bool require_signal(Workspace& workspace, Domain domain);
+// Whether A and B are both present on the same grid (count, Xmin, dX); when
+// not, the message line says what is missing or which items differ.
+bool check_both_signals(Workspace& workspace);
 
 }  // namespace zeph

@@ -40,16 +40,16 @@ void write_signal_a_as_wav(Session& session, const std::string& path) {
     Workspace& workspace = session.workspace;
     FileAnswers& files = workspace.files;
     // Storage of an absent signal holds stale or no samples; writing them would be a silent wrong file.
-    if (!workspace.a_present) {
+    const SignalSlot& waveform = workspace.slot(Domain::time);
+    if (!waveform.present) {
         workspace.message_line = kSignalAMissing;
         return;
     }
     if (!ask_text(session, kWavChannelsPrompt, kStereoDefault, files.wav_channels)) return;
     files.wav_channels = files.wav_channels.substr(0, kAnswerLength);
-    const int count = workspace.signal_mode == SignalMode::independent ? workspace.npts_a : workspace.linked_npts;
-    const std::size_t n = static_cast<std::size_t>(std::clamp(count, 0, workspace.max_points));
+    const std::size_t n = static_cast<std::size_t>(std::clamp(workspace.count(Domain::time), 0, workspace.max_points));
     const std::span<const Complex> samples(workspace.signal_a(), n);
-    report(workspace, write_wav(samples, path, wav_channels_from_reply(files.wav_channels), workspace.DT));
+    report(workspace, write_wav(samples, path, wav_channels_from_reply(files.wav_channels), waveform.dx));
 }
 
 void write_display_values(Session& session, const std::string& path) {

@@ -23,6 +23,7 @@ struct CurrentSignal {
     int npts = 0;
     double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
+    Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 
 // Runs operation `id` (1..8) on the current signal. On failure or Esc the

@@ -34,8 +34,9 @@ constexpr std::size_t kShownNameLength = 20;
 constexpr std::size_t kIndependentCountColumn = 40;   // N stands in columns 40..49
 
 struct ReadTarget {
-    bool into_b = false;
+    Domain domain = Domain::time;
     SignalMode mode = SignalMode::linked;
+    bool into_b() const { return domain == Domain::frequency; }
 };
 
 struct ConstantSignal {
@@ -56,9 +57,11 @@ std::optional<ReadTarget> read_target(const Workspace& workspace) {
     target.mode = word == "RA" || word == "RB" ? SignalMode::independent
                   : word_reads_a || word_reads_b ? SignalMode::linked
                                                  : workspace.signal_mode;
-    if (selection.read_selector == 1 || selection.read_selector == 2) target.into_b = selection.read_selector == 2;
-    else if (word_reads_a || word_reads_b) target.into_b = word_reads_b;
+    bool into_b = false;
+    if (selection.read_selector == 1 || selection.read_selector == 2) into_b = selection.read_selector == 2;
+    else if (word_reads_a || word_reads_b) into_b = word_reads_b;
     else return std::nullopt;
+    target.domain = into_b ? Domain::frequency : Domain::time;
     return target;
 }
 
@@ -69,7 +72,7 @@ void prepare_for_read(Workspace& workspace, SignalMode mode) {
     if (mode == SignalMode::linked) {
         reset_selection(workspace);
         workspace.options.LA = 0;
-        workspace.a_present = workspace.b_present = false;
+        for (const Domain domain : kDomains) workspace.slot(domain).present = false;
     }
     workspace.selection.cache_valid = false;
     workspace.real_name_shown.clear();
@@ -125,7 +128,7 @@ bool is_constant_request(std::string_view real_file_name) {
 
 int current_count(const Workspace& workspace, const ReadTarget& target) {
     if (target.mode == SignalMode::linked) return workspace.linked_npts;
-    return target.into_b ? workspace.npts_b : workspace.npts_a;
+    return workspace.slot(target.domain).npts;
 }
 
 std::string too_many_points_message(int max_points) {
@@ -158,8 +161,8 @@ std::optional<double> ask_step(Session& session, const ReadTarget& target) {
     std::string_view prompt = kStepPromptIndependent;
     double offered = 0.0;
     if (target.mode == SignalMode::linked) {
-        prompt = target.into_b ? kStepPromptFrequency : kStepPromptTime;
-        offered = target.into_b ? workspace.DF : workspace.DT;
+        prompt = target.into_b() ? kStepPromptFrequency : kStepPromptTime;
+        offered = workspace.slot(target.domain).dx;
     }
     PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = kKeepCurrent,
                           .mode = 'N', .value_count = 1, .values = {offered, 0, 0, 0}};
@@ -196,32 +199,24 @@ std::string shown_name(std::string_view file_name) {
     return std::string(name.substr(0, std::min(name.size(), kShownNameLength)));
 }
 
-// Puts the samples into the target and sets its grid and flag; linked, the
-// other domain's grid follows from the transform relation DF = 1/(N·DT).
+// Puts the samples into the target and sets its grid, flag and origin;
+// linked, the other domain's grid follows from the transform relation
+// DF = 1/(N·DT): the waveform starts at 0, the spectrum is centred.
 void commit_signal(Workspace& workspace, const ReadTarget& target, std::span<const Complex> samples, double xmin,
-                   double dx) {
+                   double dx, SignalOrigin origin) {
     const int n = static_cast<int>(samples.size());
-    std::copy(samples.begin(), samples.end(), target.into_b ? workspace.signal_b() : workspace.signal_a());
-    const bool linked = target.mode == SignalMode::linked;
-    const double half = static_cast<double>(n / 2);   // N/2 rounded toward zero
-    if (target.into_b) {
-        workspace.Fmin = xmin;
-        workspace.DF = dx;
-        workspace.npts_b = n;
-        workspace.b_present = true;
-        if (linked) {
-            workspace.DT = 1.0 / (n * workspace.DF);
-            workspace.Tmin = 0.0;
-        }
-    } else {
-        workspace.Tmin = xmin;
-        workspace.DT = dx;
-        workspace.npts_a = n;
-        workspace.a_present = true;
-        if (linked) {
-            workspace.DF = 1.0 / (n * workspace.DT);
-            workspace.Fmin = -half * workspace.DF;
-        }
+    std::copy(samples.begin(), samples.end(), workspace.samples(target.domain));
+    SignalSlot& slot = workspace.slot(target.domain);
+    slot.xmin = xmin;
+    slot.dx = dx;
+    slot.npts = n;
+    slot.present = true;
+    workspace.record_change(target.domain, origin);
+    if (target.mode == SignalMode::linked) {
+        SignalSlot& other = workspace.slot(other_domain(target.domain));
+        const double half = static_cast<double>(n / 2);   // N/2 rounded toward zero
+        other.dx = 1.0 / (n * slot.dx);
+        other.xmin = target.into_b() ? 0.0 : -half * other.dx;
     }
     workspace.linked_npts = n;
 }
@@ -234,9 +229,9 @@ bool read_constant(Session& session, const ReadTarget& target) {
     workspace.real_name_shown = kConstantShownName;
     workspace.imag_name_shown.clear();
     const std::vector<Complex> samples(static_cast<std::size_t>(constant->count), constant->value);
-    const bool centred = target.into_b && target.mode == SignalMode::linked;
+    const bool centred = target.into_b() && target.mode == SignalMode::linked;
     const double xmin = centred ? -static_cast<double>(constant->count / 2) * constant->step : 0.0;
-    commit_signal(workspace, target, samples, xmin, constant->step);
+    commit_signal(workspace, target, samples, xmin, constant->step, SignalOrigin::constant);
     return true;
 }
 
@@ -257,7 +252,7 @@ bool read_files(Workspace& workspace, const ReadTarget& target) {
     if (!read.status.ok) return false;
     if (read.samples.size() > static_cast<std::size_t>(std::max(capacity, 0)))
         read.samples.resize(static_cast<std::size_t>(std::max(capacity, 0)));
-    commit_signal(workspace, target, read.samples, read.xmin, read.dx);
+    commit_signal(workspace, target, read.samples, read.xmin, read.dx, SignalOrigin::file);
     return true;
 }
 
@@ -301,8 +296,8 @@ void read_dialogue(Session& session) {
         workspace.real_name_shown.clear();
         workspace.imag_name_shown.clear();
     }
-    const int n = target->into_b ? workspace.npts_b : workspace.npts_a;
-    workspace.status_line = read_status_line(workspace, target->mode, target->into_b, n);
+    const int n = workspace.slot(target->domain).npts;
+    workspace.status_line = read_status_line(workspace, target->mode, target->into_b(), n);
 }
 
 }  // namespace zeph

@@ -6,9 +6,9 @@ namespace zeph {
 
 namespace {
 
-int count_of(const Workspace& workspace, bool spectrum) {
-    if (workspace.signal_mode == SignalMode::linked) return workspace.linked_npts;
-    return spectrum ? workspace.npts_b : workspace.npts_a;
+Grid grid_of(const Workspace& workspace, Domain domain) {
+    const SignalSlot& slot = workspace.slot(domain);
+    return Grid{workspace.count(domain), slot.xmin, slot.dx};
 }
 
 // The current signal with both grids of the workspace.
@@ -17,8 +17,8 @@ ResampleTarget target_of(const Workspace& workspace, const CurrentSignal& signal
         .storage = signal.storage,
         .domain = signal.spectrum ? GridDomain::spectrum : GridDomain::waveform,
         .current = Grid{signal.npts, signal.xmin, signal.dx},
-        .waveform = Grid{count_of(workspace, false), workspace.Tmin, workspace.DT},
-        .spectrum = Grid{count_of(workspace, true), workspace.Fmin, workspace.DF},
+        .waveform = grid_of(workspace, Domain::time),
+        .spectrum = grid_of(workspace, Domain::frequency),
         .linked = workspace.signal_mode == SignalMode::linked,
     };
 }
@@ -33,13 +33,10 @@ bool finish(Workspace& workspace, CurrentSignal& signal, const ResampleTarget& t
     signal.npts = target.current.npts;
     signal.xmin = target.current.xmin;
     signal.dx = target.current.dx;
-    if (signal.spectrum) {
-        workspace.Tmin = target.waveform.xmin;
-        workspace.DT = target.waveform.dx;
-    } else {
-        workspace.Fmin = target.spectrum.xmin;
-        workspace.DF = target.spectrum.dx;
-    }
+    const Domain other = other_domain(signal.domain());
+    const Grid& other_grid = other == Domain::time ? target.waveform : target.spectrum;
+    workspace.slot(other).xmin = other_grid.xmin;
+    workspace.slot(other).dx = other_grid.dx;
     return true;
 }
 

@@ -14,18 +14,6 @@ bool report(Workspace& workspace, const Status& status) {
     return status.ok;
 }
 
-int count_of_a(const Workspace& w) { return w.signal_mode == SignalMode::linked ? w.linked_npts : w.npts_a; }
-int count_of_b(const Workspace& w) { return w.signal_mode == SignalMode::linked ? w.linked_npts : w.npts_b; }
-
-bool require_a(Workspace& workspace) {
-    if (!workspace.a_present) workspace.message_line = kMustCreateA;
-    return workspace.a_present;
-}
-bool require_b(Workspace& workspace) {
-    if (!workspace.b_present) workspace.message_line = kMustCreateB;
-    return workspace.b_present;
-}
-
 bool require_power_of_two(Workspace& workspace, int npts) {
     int log2n = 0;
     return report(workspace, check_power_of_two(npts, log2n));
@@ -40,22 +28,28 @@ void run_on_both(Session& session, PairOperation operation) {
     Workspace& workspace = session.workspace;
     const SignalView current = current_signal(workspace);
     if (!require_power_of_two(workspace, current.npts)) return;
-    if (!require_a(workspace) || !require_b(workspace)) return;
-    const std::string mismatch = grid_mismatch_message(count_of_a(workspace), workspace.Tmin, workspace.DT,
-                                                       count_of_b(workspace), workspace.Fmin, workspace.DF);
-    if (!mismatch.empty()) {
-        workspace.message_line = mismatch;
-        return;
-    }
+    if (!check_both_signals(workspace)) return;
     const ResultOperand result = current.spectrum ? ResultOperand::b : ResultOperand::a;
-    report(workspace, operation(samples_of(workspace.signal_a(), current.npts),
-                                samples_of(workspace.signal_b(), current.npts), result, current.dx,
-                                workspace.transform_table));
+    if (report(workspace, operation(samples_of(workspace.signal_a(), current.npts),
+                                    samples_of(workspace.signal_b(), current.npts), result, current.dx,
+                                    workspace.transform_table)))
+        workspace.record_change(current.domain(), SignalOrigin::operation);
 }
 
-// The count of the current function's signal is the one a linked display uses next.
-void set_linked_count(Workspace& workspace) {
-    workspace.linked_npts = workspace.selection.function_code == "SP" ? workspace.npts_b : workspace.npts_a;
+// A= and B=: the samples, count and grid of `from` replace those of its other domain.
+void copy_signal(Session& session, Domain from) {
+    Workspace& workspace = session.workspace;
+    if (!require_signal(workspace, from)) return;
+    const Domain to = other_domain(from);
+    const int npts = std::clamp(workspace.count(from), 0, workspace.max_points);
+    std::copy_n(workspace.samples(from), npts, workspace.samples(to));
+    SignalSlot& target = workspace.slot(to);
+    target.npts = npts;
+    target.xmin = workspace.slot(from).xmin;
+    target.dx = workspace.slot(from).dx;
+    target.present = true;
+    workspace.record_change(to, SignalOrigin::operation);
+    workspace.linked_npts = npts;
 }
 
 }  // namespace
@@ -74,14 +68,13 @@ void autocorrelation_operation(Session& session) {
     Workspace& workspace = session.workspace;
     const SignalView current = current_signal(workspace);
     if (!require_power_of_two(workspace, current.npts)) return;
-    if (!(current.spectrum ? require_b(workspace) : require_a(workspace))) return;
+    if (!require_signal(workspace, current.domain())) return;
     if (!report(workspace, autocorrelate(samples_of(current.samples, current.npts), current.dx,
                                          workspace.transform_table)))
         return;
+    workspace.record_change(current.domain(), SignalOrigin::operation);
     // The other domain was this signal's transform; it no longer is.
-    if (workspace.signal_mode == SignalMode::linked) {
-        (current.spectrum ? workspace.a_present : workspace.b_present) = false;
-    }
+    if (workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(current.domain())).present = false;
 }
 
 void convolution_operation(Session& session) { run_on_both(session, convolve); }
@@ -90,39 +83,23 @@ void cross_correlation_operation(Session& session) { run_on_both(session, cross_
 
 void swap_operation(Session& session) {
     Workspace& workspace = session.workspace;
-    if (!require_a(workspace) || !require_b(workspace)) return;
-    const int npts_a = count_of_a(workspace), npts_b = count_of_b(workspace);
+    if (!require_signal(workspace, Domain::time) || !require_signal(workspace, Domain::frequency)) return;
+    SignalSlot& a = workspace.slot(Domain::time);
+    SignalSlot& b = workspace.slot(Domain::frequency);
+    const int npts_a = workspace.count(Domain::time), npts_b = workspace.count(Domain::frequency);
     const int exchanged = std::clamp(std::max(npts_a, npts_b), 0, workspace.max_points);
     std::swap_ranges(workspace.signal_a(), workspace.signal_a() + exchanged, workspace.signal_b());
-    workspace.npts_a = npts_b;
-    workspace.npts_b = npts_a;
-    std::swap(workspace.Tmin, workspace.Fmin);
-    std::swap(workspace.DT, workspace.DF);
-    set_linked_count(workspace);
+    a.npts = npts_b;
+    b.npts = npts_a;
+    std::swap(a.xmin, b.xmin);
+    std::swap(a.dx, b.dx);
+    for (const Domain domain : kDomains) workspace.record_change(domain, SignalOrigin::operation);
+    // The count of the current function's signal is the one a linked display uses next.
+    workspace.linked_npts = workspace.slot(workspace.current_domain()).npts;
 }
 
-void copy_b_to_a_operation(Session& session) {
-    Workspace& workspace = session.workspace;
-    if (!require_b(workspace)) return;
-    const int npts = std::clamp(count_of_b(workspace), 0, workspace.max_points);
-    std::copy_n(workspace.signal_b(), npts, workspace.signal_a());
-    workspace.npts_a = npts;
-    workspace.Tmin = workspace.Fmin;
-    workspace.DT = workspace.DF;
-    workspace.a_present = true;
-    workspace.linked_npts = npts;
-}
+void copy_b_to_a_operation(Session& session) { copy_signal(session, Domain::frequency); }
 
-void copy_a_to_b_operation(Session& session) {
-    Workspace& workspace = session.workspace;
-    if (!require_a(workspace)) return;
-    const int npts = std::clamp(count_of_a(workspace), 0, workspace.max_points);
-    std::copy_n(workspace.signal_a(), npts, workspace.signal_b());
-    workspace.npts_b = npts;
-    workspace.Fmin = workspace.Tmin;
-    workspace.DF = workspace.DT;
-    workspace.b_present = true;
-    workspace.linked_npts = npts;
-}
+void copy_a_to_b_operation(Session& session) { copy_signal(session, Domain::time); }
 
 }  // namespace zeph

@@ -28,12 +28,10 @@ bool fits_in_memory(long long points) {
 }  // namespace
 
 SignalView current_signal(Workspace& workspace) {
-    const bool spectrum = workspace.selection.function_code == "SP";
-    int npts = workspace.linked_npts;
-    if (workspace.signal_mode == SignalMode::independent) npts = spectrum ? workspace.npts_b : workspace.npts_a;
-    npts = std::clamp(npts, 0, workspace.max_points);
-    if (spectrum) return {workspace.signal_b(), npts, workspace.Fmin, workspace.DF, true};
-    return {workspace.signal_a(), npts, workspace.Tmin, workspace.DT, false};
+    const Domain domain = workspace.current_domain();
+    const SignalSlot& slot = workspace.slot(domain);
+    const int npts = std::clamp(workspace.count(domain), 0, workspace.max_points);
+    return {workspace.samples(domain), npts, slot.xmin, slot.dx, domain == Domain::frequency};
 }
 
 std::string signal_name_part(const Workspace& workspace) {
@@ -79,8 +77,11 @@ Status allocate_storage(Workspace& workspace, long long requested) {
     workspace.work_y.swap(work_y);
     workspace.max_points = static_cast<int>(even);
     workspace.transform_table.forget();
-    workspace.a_present = false;
-    workspace.b_present = false;
+    // The new storage holds zeros.
+    for (const Domain domain : kDomains) {
+        workspace.slot(domain).present = false;
+        workspace.record_change(domain, SignalOrigin::none);
+    }
     workspace.status_line = capacity_status_line(workspace.max_points);
     return Status::success();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The state of one run: the storage of signals A and B, their grids, the
-// flags that say which of them holds data, the read range, the file names,
+// The state of one run: the storage of signals A and B, their slots (grid,
+// the flag that says whether it holds data, where it came from), the read range, the file names,
 // the texts every prompt shows, and the selection of the command line.
 #include <array>
 #include <set>
@@ -73,6 +73,39 @@ struct FileAnswers {
     std::string wav_channels;       // FI: MO or ST
 };
 
+// The two signals: A, the waveform, lives in the time domain; B, the
+// spectrum, in the frequency domain. The value indexes Workspace::slots.
+enum class Domain { time = 0, frequency = 1 };
+inline constexpr std::array kDomains{Domain::time, Domain::frequency};
+inline constexpr Domain other_domain(Domain domain) {
+    return domain == Domain::time ? Domain::frequency : Domain::time;
+}
+
+// What made a slot's samples.
+enum class SignalOrigin {
+    none,        // nothing since the storage was allocated
+    file,        // read from a file (RT, RF, RA, RB, the command line)
+    constant,    // read as =CONSTANT
+    equation,    // EQ
+    operation,   // AD, MU, an operation on the signal, AC, CV, XC, SW, A=, B=
+    transform,   // made from the other domain by the transform (CR, linked display)
+};
+
+// One signal's grid and record. The abscissa of sample k is xmin + k*dx:
+// seconds for A (Tmin, DT), hertz for B (Fmin, DF). npts is the slot's own
+// count, used in independent mode; linked mode uses Workspace::linked_npts.
+struct SignalSlot {
+    int npts = 0;
+    double xmin = 0.0, dx = 1.0;
+    bool present = false;
+    SignalOrigin origin = SignalOrigin::none;
+    // Bumped whenever the samples change, so a later reader can tell whether
+    // a signal is still the one it saw.
+    unsigned generation = 0;
+    // For origin transform: the other slot's generation it was made from.
+    unsigned source_generation = 0;
+};
+
 struct Workspace {
     // Sample storage: signal A in [0, max_points), signal B in [max_points, 2*max_points).
     int max_points = 0;
@@ -81,12 +114,8 @@ struct Workspace {
     // The transform's tables for the current point count.
     BitReverseTable transform_table;
 
-    // Grids.
-    int npts_a = 0;
-    double Tmin = 0.0, DT = 1.0;
-    int npts_b = 0;
-    double Fmin = 0.0, DF = 1.0;
-    bool a_present = false, b_present = false;
+    // Grids and flags of A (time) and B (frequency), indexed by Domain.
+    std::array<SignalSlot, 2> slots;
     SignalMode signal_mode = SignalMode::linked;
     // The point count shared by both domains in linked mode: the count left
     // by the last read, transform or operation.
@@ -111,6 +140,26 @@ struct Workspace {
     Complex* signal_b() { return sample_store.data() + max_points; }
     const Complex* signal_a() const { return sample_store.data(); }
     const Complex* signal_b() const { return sample_store.data() + max_points; }
+
+    SignalSlot& slot(Domain domain) { return slots[static_cast<std::size_t>(domain)]; }
+    const SignalSlot& slot(Domain domain) const { return slots[static_cast<std::size_t>(domain)]; }
+    // The first of the domain's max_points samples.
+    Complex* samples(Domain domain) { return domain == Domain::time ? signal_a() : signal_b(); }
+    const Complex* samples(Domain domain) const { return domain == Domain::time ? signal_a() : signal_b(); }
+    // The count a command uses for the domain: the linked count in linked
+    // mode, the slot's own in independent mode. Not limited to the storage.
+    int count(Domain domain) const {
+        return signal_mode == SignalMode::linked ? linked_npts : slot(domain).npts;
+    }
+    // The domain of the current function: B for SP, A otherwise.
+    Domain current_domain() const { return selection.function_code == "SP" ? Domain::frequency : Domain::time; }
+    // Notes that the domain's samples were replaced or changed by `origin`.
+    void record_change(Domain domain, SignalOrigin origin) {
+        SignalSlot& changed = slot(domain);
+        changed.origin = origin;
+        ++changed.generation;
+        changed.source_generation = origin == SignalOrigin::transform ? slot(other_domain(domain)).generation : 0;
+    }
 };
 
 // The current signal: the one of the function of the selection (B for SP,
@@ -120,6 +169,7 @@ struct SignalView {
     int npts = 0;
     double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
+    Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 SignalView current_signal(Workspace& workspace);
 

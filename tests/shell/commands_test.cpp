@@ -16,7 +16,7 @@ TEST(Allocate, RoundsUpToEvenAndShowsTheCapacity) {
     s.line("AL");
     EXPECT_EQ(s.session.workspace.max_points, 1002);
     EXPECT_EQ(s.session.workspace.status_line, "Maximum number of sample points:      1002");
-    EXPECT_FALSE(s.session.workspace.a_present);   // the old contents are gone
+    EXPECT_FALSE(s.session.workspace.slot(Domain::time).present);   // the old contents are gone
     s.line("AL");
     EXPECT_EQ(s.session.workspace.max_points, 1000);
 }
@@ -31,7 +31,7 @@ TEST(Allocate, RefusalKeepsTheOldStorageAndSignals) {
         s.line("AL");
         EXPECT_EQ(s.session.workspace.message_line, expected);
         EXPECT_EQ(s.session.workspace.max_points, 4096);
-        EXPECT_TRUE(s.session.workspace.a_present);
+        EXPECT_TRUE(s.session.workspace.slot(Domain::time).present);
         EXPECT_EQ(s.session.workspace.signal_a()[0], Complex(7, 0));
         s.session.workspace.message_line.clear();
     }
@@ -95,14 +95,14 @@ TEST(Equation, AccumulatesTheAbscissaAndTreatsAMissingSignalAsZero) {
     ScriptedSession s({"4 0 .1", "X+B"});
     s.line("AS EQ");
     const Workspace& w = s.session.workspace;
-    ASSERT_TRUE(w.a_present);
-    EXPECT_EQ(w.npts_a, 4);
+    ASSERT_TRUE(w.slot(Domain::time).present);
+    EXPECT_EQ(w.slot(Domain::time).npts, 4);
     double x = -0.1;
     for (int i = 0; i < 4; ++i) {
         x += 0.1;   // repeated addition, not i*DX
         EXPECT_EQ(w.signal_a()[i], Complex(x, 0)) << i;
     }
-    EXPECT_DOUBLE_EQ(w.DT, 0.1);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 0.1);
 }
 
 TEST(Equation, AFailingFormulaLeavesTheTargetAsItWas) {
@@ -111,7 +111,7 @@ TEST(Equation, AFailingFormulaLeavesTheTargetAsItWas) {
     s.line("AS EQ");
     const Workspace& w = s.session.workspace;
     EXPECT_EQ(w.message_line, "*****INTERP. VARIABLE UNKNOWN HAS NOT BEEN ASSIGNED A VALUE");
-    EXPECT_EQ(w.npts_a, 2);
+    EXPECT_EQ(w.slot(Domain::time).npts, 2);
     EXPECT_EQ(w.signal_a()[0], Complex(9, 0));
 }
 
@@ -122,7 +122,7 @@ TEST(Equation, RefusesTooManyAndTooFewPoints) {
     s.session.workspace.message_line.clear();
     s.line("BS EQ");
     EXPECT_FALSE(s.session.workspace.message_line.empty());
-    EXPECT_FALSE(s.session.workspace.b_present);
+    EXPECT_FALSE(s.session.workspace.slot(Domain::frequency).present);
 }
 
 TEST(Equation, RefusesAZeroStepAndKeepsTheGrid) {
@@ -131,9 +131,9 @@ TEST(Equation, RefusesAZeroStepAndKeepsTheGrid) {
     s.line("AS EQ");
     const Workspace& w = s.session.workspace;
     EXPECT_EQ(w.message_line, kEquationStepInvalid);
-    EXPECT_EQ(w.npts_a, 2);
-    EXPECT_DOUBLE_EQ(w.Tmin, 0.5);
-    EXPECT_DOUBLE_EQ(w.DT, 0.25);
+    EXPECT_EQ(w.slot(Domain::time).npts, 2);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).xmin, 0.5);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 0.25);
     EXPECT_EQ(w.signal_a()[0], Complex(9, 0));
 }
 
@@ -167,7 +167,7 @@ TEST(AddAndMultiply, RefusalsNameWhatIsMissingOrDifferent) {
     EXPECT_EQ(s.session.workspace.message_line, kMustCreateB);
     s.session.workspace.message_line.clear();
     s.set_b({{1, 0}}, 0.0, 0.5);
-    s.session.workspace.npts_a = 3;
+    s.session.workspace.slot(Domain::time).npts = 3;
     s.session.workspace.signal_mode = SignalMode::independent;
     s.line("AS AD");
     EXPECT_EQ(s.session.workspace.message_line,
@@ -181,14 +181,14 @@ TEST(Create, ARefusedTransformKeepsTheSignalItWouldReplace) {
     s.line("SP CR");   // six points: not a power of two
     const Workspace& w = s.session.workspace;
     EXPECT_EQ(w.message_line, "ERROR. NUMBER POINTS MUST BE A POWER OF 2.");
-    EXPECT_TRUE(w.b_present);
+    EXPECT_TRUE(w.slot(Domain::frequency).present);
     EXPECT_EQ(w.signal_b()[0], Complex(7, 0));
 
     ScriptedSession only_a({});
     only_a.set_a({{1, 0}, {2, 0}});
     only_a.session.workspace.signal_mode = SignalMode::independent;
     only_a.line("WA CR");   // no spectrum to make the waveform from
-    EXPECT_TRUE(only_a.session.workspace.a_present);
+    EXPECT_TRUE(only_a.session.workspace.slot(Domain::time).present);
 }
 
 TEST(Create, RecreatesTheSpectrumFromTheWaveform) {
@@ -197,9 +197,9 @@ TEST(Create, RecreatesTheSpectrumFromTheWaveform) {
     s.set_b(std::vector<Complex>(8, Complex{9, 9}));
     s.line("SP CR");
     const Workspace& w = s.session.workspace;
-    EXPECT_TRUE(w.b_present);
+    EXPECT_TRUE(w.slot(Domain::frequency).present);
     EXPECT_NEAR(std::abs(w.signal_b()[4] - Complex(4, 0)), 0.0, 1e-12);   // N*DT at zero frequency
-    EXPECT_DOUBLE_EQ(w.DF, 0.25);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).dx, 0.25);
 }
 
 }  // namespace

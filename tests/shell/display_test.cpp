@@ -166,12 +166,12 @@ TEST(Display, LabelsOfADecibelPowerSpectrum) {
 TEST(Display, SpectrumOfAConstantWaveformIsCreatedFirst) {
     ScriptedSession s({});
     s.set_a(std::vector<Complex>(16, Complex{1, 0}), 0.0, 0.5);
-    s.session.workspace.b_present = false;
+    s.session.workspace.slot(Domain::frequency).present = false;
     s.line("SP RE NOPL");
     const Workspace& w = s.session.workspace;
-    EXPECT_TRUE(w.b_present);
-    EXPECT_DOUBLE_EQ(w.DF, 0.125);
-    EXPECT_DOUBLE_EQ(w.Fmin, -1.0);
+    EXPECT_TRUE(w.slot(Domain::frequency).present);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).dx, 0.125);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).xmin, -1.0);
     const auto y = s.shown();
     for (std::size_t k = 0; k < y.size(); ++k) EXPECT_NEAR(y[k], k == 8 ? 8.0 : 0.0, 1e-12);
 }

@@ -41,9 +41,9 @@ protected:
     void give_signal_a() {
         const Complex samples[] = {{100, -1}, {-200, 2}, {300.4, -3}, {32767, -32768}};
         std::copy(std::begin(samples), std::end(samples), workspace().signal_a());
-        workspace().npts_a = workspace().linked_npts = 4;
-        workspace().DT = 1.0 / 8000;
-        workspace().a_present = true;
+        workspace().slot(Domain::time).npts = workspace().linked_npts = 4;
+        workspace().slot(Domain::time).dx = 1.0 / 8000;
+        workspace().slot(Domain::time).present = true;
     }
 
     // The numbers of each line of a text file.
@@ -117,7 +117,7 @@ TEST_F(FileOutputTest, WavWritesSignalAStereoByDefault) {
 TEST_F(FileOutputTest, WavMonoInIndependentModeUsesTheCountOfA) {
     give_signal_a();
     workspace().signal_mode = SignalMode::independent;
-    workspace().npts_a = 2;
+    workspace().slot(Domain::time).npts = 2;
     run({path("m.WAV"), "mono"});
     const SignalRead read = read_wav(path("m.WAV"), 16);
     ASSERT_TRUE(read.status.ok) << read.status.message;

@@ -38,13 +38,13 @@ CurrentSignal select(ScriptedSession& s, bool spectrum) {
     Workspace& w = s.session.workspace;
     w.selection.function_code = spectrum ? "SP" : "WA";
     CurrentSignal signal{.storage = {spectrum ? w.signal_b() : w.signal_a(), static_cast<std::size_t>(w.max_points)},
-                         .npts = w.signal_mode == SignalMode::linked ? w.linked_npts : (spectrum ? w.npts_b : w.npts_a),
-                         .xmin = spectrum ? w.Fmin : w.Tmin,
-                         .dx = spectrum ? w.DF : w.DT,
+                         .npts = w.signal_mode == SignalMode::linked ? w.linked_npts : (spectrum ? w.slot(Domain::frequency).npts : w.slot(Domain::time).npts),
+                         .xmin = spectrum ? w.slot(Domain::frequency).xmin : w.slot(Domain::time).xmin,
+                         .dx = spectrum ? w.slot(Domain::frequency).dx : w.slot(Domain::time).dx,
                          .spectrum = spectrum};
     std::string ignored;
-    s.interpreter.define("DT", w.DT, ignored);
-    s.interpreter.define("DF", w.DF, ignored);
+    s.interpreter.define("DT", w.slot(Domain::time).dx, ignored);
+    s.interpreter.define("DF", w.slot(Domain::frequency).dx, ignored);
     s.interpreter.define("DX", signal.dx, ignored);
     s.interpreter.define("XMIN", signal.xmin, ignored);
     s.interpreter.define("XMAX", signal.xmin + signal.npts * signal.dx, ignored);
@@ -349,8 +349,8 @@ TEST(SampleRateDialogue, DecreaseKeepsEveryThirdSampleAndAsksAgainAfterAWrongDir
     EXPECT_EQ(signal.dx, 1.5);
     EXPECT_EQ(signal.xmin, 2.0);
     // Linked mode: the spectrum grid follows, DF = 1/(N·DT).
-    EXPECT_EQ(s.session.workspace.DF, 1.0 / (4 * 1.5));
-    EXPECT_EQ(s.session.workspace.Fmin, -2 * s.session.workspace.DF);
+    EXPECT_EQ(s.session.workspace.slot(Domain::frequency).dx, 1.0 / (4 * 1.5));
+    EXPECT_EQ(s.session.workspace.slot(Domain::frequency).xmin, -2 * s.session.workspace.slot(Domain::frequency).dx);
     EXPECT_EQ(s.session.operation_settings.sample_rate.direction, 'D');
 }
 
@@ -378,9 +378,9 @@ TEST(SampleRateDialogue, RefusalsChangeNothing) {
         ScriptedSession s(c.replies);
         s.set_a(ramp(10));
         CurrentSignal signal = select(s, false);
-        const double df = s.session.workspace.DF;
+        const double df = s.session.workspace.slot(Domain::frequency).dx;
         expect_unchanged(s, kOpChangeRate, signal, c.message);
-        EXPECT_EQ(s.session.workspace.DF, df);
+        EXPECT_EQ(s.session.workspace.slot(Domain::frequency).dx, df);
     }
 }
 
@@ -402,7 +402,7 @@ TEST(PointCountDialogue, CutShiftAndExtend) {
     EXPECT_TRUE(s.transcript_has(kWaveformGridPrompt));
     EXPECT_EQ(signal.xmin, -1.0);
     EXPECT_EQ(signal.dx, 0.25);
-    EXPECT_EQ(s.session.workspace.DF, 1.0 / (20 * 0.25));
+    EXPECT_EQ(s.session.workspace.slot(Domain::frequency).dx, 1.0 / (20 * 0.25));
 }
 
 TEST(PointCountDialogue, RefusalsChangeNothing) {
@@ -416,9 +416,9 @@ TEST(PointCountDialogue, RefusalsChangeNothing) {
         ScriptedSession s(c.replies);
         s.set_b(ramp(10), -5.0, 1.0);
         CurrentSignal signal = select(s, true);
-        const double dt = s.session.workspace.DT;
+        const double dt = s.session.workspace.slot(Domain::time).dx;
         expect_unchanged(s, kOpChangePoints, signal, c.message);
-        EXPECT_EQ(s.session.workspace.DT, dt);
+        EXPECT_EQ(s.session.workspace.slot(Domain::time).dx, dt);
     }
 }
 
@@ -463,7 +463,7 @@ TEST(TwoSignalOperations, AutoCorrelationRefusesSixPointsAndInvalidatesTheOtherD
     select(s, false);
     run_two_signal_operation(s.session, kOpAutoCorrelation);
     EXPECT_TRUE(s.session.workspace.message_line.empty());
-    EXPECT_FALSE(s.session.workspace.b_present);   // linked: B was A's spectrum
+    EXPECT_FALSE(s.session.workspace.slot(Domain::frequency).present);   // linked: B was A's spectrum
     EXPECT_NE(std::vector<Complex>(s.session.workspace.signal_a(), s.session.workspace.signal_a() + 8), ramp(8));
 }
 
@@ -480,7 +480,7 @@ TEST(TwoSignalOperations, ConvolutionWithAnImpulseReturnsBAndKeepsA) {
     EXPECT_TRUE(w.message_line.empty()) << w.message_line;
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 32), impulse);
     for (int k = 0; k < 32; ++k) EXPECT_NEAR(std::abs(w.signal_b()[k] - ramp(32)[k]), 0.0, 1e-11) << k;
-    EXPECT_TRUE(w.a_present && w.b_present);
+    EXPECT_TRUE(w.slot(Domain::time).present && w.slot(Domain::frequency).present);
 }
 
 TEST(TwoSignalOperations, CorrelationNeedsBothSignalsOnIdenticalGrids) {
@@ -494,13 +494,13 @@ TEST(TwoSignalOperations, CorrelationNeedsBothSignalsOnIdenticalGrids) {
     EXPECT_EQ(w.message_line, "These parameters of signals A & B do not match:  dX");
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 16), ramp(16));
 
-    w.b_present = false;
+    w.slot(Domain::frequency).present = false;
     run_two_signal_operation(s.session, kOpCrossCorrelation);
     EXPECT_EQ(w.message_line, kMustCreateB);
 
     // XC into A against a direct sum.
-    w.b_present = true;
-    w.DF = 0.001;
+    w.slot(Domain::frequency).present = true;
+    w.slot(Domain::frequency).dx = 0.001;
     std::vector<Complex> b = ramp(16);
     for (Complex& v : b) v = {v.imag(), 2.0 * v.real()};
     std::copy(b.begin(), b.end(), w.signal_b());
@@ -523,21 +523,21 @@ TEST(TwoSignalOperations, SwapExchangesSamplesCountsAndGrids) {
     s.set_b(ramp(2048), -3.0, 0.25);
     select(s, false);
     run_two_signal_operation(s.session, kOpSwap);
-    EXPECT_EQ(w.npts_a, 2048);
-    EXPECT_EQ(w.npts_b, 1024);
+    EXPECT_EQ(w.slot(Domain::time).npts, 2048);
+    EXPECT_EQ(w.slot(Domain::frequency).npts, 1024);
     EXPECT_EQ(w.linked_npts, 2048);   // the count of the current function's signal
-    EXPECT_EQ(w.Tmin, -3.0);
-    EXPECT_EQ(w.DT, 0.25);
-    EXPECT_EQ(w.Fmin, 1.0);
-    EXPECT_EQ(w.DF, 0.5);
+    EXPECT_EQ(w.slot(Domain::time).xmin, -3.0);
+    EXPECT_EQ(w.slot(Domain::time).dx, 0.25);
+    EXPECT_EQ(w.slot(Domain::frequency).xmin, 1.0);
+    EXPECT_EQ(w.slot(Domain::frequency).dx, 0.5);
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 2048), ramp(2048));
     EXPECT_EQ(std::vector<Complex>(w.signal_b(), w.signal_b() + 1024), constant(1024, 1.0));
-    EXPECT_TRUE(w.a_present && w.b_present);
+    EXPECT_TRUE(w.slot(Domain::time).present && w.slot(Domain::frequency).present);
 
-    w.a_present = false;
+    w.slot(Domain::time).present = false;
     run_two_signal_operation(s.session, kOpSwap);
     EXPECT_EQ(w.message_line, kMustCreateA);
-    EXPECT_EQ(w.npts_a, 2048);
+    EXPECT_EQ(w.slot(Domain::time).npts, 2048);
 }
 
 TEST(TwoSignalOperations, CopiesTakeSamplesCountAndGrid) {
@@ -545,18 +545,18 @@ TEST(TwoSignalOperations, CopiesTakeSamplesCountAndGrid) {
     Workspace& w = s.session.workspace;
     w.signal_mode = SignalMode::independent;
     s.set_b(ramp(64), -32.0, 0.125);
-    w.a_present = false;
+    w.slot(Domain::time).present = false;
     select(s, false);
     run_two_signal_operation(s.session, kOpCopyAToB);   // B= needs A
     EXPECT_EQ(w.message_line, kMustCreateA);
-    EXPECT_EQ(w.npts_b, 64);
+    EXPECT_EQ(w.slot(Domain::frequency).npts, 64);
 
     w.message_line.clear();
     run_two_signal_operation(s.session, kOpCopyBToA);   // A=
-    EXPECT_TRUE(w.a_present);
-    EXPECT_EQ(w.npts_a, 64);
-    EXPECT_EQ(w.Tmin, -32.0);
-    EXPECT_EQ(w.DT, 0.125);
+    EXPECT_TRUE(w.slot(Domain::time).present);
+    EXPECT_EQ(w.slot(Domain::time).npts, 64);
+    EXPECT_EQ(w.slot(Domain::time).xmin, -32.0);
+    EXPECT_EQ(w.slot(Domain::time).dx, 0.125);
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 64), ramp(64));
     // CV then finds matching grids.
     run_two_signal_operation(s.session, kOpConvolution);
@@ -564,9 +564,9 @@ TEST(TwoSignalOperations, CopiesTakeSamplesCountAndGrid) {
 
     s.set_a(constant(16), 2.0, 3.0);
     run_two_signal_operation(s.session, kOpCopyAToB);   // B=
-    EXPECT_EQ(w.npts_b, 16);
-    EXPECT_EQ(w.Fmin, 2.0);
-    EXPECT_EQ(w.DF, 3.0);
+    EXPECT_EQ(w.slot(Domain::frequency).npts, 16);
+    EXPECT_EQ(w.slot(Domain::frequency).xmin, 2.0);
+    EXPECT_EQ(w.slot(Domain::frequency).dx, 3.0);
     EXPECT_EQ(std::vector<Complex>(w.signal_b(), w.signal_b() + 16), constant(16));
 }
 

@@ -69,22 +69,23 @@ TEST_F(ReadDialogueTest, RtReadsAnR8FileIntoAWithBothGrids) {
     std::filesystem::create_directories(dir_ / "data");
     const std::vector<double> values = ramp(8, 10.0);
     ASSERT_TRUE(write_signal_file(values, "R8", path("data/sig.r8"), 0.5, 0.25));
-    workspace().b_present = true;
+    workspace().slot(Domain::frequency).present = true;
     std::filesystem::current_path("/");
 
     run("RT", {path("data/sig.r8"), ""});
 
     const Workspace& w = workspace();
     EXPECT_EQ(w.message_line, "");
-    EXPECT_TRUE(w.a_present);
-    EXPECT_FALSE(w.b_present);   // the spectrum no longer matches
-    EXPECT_EQ(w.npts_a, 8);
+    EXPECT_TRUE(w.slot(Domain::time).present);
+    EXPECT_FALSE(w.slot(Domain::frequency).present);   // the spectrum no longer matches
+    EXPECT_EQ(w.slot(Domain::time).npts, 8);
     EXPECT_EQ(w.linked_npts, 8);
-    EXPECT_DOUBLE_EQ(w.Tmin, 0.5);
-    EXPECT_DOUBLE_EQ(w.DT, 0.25);
-    EXPECT_DOUBLE_EQ(w.DF, 1.0 / (8 * 0.25));
-    EXPECT_DOUBLE_EQ(w.Fmin, -4 * w.DF);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).xmin, 0.5);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 0.25);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).dx, 1.0 / (8 * 0.25));
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).xmin, -4 * w.slot(Domain::frequency).dx);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(samples_a(8)[i], Complex(values[i], 0.0));
+    EXPECT_EQ(w.slot(Domain::time).origin, SignalOrigin::file);
     EXPECT_EQ(w.status_line, "Time domain function: sig.r8,+j0          8 Samples");
     // The directory part became the working directory; the name alone is kept.
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_ / "data"));
@@ -107,23 +108,23 @@ TEST_F(ReadDialogueTest, RealAndImaginaryFilesNameBothParts) {
     ASSERT_TRUE(write_signal_file(ramp(4, -1.0), "R8", path("im.r8"), 0.0, 2.0));
     run("RF", {"re.r8", "im.r8"});
     const Workspace& w = workspace();
-    ASSERT_TRUE(w.b_present);
+    ASSERT_TRUE(w.slot(Domain::frequency).present);
     EXPECT_EQ(samples_b(4)[3], Complex(4.0, 2.0));
-    EXPECT_DOUBLE_EQ(w.DT, 1.0 / (4 * 2.0));
-    EXPECT_EQ(w.Tmin, 0.0);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 1.0 / (4 * 2.0));
+    EXPECT_EQ(w.slot(Domain::time).xmin, 0.0);
     EXPECT_EQ(w.status_line, "Freq domain function: re.r8,+j im.r8          4 Samples");
 }
 
 TEST_F(ReadDialogueTest, RfConstantOfEightPointsCentresTheSpectrum) {
     run("RF", {"=constant", "", "8", "0.5", "2, -1"});   // the keyword in any case
     const Workspace& w = workspace();
-    EXPECT_TRUE(w.b_present);
-    EXPECT_FALSE(w.a_present);
-    EXPECT_EQ(w.npts_b, 8);
-    EXPECT_DOUBLE_EQ(w.DF, 0.5);
-    EXPECT_DOUBLE_EQ(w.Fmin, -4 * w.DF);
-    EXPECT_EQ(w.Tmin, 0.0);
-    EXPECT_DOUBLE_EQ(w.DT, 1.0 / (8 * w.DF));
+    EXPECT_TRUE(w.slot(Domain::frequency).present);
+    EXPECT_FALSE(w.slot(Domain::time).present);
+    EXPECT_EQ(w.slot(Domain::frequency).npts, 8);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).dx, 0.5);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::frequency).xmin, -4 * w.slot(Domain::frequency).dx);
+    EXPECT_EQ(w.slot(Domain::time).xmin, 0.0);
+    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 1.0 / (8 * w.slot(Domain::frequency).dx));
     EXPECT_EQ(samples_b(8), std::vector<Complex>(8, Complex(2.0, -1.0)));
     EXPECT_EQ(w.status_line, "Freq domain function: CONSTANT,+j0          8 Samples");
     EXPECT_TRUE(transcript_has("Enter DF:"));
@@ -133,40 +134,40 @@ TEST_F(ReadDialogueTest, ConstantPointCountMustFitTheStorage) {
     run("RT", {"=CONSTANT", "", "0", "100000", "3", "1", ""});
     EXPECT_TRUE(transcript_has("Error. Number of points must be at least 1."));
     EXPECT_TRUE(transcript_has("Error. Maximum =    64"));
-    EXPECT_EQ(workspace().npts_a, 3);
+    EXPECT_EQ(workspace().slot(Domain::time).npts, 3);
     EXPECT_EQ(samples_a(3), std::vector<Complex>(3, Complex(1.0, 0.0)));   // the default constant 1., 0.
 }
 
 TEST_F(ReadDialogueTest, ConstantStepThatIsNotPositiveBecomesOne) {
     run("RA", {"=CONSTANT", "", "4", "/", "1 /"});   // independent: 0 offered and kept
     EXPECT_TRUE(transcript_has("Enter DX:"));
-    EXPECT_EQ(workspace().DT, 1.0);
+    EXPECT_EQ(workspace().slot(Domain::time).dx, 1.0);
     EXPECT_EQ(workspace().message_line, kDxNotPositive);
 }
 
 TEST_F(ReadDialogueTest, RaLeavesBValidAndRtMarksItInvalid) {
     run("RB", {"=CONSTANT", "", "4", "1", "5 /"});
-    ASSERT_TRUE(workspace().b_present);
+    ASSERT_TRUE(workspace().slot(Domain::frequency).present);
     const std::vector<Complex> b_before = samples_b(4);
 
     run("RA", {"=CONSTANT", "", "4", "1", "7 /"});
-    EXPECT_TRUE(workspace().a_present);
-    EXPECT_TRUE(workspace().b_present);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
+    EXPECT_TRUE(workspace().slot(Domain::frequency).present);
     EXPECT_EQ(samples_b(4), b_before);
     EXPECT_EQ(workspace().status_line,
               "Signal A:                                       4 Samples");
     EXPECT_EQ(workspace().real_name_shown, "");
 
     run("RT", {"=CONSTANT", "", "4", "1", "7 /"});
-    EXPECT_TRUE(workspace().a_present);
-    EXPECT_FALSE(workspace().b_present);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
+    EXPECT_FALSE(workspace().slot(Domain::frequency).present);
 }
 
 TEST_F(ReadDialogueTest, BothNamesBlankAsksForTheRealNameAgain) {
     run("RT", {"", "", "=CONSTANT", "", "2", "1", "3 /"});
     EXPECT_TRUE(transcript_has(kNoFileNameEntered));
     EXPECT_EQ(std::count(presenter_.lines.begin(), presenter_.lines.end(), std::string(kRealNamePrompt)), 2);
-    EXPECT_TRUE(workspace().a_present);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
     EXPECT_EQ(samples_a(2), std::vector<Complex>(2, Complex(3.0, 0.0)));
 }
 
@@ -175,8 +176,8 @@ TEST_F(ReadDialogueTest, StartupNamesAreOfferedAtTheFirstRead) {
     workspace().real_file_name = "start.r8";
     run("RT", {"/", ""});   // "/" keeps the offered name
     EXPECT_TRUE(transcript_has("/start.r8"));
-    EXPECT_TRUE(workspace().a_present);
-    EXPECT_EQ(workspace().npts_a, 4);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
+    EXPECT_EQ(workspace().slot(Domain::time).npts, 4);
 }
 
 TEST_F(ReadDialogueTest, ReadRangeTakesFirstIntervalAndMaximum) {
@@ -185,17 +186,17 @@ TEST_F(ReadDialogueTest, ReadRangeTakesFirstIntervalAndMaximum) {
     workspace().read_interval = 2;
     workspace().read_max = 3;
     run("RA", {"r.r8", ""});
-    ASSERT_EQ(workspace().npts_a, 3);
+    ASSERT_EQ(workspace().slot(Domain::time).npts, 3);
     EXPECT_EQ(samples_a(3), (std::vector<Complex>{{2, 0}, {4, 0}, {6, 0}}));
-    EXPECT_DOUBLE_EQ(workspace().Tmin, 0.5);
-    EXPECT_DOUBLE_EQ(workspace().DT, 1.0);
+    EXPECT_DOUBLE_EQ(workspace().slot(Domain::time).xmin, 0.5);
+    EXPECT_DOUBLE_EQ(workspace().slot(Domain::time).dx, 1.0);
 }
 
 TEST_F(ReadDialogueTest, BackslashSeparatesTheDirectory) {
     std::filesystem::create_directories(dir_ / "sub");
     ASSERT_TRUE(write_signal_file(ramp(2, 1.0), "R8", path("sub/s.r8"), 0.0, 1.0));
     run("RT", {"sub\\s.r8", ""});
-    EXPECT_TRUE(workspace().a_present);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_ / "sub"));
 }
 
@@ -208,14 +209,14 @@ TEST_F(ReadDialogueTest, MissingDirectoryIsNamedInTheMessage) {
 TEST_F(ReadDialogueTest, BlankLineAfterRfReadsIntoBAgain) {
     run("RF", {"=CONSTANT", "", "2", "1", ""});
     run("", {"=CONSTANT", "", "4", "1", ""});
-    EXPECT_EQ(workspace().npts_b, 4);
-    EXPECT_FALSE(workspace().a_present);
+    EXPECT_EQ(workspace().slot(Domain::frequency).npts, 4);
+    EXPECT_FALSE(workspace().slot(Domain::time).present);
 }
 
 TEST_F(ReadDialogueTest, StarPicksTheFileAndLogsThePath) {
     ASSERT_TRUE(write_signal_file(ramp(4, 1.0), "R8", path("p.r8"), 0.0, 1.0));
     run("RT", {"*", path("p.r8"), ""});
-    EXPECT_TRUE(workspace().a_present);
+    EXPECT_TRUE(workspace().slot(Domain::time).present);
     EXPECT_EQ(workspace().real_file_name, "p.r8");
     const std::string log = read_file(path("ZEPH32.TMP"));
     EXPECT_NE(log.find(format_reply_record(path("p.r8"), kRealNamePrompt) + "\n"), std::string::npos);
@@ -229,17 +230,17 @@ TEST_P(FailedReadTest, LeavesTheIndependentTargetUntouched) {
     write_file("bad.dat", "1 2\nx y\n");
     write_file("empty.dat", "");
     run("RA", {"=CONSTANT", "", "4", "0.5", "9, 1"});
-    ASSERT_TRUE(workspace().a_present);
-    workspace().Tmin = 3.0;
+    ASSERT_TRUE(workspace().slot(Domain::time).present);
+    workspace().slot(Domain::time).xmin = 3.0;
     const std::vector<Complex> before = samples_a(4);
 
     run("RA", {GetParam(), ""});
     const Workspace& w = workspace();
     EXPECT_TRUE(w.message_line.ends_with(GetParam())) << w.message_line;
-    EXPECT_TRUE(w.a_present);
-    EXPECT_EQ(w.npts_a, 4);
-    EXPECT_EQ(w.Tmin, 3.0);
-    EXPECT_EQ(w.DT, 0.5);
+    EXPECT_TRUE(w.slot(Domain::time).present);
+    EXPECT_EQ(w.slot(Domain::time).npts, 4);
+    EXPECT_EQ(w.slot(Domain::time).xmin, 3.0);
+    EXPECT_EQ(w.slot(Domain::time).dx, 0.5);
     EXPECT_EQ(samples_a(4), before);
 }
 
@@ -251,10 +252,10 @@ TEST_F(ReadDialogueTest, FailedLinkedReadClearsFlagsButKeepsSamplesAndGrid) {
     const std::vector<Complex> before = samples_a(4);
     run("RT", {"missing.r8", ""});
     EXPECT_EQ(workspace().message_line, "Cannot find file: missing.r8");
-    EXPECT_FALSE(workspace().a_present);
-    EXPECT_FALSE(workspace().b_present);
-    EXPECT_EQ(workspace().npts_a, 4);
-    EXPECT_EQ(workspace().DT, 0.5);
+    EXPECT_FALSE(workspace().slot(Domain::time).present);
+    EXPECT_FALSE(workspace().slot(Domain::frequency).present);
+    EXPECT_EQ(workspace().slot(Domain::time).npts, 4);
+    EXPECT_EQ(workspace().slot(Domain::time).dx, 0.5);
     EXPECT_EQ(samples_a(4), before);
 }
 
@@ -262,7 +263,7 @@ TEST_F(ReadDialogueTest, EndOfInputAtTheStepLeavesTheTargetUntouched) {
     run("RA", {"=CONSTANT", "", "4", "1", "2 /"});
     run("RA", {"=CONSTANT", "", "8"});
     EXPECT_TRUE(session_.input.end_requested);
-    EXPECT_EQ(workspace().npts_a, 4);
+    EXPECT_EQ(workspace().slot(Domain::time).npts, 4);
     EXPECT_EQ(samples_a(4), std::vector<Complex>(4, Complex(2.0, 0.0)));
 }
 

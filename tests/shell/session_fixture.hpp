@@ -29,18 +29,18 @@ public:
     void set_a(const std::vector<Complex>& values, double xmin = 0.0, double dx = 1.0) {
         Workspace& w = session.workspace;
         std::copy(values.begin(), values.end(), w.signal_a());
-        w.npts_a = w.linked_npts = static_cast<int>(values.size());
-        w.Tmin = xmin;
-        w.DT = dx;
-        w.a_present = true;
+        w.slot(Domain::time).npts = w.linked_npts = static_cast<int>(values.size());
+        w.slot(Domain::time).xmin = xmin;
+        w.slot(Domain::time).dx = dx;
+        w.slot(Domain::time).present = true;
     }
     void set_b(const std::vector<Complex>& values, double xmin = 0.0, double dx = 1.0) {
         Workspace& w = session.workspace;
         std::copy(values.begin(), values.end(), w.signal_b());
-        w.npts_b = w.linked_npts = static_cast<int>(values.size());
-        w.Fmin = xmin;
-        w.DF = dx;
-        w.b_present = true;
+        w.slot(Domain::frequency).npts = w.linked_npts = static_cast<int>(values.size());
+        w.slot(Domain::frequency).xmin = xmin;
+        w.slot(Domain::frequency).dx = dx;
+        w.slot(Domain::frequency).present = true;
     }
     void line(std::string_view command) { run_command_line(session, command); }
     std::vector<double> shown() const {
