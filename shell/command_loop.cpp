@@ -4,10 +4,9 @@
 #include <span>
 
 #include "dsp/fft.hpp"
+#include "shell/command_table.hpp"
 #include "shell/command_words.hpp"
-#include "shell/constants_dialogue.hpp"
 #include "shell/display.hpp"
-#include "shell/equations_dialogue.hpp"
 #include "shell/operations.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/system_commands.hpp"
@@ -71,24 +70,39 @@ bool create_missing_domain(Workspace& workspace) {
     return true;
 }
 
-// Makes sure the current signal exists. Returns false with the message set when it does not.
-bool check_data(Workspace& workspace, int operation) {
-    if (!create_missing_domain(workspace)) return false;
+// Makes sure the current signal is there as the line's operation needs it.
+// Returns false with the message set when it is not.
+bool check_data(Workspace& workspace, DataNeed need) {
     const Domain domain = workspace.current_domain();
-    if (operation == kOpEquation || workspace.slot(domain).present) return true;
+    if (need == DataNeed::remade) {
+        // CR makes the current domain again from the other one. A refused
+        // transform keeps the signal it would have replaced.
+        bool& present = workspace.slot(domain).present;
+        const bool was_present = present;
+        const SignalMode mode = workspace.signal_mode;
+        present = false;
+        workspace.signal_mode = SignalMode::linked;
+        if (!create_missing_domain(workspace)) {
+            present = was_present;
+            workspace.signal_mode = mode;
+            return false;
+        }
+    }
+    if (!create_missing_domain(workspace)) return false;
+    if (need == DataNeed::target || workspace.slot(domain).present) return true;
     workspace.message_line = domain == Domain::frequency ? kSignalBMissing : kSignalAMissing;
     return false;
 }
 
-// Operations 1 to 8 on the current signal: the new grid is stored back and
-// shown in the status line; in linked mode a changed signal makes the other
-// domain invalid. A refused operation keeps the selection.
-void run_signal_operation(Session& session) {
+// An operation on the current signal: the new grid is stored back and shown
+// in the status line; in linked mode a changed signal makes the other domain
+// invalid. A refused operation keeps the selection.
+void run_signal_operation(Session& session, const CommandWord& operation) {
     Workspace& workspace = session.workspace;
     const SignalView view = current_signal(workspace);
     CurrentSignal signal{std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.npts,
                          view.xmin, view.dx, view.spectrum};
-    const bool changed = run_single_signal_operation(session, workspace.selection.operation_id, signal);
+    const bool changed = operation.run_on_signal(session, signal);
     const Domain domain = view.domain();
     SignalSlot& slot = workspace.slot(domain);
     slot.npts = signal.npts;
@@ -102,92 +116,42 @@ void run_signal_operation(Session& session) {
     reset_selection(session);
 }
 
+// Runs the line's read, operation or display as the command table says.
 void execute_line(Session& session) {
     Workspace& workspace = session.workspace;
     Selection& selection = workspace.selection;
     if (selection.read_word) {
-        read_dialogue(session);
+        if (const CommandWord* read = find_word(selection.read_command, WordKind::read)) read->run(session);
         return;
     }
-    if (selection.operation_id == kOpDefine) {
-        define_dialogue(session);
+    const CommandWord* operation = operation_word(selection.operation_id);
+    if (operation != nullptr && operation->data == DataNeed::none) {
+        operation->run(session);
         return;
     }
-    if (selection.operation_id == kOpShow) {
-        show_constants(session);
-        return;
-    }
-    if (selection.function_code.empty() || (selection.operation_id == 0 && selection.parameter_code.empty())) {
+    if (selection.function_code.empty() || (operation == nullptr && selection.parameter_code.empty())) {
         workspace.message_line = kMissingParameters;
         return;
     }
-    if (selection.operation_id == kOpCreate) {
-        // CR recreates the current domain from the other one. A refused
-        // transform keeps the signal it would have replaced.
-        bool& present = workspace.slot(workspace.current_domain()).present;
-        const bool was_present = present;
-        const SignalMode mode = workspace.signal_mode;
-        present = false;
-        workspace.signal_mode = SignalMode::linked;
-        if (!check_data(workspace, selection.operation_id)) {
-            present = was_present;
-            workspace.signal_mode = mode;
-            return;
-        }
-    }
-    if (!check_data(workspace, selection.operation_id)) return;
+    if (!check_data(workspace, operation == nullptr ? DataNeed::current : operation->data)) return;
     define_grid_variables(session);
-    switch (selection.operation_id) {
-    case 0:
-        break;
-    case kOpCreate:
-        reset_selection(session);
-        return;
-    case kOpEquation:
-        equation_dialogue(session);
-        reset_selection(session);
-        return;
-    case kOpAdd:
-        add_dialogue(session);
-        reset_selection(session);
-        return;
-    case kOpMultiply:
-        multiply_dialogue(session);
-        reset_selection(session);
-        return;
-    default:
-        if (selection.operation_id <= kOpFilter) {
-            run_signal_operation(session);
-            return;
-        }
-        run_two_signal_operation(session, selection.operation_id);
-        reset_selection(session);
+    if (operation == nullptr) {
+        run_display(session);
         return;
     }
-    run_display(session);
+    if (operation->run_on_signal != nullptr) {
+        run_signal_operation(session, *operation);
+        return;
+    }
+    if (operation->run != nullptr) operation->run(session);
+    reset_selection(session);
 }
 }  // namespace
 
 void run_command_line(Session& session, std::string_view reply) {
-    Workspace& workspace = session.workspace;
-    switch (scan_command_line(reply, workspace)) {
-    case LineAction::replay:
-        start_replay(session);
+    if (const CommandWord* command = command_for(scan_command_line(reply, session.workspace))) {
+        command->run(session);
         return;
-    case LineAction::end:
-        end_program(session);
-        return;
-    case LineAction::system:
-        system_dialogue(session);
-        return;
-    case LineAction::allocate:
-        allocate_dialogue(session);
-        return;
-    case LineAction::set_range:
-        set_range_dialogue(session);
-        return;
-    case LineAction::execute:
-        break;
     }
     redraw_help(session);
     execute_line(session);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ranges>
 
 namespace zeph {
 
@@ -9,29 +10,10 @@ namespace {
 constexpr int kLineLength = 80;
 constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
 
-// An option word and the flag it sets; NO-forms set the flag to 0.
-struct OptionWord {
-    std::string_view word;
-    int OptionSet::*flag;
-    bool has_no_form;
-};
-// The order of the option scan at each column.
-constexpr std::array kOptionWords{
-    OptionWord{"PL", &OptionSet::PL, true}, OptionWord{"AV", &OptionSet::AV, true},
-    OptionWord{"DI", &OptionSet::DI, true}, OptionWord{"FI", &OptionSet::FI, true},
-    OptionWord{"LI", &OptionSet::LI, true}, OptionWord{"CU", &OptionSet::CU, true},
-    OptionWord{"ST", &OptionSet::ST, true}, OptionWord{"EX", &OptionSet::EX, true},
-    OptionWord{"MO", &OptionSet::MO, true}, OptionWord{"WR", &OptionSet::WR, true},
-    OptionWord{"SC", &OptionSet::SC, true}, OptionWord{"OV", &OptionSet::OV, false},
-    OptionWord{"ME", &OptionSet::ME, true}, OptionWord{"BI", &OptionSet::BI, true},
-    OptionWord{"DB", &OptionSet::DB, true}, OptionWord{"SS", &OptionSet::SS, true},
-    OptionWord{"LA", &OptionSet::LA, true}, OptionWord{"LO", &OptionSet::LO, true},
-    OptionWord{"MA", &OptionSet::MA, true}, OptionWord{"SM", &OptionSet::SM, true},
-    OptionWord{"PG", &OptionSet::PG, true}, OptionWord{"AX", &OptionSet::AX, true},
-    OptionWord{"GO", &OptionSet::GO, true}, OptionWord{"ZE", &OptionSet::ZE, true},
-    OptionWord{"CO", &OptionSet::CO, true}, OptionWord{"AR", &OptionSet::AR, true},
-    OptionWord{"HI", &OptionSet::HI, true},
-};
+// The rows of one kind of word.
+auto words_of(WordKind kind) {
+    return command_words() | std::views::filter([kind](const CommandWord& w) { return w.kind == kind; });
+}
 
 int last_non_blank_column(std::string_view line) {
     const auto last = line.find_last_not_of(' ');
@@ -44,7 +26,7 @@ void set_output(OptionSet& options, int OptionSet::*flag) {
     options.*flag = 1;
 }
 
-void set_option(OptionSet& options, const OptionWord& option, const std::string& parameter) {
+void set_option(OptionSet& options, const CommandWord& option, const std::string& parameter) {
     if (option.flag == &OptionSet::PL || option.flag == &OptionSet::FI || option.flag == &OptionSet::LI) {
         set_output(options, option.flag);
     } else if (option.flag == &OptionSet::BI) {
@@ -61,11 +43,11 @@ void scan_options(std::string_view line, Workspace& workspace) {
     Selection& selection = workspace.selection;
     selection.read_selector = 0;
     for (int column = 1; column <= kLastOptionColumn; ++column) {
-        for (const OptionWord& option : kOptionWords)
+        for (const CommandWord& option : words_of(WordKind::option))
             if (word_at(line, column, option.word)) set_option(options, option, selection.parameter_code);
-        if (word_at(line, column, "RT") || word_at(line, column, "RA")) selection.read_selector = 1;
-        if (word_at(line, column, "RF") || word_at(line, column, "RB")) selection.read_selector = 2;
-        for (const OptionWord& option : kOptionWords) {
+        for (const CommandWord& read : words_of(WordKind::read))
+            if (word_at(line, column, read.word)) selection.read_selector = read.domain == Domain::time ? 1 : 2;
+        for (const CommandWord& option : words_of(WordKind::option)) {
             if (!option.has_no_form) continue;
             const std::string no_form = "NO" + std::string(option.word);
             if (word_at(line, column, no_form)) options.*(option.flag) = 0;
@@ -83,64 +65,48 @@ void apply_cross_option_rules(Workspace& workspace) {
         options.AV = options.DI = options.CU = options.DB = options.ST = options.MO = options.WR = options.FI = 0;
 }
 
-void select_function(Workspace& workspace, std::string_view function, SignalMode mode, std::string_view label) {
-    workspace.selection.function_code = std::string(function);
-    workspace.signal_mode = mode;
-    workspace.selection.abscissa_label = std::string(label);
-}
-
-// The command-word scan; returns true when the scan ended the line's words
-// (a read word) and sets `action` for the commands that run at once.
+// The command-word scan: the first function, read or command word decides.
+// Returns true when the scan ended the line's words (a read or command word)
+// and sets `action` for the commands that run at once.
 bool scan_command_word(std::string_view line, int last_column, Workspace& workspace, LineAction& action) {
     Selection& selection = workspace.selection;
     for (int column = 1; column <= last_column - 2; ++column) {
-        if (word_at(line, column, "WA")) {
-            select_function(workspace, "WA", SignalMode::linked, "vs time (sec)");
-        } else if (word_at(line, column, "SP")) {
-            select_function(workspace, "SP", SignalMode::linked, "vs freq (Hz) ");
-        } else if (word_at(line, column, "AS")) {
-            select_function(workspace, "WA", SignalMode::independent, "             ");
-        } else if (word_at(line, column, "BS")) {
-            select_function(workspace, "SP", SignalMode::independent, "             ");
-        } else if (word_at(line, column, "RT") || word_at(line, column, "RF")) {
-            selection.read_word = true;
-            selection.read_command = std::string(line.substr(static_cast<std::size_t>(column), 2));
-            workspace.signal_mode = SignalMode::linked;
-            return true;
-        } else if (word_at(line, column, "RA") || word_at(line, column, "RB")) {
-            selection.read_word = true;
-            selection.read_command = std::string(line.substr(static_cast<std::size_t>(column), 2));
-            workspace.signal_mode = SignalMode::independent;
-            return true;
-        } else if (word_at(line, column, "SY")) {
-            action = LineAction::system;
-            return true;
-        } else if (word_at(line, column, "AL")) {
-            action = LineAction::allocate;
-            return true;
-        } else if (word_at(line, column, "SE")) {
-            action = LineAction::set_range;
-            return true;
-        } else {
-            continue;
+        for (const CommandWord& w : command_words()) {
+            if (!word_at(line, column, w.word)) continue;
+            switch (w.kind) {
+            case WordKind::function:
+                selection.function_code = std::string(w.function_code);
+                workspace.signal_mode = w.mode;
+                selection.abscissa_label = std::string(w.label);
+                return false;
+            case WordKind::read:
+                selection.read_word = true;
+                selection.read_command = std::string(w.word);
+                workspace.signal_mode = w.mode;
+                return true;
+            case WordKind::command:
+                action = w.action;
+                return true;
+            default:
+                break;
+            }
         }
-        return false;
     }
     return false;
 }
 
 void scan_operations(std::string_view line, int last_column, Selection& selection) {
     for (int column = 1; column <= last_column - 2; ++column)
-        for (const OperationWord& op : kOperationWords)
+        for (const CommandWord& op : words_of(WordKind::operation))
             if (word_at(line, column, op.word)) {
-                selection.operation_id = op.id;
+                selection.operation_id = op.operation_id;
                 selection.operation_markers.insert(std::string(op.word));
             }
 }
 
 void scan_parameter(std::string_view line, int last_column, Selection& selection) {
     for (int column = 1; column <= last_column - 2; ++column)
-        for (const ParameterWord& parameter : kParameterWords)
+        for (const CommandWord& parameter : words_of(WordKind::parameter))
             if (word_at(line, column, parameter.word)) {
                 selection.parameter_code = std::string(parameter.word);
                 selection.parameter_label = std::string(parameter.label);
@@ -165,25 +131,12 @@ std::string make_command_line(std::string_view reply) {
     return line;
 }
 
-int operation_id_of(std::string_view word) {
-    for (const OperationWord& op : kOperationWords)
-        if (op.word == word) return op.id;
-    return 0;
-}
-
-std::string_view operation_word_of(int id) {
-    for (const OperationWord& op : kOperationWords)
-        if (op.id == id) return op.word;
-    return {};
-}
-
 LineAction scan_command_line(std::string_view reply, Workspace& workspace) {
     const std::string line = make_command_line(reply);
     const int last_column = last_non_blank_column(line);
-    for (int column = 1; column <= last_column - 2; ++column) {
-        if (word_at(line, column, "RL")) return LineAction::replay;
-        if (word_at(line, column, "EN")) return LineAction::end;
-    }
+    for (int column = 1; column <= last_column - 2; ++column)
+        for (const CommandWord& command : words_of(WordKind::line_command))
+            if (word_at(line, column, command.word)) return command.action;
     Selection& selection = workspace.selection;
     if (last_column > 0) {
         selection.operation_id = 0;

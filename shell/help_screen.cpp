@@ -2,79 +2,55 @@
 
 #include <array>
 #include <string_view>
-#include <vector>
+
+#include "shell/command_table.hpp"
 
 namespace zeph {
 
 namespace {
 constexpr std::string_view kTitle = " ZEPH 1.0 - interactive signal-analysis workbench";
 
-struct HelpRow {
-    int row;
-    std::string_view text;
-};
-// Bytes 0xB1 and 0xB5 are the program's plus-minus and micro signs.
-constexpr std::array kHelpRowTexts{
-    HelpRow{2, "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd"},
-    HelpRow{4, "  FUNCTION                   PARAMETER                 OPTION(S)"},
-    HelpRow{6, "  WAveform: y(t) [=A(x)]     REal                      AVerage, NOAV"},
-    HelpRow{7, "  SPectrum: Y(f) [=B(x)]     IMaginary                 DIstribution, NODI"},
-    HelpRow{8, "  ASignal: A(x)  [=y(t)]     AMplitude                 CUmulative, NOCU"},
-    HelpRow{9, "  BSignal: B(x)  [=Y(f)]     POwer                     DB, NODB"},
-    HelpRow{10, "                             DPhase (degrees)          STatistics, NOST"},
-    HelpRow{11, "  (OPERATION)                RPhase (radians)          SS save stats, NOSS"},
-    HelpRow{12, "                             INstfreq (WA only)"},
-    HelpRow{13, "  WIndow A|B                 GRoup delay (SP only)"},
-    HelpRow{14, "  LT linear transform A|B    DDev lin phase (deg)"},
-    HelpRow{15, "  FF filter function A|B     RDev lin phase (rad)"},
-    HelpRow{16, "  CS change sample rate A|B  XYplot: X=real,Y=imag     FIle, NOFI"},
-    HelpRow{17, "  CHange #pts, Xmin, dX A|B  PRoduct real*imag         LIst, NOLI"},
-    HelpRow{18, "  DX time/freq deriv. A|B    SUm real \xB1 imag           PLot, NOPL"},
-    HelpRow{19, "  IX time/freq integral A|B  RX linear regress(x,re)     OVerlay previous plot"},
-    HelpRow{20, "  AC auto-correlation A|B    RR linear regress(re,im)    SCale data, NOSC"},
-    HelpRow{21, "                                                         MOdulo, NOMO"},
-    HelpRow{22, "  SWap A&B                                               WRap, NOWR"},
-    HelpRow{23, "  A=B Copy B into A                                      EXport, NOEX"},
-    HelpRow{24, "  B=A Copy A into B                                      MEtafile, NOME"},
-    HelpRow{25, "  ADd A&B                                                BItmap file, NOBI"},
-    HelpRow{26, "  MUltiply A&B"},
-    HelpRow{27, "  CV convolution A&B         Functions (for EQ)          LAbel options, NOLA"},
-    HelpRow{28, "  XC cross-correlation A&B    sinc(x) = sin(pi*x)/pi*x   LO line options, NOLO"},
-    HelpRow{29, "                              norm(s,x-\xB5) = Norm dist    MArkers, NOMA"},
-    HelpRow{30, "  DEfine constant or calc     cnorm(s,x-\xB5)= P(z < x)     SMoothing, NOSM"},
-    HelpRow{31, "  SHow constants              ray(rms,x) = Rayleigh      PG polar graph, NOPG"},
-    HelpRow{32, "  EQuation: A|B=F(A,B,x,K)    + standard math functions  AXis options, NOAX"},
-    HelpRow{33, "  CReate Y=fft(A)|y=ifft(B)  Random Numbers (for EQ)     GO grid options, NOGO"},
-    HelpRow{34, "                               rand(min,max): uniform    ZEro line axes, NOZE"},
-    HelpRow{35, "                               gauss(\xB5,s): Gaussian      COlor options, NOCO"},
-    HelpRow{36, "                                                         AR aspect ratio, NOAR"},
-    HelpRow{37, "                                                         HIgh resolution, NOHI"},
-};
-
-// The three columns of the help screen and the marker cell of each.
-struct Zone {
-    int first, last;      // 1-based columns of the zone
-    int marker_column;
-};
-constexpr std::array kZones{Zone{3, 28, 2}, Zone{29, 55, 29}, Zone{56, 80, 55}};
-constexpr int kRowTwo = 2;
-
-// A command word on the help screen and where its marker goes.
-struct MarkerCell {
-    std::string word;
+// The texts of the help screen that are not command words: the headings
+// and the notes on the functions of EQ. The words' own entries come from the
+// command table. Byte 0xB5 is the program's micro sign.
+struct HelpText {
     int row, column;
+    std::string_view text;
+    std::uint8_t attribute;
 };
+constexpr std::array kHelpTexts{
+    HelpText{4, 3, "FUNCTION", kHelpHeadingAttribute},
+    HelpText{4, 30, "PARAMETER", kHelpHeadingAttribute},
+    HelpText{4, 56, "OPTION(S)", kHelpHeadingAttribute},
+    HelpText{11, 3, "(OPERATION)", kHelpHeadingAttribute},
+    HelpText{27, 30, "Functions (for EQ)", kHelpOtherAttribute},
+    HelpText{28, 31, "sinc(x) = sin(pi*x)/pi*x", kHelpOtherAttribute},
+    HelpText{29, 31, "norm(s,x-\xB5) = Norm dist", kHelpOtherAttribute},
+    HelpText{30, 31, "cnorm(s,x-\xB5)= P(z < x)", kHelpOtherAttribute},
+    HelpText{31, 31, "ray(rms,x) = Rayleigh", kHelpOtherAttribute},
+    HelpText{32, 31, "+ standard math functions", kHelpOtherAttribute},
+    HelpText{33, 30, "Random Numbers (for EQ)", kHelpOtherAttribute},
+    HelpText{34, 32, "rand(min,max): uniform", kHelpOtherAttribute},
+    HelpText{35, 32, "gauss(\xB5,s): Gaussian", kHelpOtherAttribute},
+};
+
+// Row 2 lists the commands, each marked in the cell before it. Below it
+// stand three columns (options; parameters; functions and operations), each
+// with one marker cell, known by the first column they start at.
+constexpr int kRowTwo = 2;
+struct Zone {
+    int first, marker_column;
+};
+constexpr std::array kZones{Zone{56, 55}, Zone{29, 29}, Zone{1, 2}};
+
+int marker_column(const HelpEntry& entry) {
+    if (entry.row == kRowTwo) return entry.column - 1;
+    for (const Zone& zone : kZones)
+        if (entry.column >= zone.first) return zone.marker_column;
+    return 0;
+}
 
 using HelpGrid = std::array<std::array<Cell, TextConsole::kColumns>, kHelpRows>;
-
-struct Layout {
-    HelpGrid cells{};
-    std::vector<MarkerCell> function_markers;   // zone 1, rows 6..9
-    std::vector<MarkerCell> operation_markers;  // zone 1, rows 13..43
-    std::vector<MarkerCell> parameter_markers;  // zone 2, rows 6..24
-    std::vector<MarkerCell> option_markers;     // zone 3
-    std::vector<MarkerCell> command_markers;    // row 2
-};
 
 void put(HelpGrid& grid, int row, int column, unsigned char byte, std::uint8_t attribute) {
     if (row < 1 || row > kHelpRows || column < 1 || column > TextConsole::kColumns) return;
@@ -108,77 +84,28 @@ void put_plain(HelpGrid& grid, int row, int first, std::string_view text, std::u
         put(grid, row, first + static_cast<int>(i), static_cast<unsigned char>(text[i]), attribute);
 }
 
-// Splits a row's text into the segments of one zone: (first column, trimmed text).
-bool zone_text(std::string_view text, const Zone& zone, int& first, std::string_view& entry) {
-    if (static_cast<int>(text.size()) < zone.first) return false;
-    std::string_view part = text.substr(static_cast<std::size_t>(zone.first - 1),
-                                        static_cast<std::size_t>(zone.last - zone.first + 1));
-    const auto begin = part.find_first_not_of(' ');
-    if (begin == std::string_view::npos) return false;
-    const auto end = part.find_last_not_of(' ');
-    entry = part.substr(begin, end - begin + 1);
-    first = zone.first + static_cast<int>(begin);
-    return true;
+HelpGrid lay_out() {
+    HelpGrid cells{};
+    for (auto& row : cells) row.fill(Cell{' ', kHelpOtherAttribute});
+    put_plain(cells, 1, 1, kTitle, kHelpHeadingAttribute);
+    for (int column = 2; column <= TextConsole::kColumns; ++column)
+        put(cells, kRowTwo, column, ' ', kHelpMarkerAttribute);
+    for (const HelpText& text : kHelpTexts) put_plain(cells, text.row, text.column, text.text, text.attribute);
+    for (const CommandWord& word : command_words())
+        if (word.help.row != 0) put_entry(cells, word.help.row, word.help.column, word.help.text);
+    return cells;
 }
 
-void lay_out_row_two(Layout& layout, std::string_view text) {
-    for (int column = 1; column <= TextConsole::kColumns; ++column)
-        put(layout.cells, kRowTwo, column, ' ', kHelpMarkerAttribute);
-    put(layout.cells, kRowTwo, 1, ' ', kHelpOtherAttribute);
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        if (text[i] == ' ' || text[i - 1] != ' ') continue;
-        const auto end = text.find("  ", i);
-        const std::string_view entry = text.substr(i, (end == std::string_view::npos ? text.size() : end) - i);
-        const int first = static_cast<int>(i) + 1;
-        put_entry(layout.cells, kRowTwo, first, entry);
-        layout.command_markers.push_back({std::string(entry.substr(0, 2)), kRowTwo, first - 1});
-        i += entry.size();
-    }
-}
-
-bool is_heading(int row, int zone) { return row == 4 || (row == 11 && zone == 0); }
-bool is_note(int row, int zone) { return zone == 1 && row >= 27; }
-
-Layout lay_out() {
-    Layout layout;
-    for (auto& row : layout.cells) row.fill(Cell{' ', kHelpOtherAttribute});
-    put_plain(layout.cells, 1, 1, kTitle, kHelpHeadingAttribute);
-    for (const HelpRow& help_row : kHelpRowTexts) {
-        if (help_row.row == kRowTwo) {
-            lay_out_row_two(layout, help_row.text);
-            continue;
-        }
-        for (std::size_t z = 0; z < kZones.size(); ++z) {
-            int first = 0;
-            std::string_view entry;
-            if (!zone_text(help_row.text, kZones[z], first, entry)) continue;
-            const int zone = static_cast<int>(z);
-            if (is_heading(help_row.row, zone)) {
-                put_plain(layout.cells, help_row.row, first, entry, kHelpHeadingAttribute);
-                continue;
-            }
-            if (is_note(help_row.row, zone)) {
-                put_plain(layout.cells, help_row.row, first, entry, kHelpOtherAttribute);
-                continue;
-            }
-            put_entry(layout.cells, help_row.row, first, entry);
-            const MarkerCell marker{std::string(entry.substr(0, 2)), help_row.row, kZones[z].marker_column};
-            if (zone == 0) (help_row.row <= 9 ? layout.function_markers : layout.operation_markers).push_back(marker);
-            if (zone == 1) layout.parameter_markers.push_back(marker);
-            if (zone == 2) layout.option_markers.push_back(marker);
-        }
-    }
-    return layout;
-}
-
-const Layout& layout() {
-    static const Layout kLayout = lay_out();
+const HelpGrid& layout() {
+    static const HelpGrid kLayout = lay_out();
     return kLayout;
 }
 
-void mark(HelpGrid& grid, const std::vector<MarkerCell>& cells, std::string_view word) {
-    for (const MarkerCell& cell : cells)
-        if (cell.word == word) put(grid, cell.row, cell.column, kHelpMarker, kHelpMarkerAttribute);
+// Marks the entry of `word` among the words of `kind`.
+void mark(HelpGrid& grid, WordKind kind, std::string_view word) {
+    const CommandWord* found = find_word(word, kind);
+    if (found != nullptr && found->help.row != 0)
+        put(grid, found->help.row, marker_column(found->help), kHelpMarker, kHelpMarkerAttribute);
 }
 
 std::string_view function_word(const Workspace& workspace) {
@@ -188,34 +115,18 @@ std::string_view function_word(const Workspace& workspace) {
     return {};
 }
 
-struct OptionMarker {
-    std::string_view word;
-    int OptionSet::*flag;
-};
-constexpr std::array kMarkedOptions{
-    OptionMarker{"AV", &OptionSet::AV}, OptionMarker{"DI", &OptionSet::DI}, OptionMarker{"CU", &OptionSet::CU},
-    OptionMarker{"DB", &OptionSet::DB}, OptionMarker{"ST", &OptionSet::ST}, OptionMarker{"SS", &OptionSet::SS},
-    OptionMarker{"FI", &OptionSet::FI}, OptionMarker{"LI", &OptionSet::LI}, OptionMarker{"PL", &OptionSet::PL},
-    OptionMarker{"SC", &OptionSet::SC}, OptionMarker{"MO", &OptionSet::MO}, OptionMarker{"WR", &OptionSet::WR},
-    OptionMarker{"EX", &OptionSet::EX}, OptionMarker{"ME", &OptionSet::ME}, OptionMarker{"BI", &OptionSet::BI},
-    OptionMarker{"LA", &OptionSet::LA}, OptionMarker{"LO", &OptionSet::LO}, OptionMarker{"MA", &OptionSet::MA},
-    OptionMarker{"SM", &OptionSet::SM}, OptionMarker{"PG", &OptionSet::PG}, OptionMarker{"AX", &OptionSet::AX},
-    OptionMarker{"GO", &OptionSet::GO}, OptionMarker{"ZE", &OptionSet::ZE}, OptionMarker{"CO", &OptionSet::CO},
-    OptionMarker{"AR", &OptionSet::AR}, OptionMarker{"HI", &OptionSet::HI},
-};
 }  // namespace
 
 void draw_help_screen(TextConsole& console, const Workspace& workspace, const HelpState& state) {
-    const Layout& base = layout();
-    HelpGrid grid = base.cells;
+    HelpGrid grid = layout();
     const Selection& selection = workspace.selection;
-    mark(grid, base.function_markers, function_word(workspace));
-    for (const std::string& word : selection.operation_markers) mark(grid, base.operation_markers, word);
-    if (!selection.parameter_code.empty()) mark(grid, base.parameter_markers, selection.parameter_code);
-    for (const OptionMarker& option : kMarkedOptions)
-        if (workspace.options.*(option.flag) != 0) mark(grid, base.option_markers, option.word);
-    if (state.read_range_set) mark(grid, base.command_markers, "SE");
-    if (!selection.read_command.empty()) mark(grid, base.command_markers, selection.read_command.substr(0, 2));
+    mark(grid, WordKind::function, function_word(workspace));
+    for (const std::string& word : selection.operation_markers) mark(grid, WordKind::operation, word);
+    if (!selection.parameter_code.empty()) mark(grid, WordKind::parameter, selection.parameter_code);
+    for (const CommandWord& option : command_words())
+        if (option.marked && workspace.options.*(option.flag) != 0) mark(grid, WordKind::option, option.word);
+    if (state.read_range_set) mark(grid, WordKind::command, "SE");
+    if (!selection.read_command.empty()) mark(grid, WordKind::read, selection.read_command.substr(0, 2));
 
     for (int row = 1; row <= kHelpRows; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column) {

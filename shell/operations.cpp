@@ -5,61 +5,18 @@
 #include <climits>
 #include <cmath>
 
-#include "shell/command_words.hpp"
-#include "shell/filter_dialogue.hpp"
-#include "shell/linear_transform_dialogue.hpp"
-#include "shell/resample_dialogue.hpp"
-#include "shell/two_signal_dialogue.hpp"
-#include "shell/window_dialogue.hpp"
+#include "shell/command_table.hpp"
 
 namespace zeph {
 
-namespace {
-
-struct SingleSignalOperation {
-    int id;
-    bool (*run)(Session&, CurrentSignal&);
-};
-
-constexpr std::array kSingleSignalOperations{
-    SingleSignalOperation{kOpWindow, window_dialogue},
-    SingleSignalOperation{kOpLinearTransform, linear_transform_dialogue},
-    SingleSignalOperation{kOpChangeRate, sample_rate_dialogue},
-    SingleSignalOperation{kOpChangePoints, point_count_dialogue},
-    SingleSignalOperation{kOpDerivative, derivative_operation},
-    SingleSignalOperation{kOpIntegral, integral_operation},
-    SingleSignalOperation{kOpFilter, filter_dialogue},
-};
-
-struct TwoSignalOperation {
-    int id;
-    void (*run)(Session&);
-};
-
-constexpr std::array kTwoSignalOperations{
-    TwoSignalOperation{kOpAutoCorrelation, autocorrelation_operation},
-    TwoSignalOperation{kOpConvolution, convolution_operation},
-    TwoSignalOperation{kOpCrossCorrelation, cross_correlation_operation},
-    TwoSignalOperation{kOpSwap, swap_operation},
-    TwoSignalOperation{kOpCopyBToA, copy_b_to_a_operation},
-    TwoSignalOperation{kOpCopyAToB, copy_a_to_b_operation},
-};
-
-template <typename Table>
-const typename Table::value_type* find_operation(const Table& table, int id) {
-    const auto found = std::find_if(table.begin(), table.end(), [id](const auto& op) { return op.id == id; });
-    return found == table.end() ? nullptr : &*found;
-}
-
-}  // namespace
-
 bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal) {
-    const SingleSignalOperation* operation = find_operation(kSingleSignalOperations, id);
-    return operation != nullptr && operation->run(session, signal);
+    const CommandWord* operation = operation_word(id);
+    return operation != nullptr && operation->run_on_signal != nullptr && operation->run_on_signal(session, signal);
 }
 
 void run_two_signal_operation(Session& session, int id) {
-    if (const TwoSignalOperation* operation = find_operation(kTwoSignalOperations, id)) operation->run(session);
+    const CommandWord* operation = operation_word(id);
+    if (operation != nullptr && operation->run != nullptr) operation->run(session);
 }
 
 std::span<Complex> samples_in_use(CurrentSignal& signal) {

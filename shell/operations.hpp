@@ -1,10 +1,10 @@
 #pragma once
-// The operations of a command line. Operations 1 to 8 (WI, LT, CS, CH, DX,
-// IX, FF) work on the current signal; operations 17 to 22 (AC, CV, XC, SW,
-// A=, B=) see both signals. The command loop calls them after the data check
-// and the definition of the grid variables, and afterwards stores the grid
-// back, updates the status line, invalidates the other domain in linked mode
-// and resets the selection (see run_signal_operation in command_loop.cpp).
+// The operations of a command line. WI, LT, CS, CH, DX, IX and FF work on
+// the current signal; AC, CV, XC, SW, A= and B= see both signals (the
+// command table says which). The command loop calls them after the data
+// check and the definition of the grid variables, and afterwards stores the
+// grid back, updates the status line, invalidates the other domain in linked
+// mode and resets the selection (see run_signal_operation in command_loop.cpp).
 #include <array>
 #include <span>
 #include <string>
@@ -26,12 +26,12 @@ struct CurrentSignal {
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 
-// Runs operation `id` (1..8) on the current signal. On failure or Esc the
+// Runs operation `id` (WI .. FF) on the current signal. On failure or Esc the
 // message line tells why (blank after Esc) and the signal is unchanged;
 // returns true when the signal was changed.
 bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal);
 
-// Runs operation `id` (17..22) on the two signals of the workspace, with
+// Runs operation `id` (AC .. B=) on the two signals of the workspace, with
 // their flags and grids; failures go to the message line.
 void run_two_signal_operation(Session& session, int id);
 

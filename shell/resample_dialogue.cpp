@@ -91,7 +91,7 @@ bool point_count_dialogue(Session& session, CurrentSignal& signal) {
     Status status;
     if (settings.choice == 'A') {
         std::array<double, 4> values{1.0, static_cast<double>(signal.npts)};
-        if (!ask_kept_values(session, kPointCountPrompt, values, 2)) return false;
+        if (!ask_kept_values(session, kKeptPointsPrompt, values, 2)) return false;
         status = change_point_count(target, nearest_int(values[0]), nearest_int(values[1]));
     } else {
         std::array<double, 4> values{signal.xmin, signal.dx};

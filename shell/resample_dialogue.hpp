@@ -17,7 +17,7 @@ inline constexpr std::string_view kInterpolationPrompt = "Oversampling ratio. 2,
 
 inline constexpr std::string_view kPointCountChoicePrompt = "A=change # points,  B=change Xmin, dX";
 inline constexpr std::string_view kPointCountChoiceError = "Must enter A or B";
-inline constexpr std::string_view kPointCountPrompt = "First point number to keep, New number of points:";
+inline constexpr std::string_view kKeptPointsPrompt = "First point number to keep, New number of points:";
 inline constexpr std::string_view kWaveformGridPrompt = "New Tmin, New dT:";
 inline constexpr std::string_view kSpectrumGridPrompt = "New Fmin, New dF:";
 

@@ -1,0 +1,85 @@
+// The command table drives the word scan, the dispatch and the help screen,
+// so a row that is wrong in itself shows in all three: check each row.
+#include "shell/command_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "shell/help_screen.hpp"
+#include "window/text_console.hpp"
+
+namespace zeph {
+namespace {
+
+TEST(CommandTable, EachWordOnceWithWhatItsKindNeeds) {
+    std::set<std::string_view> words;
+    std::set<int> operation_ids;
+    for (const CommandWord& w : command_words()) {
+        EXPECT_TRUE(words.insert(w.word).second) << w.word;
+        EXPECT_EQ(w.word.size(), 2u) << w.word;
+        switch (w.kind) {
+        case WordKind::line_command:
+        case WordKind::command:
+            EXPECT_NE(w.action, LineAction::execute) << w.word;
+            EXPECT_NE(w.run, nullptr) << w.word;
+            break;
+        case WordKind::read:
+            EXPECT_NE(w.run, nullptr) << w.word;
+            break;
+        case WordKind::function:
+            EXPECT_TRUE(w.function_code == "WA" || w.function_code == "SP") << w.word;
+            EXPECT_EQ(w.label.size(), 13u) << w.word;
+            break;
+        case WordKind::operation:
+            EXPECT_TRUE(operation_ids.insert(w.operation_id).second) << w.word;
+            EXPECT_EQ(operation_word(w.operation_id), &w);
+            // One handler, except CR, whose data check is all it does.
+            EXPECT_EQ((w.run != nullptr) + (w.run_on_signal != nullptr), w.data == DataNeed::remade ? 0 : 1)
+                << w.word;
+            break;
+        case WordKind::parameter:
+            EXPECT_LE(w.label.size(), 20u) << w.word;
+            break;
+        case WordKind::option:
+            EXPECT_NE(w.flag, nullptr) << w.word;
+            break;
+        }
+    }
+    EXPECT_EQ(operation_ids.size(), 19u);
+}
+
+TEST(CommandTable, EveryActionHasItsCommand) {
+    for (const auto& [action, word] : {std::pair{LineAction::replay, "RL"}, std::pair{LineAction::end, "EN"},
+                                       std::pair{LineAction::system, "SY"}, std::pair{LineAction::allocate, "AL"},
+                                       std::pair{LineAction::set_range, "SE"}}) {
+        const CommandWord* command = command_for(action);
+        ASSERT_NE(command, nullptr) << word;
+        EXPECT_EQ(command->word, word);
+    }
+    EXPECT_EQ(command_for(LineAction::execute), nullptr);
+}
+
+// Help entries start with their word, name their NO-form, fit the 44 x 80
+// screen and never overlap each other (an entry also owns the cell before it).
+TEST(CommandTable, HelpEntriesStartWithTheWordAndDoNotOverlap) {
+    std::set<std::pair<int, int>> taken;
+    for (const CommandWord& w : command_words()) {
+        if (w.help.row == 0) {
+            EXPECT_EQ(w.word, "RL");   // the one word the help screen does not list
+            continue;
+        }
+        EXPECT_TRUE(w.help.text.starts_with(w.word)) << w.help.text;
+        if (w.has_no_form) EXPECT_NE(w.help.text.find(", NO" + std::string(w.word)), std::string_view::npos) << w.word;
+        EXPECT_GE(w.help.row, 2);
+        EXPECT_LE(w.help.row, kHelpRows);
+        EXPECT_GE(w.help.column, 2);
+        EXPECT_LE(w.help.column - 1 + static_cast<int>(w.help.text.size()), TextConsole::kColumns) << w.word;
+        for (int column = w.help.column - 1; column < w.help.column + static_cast<int>(w.help.text.size()); ++column)
+            EXPECT_TRUE(taken.insert({w.help.row, column}).second) << w.word << " at " << w.help.row << "," << column;
+    }
+}
+
+}  // namespace
+}  // namespace zeph
