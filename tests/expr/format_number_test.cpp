@@ -28,7 +28,7 @@ TEST_P(FormatNumber, Writes19Characters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    SpecExamples, FormatNumber,
+    TypicalValues, FormatNumber,
     ::testing::Values(NumberCase{0.5, " .5"}, NumberCase{100, " 100."}, NumberCase{0.00125, " .00125"},
                       NumberCase{0, " .0"}, NumberCase{-1.234567890123E20, "-1.234567890123D+20"},
                       NumberCase{999999999999.0, " 999999999999."}, NumberCase{1e-6, " .000001"},
