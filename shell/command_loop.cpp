@@ -46,7 +46,12 @@ bool create_missing_domain(Workspace& workspace) {
     const Domain source = other_domain(wanted);
     SignalSlot& made = workspace.slot(wanted);
     const SignalSlot& from = workspace.slot(source);
-    if (made.present) return true;
+    // A domain the transform made from a signal that has changed since (in
+    // independent mode nothing is invalidated) is out of date: make it again.
+    const bool out_of_date = made.present && made.origin == SignalOrigin::transform && from.present &&
+                             made.source_generation != from.generation;
+    if (made.present && !out_of_date) return true;
+    if (out_of_date) workspace.linked_npts = from.npts;
     if (!from.present) {
         workspace.message_line = kMustCreateDataFirst;
         return false;

@@ -1,6 +1,8 @@
 // Each signal slot records what made its samples and counts their changes,
 // so that a spectrum made by the transform can be told apart from one the
 // waveform has since moved away from.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "session_fixture.hpp"
@@ -106,6 +108,31 @@ TEST(SignalSlots, NewStorageHoldsNoSignal) {
         EXPECT_EQ(w.slot(domain).origin, SignalOrigin::none);
     }
     EXPECT_EQ(w.slot(Domain::time).generation, seen + 1);
+}
+
+// A spectrum made by the transform follows its waveform even when the
+// waveform was changed in independent mode; one the user made stays.
+TEST(SignalSlots, SpectrumOfAChangedWaveformIsMadeAgain) {
+    ScriptedSession s({"8 0 1", "1",    // AS EQ
+                       "8 0 1", "2",    // AS EQ
+                       "8 0 1", "5"});  // BS EQ
+    const Workspace& w = s.session.workspace;
+    // The spectrum's largest real value: its DC line.
+    const auto largest_shown = [&s] {
+        const std::vector<double> values = s.shown();
+        return *std::max_element(values.begin(), values.end());
+    };
+    s.line("AS EQ");
+    s.line("SP RE NOPL");
+    EXPECT_DOUBLE_EQ(largest_shown(), 8.0);
+    s.line("AS EQ");
+    s.line("SP RE NOPL");
+    EXPECT_DOUBLE_EQ(largest_shown(), 16.0);
+
+    s.line("BS EQ");
+    s.line("SP RE NOPL");
+    EXPECT_DOUBLE_EQ(largest_shown(), 5.0);
+    EXPECT_EQ(w.slot(Domain::frequency).origin, SignalOrigin::equation);
 }
 
 }  // namespace
