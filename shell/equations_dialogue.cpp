@@ -94,8 +94,9 @@ void equation_dialogue(Session& session) {
         workspace.message_line = kEquationStepInvalid;
         return;
     }
-    slot.xmin = grid.values[1];
-    slot.dx = grid.values[2];
+    // The new grid is stored only with the new samples: a refused count or
+    // formula leaves the signal and its grid as they were.
+    const double xmin = grid.values[1], dx = grid.values[2];
     const double rounded = std::round(grid.values[0]);
     if (std::isnan(rounded) || rounded > workspace.max_points) {
         char text[16];
@@ -123,7 +124,6 @@ void equation_dialogue(Session& session) {
     // Prepared once, evaluated per sample with exactly the values, random
     // draws and messages of a fresh evaluation.
     PreparedFormula prepared(session.interpreter, text);
-    const double xmin = slot.xmin, dx = slot.dx;
     double x = xmin - dx;
     std::string message;
     for (int i = 0; i < n; ++i) {
@@ -137,6 +137,8 @@ void equation_dialogue(Session& session) {
         }
     }
     std::copy(result.begin(), result.end(), workspace.samples(target.domain));
+    slot.xmin = xmin;
+    slot.dx = dx;
     commit_target(workspace, target.domain, n, SignalOrigin::equation);
 }
 

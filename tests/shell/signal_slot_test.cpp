@@ -135,5 +135,19 @@ TEST(SignalSlots, SpectrumOfAChangedWaveformIsMadeAgain) {
     EXPECT_EQ(w.slot(Domain::frequency).origin, SignalOrigin::equation);
 }
 
+TEST(SignalSlots, RefusedEquationKeepsTheGrid) {
+    ScriptedSession s({"8 0 1", "1",          // AS EQ
+                       "8 5 2", "1+",         // formula with a syntax error
+                       "99999999 5 2"});      // more points than allocated
+    const SignalSlot& a = s.session.workspace.slot(Domain::time);
+    s.line("AS EQ");
+    const unsigned made = a.generation;
+    s.line("AS EQ");
+    s.line("AS EQ");
+    EXPECT_EQ(a.generation, made);
+    EXPECT_EQ(a.xmin, 0.0);
+    EXPECT_EQ(a.dx, 1.0);
+}
+
 }  // namespace
 }  // namespace zeph
