@@ -8,7 +8,8 @@
 
 namespace zeph {
 
-// The message of a file that cannot be created or written; the name follows.
+// The messages of a file that cannot be opened, or created or written; the name follows.
+inline constexpr std::string_view kCannotOpenFile = "Cannot open file: ";
 inline constexpr std::string_view kErrorWritingFile = "Error writing file: ";
 
 struct Status {

@@ -1,15 +1,41 @@
 #pragma once
-// Small text helpers used wherever replies and names are handled.
+// Small text helpers used wherever replies, names, labels and report lines
+// are handled. Letters are the ASCII ones; other bytes pass unchanged.
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zeph {
 
+// The letter a..z as its capital; every other byte unchanged.
+inline char upper_letter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 // The text with the letters a..z in capitals; every other byte unchanged.
 inline std::string upper_case(std::string_view text) {
     std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : result) c = upper_letter(c);
+    return result;
+}
+
+// The text without its trailing blanks. Tabs, CR and LF count as blanks too:
+// a line read back from a file may end in them.
+inline std::string trim_right(std::string_view text) {
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
+}
+
+// Exactly `width` characters: the text cut, or blank-padded, to fit a field.
+inline std::string fitted(std::string_view text, std::size_t width) {
+    std::string result(text.substr(0, std::min(text.size(), width)));
+    result.resize(width, ' ');
+    return result;
+}
+
+// At least `width` characters: a shorter text blank-padded, a longer one kept whole.
+inline std::string padded(std::string_view text, std::size_t width) {
+    std::string result(text);
+    if (result.size() < width) result.resize(width, ' ');
     return result;
 }
 

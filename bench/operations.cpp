@@ -13,7 +13,7 @@
 #include "dsp/filters.hpp"
 #include "dsp/two_signal.hpp"
 #include "input/expr/interp.hpp"
-#include "shell/filter_dialogue.hpp"
+#include "input/expr/transfer_function.hpp"
 
 namespace {
 

@@ -22,7 +22,6 @@
 namespace zeph {
 
 inline const std::string kNotPowerOfTwo = "ERROR. NUMBER POINTS MUST BE A POWER OF 2.";
-inline const std::string kMustCreateDataFirst = "Must create data first. Use RT, RF, RA, RB, AS EQ, or BS EQ";
 // A caller handed storage shorter than the grid's point count.
 inline const std::string kStorageTooSmall = "ERROR. NUMBER POINTS EXCEEDS THE ALLOCATED STORAGE.";
 // The tables of a new point count could not be allocated.

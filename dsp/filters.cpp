@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
-#include <cstdio>
 
+#include "base/text.hpp"
 #include "dsp/filter_tables.hpp"
 
 namespace zeph {
@@ -42,12 +41,6 @@ const FamilyRow& row_of(FilterFamily family) {
 }
 
 bool designable(FilterFamily family) { return row_of(family).design != nullptr; }
-
-std::string upper_head(std::string_view text, std::size_t length) {
-    std::string head(text.substr(0, length));
-    for (char& ch : head) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return head;
-}
 
 // θ_k = (2k − 1)·π/(2n), k 1-based.
 double prototype_angle(int k, int order) { return (2.0 * k - 1.0) * kPi / (2.0 * order); }
@@ -112,7 +105,7 @@ Status check_design(const FilterDesign& d) {
 }  // namespace
 
 Status parse_filter_family(std::string_view type_answer, FilterFamily& family) {
-    const std::string head = upper_head(type_answer, 4);
+    const std::string head = upper_case(type_answer.substr(0, 4));
     for (const FamilyRow& row : kFamilies) {
         if (head == row.letters) {
             family = row.family;
@@ -123,10 +116,7 @@ Status parse_filter_family(std::string_view type_answer, FilterFamily& family) {
 }
 
 bool selects_band_pass(std::string_view answer) {
-    const std::size_t end = answer.find_last_not_of(' ');
-    if (end == std::string_view::npos) return false;
-    const std::string_view trimmed = answer.substr(0, end + 1);
-    return upper_head(trimmed, trimmed.size()) == "BPF";
+    return upper_case(trim_right(answer)) == "BPF";
 }
 
 double sample_frequency(std::size_t index, std::size_t count, const FrequencyGrid& grid) {
@@ -235,19 +225,6 @@ Status apply_response_formula(std::span<Complex> spectrum, const FrequencyGrid& 
     }
     for (std::size_t i = 0; i < spectrum.size(); ++i) spectrum[i] *= response[i];
     return Status::success();
-}
-
-std::string omega_assignment(double omega) {
-    char field[64];
-    std::snprintf(field, sizeof field, "%25.18f", omega);
-    return std::string("S=CMPLX(0,") + field + ")";
-}
-
-std::string formula_error_message(std::string_view interpreter_message, std::string_view failed_text) {
-    std::string message(interpreter_message);
-    message += ": ";
-    message += failed_text;
-    return message;
 }
 
 }  // namespace zeph

@@ -21,7 +21,6 @@
 
 namespace zeph {
 
-inline const std::string kFilterWaveformWarning = "Warning. Filter functions intended for use with SP function only";
 inline const std::string kInvalidFilterType = "INVALID FILTER TYPE.";
 inline const std::string kBesselMaxOrder = "ERROR. MAX ORDER 11 FOR BESSEL FILTERS.";
 inline const std::string kTransitionalMaxOrder = "ERROR. MAX ORDER 11 FOR TRANSITIONAL FILTERS";
@@ -131,13 +130,5 @@ using ResponseFormula = std::function<Status(double omega, Complex& h)>;
 // multiplies. On the first failure nothing is multiplied and its status is
 // returned, so an error leaves the spectrum unchanged.
 Status apply_response_formula(std::span<Complex> spectrum, const FrequencyGrid& grid, const ResponseFormula& formula);
-
-// The assignment the interpreter evaluates before the typed expression:
-// "S=CMPLX(0," + ω in a 25-character field with 18 decimals + ")".
-std::string omega_assignment(double omega);
-
-// The message of a failed typed formula: the interpreter's message, ": " and
-// the text that failed (the assignment or the expression).
-std::string formula_error_message(std::string_view interpreter_message, std::string_view failed_text);
 
 }  // namespace zeph

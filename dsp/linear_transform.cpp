@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <vector>
+
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -34,7 +35,7 @@ Complex single_precision(double a, double b) { return Complex(to_single_precisio
 
 Status parse_linear_transform_type(std::string_view reply, LinearTransformType& type) {
     if (reply.empty()) return Status::failure(kLinearTransformTypeError);
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(reply.front())));
+    const char letter = upper_letter(reply.front());
     for (const TypeLetter& entry : kTypeLetters) {
         if (entry.letter == letter) {
             type = entry.type;

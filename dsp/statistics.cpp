@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -216,18 +217,6 @@ constexpr std::size_t kUnitWidth = 10;
 constexpr std::string_view kBlankLine = "  ";
 constexpr std::string_view kUndefined = "(Undefined)";
 
-// `text` blank-padded to at least `width` characters.
-std::string padded(std::string_view text, std::size_t width) {
-    std::string s(text);
-    if (s.size() < width) s.resize(width, ' ');
-    return s;
-}
-
-std::string trimmed(std::string_view text) {
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
-}
-
 // A count right-aligned in 5 columns; a larger count widens the field rather
 // than being lost.
 std::string count_text(long long count) {
@@ -333,11 +322,11 @@ std::vector<std::string> format_statistics_report(const StatisticsReport& report
     const std::string indent = window ? " " : "";
     std::vector<std::string> lines;
 
-    lines.push_back(indent + trimmed(report.description));
+    lines.push_back(indent + trim_right(report.description));
     for (std::string& line : figure_lines(report, destination)) lines.push_back(std::move(line));
     lines.emplace_back(kBlankLine);
     if (window) lines.emplace_back(kBlankLine);
-    lines.push_back(indent + trimmed(report.ordinate_name));
+    lines.push_back(indent + trim_right(report.ordinate_name));
 
     const std::array<std::string, 18> cells = statistics_cells(report);
     for (std::size_t row = 0; row < 9; ++row) lines.push_back(cells[row] + cells[row + 9].substr(0, kSecondCellShown));

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
+
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -74,7 +75,7 @@ constexpr std::array kShapes{
 };
 
 const Shape* find_shape(char letter) {
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    const char upper = upper_letter(letter);
     const auto it = std::find_if(kShapes.begin(), kShapes.end(), [upper](const Shape& s) { return s.letter == upper; });
     return it == kShapes.end() ? nullptr : &*it;
 }

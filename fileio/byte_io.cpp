@@ -1,47 +1,18 @@
 #include "fileio/byte_io.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 
+#include "base/open_file.hpp"
 #include "fileio/sample_file.hpp"
 
 namespace zeph {
 
-namespace {
-
-// Opens without waiting: a plain open of a named pipe blocks until the other
-// end is opened, which may be never. O_NONBLOCK makes that open return at once
-// (a pipe without a reader refuses a writer with ENXIO); it is cleared again so
-// that the reads and writes that follow behave as usual.
-std::FILE* open_without_waiting(const std::string& file_name, int flags, const char* mode) {
-    const int fd = ::open(file_name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, mode);
-    if (!file) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
-    return file;
-}
-
-}  // namespace
-
 OpenedFile open_for_reading(const std::string& file_name) {
     OpenedFile opened;
-    opened.file.reset(open_without_waiting(file_name, O_RDONLY, "rb"));
+    opened.file.reset(open_file_without_waiting(file_name, "rb"));
     if (!opened.file) {
         opened.outcome = (errno == ENOENT || errno == ENOTDIR) ? OpenOutcome::NotFound
                                                                : OpenOutcome::Unreadable;
@@ -81,28 +52,11 @@ std::span<const std::byte> ByteSource::bytes(std::uint64_t offset, std::size_t c
 
 void LittleEndianWriter::text(std::string_view characters) {
     while (!characters.empty()) {
+        if (buffer_.size() >= kBlockBytes) flush();
         const std::size_t n = std::min(characters.size(), kBlockBytes - buffer_.size());
-        const auto* bytes = reinterpret_cast<const std::byte*>(characters.data());
-        buffer_.insert(buffer_.end(), bytes, bytes + n);
+        LittleEndianBytes(buffer_).text(characters.substr(0, n));
         characters.remove_prefix(n);
-        if (buffer_.size() == kBlockBytes) flush();
     }
-}
-
-void LittleEndianWriter::u16(std::uint16_t v) {
-    put(static_cast<std::byte>(v & 0xFF));
-    put(static_cast<std::byte>(v >> 8));
-}
-
-void LittleEndianWriter::u32(std::uint32_t v) {
-    u16(static_cast<std::uint16_t>(v & 0xFFFF));
-    u16(static_cast<std::uint16_t>(v >> 16));
-}
-
-void LittleEndianWriter::f64(double v) {
-    const auto bits = std::bit_cast<std::uint64_t>(v);
-    u32(static_cast<std::uint32_t>(bits & 0xFFFFFFFF));
-    u32(static_cast<std::uint32_t>(bits >> 32));
 }
 
 bool LittleEndianWriter::flush() {
@@ -114,7 +68,7 @@ bool LittleEndianWriter::flush() {
 }
 
 FileHandle create_output_file(const std::string& file_name) {
-    return FileHandle(open_without_waiting(file_name, O_WRONLY | O_CREAT | O_TRUNC, "wb"));
+    return FileHandle(open_file_without_waiting(file_name, "wb"));
 }
 
 Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_order.hpp"
 #include "base/status.hpp"
 
 namespace zeph {
@@ -36,21 +37,6 @@ struct OpenedFile {
 // file exists; Unreadable when it exists but cannot be opened or is not a
 // regular file (a directory, a device).
 OpenedFile open_for_reading(const std::string& file_name);
-
-// Little-endian numbers at the start of a byte span (the span must be long enough).
-inline std::uint16_t le_u16(const std::byte* p) {
-    return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) |
-                                      std::to_integer<unsigned>(p[1]) << 8);
-}
-inline std::int16_t le_i16(const std::byte* p) { return static_cast<std::int16_t>(le_u16(p)); }
-inline std::uint32_t le_u32(const std::byte* p) {
-    return static_cast<std::uint32_t>(le_u16(p)) | static_cast<std::uint32_t>(le_u16(p + 2)) << 16;
-}
-inline std::uint64_t le_u64(const std::byte* p) {
-    return static_cast<std::uint64_t>(le_u32(p)) | static_cast<std::uint64_t>(le_u32(p + 4)) << 32;
-}
-inline float le_f32(const std::byte* p) { return std::bit_cast<float>(le_u32(p)); }
-inline double le_f64(const std::byte* p) { return std::bit_cast<double>(le_u64(p)); }
 
 // The nearest 16-bit integer to v: halves away from zero (2.5 -> 3,
 // -2.5 -> -3), limited to -32768 … 32767; NaN gives 0.
@@ -99,24 +85,25 @@ public:
     explicit LittleEndianWriter(std::FILE* file) : file_(file) { buffer_.reserve(kBlockBytes); }
 
     void text(std::string_view characters);   // the bytes as they stand
-    void u16(std::uint16_t v);
-    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
-    void u32(std::uint32_t v);
-    void f32(float v) { u32(std::bit_cast<std::uint32_t>(v)); }
-    void f64(double v);
+    void u16(std::uint16_t v) { put().u16(v); }
+    void i16(std::int16_t v) { put().i16(v); }
+    void u32(std::uint32_t v) { put().u32(v); }
+    void f32(float v) { put().f32(v); }
+    void f64(double v) { put().f64(v); }
     // Writes the buffered bytes; false when this or an earlier write failed.
     bool flush();
     bool ok() const { return ok_; }
 
 private:
     static constexpr std::size_t kBlockBytes = 64 * 1024;
-    void put(std::byte b) {
-        buffer_.push_back(b);
-        if (buffer_.size() == kBlockBytes) flush();
+    // The buffer to append one number to, emptied first when a block is full.
+    LittleEndianBytes put() {
+        if (buffer_.size() >= kBlockBytes) flush();
+        return LittleEndianBytes(buffer_);
     }
 
     std::FILE* file_;
-    std::vector<std::byte> buffer_;
+    std::vector<std::uint8_t> buffer_;
     bool ok_ = true;
 };
 

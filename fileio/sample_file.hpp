@@ -59,7 +59,6 @@ inline constexpr std::string_view kFormatNotRecognized = "File format not recogn
 inline constexpr std::string_view kCompressedWav = "Cannot read compressed WAV files.";
 inline constexpr std::string_view kOnly16BitWav = "Can only read 16 bit/sample WAV files.";
 inline constexpr std::string_view kTooManyChannels = "Cannot read more than 2 channels from WAV files.";
-inline constexpr std::string_view kCannotOpenFile = "Cannot open file: ";
 // Cases the program refuses rather than reading nothing or dividing by zero.
 inline constexpr std::string_view kNoSamples = "No samples in file: ";
 inline constexpr std::string_view kNoDataChunk = "No data chunk in WAV file: ";

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 #include "input/expr/interp.hpp"
 #include "input/expr/prepared_formula.hpp"
 

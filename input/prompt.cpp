@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/text.hpp"
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 #include "input/expr/inputd.hpp"
 
 namespace zeph {
@@ -12,12 +12,6 @@ namespace {
 constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
 constexpr int kLastCursorColumn = 80;
 constexpr int kHistorySize = 40;
-
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
 
 bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
@@ -51,7 +45,7 @@ Prompter::Prompter(TextConsole& console, KeySource& keys, Interpreter& interpret
 
 void Prompter::show_block(std::string& message_line, PromptRequest& request) {
     if (!is_blank(message_line)) {
-        console_.write(kTitleRow, 1, padded(message_line, 80), kMessageAttribute);
+        console_.write(kTitleRow, 1, fitted(message_line, 80), kMessageAttribute);
         console_.transcript(trim_right(message_line));
         console_.present();
         for (int i = 0; i < 4; ++i) {
@@ -60,19 +54,19 @@ void Prompter::show_block(std::string& message_line, PromptRequest& request) {
         }
         message_line.clear();
     } else {
-        console_.write(kTitleRow, 1, padded(request.title, 80), kTitleAttribute);
+        console_.write(kTitleRow, 1, fitted(request.title, 80), kTitleAttribute);
         console_.transcript(trim_right(request.title));
     }
-    console_.write(kPromptRow, 1, padded(request.prompt, 80), kPromptAttribute);
+    console_.write(kPromptRow, 1, fitted(request.prompt, 80), kPromptAttribute);
     console_.transcript(trim_right(request.prompt));
 
     if (request.mode == 'N') request.current = current_values_text(request.values, request.value_count);
     else if (request.mode == 'X') request.current.clear();
     console_.write(kCurrentRow, 1, "/", kMarkAttribute);
-    console_.write(kCurrentRow, 2, padded(request.current, 79), kValueAttribute);
+    console_.write(kCurrentRow, 2, fitted(request.current, 79), kValueAttribute);
     console_.transcript("/" + trim_right(request.current));
     console_.write(kDefaultRow, 1, "<Enter>", kMarkAttribute);
-    console_.write(kDefaultRow, 8, padded(request.default_reply, 73), kValueAttribute);
+    console_.write(kDefaultRow, 8, fitted(request.default_reply, 73), kValueAttribute);
     console_.transcript("<Enter>" + trim_right(request.default_reply));
     console_.clear_row(kNoticeRow, kPlainAttribute);
     console_.write(kEditRow, 1, std::string(80, ' '), kPlainAttribute);
@@ -119,7 +113,7 @@ Prompter::LineResult Prompter::edit_line(std::string& line) {
                 cursor = std::min(cursor + 1, kLastCursorColumn);
             } else if (code == kKeyUp || code == kKeyDown) {
                 browse_ = wrap_history(browse_ + (code == kKeyUp ? -1 : 1));
-                line = padded(history_[static_cast<std::size_t>(browse_ - 1)], kEditLength);
+                line = fitted(history_[static_cast<std::size_t>(browse_ - 1)], kEditLength);
                 cursor = 1;
             }
         } else if (key == kKeyPaste) {
@@ -145,11 +139,11 @@ Prompter::LineResult Prompter::edit_line(std::string& line) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
-            line = padded(printable(reply_from_record(*replayed)), kEditLength);
+            line = fitted(printable(reply_from_record(*replayed)), kEditLength);
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
-            line = padded("END", kEditLength);
+            line = fitted("END", kEditLength);
             return LineResult::end_of_input;
         }
         session_.source = InputSource::keyboard;
@@ -158,12 +152,12 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         auto typed = keys_->read_line();
         // A line naming the Esc key cancels the question, as Esc does at a keyboard.
         if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
-        line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
+        line = fitted(typed ? printable(*typed) : std::string("END"), kEditLength);
         return typed ? LineResult::line : LineResult::end_of_input;
     }
     const LineResult edited = edit_line(line);
     if (edited == LineResult::escaped && keys_->input_ended()) {
-        line = padded("END", kEditLength);
+        line = fitted("END", kEditLength);
         return LineResult::end_of_input;
     }
     return edited;
@@ -182,7 +176,7 @@ void Prompter::remember(const std::string& line) {
 }
 
 void Prompter::show_working() {
-    console_.write(kPromptRow, 1, padded("Working....", 80), kWorkingAttribute);
+    console_.write(kPromptRow, 1, fitted("Working....", 80), kWorkingAttribute);
     console_.set_cursor(kPromptRow, 1);
     console_.present();
 }
@@ -201,7 +195,7 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
             return false;
         }
         record(line, request.prompt);
-        if (is_blank(line)) line = padded(request.default_reply, kEditLength);
+        if (is_blank(line)) line = fitted(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {
             if (trim_right(line) != "/") request.current = trim_right(line.substr(0, 80));

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/text.hpp"
+
 namespace zeph {
 
 namespace {
@@ -23,11 +25,6 @@ std::optional<std::string> read_line(std::FILE* file) {
     return line;
 }
 }  // namespace
-
-std::string trim_right(std::string_view text) {
-    const auto end = text.find_last_not_of(" \r\n\t");
-    return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
-}
 
 std::string format_reply_record(std::string_view reply, std::string_view prompt) {
     std::string record = trim_right(reply);
@@ -59,7 +56,7 @@ Status ReplyLog::create(const std::string& path, std::string_view directory, std
     if (file_) std::fclose(file_);
     path_ = path;
     file_ = std::fopen(path.c_str(), "w+");
-    if (!file_) return Status::failure("Cannot open file: " + path);
+    if (!file_) return Status::failure(std::string(kCannotOpenFile) + path);
     for (auto header : {directory, real_name, imag_name}) {
         const std::string line = trim_right(header);
         std::fprintf(file_, "%s\n", line.c_str());
@@ -92,7 +89,7 @@ void ReplyLog::rewind_replies() {
 }
 
 Status ReplyLog::save_as(const std::string& path) {
-    const Status failed = Status::failure("Error writing file: " + path);
+    const Status failed = Status::failure(std::string(kErrorWritingFile) + path);
     if (!file_) return failed;
     std::fflush(file_);
     std::rewind(file_);

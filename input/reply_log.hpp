@@ -64,7 +64,4 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// Removes trailing blanks (and a trailing carriage return).
-std::string trim_right(std::string_view text);
-
 }  // namespace zeph

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "base/text.hpp"
+
 namespace zeph {
 
 namespace {
@@ -36,11 +38,6 @@ std::string trimmed(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(' ');
     return std::string(text.substr(first, last - first + 1));
-}
-
-std::string trim_right(std::string_view text) {
-    const auto last = text.find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
 }
 
 // Scientific form with one digit before the point and 5 decimals, 12 wide.

@@ -1,4 +1,6 @@
 #include "plot/metafile.hpp"
+#include "base/byte_order.hpp"
+#include "base/open_file.hpp"
 #include "window/bitmap_file.hpp"
 
 #include <sys/stat.h>
@@ -74,23 +76,10 @@ int units_half_width(double width_value) {
 // Steps per round end of a wide band: half width / 3, limited to 4..100.
 int units_band_steps(int half_width) { return std::clamp(half_width / 3, 4, 100); }
 
-std::uint16_t read_u16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-std::uint32_t read_u32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return read_u16(b, at) | static_cast<std::uint32_t>(read_u16(b, at + 2)) << 16;
-}
-
-void write_u16_at(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void write_u32_at(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    write_u16_at(b, at, static_cast<std::uint16_t>(v));
-    write_u16_at(b, at + 2, static_cast<std::uint16_t>(v >> 16));
-}
+std::uint16_t read_u16(const std::vector<std::uint8_t>& b, std::size_t at) { return le_u16(b.data() + at); }
+std::uint32_t read_u32(const std::vector<std::uint8_t>& b, std::size_t at) { return le_u32(b.data() + at); }
+void write_u16_at(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) { store_le_u16(b.data() + at, v); }
+void write_u32_at(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) { store_le_u32(b.data() + at, v); }
 
 // Byte offsets of the standard header fields completed at close.
 constexpr std::size_t kFileSizeOffset = 28;
@@ -315,20 +304,14 @@ void MetafileWriter::end_record() {
 
 void MetafileWriter::put_u8(std::uint8_t v) { bytes_.push_back(v); }
 
-void MetafileWriter::put_u16(std::uint16_t v) {
-    bytes_.push_back(static_cast<std::uint8_t>(v));
-    bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
-}
+void MetafileWriter::put_u16(std::uint16_t v) { LittleEndianBytes(bytes_).u16(v); }
 
 void MetafileWriter::put_i16(int v) {
     const int limited = std::clamp(v, -32768, 32767);
     put_u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(limited)));
 }
 
-void MetafileWriter::put_u32(std::uint32_t v) {
-    put_u16(static_cast<std::uint16_t>(v));
-    put_u16(static_cast<std::uint16_t>(v >> 16));
-}
+void MetafileWriter::put_u32(std::uint32_t v) { LittleEndianBytes(bytes_).u32(v); }
 
 // Colour reference: red in the low byte.
 void MetafileWriter::put_colour(RgbColour c) {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <numbers>
 
+#include "base/text.hpp"
 #include "plot/markers.hpp"
 
 namespace zeph {
@@ -72,9 +72,7 @@ double alignment_fraction(VerticalAlign a) {
     return a == VerticalAlign::Centre ? 0.5 : a == VerticalAlign::Bottom ? 1.0 : 0.0;
 }
 
-char first_letter_upper(std::string_view s) {
-    return s.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(s.front())));
-}
+char first_letter_upper(std::string_view s) { return s.empty() ? '\0' : upper_letter(s.front()); }
 
 }  // namespace
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/open_file.hpp"
+#include "base/text.hpp"
 #include "window/key_source.hpp"
 #include "window/bitmap_file.hpp"
 
@@ -26,11 +28,6 @@ constexpr const char* kPointLineFormat = "%14.6f,%14.6f\n";   // one drawn point
 constexpr int kDoneHz = 5000, kDoneMs = 60;
 constexpr int kRefusedHighHz = 800, kRefusedLowHz = 200, kRefusedMs = 60, kRefusedRepeats = 4;
 constexpr int kUnknownKeyHz = 200, kUnknownKeyMs = 180;
-
-std::string trim_right(const std::string& text) {
-    const auto last = text.find_last_not_of(' ');
-    return last == std::string::npos ? std::string{} : text.substr(0, last + 1);
-}
 
 struct IndexRange {
     std::size_t first = 0, last = 0;   // inclusive
@@ -448,7 +445,7 @@ private:
 
     void draw_data() {
         if (!draw_curve(painter_, data_, settings_, view_, layout_))
-            warning_ = kPointFileError + trim_right(settings_.data_export_file);
+            warning_ = std::string(kErrorWritingFile) + trim_right(settings_.data_export_file);
         beep(kDoneHz, kDoneMs);
         if (io_.show) io_.show(painter_.canvas());
     }

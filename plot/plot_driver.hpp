@@ -30,7 +30,6 @@ inline const std::string kLogYError = "ERROR. Ymin<0 or Ymax<0 on logarithmic sc
 inline const std::string kSpanError = "****Plotting error. Xspan=0 or Yspan=0.";
 inline const std::string kScreenSaveTooSmall = "Graf32. Screen save buffer, SCRSAV, is too small. Need";
 inline const std::string kScreenSaveTooSmallAtEnd = "Graf32: Screen save buffer, SCRSAV, is too small.";
-inline const std::string kPointFileError = "Error writing file: ";
 
 // Thinning aims at this many groups (two drawn points each) per frame width.
 inline constexpr int kThinningGroups = 256;

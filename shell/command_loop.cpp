@@ -3,6 +3,7 @@
 
 #include <span>
 
+#include "base/text.hpp"
 #include "dsp/fft.hpp"
 #include "shell/command_table.hpp"
 #include "shell/command_words.hpp"

@@ -4,6 +4,8 @@
 #include <array>
 #include <ranges>
 
+#include "base/text.hpp"
+
 namespace zeph {
 
 namespace {
@@ -126,9 +128,7 @@ std::string make_command_line(std::string_view reply) {
     std::string line = " ";
     line += reply.substr(0, std::min<std::size_t>(reply.size(), kLineLength - 1));
     line.resize(kLineLength, ' ');
-    for (char& c : line)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return line;
+    return upper_case(line);
 }
 
 LineAction scan_command_line(std::string_view reply, Workspace& workspace) {

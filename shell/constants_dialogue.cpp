@@ -3,19 +3,13 @@
 
 #include <array>
 
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 
 namespace zeph {
 
 namespace {
 constexpr std::array<std::string_view, 11> kReservedNames{"DF",   "DT",   "DX",    "FMIN", "TMIN", "XMAX",
                                                           "XMIN", "NPTS", "TWOPI", "PI",   "HAFPI"};
-
-std::string padded_name(std::string_view name) {
-    std::string result(name);
-    result.resize(6, ' ');
-    return result;
-}
 }  // namespace
 
 std::string defined_name(std::string_view reply) {
@@ -40,7 +34,7 @@ void define_dialogue(Session& session) {
     const std::string reply = upper_case(request.current);
     const std::string name = defined_name(reply);
     if (is_reserved_name(name)) {
-        workspace.message_line = "Cannot redefine reserved variable: " + padded_name(name);
+        workspace.message_line = "Cannot redefine reserved variable: " + fitted(name, 6);
         return;
     }
     Complex value;
@@ -60,7 +54,7 @@ void show_constants(Session& session) {
     console.clear();
     console.print_line(" VARIABLE  REAL                 IMAG");
     for (const Variable& variable : session.interpreter.variables())
-        console.print_line(" " + padded_name(variable.name) + "    " + format_number(variable.value.real()) + "  " +
+        console.print_line(" " + fitted(variable.name, 6) + "    " + format_number(variable.value.real()) + "  " +
                            format_number(variable.value.imag()));
     console.print_line("");
     console.print_line(" Hit any key to continue....");

@@ -8,7 +8,7 @@
 #include "dsp/linear_transform.hpp"
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 #include "shell/command_words.hpp"
 #include "shell/file_output_dialogue.hpp"
 #include "shell/listing.hpp"
@@ -263,7 +263,7 @@ void append_statistics_file(Session& session, const std::vector<std::string>& li
         ok = std::fprintf(file, "%s\n", line.c_str()) >= 0;
     }
     if (file) ok = (std::fclose(file) == 0) && ok;
-    if (!ok) session.workspace.message_line = "Error writing file: " + path;
+    if (!ok) session.workspace.message_line = std::string(kErrorWritingFile) + path;
 }
 
 void statistics_stage(Session& session, const SignalView& signal) {

@@ -38,12 +38,6 @@ bool name_before(const ChooserEntry& a, const ChooserEntry& b) {
     return ua != ub ? ua < ub : a.name < b.name;
 }
 
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
-
 // A long path keeps its end, the part that tells where one is.
 std::string tail_of(std::string_view text, std::size_t width) {
     if (text.size() <= width) return std::string(text);
@@ -93,7 +87,7 @@ void draw(TextConsole& console, const ChooserView& view) {
         const std::uint8_t attribute = index == view.selected ? kSelectedAttribute
                                        : entry.is_directory  ? kDirectoryAttribute
                                                              : kEntryAttribute;
-        console.write(kFirstListRow + row, 1, padded(text, TextConsole::kColumns), attribute);
+        console.write(kFirstListRow + row, 1, fitted(text, TextConsole::kColumns), attribute);
     }
     console.write(kKeysLine, 1, kChooserKeys, kHeadingAttribute);
     console.present();

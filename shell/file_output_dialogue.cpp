@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "base/text.hpp"
 #include "fileio/output_file.hpp"
 #include "fileio/wav.hpp"
 

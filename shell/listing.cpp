@@ -4,19 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
+#include "base/text.hpp"
 
 namespace zeph {
 
 namespace {
 constexpr std::string_view kMoreFooter = "<PgDn>, <PgUp>, <Home>, <End>, <Esc>";
 constexpr std::string_view kEndFooter = "** END OF LISTING ** <PgUp>, <Home>, <Esc>";
-
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
 
 long long truncated(double value) {
     if (std::isnan(value)) return 0;
@@ -35,10 +30,10 @@ std::vector<std::string> listing_page(const Workspace& workspace, ListRange rang
     const DisplayState& d = workspace.display;
     const bool xy = workspace.selection.parameter_code == "XY";
     std::vector<std::string> rows;
-    rows.push_back(padded(d.listing_heading, 80));
+    rows.push_back(fitted(d.listing_heading, 80));
     rows.emplace_back();
-    rows.push_back("    N   " + padded(xy ? "X value (real)" : d.list_x_heading, 20) + " " +
-                   padded(xy ? "Y value (imag)" : d.list_y_heading, 20));
+    rows.push_back("    N   " + fitted(xy ? "X value (real)" : d.list_x_heading, 20) + " " +
+                   fitted(xy ? "Y value (imag)" : d.list_y_heading, 20));
     long long k = first;
     for (int line = 0; line < kListingLinesPerPage && k <= range.last; ++line, ++k) {
         const auto i = static_cast<std::size_t>(k - 1);

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
-#include <cmath>
 
 #include "shell/command_table.hpp"
 
@@ -24,20 +22,7 @@ std::span<Complex> samples_in_use(CurrentSignal& signal) {
     return signal.storage.first(npts);
 }
 
-int nearest_int(double value) {
-    if (std::isnan(value)) return 0;
-    const double rounded = std::round(value);   // halves away from zero
-    if (rounded >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (rounded <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(rounded);
-}
-
-std::string upper_trimmed(std::string_view reply) {
-    std::string text(reply.substr(0, reply.find_last_not_of(' ') + 1));
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
+std::string upper_trimmed(std::string_view reply) { return upper_case(trim_right(reply)); }
 
 PromptRequest kept_answer_question(const Session& session, std::string_view prompt, std::string_view kept) {
     return PromptRequest{.title = session.workspace.status_line, .prompt = prompt, .current = std::string(kept),
@@ -54,10 +39,6 @@ bool ask_kept_values(Session& session, std::string_view prompt, std::array<doubl
     return true;
 }
 
-char first_letter(std::string_view reply) {
-    if (reply.empty()) return ' ';
-    const char c = reply.front();
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char first_letter(std::string_view reply) { return reply.empty() ? ' ' : upper_letter(reply.front()); }
 
 }  // namespace zeph

@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "base/complex.hpp"
+#include "base/numbers.hpp"
+#include "base/text.hpp"
 #include "shell/session.hpp"
 
 namespace zeph {
@@ -39,10 +41,6 @@ void run_two_signal_operation(Session& session, int id);
 
 // The samples in use: storage[0 .. npts), npts limited to the storage.
 std::span<Complex> samples_in_use(CurrentSignal& signal);
-
-// Nearest integer, halves away from zero; saturates at the int range and
-// gives 0 for NaN, so a wild reply reaches the routine's own range checks.
-int nearest_int(double value);
 
 // A text reply without trailing blanks, letters a..z raised to capitals.
 std::string upper_trimmed(std::string_view reply);

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <span>
 
+#include "base/numbers.hpp"
+#include "base/text.hpp"
 #include "plot/metafile.hpp"
 #include "window/headless.hpp"
 #include "window/terminal.hpp"
@@ -24,17 +26,6 @@ constexpr int kNewPlotColour = 1;                                // blue
 
 // Group flags: 0 defaults, 1 ask now, 2 asked (keep the answers).
 constexpr int kAskNow = 1, kKeep = 2;
-
-std::string trim_right(std::string_view text) {
-    const auto last = text.find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
-}
-
-// Nearest integer, halves away from zero, limited to the int range.
-int nearest_int(double v) {
-    if (std::isnan(v)) return 0;
-    return static_cast<int>(std::clamp(std::round(v), double(INT_MIN), double(INT_MAX)));
-}
 
 // One dialogue run: the session, the kept state and this plot's choices.
 class PlotDialogue {

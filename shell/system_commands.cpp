@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text.hpp"
 #include "shell/command_words.hpp"
 
 namespace zeph {

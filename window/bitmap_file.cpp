@@ -1,37 +1,19 @@
 #include "window/bitmap_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <csetjmp>
 #include <cstdio>
 
+#include "base/byte_order.hpp"
+#include "base/open_file.hpp"
+
 namespace zeph {
 
 namespace {
 
-Status write_error(const std::string& name) { return Status::failure("Error writing file: " + name); }
-
-// Little-endian byte sink for the BMP headers.
-class ByteWriter {
-public:
-    explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-    void u8(std::uint8_t v) { out_.push_back(v); }
-    void u16(std::uint16_t v) {
-        u8(static_cast<std::uint8_t>(v));
-        u8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void u32(std::uint32_t v) {
-        u16(static_cast<std::uint16_t>(v));
-        u16(static_cast<std::uint16_t>(v >> 16));
-    }
-
-private:
-    std::vector<std::uint8_t>& out_;
-};
+Status write_error(const std::string& name) { return Status::failure(std::string(kErrorWritingFile) + name); }
 
 std::uint32_t padded_row_bytes(int width) { return (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u; }
 
@@ -105,27 +87,6 @@ bool image_is_consistent(const RgbImage& image) {
 
 }  // namespace
 
-std::FILE* open_file_without_waiting(const std::string& name, const char* mode) {
-    const std::string m(mode);
-    const int flags = m.find('+') != std::string::npos ? O_RDWR
-                                                       : O_WRONLY | O_CREAT | O_TRUNC;
-    // O_NONBLOCK only for the open itself (a pipe without a reader gives ENXIO).
-    const int fd = ::open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    // Updating (a metafile continued by an overlay) reads back what it wrote:
-    // only a regular file can do that; a pipe would wait for data forever.
-    struct stat info {};
-    if ((flags & O_RDWR) && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        return nullptr;
-    }
-    const int status = ::fcntl(fd, F_GETFL);
-    std::FILE* file = status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1 ? nullptr
-                                                                                       : ::fdopen(fd, mode);
-    if (!file) ::close(fd);
-    return file;
-}
-
 bool names_png_file(const std::string& name) {
     static constexpr std::string_view kSuffix = ".png";
     if (name.size() < kSuffix.size()) return false;
@@ -143,7 +104,7 @@ std::vector<std::uint8_t> encode_bmp(const RgbImage& image) {
 
     std::vector<std::uint8_t> bytes;
     bytes.reserve(kHeadersBytes + data_bytes);
-    ByteWriter out(bytes);
+    LittleEndianBytes out(bytes);
     out.u8('B');                                          // signature "BM"
     out.u8('M');
     out.u32(kHeadersBytes + data_bytes);                  // file size in bytes

@@ -24,11 +24,6 @@ bool names_png_file(const std::string& name);
 // rows bottom-up in blue-green-red order, each padded to a multiple of 4 bytes.
 std::vector<std::uint8_t> encode_bmp(const RgbImage& image);
 
-// fopen for the plot's output files ("wb", "w" or "r+b") that never waits: a
-// named pipe without a reader is refused (nullptr) instead of blocking the
-// program until some other program opens it.
-std::FILE* open_file_without_waiting(const std::string& name, const char* mode);
-
 // Writes the image as PNG or BMP by the name. Every write is checked; a
 // failure returns "Error writing file: " + name.
 Status write_bitmap_file(const std::string& name, const RgbImage& image);

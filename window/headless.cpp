@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -35,8 +36,7 @@ constexpr std::array kKeyNames{
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
+               return upper_letter(x) == upper_letter(y);
            });
 }
 

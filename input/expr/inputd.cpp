@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.hpp"
+
 namespace zeph {
 
 namespace {
@@ -99,9 +101,7 @@ bool split_fields(std::string_view text, std::vector<std::string>& fields, bool&
 InputdResult inputd(Interpreter& interpreter, std::string_view current, std::string_view reply) {
     InputdResult out;
     out.current_text = std::string(current);
-    std::string reply_line = fixed_line(reply);
-    for (char& c : reply_line)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const std::string reply_line = upper_case(fixed_line(reply));
     if (reply_line.find_first_not_of(' ') == std::string::npos) {
         out.status = 0;
         return out;

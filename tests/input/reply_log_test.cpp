@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/text.hpp"
+
 namespace zeph {
 namespace {
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "plot/metafile.hpp"
+#include "base/open_file.hpp"
 #include "window/bitmap_file.hpp"
 
 namespace zeph {

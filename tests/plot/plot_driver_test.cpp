@@ -521,7 +521,7 @@ TEST_F(DriverTest, AnUnwritablePointFileIsReportedAfterThePlot) {
     settings_.data_export = 1;
     settings_.data_export_file = path("missing/points.txt");
     const Status s = plot();
-    EXPECT_EQ(s.message, kPointFileError + path("missing/points.txt"));
+    EXPECT_EQ(s.message, std::string(kErrorWritingFile) + path("missing/points.txt"));
     EXPECT_TRUE(memory_.holds_plot);
 }
 

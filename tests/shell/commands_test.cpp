@@ -1,7 +1,7 @@
 // AL, SE, DE, SH, EQ, AD and MU run through the command loop with scripted replies.
 #include <gtest/gtest.h>
 
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 #include "session_fixture.hpp"
 #include "shell/equations_dialogue.hpp"
 

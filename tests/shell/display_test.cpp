@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "dsp/ordinate.hpp"
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 #include "session_fixture.hpp"
 #include "shell/command_words.hpp"
 

@@ -1,5 +1,5 @@
 // format_number: 19-character number texts.
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "input/expr/format_number.hpp"
+#include "base/format_number.hpp"
 
 #include <cmath>
 #include <cstdio>

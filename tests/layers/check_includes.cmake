@@ -1,0 +1,102 @@
+# Preprocesses one-line probes in the include views of the libraries: an
+# include against the direction of the layers must fail for want of the file,
+# and an include of the library's own folder or a layer below must work (so
+# that the failures are not the view or the compiler being broken).
+# Then it reads every file of every library: each #include "folder/..." must
+# name one of the library's layers, so that a header no source of its own
+# library includes cannot reach upwards either.
+#   cmake -DCOMPILER=<c++> -DVIEWS=<build>/include-views -DWORK=<dir> -DAPP=<ON|OFF>
+#         -DSOURCE=<source root> -DLAYERS="lib=own,below,...|..." -P check_includes.cmake
+
+# view | header | expected
+set(probes
+  "zeph_base|dsp/fft.hpp|fails"
+  "zeph_base|base/status.hpp|builds"
+  "zeph_expr|input/prompt.hpp|fails"
+  "zeph_expr|dsp/fft.hpp|fails"
+  "zeph_expr|input/expr/interp.hpp|builds"
+  "zeph_dsp|shell/session.hpp|fails"
+  "zeph_dsp|input/expr/interp.hpp|fails"
+  "zeph_dsp|fileio/wav.hpp|fails"
+  "zeph_dsp|dsp/fft.hpp|builds"
+  "zeph_fileio|dsp/fft.hpp|fails"
+  "zeph_fileio|window/key_source.hpp|fails"
+  "zeph_fileio|fileio/byte_io.hpp|builds")
+if(APP)
+  list(APPEND probes
+    "zeph_window|plot/plot_settings.hpp|fails"
+    "zeph_window|input/reply_log.hpp|fails"
+    "zeph_window|window/key_source.hpp|builds"
+    "zeph_input|shell/session.hpp|fails"
+    "zeph_input|dsp/fft.hpp|fails"
+    "zeph_input|input/expr/interp.hpp|builds"
+    "zeph_input|window/key_source.hpp|builds"
+    "zeph_plot|input/reply_log.hpp|fails"
+    "zeph_plot|shell/plot_state.hpp|fails"
+    "zeph_plot|window/key_source.hpp|builds"
+    "zeph_shell|dsp/fft.hpp|builds")
+endif()
+
+file(MAKE_DIRECTORY ${WORK})
+set(wrong 0)
+foreach(probe ${probes})
+  string(REPLACE "|" ";" fields "${probe}")
+  list(GET fields 0 view)
+  list(GET fields 1 header)
+  list(GET fields 2 expected)
+  string(MAKE_C_IDENTIFIER "${view}_${header}" stem)
+  set(source ${WORK}/${stem}.cpp)
+  file(WRITE ${source} "#include \"${header}\"\n")
+  execute_process(COMMAND ${COMPILER} -std=c++20 -E -o ${WORK}/${stem}.i -I ${VIEWS}/${view} ${source}
+                  RESULT_VARIABLE result ERROR_VARIABLE errors)
+  if(expected STREQUAL "builds")
+    if(NOT result EQUAL 0)
+      message(SEND_ERROR "${view}: #include \"${header}\" should build:\n${errors}")
+      math(EXPR wrong "${wrong} + 1")
+    endif()
+  else()
+    string(FIND "${errors}" "${header}" named)
+    if(result EQUAL 0 OR named EQUAL -1 OR NOT errors MATCHES "No such file")
+      message(SEND_ERROR "${view}: #include \"${header}\" should fail for want of the file, got ${result}:\n${errors}")
+      math(EXPR wrong "${wrong} + 1")
+    endif()
+  endif()
+endforeach()
+list(LENGTH probes count)
+
+string(REPLACE "|" ";" libraries "${LAYERS}")
+set(files_read 0)
+foreach(entry ${libraries})
+  string(REGEX REPLACE "=.*" "" lib "${entry}")
+  string(REGEX REPLACE "^[^=]*=" "" layers "${entry}")
+  string(REPLACE "," ";" layers "${layers}")
+  list(GET layers 0 own)
+  file(GLOB files ${SOURCE}/${own}/*.hpp ${SOURCE}/${own}/*.cpp)
+  foreach(path ${files})
+    math(EXPR files_read "${files_read} + 1")
+    file(STRINGS ${path} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" header "${line}")
+      if(NOT header MATCHES "/")
+        continue()   # a file beside the includer
+      endif()
+      set(allowed FALSE)
+      foreach(layer ${layers})
+        string(FIND "${header}" "${layer}/" at)
+        if(at EQUAL 0)
+          set(allowed TRUE)
+        endif()
+      endforeach()
+      if(NOT allowed)
+        file(RELATIVE_PATH shown ${SOURCE} ${path})
+        message(SEND_ERROR "${shown} (${lib}) includes \"${header}\" outside its layers ${layers}")
+        math(EXPR wrong "${wrong} + 1")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(wrong GREATER 0)
+  message(FATAL_ERROR "${wrong} layer checks wrong (${count} probes, ${files_read} files read)")
+endif()
+message(STATUS "${count} layer probes as expected; ${files_read} files include only their layers")
