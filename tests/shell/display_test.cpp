@@ -192,5 +192,22 @@ TEST(Display, ListingPagesAndKeys) {
     EXPECT_TRUE(s.transcript_has("** END OF LISTING ** <PgUp>, <Home>, <Esc>"));
 }
 
+TEST(Display, ListingSpaceIsPageDownAndQIsEscape) {
+    // The first reply takes the default range; Space at the last page does nothing.
+    ScriptedSession s({"", " ", " ", " ", "q", "<HOME>"});
+    s.session.nopause = false;
+    std::vector<Complex> z;
+    for (int k = 0; k < 100; ++k) z.push_back({static_cast<double>(k), 0});
+    s.set_a(z);
+    s.line("AS RE LI");
+    std::vector<std::string> firsts;
+    const auto& lines = s.presenter.lines;
+    for (std::size_t i = 0; i + 3 < lines.size(); ++i)
+        if (lines[i].rfind("    N   ", 0) == 0) firsts.push_back(lines[i + 1].substr(0, 5));
+    EXPECT_EQ(firsts, (std::vector<std::string>{"    1", "   41", "   81"}));
+    EXPECT_EQ(s.keys.remaining(), 1u);   // q ended the listing; <HOME> is left for the next prompt
+    EXPECT_TRUE(s.transcript_has("<PgDn>, <PgUp>, <Home>, <End>, <Esc>"));
+}
+
 }  // namespace
 }  // namespace zeph
