@@ -180,6 +180,7 @@ void execute_line(Session& session) {
 
 void run_command_line(Session& session, std::string_view reply) {
     Workspace& workspace = session.workspace;
+    session.help.written_note.clear();
     switch (scan_command_line(reply, workspace)) {
     case LineAction::replay:
         start_replay(session);

@@ -207,5 +207,12 @@ TEST(Display, ListingSpaceIsPageDownAndQIsEscape) {
     EXPECT_TRUE(s.transcript_has("<PgDn>, <PgUp>, <Home>, <End>, <Esc>"));
 }
 
+TEST(Display, NoteOfAWrittenFileLastsUntilTheNextLine) {
+    ScriptedSession s({});
+    s.session.help.written_note = "Wrote out.txt: 3 values";
+    s.line("XX");
+    EXPECT_EQ(s.session.help.written_note, "");
+}
+
 }  // namespace
 }  // namespace zeph
