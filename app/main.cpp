@@ -19,6 +19,15 @@ int main(int argc, char** argv) {
     using namespace zeph;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const StartupArguments startup = classify_arguments(arguments);
+    // --help and --version answer before anything is opened or written.
+    if (startup.show_help) {
+        std::fputs(usage_text(find_program_directory(false)).c_str(), stdout);
+        return 0;
+    }
+    if (startup.show_version) {
+        std::printf("zeph %s\n", ZEPH_VERSION);
+        return 0;
+    }
     if (startup.show_syntax) {
         std::printf("%s\n", std::string(kSyntaxLine).c_str());
         return 0;

@@ -523,6 +523,7 @@ private:
         memory_.pan_y = pan_y_;
         const Status closed = painter_.graphics_close(bitmap_mode_, trim_right(settings_.bitmap_file));
         if (!closed && warning_.empty()) warning_ = closed.message;
+        if (closed && bitmap_mode_ == 2 && io_.bitmap_saved) io_.bitmap_saved();
         return warning_.empty() ? Status::success() : Status::failure(warning_);
     }
 

@@ -81,6 +81,7 @@ struct PlotIo {
     std::function<void(const GraphicsCanvas&)> show;  // a picture is complete
     std::function<void()> mark_metafile;              // before the background is saved
     std::function<void()> rewind_metafile;            // before a panned redraw
+    std::function<void()> bitmap_saved;               // the bitmap file was written
 };
 
 // Draws the plot and runs its key loop. On failure the returned message is

@@ -155,6 +155,7 @@ void execute_line(Session& session) {
 }  // namespace
 
 void run_command_line(Session& session, std::string_view reply) {
+    session.help.written_note.clear();
     if (const CommandWord* command = command_for(scan_command_line(reply, session.workspace))) {
         command->run(session);
         return;

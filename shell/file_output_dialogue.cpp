@@ -36,6 +36,11 @@ void report(Workspace& workspace, const Status& status) {
     if (!status) workspace.message_line = status.message;
 }
 
+void note_values_written(Session& session, std::size_t count) {
+    note_written(session.console, session.help, trim_right(session.workspace.files.output_file_name),
+                 std::to_string(count) + (count == 1 ? " value" : " values"));
+}
+
 // Signal A as it stands: a WAV file holds the waveform, not the derived values.
 void write_signal_a_as_wav(Session& session, const std::string& path) {
     Workspace& workspace = session.workspace;
@@ -50,7 +55,9 @@ void write_signal_a_as_wav(Session& session, const std::string& path) {
     files.wav_channels = files.wav_channels.substr(0, kAnswerLength);
     const std::size_t n = static_cast<std::size_t>(std::clamp(workspace.count(Domain::time), 0, workspace.max_points));
     const std::span<const Complex> samples(workspace.signal_a(), n);
-    report(workspace, write_wav(samples, path, wav_channels_from_reply(files.wav_channels), waveform.dx));
+    const Status written = write_wav(samples, path, wav_channels_from_reply(files.wav_channels), waveform.dx);
+    report(workspace, written);
+    if (written) note_values_written(session, n);
 }
 
 void write_display_values(Session& session, const std::string& path) {
@@ -63,7 +70,9 @@ void write_display_values(Session& session, const std::string& path) {
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(display.display_count, 0)),
                                    workspace.work_y.size());
     const std::span<const double> values(workspace.work_y.data(), n);
-    report(workspace, write_output_file(values, files.output_format, path, display.xmin, display.dx));
+    const Status written = write_output_file(values, files.output_format, path, display.xmin, display.dx);
+    report(workspace, written);
+    if (written) note_values_written(session, n);
 }
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "shell/help_screen.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -8,6 +9,8 @@
 namespace zeph {
 
 namespace {
+constexpr int kNoteRow = 43;                    // one of the help screen's blank rows
+constexpr std::uint8_t kNoteAttribute = 0x71;   // blue on light grey
 constexpr std::string_view kTitle = " ZEPH 1.0 - interactive signal-analysis workbench";
 
 // The texts of the help screen that are not command words: the headings
@@ -134,6 +137,16 @@ void draw_help_screen(TextConsole& console, const Workspace& workspace, const He
             console.write(row, column, std::string_view(reinterpret_cast<const char*>(&cell.byte), 1),
                           cell.attribute);
         }
+    if (!state.written_note.empty()) console.write(kNoteRow, 3, state.written_note, kNoteAttribute);
+}
+
+void note_written(TextConsole& console, HelpState& state, std::string_view file_name, std::string_view detail) {
+    const std::string note = "Wrote " + std::string(file_name) + ": " + std::string(detail);
+    console.transcript(note);
+    // One plot may write three files: the row keeps them all, as far as they fit.
+    if (!state.written_note.empty()) state.written_note += "; ";
+    state.written_note += note;
+    state.written_note.resize(std::min<std::size_t>(state.written_note.size(), TextConsole::kColumns - 4));
 }
 
 }  // namespace zeph

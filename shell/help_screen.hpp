@@ -21,7 +21,12 @@ inline constexpr std::uint8_t kHelpOtherAttribute = 0x78;    // everything else
 // Flags of the help screen that are not part of the selection.
 struct HelpState {
     bool read_range_set = false;   // SE marker
+    std::string written_note;      // what the last output wrote; shown until the next command line
 };
+
+// Tells what an output wrote ("Wrote out.wav: 4096 values"): on a blank row
+// of the help screen and in the headless transcript.
+void note_written(TextConsole& console, HelpState& state, std::string_view file_name, std::string_view detail);
 
 // Writes the 44 rows with their attributes and the markers of the selection.
 void draw_help_screen(TextConsole& console, const Workspace& workspace, const HelpState& state);

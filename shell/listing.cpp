@@ -53,9 +53,10 @@ bool next_page_key(Session& session, bool at_end, ListRange range, long long& cu
     KeySource& keys = session.prompter.keys();
     for (;;) {
         const int key = keys.read_key();
-        if (key == kKeyEscape) return false;
-        if (key != kKeyExtended) continue;
-        switch (keys.read_key()) {
+        // q and Space act as in other pagers: Esc and PgDn.
+        if (key == kKeyEscape || key == 'q' || key == 'Q') return false;
+        if (key != kKeyExtended && key != ' ') continue;
+        switch (key == ' ' ? kKeyPageDown : keys.read_key()) {
         case kKeyPageDown:
             if (at_end) continue;   // nothing after the last page
             return true;            // the next page starts at the current index

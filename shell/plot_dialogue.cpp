@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <span>
 
 #include "base/numbers.hpp"
@@ -18,6 +20,11 @@
 namespace zeph {
 
 namespace {
+// The lines of a text file: the points a data export wrote.
+std::size_t count_lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
 
 constexpr double kScreenFraction = 0.8;
 constexpr int kMaxWindowWidth = 1280, kMaxWindowHeight = 1024;   // pixels
@@ -64,6 +71,7 @@ private:
     bool export_names();
     void widen_degenerate_range();
     void draw();
+    void note_files_written(bool points_written, bool metafile_written, bool bitmap_written);
 
     Session& session_;
     Workspace& w_;
@@ -478,6 +486,8 @@ void PlotDialogue::draw() {
     }
     const PlotCall call{.overlay = overlay_, .window_width = plot_.window_width,
                         .window_height = plot_.window_height, .pause_after_plot = !session_.nopause};
+    bool bitmap_written = false;
+    io.bitmap_saved = [&bitmap_written] { bitmap_written = true; };
     const Status plotted = plot_driver(painter, data, s_, call, plot_.memory, io);
 
     if (recording) {
@@ -491,6 +501,20 @@ void PlotDialogue::draw() {
     w_.options.BI = 0;
     if (!plotted) w_.message_line = plotted.message;
     else if (!metafile_status) w_.message_line = metafile_status.message;
+    // A failed plot may have stopped before its files were complete; the bitmap says for itself.
+    note_files_written(plotted && s_.data_export == 1, plotted && recording && metafile_status.ok, bitmap_written);
+}
+
+// Says which export files the plot wrote: the points of EX, the picture of ME and BI.
+void PlotDialogue::note_files_written(bool points_written, bool metafile_written, bool bitmap_written) {
+    const std::string size = std::to_string(plot_.window_width) + " x " + std::to_string(plot_.window_height);
+    if (points_written) {
+        const std::size_t points = count_lines(s_.data_export_file);
+        note_written(session_.console, session_.help, s_.data_export_file,
+                     std::to_string(points) + (points == 1 ? " point" : " points"));
+    }
+    if (metafile_written) note_written(session_.console, session_.help, s_.metafile_file, size);
+    if (bitmap_written) note_written(session_.console, session_.help, s_.bitmap_file, size);
 }
 
 }  // namespace

@@ -50,7 +50,11 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
     bool have_real = false;
     for (const std::string& argument : arguments) {
         const std::string upper = upper_case(argument);
-        if (upper == "RL") {
+        if (argument == "--help" || argument == "-h") {
+            result.show_help = true;
+        } else if (argument == "--version") {
+            result.show_version = true;
+        } else if (upper == "RL") {
             result.replay = true;
         } else if (upper == "NOPAUSE") {
             result.nopause = true;
@@ -74,10 +78,9 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
     return result;
 }
 
-std::string find_program_directory() {
+std::string choose_files_directory(const std::filesystem::path& program_folder, bool create) {
+    if (!program_folder.empty() && is_writable_directory(program_folder)) return with_separator(program_folder);
     std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error && is_writable_directory(executable.parent_path())) return with_separator(executable.parent_path());
     std::filesystem::path state;
     if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
         state = xdg;
@@ -87,8 +90,51 @@ std::string find_program_directory() {
         state = std::filesystem::temp_directory_path(error);
     }
     state /= "zeph";
-    std::filesystem::create_directories(state, error);
+    if (create) std::filesystem::create_directories(state, error);
     return with_separator(state.string());
+}
+
+std::string find_program_directory(bool create) {
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return choose_files_directory(error ? std::filesystem::path() : executable.parent_path(), create);
+}
+
+std::string usage_text(std::string_view files_directory) {
+    std::string text =
+        "Usage: zeph [real file] [imag file] [RL] [filename.RL] [NOPAUSE]\n"
+        "       zeph --help | --version\n"
+        "\n"
+        "An interactive signal-analysis workbench: two signals, A and B, examined with\n"
+        "two-letter command words (WA SP RE PO PL EN ...) typed at \"Enter command...\".\n"
+        "\n"
+        "Start-up arguments (the words in any case):\n"
+        "  real file [imag file]  names offered by the first read; a directory part of\n"
+        "                         the real file becomes the current directory\n"
+        "  RL                     replay the replies of the previous run (ZEPH32.RL)\n"
+        "  filename.RL            replay that file instead\n"
+        "  NOPAUSE                wait for no keys; end the program when the replay ends\n"
+        "  ?                      print the syntax line and exit\n"
+        "  --help, --version      print this text or the version and exit\n"
+        "\n"
+        "Environment:\n"
+        "  ZEPH_PLOT     where plots are shown: auto (default), window, sixel, kitty,\n"
+        "                iterm, symbols or none (drawn off screen; exports still work)\n"
+        "  ZEPH_THREADS  the most worker threads of the signal routines (default: all)\n"
+        "\n"
+        "Files: the reply log ZEPH32.TMP, the replay file ZEPH32.RL (saved by EN) and\n"
+        "the statistics log STATS.TXT are kept in the program's folder, or in\n"
+        "$XDG_STATE_HOME/zeph (default ~/.local/state/zeph) when that is not writable.\n"
+        "For this program: ";
+    text += files_directory;
+    text +=
+        "\n"
+        "\n"
+        "Without a terminal on standard input, replies are read one per line from it\n"
+        "and a plain transcript goes to standard output.\n"
+        "\n"
+        "The manual: man zeph (or man -l docs/zeph.1 in the source tree).\n";
+    return text;
 }
 
 Status start_session(Session& session, const StartupArguments& arguments) {

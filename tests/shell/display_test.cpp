@@ -176,20 +176,42 @@ TEST(Display, SpectrumOfAConstantWaveformIsCreatedFirst) {
     for (std::size_t k = 0; k < y.size(); ++k) EXPECT_NEAR(y[k], k == 8 ? 8.0 : 0.0, 1e-12);
 }
 
-TEST(Display, ListingPagesAndKeys) {
-    ScriptedSession s({"", "<PGDN>", "<PGDN>", "<PGUP>", "<END>", "<ESC>"});
+// Lists the values 0..99 of signal A with the keys `replies` (the first takes
+// the default range) and returns the first index of every page shown.
+std::vector<std::string> listed_pages(ScriptedSession& s) {
     s.session.nopause = false;
     std::vector<Complex> z;
     for (int k = 0; k < 100; ++k) z.push_back({static_cast<double>(k), 0});
     s.set_a(z);
     s.line("AS RE LI");
-    std::vector<std::string> firsts;   // the first value line of every page
+    std::vector<std::string> firsts;
     const auto& lines = s.presenter.lines;
     for (std::size_t i = 0; i + 3 < lines.size(); ++i)
         if (lines[i].rfind("    N   ", 0) == 0) firsts.push_back(lines[i + 1].substr(0, 5));
+    return firsts;
+}
+
+TEST(Display, ListingPagesAndKeys) {
+    ScriptedSession s({"", "<PGDN>", "<PGDN>", "<PGUP>", "<END>", "<ESC>"});
+    const auto firsts = listed_pages(s);
     // PgUp after the last page goes back 80 from the last index.
     EXPECT_EQ(firsts, (std::vector<std::string>{"    1", "   41", "   81", "   20", "   61"}));
     EXPECT_TRUE(s.transcript_has("** END OF LISTING ** <PgUp>, <Home>, <Esc>"));
+}
+
+TEST(Display, ListingSpaceIsPageDownAndQIsEscape) {
+    // The first reply takes the default range; Space at the last page does nothing.
+    ScriptedSession s({"", " ", " ", " ", "q", "<HOME>"});
+    EXPECT_EQ(listed_pages(s), (std::vector<std::string>{"    1", "   41", "   81"}));
+    EXPECT_EQ(s.keys.remaining(), 1u);   // q ended the listing; <HOME> is left for the next prompt
+    EXPECT_TRUE(s.transcript_has("<PgDn>, <PgUp>, <Home>, <End>, <Esc>"));
+}
+
+TEST(Display, NoteOfAWrittenFileLastsUntilTheNextLine) {
+    ScriptedSession s({});
+    s.session.help.written_note = "Wrote out.txt: 3 values";
+    s.line("XX");
+    EXPECT_EQ(s.session.help.written_note, "");
 }
 
 }  // namespace

@@ -162,5 +162,28 @@ TEST_F(FileOutputTest, EndOfInputAtTheFormatWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(path("none.r8")));
 }
 
+// The text window says what FI wrote; a failed write says nothing of the kind.
+TEST_F(FileOutputTest, WrittenFileIsNotedWithItsValueCount) {
+    RecordingPresenter presenter;
+    console_.set_presenter(&presenter);
+    const auto notes = [&presenter] {
+        std::vector<std::string> result;
+        for (const std::string& line : presenter.lines)
+            if (line.rfind("Wrote ", 0) == 0) result.push_back(line);
+        return result;
+    };
+    give_signal_a();
+    run({path("a.wav"), "MO"});
+    run({path("out.txt"), "1C"});
+    EXPECT_EQ(notes(), (std::vector<std::string>{"Wrote " + path("a.wav") + ": 4 values",
+                                                 "Wrote " + path("out.txt") + ": 3 values"}));
+    presenter.lines.clear();
+    session_.help.written_note.clear();
+    run({path("missing/out.txt"), "1C"});
+    EXPECT_NE(workspace().message_line, "");
+    EXPECT_TRUE(notes().empty());
+    EXPECT_EQ(session_.help.written_note, "");
+}
+
 }  // namespace
 }  // namespace zeph

@@ -76,6 +76,13 @@ protected:
                 result.push_back({lines[k - 2], lines[k - 1].substr(1), lines[k].substr(7)});
         return result;
     }
+    // EX, ME and BI on: points.txt, the metafile and plot.png.
+    void plot_with_every_export(const std::string& metafile) {
+        options().EX = 1;
+        options().ME = 1;
+        options().BI = 2;
+        run({"", path("points.txt"), path(metafile), path("plot.png")});
+    }
     std::vector<std::string> prompts() const {
         std::vector<std::string> result;
         for (const Asked& a : asked()) result.push_back(a.prompt);
@@ -328,10 +335,7 @@ TEST_F(PlotDialogueTest, TitleAnsweredWithExclamationMarkStaysBlank) {
 }
 
 TEST_F(PlotDialogueTest, ExportNamesAreAskedAndMetafileAndBitmapActOnce) {
-    options().EX = 1;
-    options().ME = 1;
-    options().BI = 2;
-    run({"", path("points.txt"), path("plot.wmf"), path("plot.png")});
+    plot_with_every_export("plot.wmf");
     EXPECT_EQ(workspace().message_line, "");
     EXPECT_EQ(prompts(), (std::vector<std::string>{std::string(kRangePrompt), std::string(kDataExportPrompt),
                                                    std::string(kMetafilePrompt), std::string(kBitmapPrompt)}));
@@ -383,6 +387,41 @@ TEST_F(PlotDialogueTest, EscapeReturnsWithoutPlottingAndKeepsAskedFlags) {
     EXPECT_EQ(options().MA, 2);
     EXPECT_EQ(settings().line_colour, 4);
     EXPECT_EQ(workspace().message_line, "");
+}
+
+// After the plot the text window names each export file with its point count
+// or picture size; the help screen keeps the note until the next command line.
+TEST_F(PlotDialogueTest, ExportFilesWrittenAreNoted) {
+    plot_with_every_export("plot.svg");
+    ASSERT_EQ(workspace().message_line, "");
+    const std::vector<std::string> notes{"Wrote " + path("points.txt") + ": 100 points",
+                                         "Wrote " + path("plot.svg") + ": 320 x 240",
+                                         "Wrote " + path("plot.png") + ": 320 x 240"};
+    std::vector<std::string> shown;
+    for (const std::string& line : presenter_.lines)
+        if (line.rfind("Wrote ", 0) == 0) shown.push_back(line);
+    EXPECT_EQ(shown, notes);
+    draw_help_screen(console_, workspace(), session_.help);
+    EXPECT_EQ(console_.row_text(43).substr(2, notes[0].size()), notes[0]);
+
+    // Without EX, ME and BI, and with the bitmap only offered (B not pressed), nothing is noted.
+    session_.help.written_note.clear();
+    options().EX = 0;
+    options().BI = 0;
+    session_.nopause = false;
+    run({"", "<ESC>"});
+    for (const std::string& line : presenter_.lines) EXPECT_EQ(line.rfind("Wrote ", 0), std::string::npos) << line;
+    EXPECT_EQ(session_.help.written_note, "");
+}
+
+// A bitmap saved with the B key is noted too.
+TEST_F(PlotDialogueTest, BitmapSavedWithTheBKeyIsNoted) {
+    plot_.bitmap_name = path("keyed.png");
+    session_.nopause = false;
+    options().BI = 0;
+    run({"", "b"});
+    EXPECT_TRUE(session_.help.written_note.find("Wrote " + path("keyed.png") + ": 320 x 240") != std::string::npos)
+        << session_.help.written_note;
 }
 
 }  // namespace
