@@ -8,24 +8,18 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "tests/support/temp_directory.hpp"
 
 namespace zeph {
 namespace {
 
 class OpenFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("zopen" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    std::string path(const char* name) const { return dir_.file(name); }
 
-    std::filesystem::path dir_;
+    zeph::testing::TempDirectory dir_{"zopen"};
 };
 
 TEST_F(OpenFile, WritesReadsAndUpdatesARegularFile) {

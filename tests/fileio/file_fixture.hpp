@@ -10,10 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include "tests/support/temp_directory.hpp"
 
 namespace zeph::test {
 
@@ -21,14 +24,10 @@ namespace zeph::test {
 class FileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Short, so that messages naming a file stay within their 80 characters.
-        static int serial = 0;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("zfio" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        temp_.emplace("zfio");
+        dir_ = temp_->path();
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override { temp_.reset(); }
 
     std::string path(std::string_view name) const { return (dir_ / name).string(); }
 
@@ -46,6 +45,9 @@ protected:
     }
 
     std::filesystem::path dir_;
+
+private:
+    std::optional<zeph::testing::TempDirectory> temp_;
 };
 
 // Little-endian bytes for crafted files.

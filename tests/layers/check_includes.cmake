@@ -8,6 +8,8 @@
 #   cmake -DCOMPILER=<c++> -DVIEWS=<build>/include-views -DWORK=<dir> -DAPP=<ON|OFF>
 #         -DSOURCE=<source root> -DLAYERS="lib=own,below,...|..." -P check_includes.cmake
 
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/layers.cmake)
+
 # view | header | expected
 set(probes
   "zeph_base|dsp/fft.hpp|fails"
@@ -80,13 +82,7 @@ foreach(entry ${libraries})
       if(NOT header MATCHES "/")
         continue()   # a file beside the includer
       endif()
-      set(allowed FALSE)
-      foreach(layer ${layers})
-        string(FIND "${header}" "${layer}/" at)
-        if(at EQUAL 0)
-          set(allowed TRUE)
-        endif()
-      endforeach()
+      zeph_path_in_layers(allowed ${header} ${layers})
       if(NOT allowed)
         file(RELATIVE_PATH shown ${SOURCE} ${path})
         message(SEND_ERROR "${shown} (${lib}) includes \"${header}\" outside its layers ${layers}")

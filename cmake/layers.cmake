@@ -1,0 +1,11 @@
+# True in `result` when `path` lies inside one of the layer folders given.
+function(zeph_path_in_layers result path)
+  set(inside FALSE)
+  foreach(layer ${ARGN})
+    string(FIND "${path}" "${layer}/" at)
+    if(at EQUAL 0)
+      set(inside TRUE)
+    endif()
+  endforeach()
+  set(${result} ${inside} PARENT_SCOPE)
+endfunction()
