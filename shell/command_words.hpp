@@ -39,7 +39,7 @@ inline constexpr ParameterWord kParameterWords[] = {
     {"RE", "Real Component"}, {"IM", "Imag Component"},   {"AM", "Amplitude"},
     {"PO", "Power"},          {"DP", "Phase (deg)"},      {"RP", "Phase (rad)"},
     {"DD", "Dev Lin Ph (deg)"}, {"RD", "Dev Lin Ph (rad)"}, {"XY", ""},
-    {"PR", "Real*Imag"},      {"SU", "Real \xB1 Imag"},   {"RX", "Linear Regression"},
+    {"PR", "Real*Imag"},      {"SU", "Real ± Imag"},   {"RX", "Linear Regression"},
     {"RR", "Linear Regression"}, {"IN", "Inst Freq (Hz)"}, {"GR", "Grp Dly (Sec)"},
 };
 

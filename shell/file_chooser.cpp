@@ -118,7 +118,7 @@ void restore_rows(TextConsole& console, const SavedRows& saved) {
     std::size_t i = 0;
     for (int row = kChooserFirstRow; row <= kChooserLastRow; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column, ++i)
-            console.write(row, column, std::string(1, static_cast<char>(saved[i].byte)), saved[i].attribute);
+            console.put(row, column, saved[i].character, saved[i].attribute);
     console.present();
 }
 

@@ -13,7 +13,8 @@ struct HelpRow {
     int row;
     std::string_view text;
 };
-// Bytes 0xB1 and 0xB5 are the program's plus-minus and micro signs.
+// The rows as the help screen stores them, one ISO 8859-1 byte per cell:
+// each byte is its own code point, so 0xB1 and 0xB5 show as ± and µ.
 constexpr std::array kHelpRowTexts{
     HelpRow{2, "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd"},
     HelpRow{4, "  FUNCTION                   PARAMETER                 OPTION(S)"},
@@ -76,9 +77,9 @@ struct Layout {
     std::vector<MarkerCell> command_markers;    // row 2
 };
 
-void put(HelpGrid& grid, int row, int column, unsigned char byte, std::uint8_t attribute) {
+void put(HelpGrid& grid, int row, int column, char32_t character, std::uint8_t attribute) {
     if (row < 1 || row > kHelpRows || column < 1 || column > TextConsole::kColumns) return;
-    grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = Cell{byte, attribute};
+    grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = Cell{character, attribute};
 }
 
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -220,8 +221,7 @@ void draw_help_screen(TextConsole& console, const Workspace& workspace, const He
     for (int row = 1; row <= kHelpRows; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column) {
             const Cell& cell = grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
-            console.write(row, column, std::string_view(reinterpret_cast<const char*>(&cell.byte), 1),
-                          cell.attribute);
+            console.put(row, column, cell.character, cell.attribute);
         }
 }
 

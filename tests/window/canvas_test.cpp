@@ -394,8 +394,9 @@ TEST(PlotWindowKeys, KeysArriveAsConsoleCodes) {
     for (const auto& c : cases) EXPECT_EQ(console_keys_for_key(c.keycode, c.ctrl), c.expected) << c.keycode;
 
     EXPECT_EQ(console_keys_for_text("Bb"), (std::vector<int>{'B', 'b'}));
-    EXPECT_EQ(console_keys_for_text("\xC2\xB5"), (std::vector<int>{0xB5}));   // µ as its Latin-1 byte
-    EXPECT_EQ(console_keys_for_text("\xE2\x82\xAC" "a"), (std::vector<int>{'a'}));   // € has no byte
+    EXPECT_EQ(console_keys_for_text("\xC2\xB5"), (std::vector<int>{0xC2, 0xB5}));   // µ as its UTF-8 bytes
+    EXPECT_EQ(console_keys_for_text("\xE2\x82\xAC" "a"), (std::vector<int>{0xE2, 0x82, 0xAC, 'a'}));
+    EXPECT_EQ(console_keys_for_text("a\xB5"), (std::vector<int>{'a'}));      // stray continuation byte
     EXPECT_EQ(console_keys_for_text("\xC2"), (std::vector<int>{}));           // cut-off sequence
 }
 
