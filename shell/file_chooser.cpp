@@ -1,4 +1,5 @@
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "shell/file_chooser.hpp"
 
 #include <algorithm>
@@ -38,11 +39,7 @@ bool name_before(const ChooserEntry& a, const ChooserEntry& b) {
     return ua != ub ? ua < ub : a.name < b.name;
 }
 
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
+std::string padded(std::string_view text, std::size_t width) { return padded_characters(text, width); }
 
 // A long path keeps its end, the part that tells where one is.
 std::string tail_of(std::string_view text, std::size_t width) {

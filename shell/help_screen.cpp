@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf8.hpp"
+
 namespace zeph {
 
 namespace {
@@ -13,8 +15,7 @@ struct HelpRow {
     int row;
     std::string_view text;
 };
-// The rows as the help screen stores them, one ISO 8859-1 byte per cell:
-// each byte is its own code point, so 0xB1 and 0xB5 show as ± and µ.
+// The rows are laid out one ISO 8859-1 byte per cell (see cell_bytes).
 constexpr std::array kHelpRowTexts{
     HelpRow{2, "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd"},
     HelpRow{4, "  FUNCTION                   PARAMETER                 OPTION(S)"},
@@ -30,7 +31,7 @@ constexpr std::array kHelpRowTexts{
     HelpRow{15, "  FF filter function A|B     RDev lin phase (rad)"},
     HelpRow{16, "  CS change sample rate A|B  XYplot: X=real,Y=imag     FIle, NOFI"},
     HelpRow{17, "  CHange #pts, Xmin, dX A|B  PRoduct real*imag         LIst, NOLI"},
-    HelpRow{18, "  DX time/freq deriv. A|B    SUm real \xB1 imag           PLot, NOPL"},
+    HelpRow{18, "  DX time/freq deriv. A|B    SUm real ± imag           PLot, NOPL"},
     HelpRow{19, "  IX time/freq integral A|B  RX linear regress(x,re)     OVerlay previous plot"},
     HelpRow{20, "  AC auto-correlation A|B    RR linear regress(re,im)    SCale data, NOSC"},
     HelpRow{21, "                                                         MOdulo, NOMO"},
@@ -41,13 +42,13 @@ constexpr std::array kHelpRowTexts{
     HelpRow{26, "  MUltiply A&B"},
     HelpRow{27, "  CV convolution A&B         Functions (for EQ)          LAbel options, NOLA"},
     HelpRow{28, "  XC cross-correlation A&B    sinc(x) = sin(pi*x)/pi*x   LO line options, NOLO"},
-    HelpRow{29, "                              norm(s,x-\xB5) = Norm dist    MArkers, NOMA"},
-    HelpRow{30, "  DEfine constant or calc     cnorm(s,x-\xB5)= P(z < x)     SMoothing, NOSM"},
+    HelpRow{29, "                              norm(s,x-µ) = Norm dist    MArkers, NOMA"},
+    HelpRow{30, "  DEfine constant or calc     cnorm(s,x-µ)= P(z < x)     SMoothing, NOSM"},
     HelpRow{31, "  SHow constants              ray(rms,x) = Rayleigh      PG polar graph, NOPG"},
     HelpRow{32, "  EQuation: A|B=F(A,B,x,K)    + standard math functions  AXis options, NOAX"},
     HelpRow{33, "  CReate Y=fft(A)|y=ifft(B)  Random Numbers (for EQ)     GO grid options, NOGO"},
     HelpRow{34, "                               rand(min,max): uniform    ZEro line axes, NOZE"},
-    HelpRow{35, "                               gauss(\xB5,s): Gaussian      COlor options, NOCO"},
+    HelpRow{35, "                               gauss(µ,s): Gaussian      COlor options, NOCO"},
     HelpRow{36, "                                                         AR aspect ratio, NOAR"},
     HelpRow{37, "                                                         HIgh resolution, NOHI"},
 };
@@ -80,6 +81,15 @@ struct Layout {
 void put(HelpGrid& grid, int row, int column, char32_t character, std::uint8_t attribute) {
     if (row < 1 || row > kHelpRows || column < 1 || column > TextConsole::kColumns) return;
     grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = Cell{character, attribute};
+}
+
+// A row as the help screen stores it: one ISO 8859-1 byte per cell, each
+// byte its own code point (so ± and µ are 0xB1 and 0xB5, and a column is a
+// byte); a character beyond that set would show as '?'.
+std::string cell_bytes(std::string_view utf8) {
+    std::string bytes;
+    for (const char32_t c : decode_text(utf8)) bytes.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    return bytes;
 }
 
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -145,14 +155,15 @@ Layout lay_out() {
     for (auto& row : layout.cells) row.fill(Cell{' ', kHelpOtherAttribute});
     put_plain(layout.cells, 1, 1, kTitle, kHelpHeadingAttribute);
     for (const HelpRow& help_row : kHelpRowTexts) {
+        const std::string text = cell_bytes(help_row.text);
         if (help_row.row == kRowTwo) {
-            lay_out_row_two(layout, help_row.text);
+            lay_out_row_two(layout, text);
             continue;
         }
         for (std::size_t z = 0; z < kZones.size(); ++z) {
             int first = 0;
             std::string_view entry;
-            if (!zone_text(help_row.text, kZones[z], first, entry)) continue;
+            if (!zone_text(text, kZones[z], first, entry)) continue;
             const int zone = static_cast<int>(z);
             if (is_heading(help_row.row, zone)) {
                 put_plain(layout.cells, help_row.row, first, entry, kHelpHeadingAttribute);

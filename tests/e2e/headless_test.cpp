@@ -206,6 +206,38 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
     }
 }
 
+// Texts beyond ASCII reach the transcript and the reply log as UTF-8, and a
+// replay file written with the former ASCII prompts replays the same run.
+TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
+    const std::string type_prompt =
+        "Type: A=+(A+jB), M=*(A+jB), E=*(A+jB)*EXP(j2πft), S=*(A+jB)*COS(2πft+Θ), C=conj.";
+    const std::string transcript = run("AS EQ\n8 0 1\nX\nAS LT\nS\n2 0 0 0\nAS RE ST NOPL\n\nEN\n");
+    EXPECT_NE(transcript.find("\n" + type_prompt + "\n"), std::string::npos) << transcript;
+    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    EXPECT_NE(saved.find("S           *! " + type_prompt + "\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("2 0 0 0     *! OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, f, Θ (radians)\n"),
+              std::string::npos)
+        << saved;
+
+    const std::string replayed = run("", "RL NOPAUSE");
+    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);
+
+    // The same replies under the prompts an older version wrote.
+    std::string old = saved;
+    const std::pair<std::string, std::string> ascii[] = {
+        {type_prompt, "Type: A=+(A+jB),M=*(A+jB),E=*(A+jB)*EXP(j2pift),S=*(A+jB)*COS(2pift+Th),C=conj."},
+        {"COS(2πft+Θ). Enter A, B, f, Θ (radians)", "COS(2pift+Th). Enter A, B, f, Th (radians)"},
+    };
+    for (const auto& [now, before] : ascii) {
+        const auto at = old.find(now);
+        ASSERT_NE(at, std::string::npos) << now;
+        old.replace(at, now.size(), before);
+    }
+    std::ofstream(directory_ / "ZEPH32.RL", std::ios::binary) << old;
+    EXPECT_EQ(run("", "RL NOPAUSE"), replayed);
+    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);   // logged again with today's prompts
+}
+
 // A WAV made by sox is read, listed and written back; sox reads the same samples.
 TEST_F(Program, WavFromSoxRoundTrip) {
     if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
