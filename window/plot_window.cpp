@@ -1,13 +1,13 @@
 #include "window/plot_window.hpp"
 
-#include "base/utf8.hpp"
-
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+
+#include "base/utf8.hpp"
 
 namespace zeph {
 

@@ -21,6 +21,17 @@ std::string read_file(const fs::path& path) {
     return text.str();
 }
 
+// What a shell command writes to standard output and standard error.
+std::string output_of(const std::string& command) {
+    std::string text;
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    std::size_t n;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+    if (pipe) ::pclose(pipe);
+    return text;
+}
+
 // A private copy of the program, so that its directory (where the reply log
 // and replay file live) belongs to this test alone.
 class Program : public ::testing::Test {
@@ -173,15 +184,6 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
     const fs::path work = directory_ / "work";
     run("AS EQ\n256 0 .01\nSIN(TWOPI*X)\nAS RE ME EX BI\n\npoints.txt\nplot.wmf\nplot.png\n\n"
         "AS RE NOEX BI\n\nplot.bmp\n<RIGHT>\n<ESC>\nEN\n");
-    auto output_of = [](const std::string& command) {
-        std::string text;
-        std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        char buffer[4096];
-        std::size_t n;
-        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        if (pipe) ::pclose(pipe);
-        return text;
-    };
     auto have = [](const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0; };
 
     ASSERT_TRUE(fs::exists(work / "points.txt"));
@@ -204,6 +206,28 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
         EXPECT_NE(text.find(">Signal A: 0+j0</text>"), std::string::npos);
         EXPECT_NE(text.find("<line"), std::string::npos);
     }
+}
+
+// EX keeps every value in 14 characters: plain while it fits, else with an
+// exponent; numpy reads every line.
+TEST_F(Program, PointFileValuesTooWideForPlainFormKeepTheirField) {
+    const fs::path work = directory_ / "work";
+    run("AS EQ\n8 0 1\n(X-4)*1E8\nAS RE EX\n\npoints.txt\n\nEN\n");
+    const std::string points = read_file(work / "points.txt");
+    ASSERT_FALSE(points.empty());
+    std::istringstream lines(points);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_EQ(line.size(), 29u) << line;
+        EXPECT_EQ(line[14], ',') << line;
+    }
+    EXPECT_EQ(count, 8);
+    EXPECT_NE(points.find("      0.000000, -4.000000E+08\n"), std::string::npos) << points;
+    EXPECT_NE(points.find("      4.000000,      0.000000\n"), std::string::npos) << points;
+    if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "python3 is not installed";
+    EXPECT_EQ(output_of("/usr/bin/python3 -c \"import numpy; a = numpy.loadtxt('" + (work / "points.txt").string() +
+                        "', delimiter=','); print(a.shape, a[0, 1], a[7, 1])\""),
+              "(8, 2) -400000000.0 300000000.0\n");
 }
 
 // Texts beyond ASCII reach the transcript and the reply log as UTF-8, and a

@@ -324,6 +324,11 @@ TEST(CanvasText, DrawsInTheCurrentColourAndTurnsWithTheEscapement) {
     EXPECT_GT(width, 40);
     EXPECT_LT(width, 200);
     EXPECT_EQ(c.text_width(""), 0);
+    // UTF-8 text: one glyph per character, not one per byte ("Ï€" is π's bytes read as Latin-1).
+    const int pi = c.text_width("π");
+    EXPECT_GT(pi, 5);
+    EXPECT_NE(pi, c.text_width("\u00CF\u20AC"));
+    EXPECT_NEAR(c.text_width("2πΘ"), c.text_width("2") + pi + c.text_width("Θ"), 1);
 
     c.set_colour(kRed);
     c.move_to({20, 30});
