@@ -4,21 +4,8 @@
 # non-ASCII text is edited by character and logged as UTF-8.
 set -euo pipefail
 program=$1
-command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
-
-work=$(mktemp -d)
-session="zeph-unicode-$$"
-trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$program" "$work/zeph"
-
-screen() { tmux capture-pane -p -t "$session"; }
-wait_for() {   # text, tries
-    for _ in $(seq 1 "${2:-50}"); do
-        screen | grep -qF -- "$1" && return 0
-        sleep 0.1
-    done
-    echo "not on the screen: $1"; screen; exit 1
-}
+session_prefix=zeph-unicode
+source "$(dirname "$0")/tmux_session.bash"
 
 tmux new-session -d -s "$session" -x 100 -y 60 \
     "cd '$work' && LC_ALL=C.UTF-8 TERM=xterm-256color ./zeph; sleep 5"
