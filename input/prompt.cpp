@@ -82,8 +82,8 @@ void Prompter::show_block(std::string& message_line, PromptRequest& request) {
 
 void Prompter::draw_edit_row(const std::u32string& line, int from_column, int cursor) {
     from_column = std::max(from_column, 1);
-    console_.write(kEditRow, from_column, encode_text(std::u32string_view(line).substr(from_column - 1, 81 - from_column)),
-                   kPlainAttribute);
+    const std::u32string_view shown = std::u32string_view(line).substr(from_column - 1, 81 - from_column);
+    console_.write(kEditRow, from_column, encode_text(shown), kPlainAttribute);
     console_.set_cursor(kEditRow, cursor);
     console_.present();
 }

@@ -262,6 +262,15 @@ TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
     EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);   // logged again with today's prompts
 }
 
+// A UTF-8 file name is written and read back as typed, and the status line
+// aligns it by characters.
+TEST_F(Program, Utf8FileNamesAreOpenedAsTyped) {
+    const std::string transcript = run("AS EQ\n8 0 1\nX*100\nWA RE FI\nseñal_π.wav\nMO\nRT\nseñal_π.wav\n\nEN\n");
+    EXPECT_TRUE(fs::exists(directory_ / "work" / "señal_π.wav"));
+    EXPECT_NE(transcript.find("Time domain function: señal_π.wav,+j0          8 Samples"), std::string::npos)
+        << transcript;
+}
+
 // A WAV made by sox is read, listed and written back; sox reads the same samples.
 TEST_F(Program, WavFromSoxRoundTrip) {
     if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";

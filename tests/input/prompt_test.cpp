@@ -166,6 +166,14 @@ TEST_F(PromptTest, AUtf8FileNameIsKeptAsTypedOrPasted) {
     EXPECT_NE(saved_log().find("/tmp/año/π.wav  *! File:\n"), std::string::npos);
 }
 
+TEST_F(PromptTest, AHeadlessFileNameThatIsNoUtf8KeepsItsBytes) {
+    ScriptKeySource keys = ScriptKeySource::from_lines({"caf\xE9.wav"});   // a Latin-1 name on disk
+    PromptRequest request{.title = "t", .prompt = "File:"};
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.current, "caf\xE9.wav");
+    EXPECT_NE(saved_log().find("caf\xE9.wav    *! File:\n"), std::string::npos);
+}
+
 TEST_F(PromptTest, TheEightyCharacterReplyCountsCharacters) {
     ScriptKeySource keys = ScriptKeySource::from_lines({std::string(78, 'x') + "ππππ"});
     PromptRequest request{.title = "t", .prompt = "Name:"};
