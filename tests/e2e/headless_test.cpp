@@ -230,13 +230,15 @@ TEST_F(Program, PointFileValuesTooWideForPlainFormKeepTheirField) {
               "(8, 2) -400000000.0 300000000.0\n");
 }
 
-// Texts beyond ASCII reach the transcript and the reply log as UTF-8, and a
+// Texts beyond ASCII reach the transcript, the reply log and STATS.TXT as UTF-8, and a
 // replay file written with the former ASCII prompts replays the same run.
 TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
     const std::string type_prompt =
         "Type: A=+(A+jB), M=*(A+jB), E=*(A+jB)*EXP(j2πft), S=*(A+jB)*COS(2πft+Θ), C=conj.";
-    const std::string transcript = run("AS EQ\n8 0 1\nX\nAS LT\nS\n2 0 0 0\nAS RE ST NOPL\n\nEN\n");
+    const std::string transcript = run("AS EQ\n8 0 1\nX\nAS LT\nS\n2 0 0 0\nAS SU ST SS NOPL\n1 1\n\nEN\n");
     EXPECT_NE(transcript.find("\n" + type_prompt + "\n"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("\n Real ± Imag\n"), std::string::npos) << transcript;
+    EXPECT_NE(read_file(directory_ / "STATS.TXT").find("Real ± Imag"), std::string::npos);
     const std::string saved = read_file(directory_ / "ZEPH32.RL");
     EXPECT_NE(saved.find("S           *! " + type_prompt + "\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("2 0 0 0     *! OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, f, Θ (radians)\n"),
