@@ -1,4 +1,5 @@
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "shell/file_chooser.hpp"
 
 #include <algorithm>
@@ -38,11 +39,7 @@ bool name_before(const ChooserEntry& a, const ChooserEntry& b) {
     return ua != ub ? ua < ub : a.name < b.name;
 }
 
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
+std::string padded(std::string_view text, std::size_t width) { return padded_characters(text, width); }
 
 // A long path keeps its end, the part that tells where one is.
 std::string tail_of(std::string_view text, std::size_t width) {
@@ -118,7 +115,7 @@ void restore_rows(TextConsole& console, const SavedRows& saved) {
     std::size_t i = 0;
     for (int row = kChooserFirstRow; row <= kChooserLastRow; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column, ++i)
-            console.write(row, column, std::string(1, static_cast<char>(saved[i].byte)), saved[i].attribute);
+            console.put(row, column, saved[i].character, saved[i].attribute);
     console.present();
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/utf8.hpp"
 #include "input/expr/format_number.hpp"
 
 namespace zeph {
@@ -12,11 +13,7 @@ namespace {
 constexpr std::string_view kMoreFooter = "<PgDn>, <PgUp>, <Home>, <End>, <Esc>";
 constexpr std::string_view kEndFooter = "** END OF LISTING ** <PgUp>, <Home>, <Esc>";
 
-std::string padded(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
+std::string padded(std::string_view text, std::size_t width) { return padded_characters(text, width); }
 
 long long truncated(double value) {
     if (std::isnan(value)) return 0;
