@@ -1,7 +1,6 @@
 #pragma once
 // Small text helpers used wherever replies, names, labels and report lines
 // are handled. Letters are the ASCII ones; other bytes pass unchanged.
-#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,15 +24,9 @@ inline std::string trim_right(std::string_view text) {
     return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
 }
 
-// Exactly `width` characters: the text cut, or blank-padded, to fit a field.
-inline std::string fitted(std::string_view text, std::size_t width) {
-    std::string result(text.substr(0, std::min(text.size(), width)));
-    result.resize(width, ' ');
-    return result;
-}
-
-// At least `width` characters: a shorter text blank-padded, a longer one kept whole.
-inline std::string padded(std::string_view text, std::size_t width) {
+// At least `width` bytes: a shorter text blank-padded, a longer one kept
+// whole. (For a field of exactly so many characters: padded_characters.)
+inline std::string padded_at_least(std::string_view text, std::size_t width) {
     std::string result(text);
     if (result.size() < width) result.resize(width, ' ');
     return result;

@@ -11,7 +11,8 @@
 
 namespace zeph {
 
-inline const std::string kStepNotPositive = "dT or dF must be > 0";   // zero is refused too
+// Zero is refused too, although the message allows it.
+inline const std::string kStepNotPositive = "dT or dF must be ≥ 0";
 inline const std::string kTooManyUpsampled =
     "Too many samples will be generated. Reduce sample pointsor oversampling ratio.";
 // Refusals of inputs that would divide by zero or keep no sample.

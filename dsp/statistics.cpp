@@ -225,7 +225,7 @@ std::string count_text(long long count) {
     return text;
 }
 
-std::string number_text(double value) { return padded(format_number(value), kNumberTextLength); }
+std::string number_text(double value) { return padded_at_least(format_number(value), kNumberTextLength); }
 
 // A figure line: label (17), blank, value (19), blank, unit field (10). In
 // the file the units of the first four lines are indented by one blank.
@@ -238,7 +238,7 @@ std::string figure_line(std::string_view label, const std::string& value, std::s
     line += ' ';
     const bool indented = unit_indented_in_file && destination == ReportDestination::statistics_file;
     if (indented) line += ' ';
-    line += padded(unit, indented ? kUnitWidth - 1 : kUnitWidth);
+    line += padded_at_least(unit, indented ? kUnitWidth - 1 : kUnitWidth);
     return line;
 }
 
@@ -251,7 +251,7 @@ std::vector<std::string> figure_lines(const StatisticsReport& r, ReportDestinati
         std::string_view unit;
         bool unit_indented_in_file;
     };
-    const std::string bandwidth = m.noise_bandwidth == 0 ? padded(kUndefined, kNumberTextLength)
+    const std::string bandwidth = m.noise_bandwidth == 0 ? padded_at_least(kUndefined, kNumberTextLength)
                                                          : number_text(m.noise_bandwidth);
     const Figure figures[] = {
         {"    RMS VOLTAGE =", number_text(m.rms), "VOLTS", true},
@@ -282,7 +282,7 @@ std::array<std::string, 18> statistics_cells(const StatisticsReport& r) {
     std::array<std::string, 18> cells;
     cells.fill(std::string(kCellWidth, ' '));
     auto set = [&](int number, std::string_view label, const std::string& value) {
-        cells[static_cast<std::size_t>(number - 1)] = padded(std::string(label) + " " + value, kCellWidth);
+        cells[static_cast<std::size_t>(number - 1)] = padded_at_least(std::string(label) + " " + value, kCellWidth);
     };
     const OrdinateStatistics& s = r.ordinate;
     if (r.averaging_length > 1) set(1, "AVERAGING POINTS =", count_text(r.averaging_length));

@@ -50,8 +50,7 @@ inline constexpr std::size_t kMessageWidth = 80;
 inline constexpr std::string_view kCannotFindFile = "Cannot find file: ";
 inline constexpr std::string_view kErrorReadingBinary = "Error reading R8 or I2 file: ";
 inline constexpr std::string_view kErrorReadingAscii = "Error reading ASCII file: ";
-// The console holds one byte per cell, so the less-than-or-equal sign is written "<=".
-inline constexpr std::string_view kDxNotPositive = "DX <= 0. Assigned a value of 1.";
+inline constexpr std::string_view kDxNotPositive = "DX ≤ 0. Assigned a value of 1.";
 inline constexpr std::string_view kGridMismatch = "XMIN or DX do not match in real & imag files";
 inline constexpr std::string_view kCountMismatch = "Different # sample points real & imag files:";
 inline constexpr std::string_view kErrorReadingFile = "Error reading file: ";

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "base/text.hpp"
 #include "base/format_number.hpp"
+#include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "input/expr/inputd.hpp"
 
 namespace zeph {
@@ -12,6 +13,9 @@ namespace {
 constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
 constexpr int kLastCursorColumn = 80;
 constexpr int kHistorySize = 40;
+
+// Widths count characters: a reply may hold any UTF-8 text (a file name).
+std::u32string padded_line(std::string_view text) { return decode_text(padded_characters(text, kEditLength)); }
 
 bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
@@ -45,7 +49,7 @@ Prompter::Prompter(TextConsole& console, KeySource& keys, Interpreter& interpret
 
 void Prompter::show_block(std::string& message_line, PromptRequest& request) {
     if (!is_blank(message_line)) {
-        console_.write(kTitleRow, 1, fitted(message_line, 80), kMessageAttribute);
+        console_.write(kTitleRow, 1, padded_characters(message_line, 80), kMessageAttribute);
         console_.transcript(trim_right(message_line));
         console_.present();
         for (int i = 0; i < 4; ++i) {
@@ -54,19 +58,19 @@ void Prompter::show_block(std::string& message_line, PromptRequest& request) {
         }
         message_line.clear();
     } else {
-        console_.write(kTitleRow, 1, fitted(request.title, 80), kTitleAttribute);
+        console_.write(kTitleRow, 1, padded_characters(request.title, 80), kTitleAttribute);
         console_.transcript(trim_right(request.title));
     }
-    console_.write(kPromptRow, 1, fitted(request.prompt, 80), kPromptAttribute);
+    console_.write(kPromptRow, 1, padded_characters(request.prompt, 80), kPromptAttribute);
     console_.transcript(trim_right(request.prompt));
 
     if (request.mode == 'N') request.current = current_values_text(request.values, request.value_count);
     else if (request.mode == 'X') request.current.clear();
     console_.write(kCurrentRow, 1, "/", kMarkAttribute);
-    console_.write(kCurrentRow, 2, fitted(request.current, 79), kValueAttribute);
+    console_.write(kCurrentRow, 2, padded_characters(request.current, 79), kValueAttribute);
     console_.transcript("/" + trim_right(request.current));
     console_.write(kDefaultRow, 1, "<Enter>", kMarkAttribute);
-    console_.write(kDefaultRow, 8, fitted(request.default_reply, 73), kValueAttribute);
+    console_.write(kDefaultRow, 8, padded_characters(request.default_reply, 73), kValueAttribute);
     console_.transcript("<Enter>" + trim_right(request.default_reply));
     console_.clear_row(kNoticeRow, kPlainAttribute);
     console_.write(kEditRow, 1, std::string(80, ' '), kPlainAttribute);
@@ -74,51 +78,60 @@ void Prompter::show_block(std::string& message_line, PromptRequest& request) {
     console_.present();
 }
 
-void Prompter::draw_edit_row(const std::string& line, int from_column, int cursor) {
+void Prompter::draw_edit_row(const std::u32string& line, int from_column, int cursor) {
     from_column = std::max(from_column, 1);
-    console_.write(kEditRow, from_column, std::string_view(line).substr(from_column - 1, 81 - from_column),
-                   kPlainAttribute);
+    const std::u32string_view shown = std::u32string_view(line).substr(from_column - 1, 81 - from_column);
+    console_.write(kEditRow, from_column, encode_text(shown), kPlainAttribute);
     console_.set_cursor(kEditRow, cursor);
     console_.present();
 }
 
-Prompter::LineResult Prompter::edit_line(std::string& line) {
-    line.assign(kEditLength, ' ');
+// The line is edited as characters, so moves, deletions and insertions
+// never split a multibyte character; it goes back as UTF-8.
+Prompter::LineResult Prompter::edit_line(std::string& reply) {
+    std::u32string line(kEditLength, U' ');
     int cursor = 1;
-    auto last_non_blank = [&line] { return static_cast<int>(line.find_last_not_of(' ')) + 1; };
+    auto last_non_blank = [&line] { return static_cast<int>(line.find_last_not_of(U' ')) + 1; };
+    auto is_blank_line = [&line] { return line.find_first_not_of(U' ') == std::u32string::npos; };
     for (;;) {
-        const int key = keys_->read_key();
-        if (key == kKeyEnter) return LineResult::line;
-        if (key == kKeyEscape) return LineResult::escaped;
-        if (key == '/' && is_blank(line) && !text_reply_) {
-            line[0] = '/';
+        const TypedKey typed = read_typed_key(*keys_);
+        const int key = typed.kind == TypedKey::Kind::plain ? typed.code : -1;
+        if (key == kKeyEnter || key == kKeyEscape) {
+            reply = encode_text(line);
+            return key == kKeyEnter ? LineResult::line : LineResult::escaped;
+        }
+        if (key == '/' && is_blank_line() && !text_reply_) {
+            reply = padded_characters("/", kEditLength);
             return LineResult::line;
         }
+        const int code = typed.kind == TypedKey::Kind::extended ? typed.code : -1;
         if (key == kKeyBackspace) {
             if (cursor > 1) {
                 --cursor;
                 line.erase(static_cast<std::size_t>(cursor - 1), 1);
-                line.push_back(' ');
+                line.push_back(U' ');
             }
-        } else if (key == kKeyExtended) {
-            const int code = keys_->read_key();
-            if (code == kKeyDelete) {
-                if (cursor <= last_non_blank()) {
-                    line.erase(static_cast<std::size_t>(cursor - 1), 1);
-                    line.push_back(' ');
-                }
-            } else if (code == kKeyLeft) {
-                cursor = std::max(cursor - 1, 1);
-            } else if (code == kKeyRight) {
-                cursor = std::min(cursor + 1, kLastCursorColumn);
-            } else if (code == kKeyUp || code == kKeyDown) {
-                browse_ = wrap_history(browse_ + (code == kKeyUp ? -1 : 1));
-                line = fitted(history_[static_cast<std::size_t>(browse_ - 1)], kEditLength);
-                cursor = 1;
+        } else if (code == kKeyDelete) {
+            if (cursor <= last_non_blank()) {
+                line.erase(static_cast<std::size_t>(cursor - 1), 1);
+                line.push_back(U' ');
             }
+        } else if (code == kKeyLeft) {
+            cursor = std::max(cursor - 1, 1);
+        } else if (code == kKeyRight) {
+            cursor = std::min(cursor + 1, kLastCursorColumn);
+        } else if (code == kKeyHome || key == kKeyCtrlA) {
+            cursor = 1;
+        } else if (code == kKeyEnd || key == kKeyCtrlE) {
+            cursor = std::min(last_non_blank() + 1, kLastCursorColumn);
+        } else if (code == kKeyUp || code == kKeyDown) {
+            browse_ = wrap_history(browse_ + (code == kKeyUp ? -1 : 1));
+            line = padded_line(history_[static_cast<std::size_t>(browse_ - 1)]);
+            cursor = 1;
         } else if (key == kKeyPaste) {
-            std::string pasted = printable(keys_->clipboard_text());
-            if (const auto nul = pasted.find('\0'); nul != std::string::npos) pasted.resize(nul);
+            std::string clipboard = keys_->clipboard_text();
+            if (const auto nul = clipboard.find('\0'); nul != std::string::npos) clipboard.resize(nul);
+            std::u32string pasted = decode_text(printable(clipboard));
             pasted.resize(std::min<std::size_t>(pasted.size(), kEditLength));
             if (!pasted.empty()) {
                 const std::size_t room = kEditLength - static_cast<std::size_t>(cursor - 1);
@@ -126,8 +139,9 @@ Prompter::LineResult Prompter::edit_line(std::string& line) {
                 line.replace(static_cast<std::size_t>(cursor - 1), n, pasted.substr(0, n));
                 cursor = std::min(cursor + static_cast<int>(pasted.size()), kLastCursorColumn);
             }
-        } else if (key >= 32 && key != 127) {
-            line.insert(line.begin() + (cursor - 1), static_cast<char>(key));
+        } else if ((key >= 32 && key != 127) || typed.kind == TypedKey::Kind::character) {
+            const char32_t character = key >= 0 ? static_cast<char32_t>(key) : typed.character;
+            line.insert(line.begin() + (cursor - 1), character);
             line.resize(kEditLength);
             cursor = std::min(cursor + 1, kLastCursorColumn);
         }
@@ -139,11 +153,11 @@ Prompter::LineResult Prompter::edit_line(std::string& line) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
-            line = fitted(printable(reply_from_record(*replayed)), kEditLength);
+            line = padded_characters(printable(reply_from_record(*replayed)), kEditLength);
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
-            line = fitted("END", kEditLength);
+            line = padded_characters("END", kEditLength);
             return LineResult::end_of_input;
         }
         session_.source = InputSource::keyboard;
@@ -152,12 +166,12 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         auto typed = keys_->read_line();
         // A line naming the Esc key cancels the question, as Esc does at a keyboard.
         if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
-        line = fitted(typed ? printable(*typed) : std::string("END"), kEditLength);
+        line = padded_characters(typed ? printable(*typed) : std::string("END"), kEditLength);
         return typed ? LineResult::line : LineResult::end_of_input;
     }
     const LineResult edited = edit_line(line);
     if (edited == LineResult::escaped && keys_->input_ended()) {
-        line = fitted("END", kEditLength);
+        line = padded_characters("END", kEditLength);
         return LineResult::end_of_input;
     }
     return edited;
@@ -171,12 +185,12 @@ void Prompter::record(const std::string& line, std::string_view prompt) {
 
 void Prompter::remember(const std::string& line) {
     last_stored_ = wrap_history(last_stored_ + 1);
-    history_[static_cast<std::size_t>(last_stored_ - 1)] = trim_right(line.substr(0, 80));
+    history_[static_cast<std::size_t>(last_stored_ - 1)] = trim_right(first_characters(line, 80));
     browse_ = wrap_history(last_stored_ + 1);
 }
 
 void Prompter::show_working() {
-    console_.write(kPromptRow, 1, fitted("Working....", 80), kWorkingAttribute);
+    console_.write(kPromptRow, 1, padded_characters("Working....", 80), kWorkingAttribute);
     console_.set_cursor(kPromptRow, 1);
     console_.present();
 }
@@ -195,14 +209,14 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
             return false;
         }
         record(line, request.prompt);
-        if (is_blank(line)) line = fitted(request.default_reply, kEditLength);
+        if (is_blank(line)) line = padded_characters(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {
-            if (trim_right(line) != "/") request.current = trim_right(line.substr(0, 80));
+            if (trim_right(line) != "/") request.current = trim_right(first_characters(line, 80));
             show_working();
             return true;
         }
-        const InputdResult decoded = inputd(interpreter_, request.current, line.substr(0, 80));
+        const InputdResult decoded = inputd(interpreter_, request.current, first_characters(line, 80));
         for (const std::string& notice : decoded.console_lines) {
             console_.set_cursor(kNoticeRow, 1);
             console_.print_line(notice);

@@ -68,7 +68,7 @@ private:
     enum class LineResult { line, escaped, end_of_input };
     LineResult read_line(std::string& line);
     LineResult edit_line(std::string& line);
-    void draw_edit_row(const std::string& line, int from_column, int cursor);
+    void draw_edit_row(const std::u32string& line, int from_column, int cursor);
     void record(const std::string& line, std::string_view prompt);
     void remember(const std::string& line);
     void show_working();

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace zeph {
 
@@ -28,7 +29,8 @@ std::optional<std::string> read_line(std::FILE* file) {
 
 std::string format_reply_record(std::string_view reply, std::string_view prompt) {
     std::string record = trim_right(reply);
-    if (record.size() < kMinimumReplyWidth) record.resize(kMinimumReplyWidth, ' ');
+    const std::size_t width = character_count(record);
+    if (width < kMinimumReplyWidth) record.append(kMinimumReplyWidth - width, ' ');
     record += kReplyMarker;
     record += trim_right(prompt);
     return record;
@@ -100,8 +102,7 @@ Status ReplyLog::save_as(const std::string& path) {
     }
     bool ok = true;
     while (auto line = read_line(file_)) {
-        if (line->size() > kSavedLineLength) line->resize(kSavedLineLength);
-        const std::string trimmed = trim_right(*line);
+        const std::string trimmed = trim_right(first_characters(*line, kSavedLineLength));
         ok = ok && std::fprintf(out, "%s\n", trimmed.c_str()) >= 0;
     }
     ok = (std::fclose(out) == 0) && ok;

@@ -3,7 +3,9 @@
 //
 // Both are line files: the working directory, the real-part file name and the
 // imaginary-part file name, then one line per reply: the reply padded to at
-// least 10 characters, "  *! " and the prompt.
+// least 10 characters, "  *! " and the prompt. Both are UTF-8; a replay reads
+// only the reply part, so a file whose prompts were written differently (the
+// ASCII prompts of older versions) replays the same.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -35,7 +37,8 @@ public:
     void append(std::string_view record);
     // Starts the replies again after the header (a typed RL replays into a fresh log).
     void rewind_replies();
-    // Copies the log to `path`, each line cut to 132 characters, trailing blanks removed.
+    // Copies the log to `path`, each line cut to 132 characters (never inside
+    // one), trailing blanks removed.
     Status save_as(const std::string& path);
     bool is_open() const { return file_ != nullptr; }
 

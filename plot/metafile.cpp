@@ -1,6 +1,7 @@
 #include "plot/metafile.hpp"
 #include "base/byte_order.hpp"
 #include "base/open_file.hpp"
+#include "plot/metafile_text.hpp"
 #include "window/bitmap_file.hpp"
 
 #include <sys/stat.h>
@@ -493,7 +494,7 @@ void MetafileWriter::font(const FontChoice& font) {
     put_u8(font.italic ? 1 : 0);         // italic
     put_u8(font.underline ? 1 : 0);      // underline
     put_u8(0);                           // strike-out
-    put_u8(0);                           // character set: ANSI
+    put_u8(0);                           // character set: ANSI (see metafile_text)
     put_u8(0);                           // output precision: default
     put_u8(kClipStrokePrecision);        // clip precision
     put_u8(0);                           // quality: default
@@ -508,9 +509,10 @@ void MetafileWriter::font(const FontChoice& font) {
     counters_.objects += 1;
 }
 
-void MetafileWriter::text(WorldPoint anchor, std::string_view text) {
-    if (!recording() || text.empty()) return;
-    text = text.substr(0, std::min(text.size(), kMaxListLength));
+void MetafileWriter::text(WorldPoint anchor, std::string_view utf8) {
+    if (!recording() || utf8.empty()) return;
+    const std::string ansi = metafile_text(utf8);
+    const std::string_view text = std::string_view(ansi).substr(0, std::min(ansi.size(), kMaxListLength));
     PixelPoint at = to_units(anchor);
     if (v_align_ == VerticalAlign::Centre) {
         // No centre alignment in the format: aligned by the top, the

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "plot/markers.hpp"
 
 namespace zeph {
@@ -316,7 +317,8 @@ void Painter::select_font(const std::string& face, double height_fraction, doubl
 }
 
 void Painter::draw_text(double x, double y, std::string_view text, int length) {
-    const std::string_view shown = text.substr(0, static_cast<std::size_t>(std::clamp<long>(length, 0, text.size())));
+    // `length` counts characters, so a label is never cut inside one.
+    const std::string_view shown = first_characters(text, static_cast<std::size_t>(std::max(length, 0)));
     if (shown.empty()) return;
     // Move back from the anchor along the text by 0, ½ or all of its width and
     // across it by 0, ½ or all of its height; screen y grows downward.

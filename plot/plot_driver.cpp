@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "base/open_file.hpp"
@@ -22,7 +23,6 @@ constexpr double kWindowHeightUnits = 13250;
 constexpr double kWindowLeftOffset = 10000;    // left edge = 5000·ax − 10000
 constexpr double kWindowBottomOffset = 7150;   // bottom edge = 5000·ay − 7150
 constexpr int kFilledMarker = 100;
-constexpr const char* kPointLineFormat = "%14.6f,%14.6f\n";   // one drawn point: x, y
 
 // Tones [Hz, ms].
 constexpr int kDoneHz = 5000, kDoneMs = 60;
@@ -92,7 +92,7 @@ public:
             y = std::log10(y);
         }
         if (!std::isfinite(x) || !std::isfinite(y)) return lift();
-        if (point_file_ && std::fprintf(point_file_, kPointLineFormat, x, y) < 0) write_failed_ = true;
+        if (point_file_ && std::fputs(point_file_line(x, y).c_str(), point_file_) < 0) write_failed_ = true;
         const double wx = (x - view_.x.lo) * sx_, wy = (y - view_.y.lo) * sy_;
         if (line_) {
             if (pen_up_) painter_.move_to(wx, wy);
@@ -541,6 +541,17 @@ private:
 };
 
 }  // namespace
+
+std::string point_file_field(double value) {
+    char field[64];
+    std::snprintf(field, sizeof field, "%14.6f", value);
+    if (std::strlen(field) > kPointFieldWidth) std::snprintf(field, sizeof field, "%14.6E", value);
+    return field;
+}
+
+std::string point_file_line(double x, double y) {
+    return point_file_field(x) + "," + point_file_field(y) + "\n";
+}
 
 std::size_t screen_save_bytes(int width, int height) {
     return GraphicsCanvas::kImageHeaderBytes +

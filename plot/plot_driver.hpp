@@ -73,6 +73,14 @@ struct PlotMemory {
 // Bytes of the saved image of a whole window of width × height pixels.
 std::size_t screen_save_bytes(int width, int height);
 
+// One value of the EX point file: 14 characters with 6 decimals, plain
+// (%14.6f) while that fits, else in exponent form (%14.6E, which always
+// does: |value| from 1E7, or -1E6 for negatives, up to the largest double).
+inline constexpr std::size_t kPointFieldWidth = 14;
+std::string point_file_field(double value);
+// The line for one drawn point: x, a comma, y.
+std::string point_file_line(double x, double y);
+
 // The window around the canvas, as callbacks. Unset callbacks do nothing
 // (and an unset read_key ends the key loop as Esc would).
 struct PlotIo {

@@ -112,7 +112,7 @@ constexpr std::array kCommandWords{
     parameter("RD", "Dev Lin Ph (rad)", {15, 30, "RDev lin phase (rad)"}),
     parameter("XY", "", {16, 30, "XYplot: X=real,Y=imag"}),
     parameter("PR", "Real*Imag", {17, 30, "PRoduct real*imag"}),
-    parameter("SU", "Real \xB1 Imag", {18, 30, "SUm real \xB1 imag"}),
+    parameter("SU", "Real ± Imag", {18, 30, "SUm real \xB1 imag"}),
     parameter("RX", "Linear Regression", {19, 30, "RX linear regress(x,re)"}),
     parameter("RR", "Linear Regression", {20, 30, "RR linear regress(re,im)"}),
 

@@ -5,6 +5,7 @@
 #include <ranges>
 
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace zeph {
 
@@ -111,8 +112,7 @@ void scan_parameter(std::string_view line, int last_column, Selection& selection
         for (const CommandWord& parameter : words_of(WordKind::parameter))
             if (word_at(line, column, parameter.word)) {
                 selection.parameter_code = std::string(parameter.word);
-                selection.parameter_label = std::string(parameter.label);
-                selection.parameter_label.resize(20, ' ');
+                selection.parameter_label = padded_characters(parameter.label, 20);
                 return;
             }
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/format_number.hpp"
+#include "base/utf8.hpp"
 
 namespace zeph {
 
@@ -34,7 +35,7 @@ void define_dialogue(Session& session) {
     const std::string reply = upper_case(request.current);
     const std::string name = defined_name(reply);
     if (is_reserved_name(name)) {
-        workspace.message_line = "Cannot redefine reserved variable: " + fitted(name, 6);
+        workspace.message_line = "Cannot redefine reserved variable: " + padded_characters(name, 6);
         return;
     }
     Complex value;
@@ -54,7 +55,7 @@ void show_constants(Session& session) {
     console.clear();
     console.print_line(" VARIABLE  REAL                 IMAG");
     for (const Variable& variable : session.interpreter.variables())
-        console.print_line(" " + fitted(variable.name, 6) + "    " + format_number(variable.value.real()) + "  " +
+        console.print_line(" " + padded_characters(variable.name, 6) + "    " + format_number(variable.value.real()) + "  " +
                            format_number(variable.value.imag()));
     console.print_line("");
     console.print_line(" Hit any key to continue....");

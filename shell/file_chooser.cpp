@@ -1,4 +1,5 @@
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "shell/file_chooser.hpp"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ void draw(TextConsole& console, const ChooserView& view) {
         const std::uint8_t attribute = index == view.selected ? kSelectedAttribute
                                        : entry.is_directory  ? kDirectoryAttribute
                                                              : kEntryAttribute;
-        console.write(kFirstListRow + row, 1, fitted(text, TextConsole::kColumns), attribute);
+        console.write(kFirstListRow + row, 1, padded_characters(text, TextConsole::kColumns), attribute);
     }
     console.write(kKeysLine, 1, kChooserKeys, kHeadingAttribute);
     console.present();
@@ -112,7 +113,7 @@ void restore_rows(TextConsole& console, const SavedRows& saved) {
     std::size_t i = 0;
     for (int row = kChooserFirstRow; row <= kChooserLastRow; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column, ++i)
-            console.write(row, column, std::string(1, static_cast<char>(saved[i].byte)), saved[i].attribute);
+            console.put(row, column, saved[i].character, saved[i].attribute);
     console.present();
 }
 

@@ -22,8 +22,7 @@ inline constexpr std::string_view kPassBandPrompt = "LPF or BPF ?:";
 inline constexpr std::string_view kFilterOrderPrompt = "Order of filter:";
 inline constexpr std::string_view kCutoffPrompt = "Cutoff frequency (Hz):";
 inline constexpr std::string_view kBandwidthPrompt = "Full bandwidth (Hz):";
-// The console holds one byte per cell and has no square-root sign.
-inline constexpr std::string_view kMidFrequencyPrompt = "Mid frequency (Hz) [=sqrt(Fu*Fl)]:";
+inline constexpr std::string_view kMidFrequencyPrompt = "Mid frequency (Hz) [=√(Fu*Fl)]:";
 inline constexpr std::string_view kRipplePrompt = "Peak-peak ripple (dB):";
 inline constexpr std::string_view kCarrierPrompt = "Carrier frequency (Hz) [transformed to zero Hz]:";
 

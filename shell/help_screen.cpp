@@ -55,9 +55,11 @@ int marker_column(const HelpEntry& entry) {
 
 using HelpGrid = std::array<std::array<Cell, TextConsole::kColumns>, kHelpRows>;
 
-void put(HelpGrid& grid, int row, int column, unsigned char byte, std::uint8_t attribute) {
+// The help texts are laid out one ISO 8859-1 byte per cell, each byte its own
+// code point (0xB1 is ±, 0xB5 µ), so a column is a byte.
+void put(HelpGrid& grid, int row, int column, char32_t character, std::uint8_t attribute) {
     if (row < 1 || row > kHelpRows || column < 1 || column > TextConsole::kColumns) return;
-    grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = Cell{byte, attribute};
+    grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = Cell{character, attribute};
 }
 
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -134,8 +136,7 @@ void draw_help_screen(TextConsole& console, const Workspace& workspace, const He
     for (int row = 1; row <= kHelpRows; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column) {
             const Cell& cell = grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
-            console.write(row, column, std::string_view(reinterpret_cast<const char*>(&cell.byte), 1),
-                          cell.attribute);
+            console.put(row, column, cell.character, cell.attribute);
         }
     if (!state.written_note.empty()) console.write(kNoteRow, 3, state.written_note, kNoteAttribute);
 }

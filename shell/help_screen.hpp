@@ -10,7 +10,7 @@
 namespace zeph {
 
 inline constexpr int kHelpRows = 44;
-inline constexpr unsigned char kHelpMarker = 187;
+inline constexpr char32_t kHelpMarker = U'\u00BB';   // »
 
 inline constexpr std::uint8_t kHelpTypedAttribute = 0x71;    // letters a user types
 inline constexpr std::uint8_t kHelpEntryAttribute = 0x70;    // rest of an entry

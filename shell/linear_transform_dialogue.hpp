@@ -6,16 +6,13 @@
 
 namespace zeph {
 
-// The console holds one byte per cell and has no π or Θ: they are written
-// "pi" and "Th" (the type prompt then only fits the row without the blanks
-// after its commas).
 inline constexpr std::string_view kLinearTransformTypePrompt =
-    "Type: A=+(A+jB),M=*(A+jB),E=*(A+jB)*EXP(j2pift),S=*(A+jB)*COS(2pift+Th),C=conj.";
+    "Type: A=+(A+jB), M=*(A+jB), E=*(A+jB)*EXP(j2πft), S=*(A+jB)*COS(2πft+Θ), C=conj.";
 inline constexpr std::string_view kAddConstantPrompt = "OUT = IN+(A+jB). Enter A, B";
 inline constexpr std::string_view kMultiplyConstantPrompt = "OUT = IN*(A+jB). Enter A, B";
-inline constexpr std::string_view kExponentialPrompt = "OUT = IN*(A+jB)*EXP(j2pift). Enter A, B, ";
-inline constexpr std::string_view kCosinePrompt = "OUT = IN*(A+jB)*COS(2pift+Th). Enter A, B, ";
-inline constexpr std::string_view kCosinePromptTail = ", Th (radians)";
+inline constexpr std::string_view kExponentialPrompt = "OUT = IN*(A+jB)*EXP(j2πft). Enter A, B, ";
+inline constexpr std::string_view kCosinePrompt = "OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, ";
+inline constexpr std::string_view kCosinePromptTail = ", Θ (radians)";
 
 // Asks the type and its constants and transforms the signal. The third
 // constant is a frequency f on a waveform and a time t on a spectrum.

@@ -6,6 +6,7 @@
 
 #include "base/format_number.hpp"
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace zeph {
 
@@ -30,10 +31,10 @@ std::vector<std::string> listing_page(const Workspace& workspace, ListRange rang
     const DisplayState& d = workspace.display;
     const bool xy = workspace.selection.parameter_code == "XY";
     std::vector<std::string> rows;
-    rows.push_back(fitted(d.listing_heading, 80));
+    rows.push_back(padded_characters(d.listing_heading, 80));
     rows.emplace_back();
-    rows.push_back("    N   " + fitted(xy ? "X value (real)" : d.list_x_heading, 20) + " " +
-                   fitted(xy ? "Y value (imag)" : d.list_y_heading, 20));
+    rows.push_back("    N   " + padded_characters(xy ? "X value (real)" : d.list_x_heading, 20) + " " +
+                   padded_characters(xy ? "Y value (imag)" : d.list_y_heading, 20));
     long long k = first;
     for (int line = 0; line < kListingLinesPerPage && k <= range.last; ++line, ++k) {
         const auto i = static_cast<std::size_t>(k - 1);

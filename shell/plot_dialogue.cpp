@@ -13,6 +13,7 @@
 
 #include "base/numbers.hpp"
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "plot/metafile.hpp"
 #include "window/headless.hpp"
 #include "window/terminal.hpp"
@@ -346,7 +347,7 @@ bool PlotDialogue::export_names() {
     OptionSet& o = w_.options;
     const auto ask_name = [&](std::string_view prompt, std::string& name) {
         if (!ask_text(prompt, "", name)) return false;
-        if (name.size() > kExportNameLength) name = trim_right(name.substr(0, kExportNameLength));
+        name = trim_right(first_characters(name, kExportNameLength));
         return true;
     };
     if (o.EX) {

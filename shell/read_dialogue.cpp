@@ -1,4 +1,5 @@
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/messages.hpp"
 
@@ -196,7 +197,7 @@ std::optional<ConstantSignal> ask_constant(Session& session, const ReadTarget& t
 std::string shown_name(std::string_view file_name) {
     const auto last = file_name.find_last_of("/\\");
     const std::string_view name = last == std::string_view::npos ? file_name : file_name.substr(last + 1);
-    return std::string(name.substr(0, std::min(name.size(), kShownNameLength)));
+    return std::string(first_characters(name, kShownNameLength));
 }
 
 // Puts the samples into the target and sets its grid, flag and origin;

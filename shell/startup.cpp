@@ -1,4 +1,5 @@
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 #include "shell/startup.hpp"
 
 #include <unistd.h>
@@ -68,11 +69,11 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
             std::string directory, name;
             split_path(argument, directory, name);
             result.directory = directory;
-            result.real_file_name = name.substr(0, std::min(name.size(), kFileNameLength));
+            result.real_file_name = std::string(first_characters(name, kFileNameLength));
         } else {
             std::string directory, name;
             split_path(argument, directory, name);
-            result.imag_file_name = name.substr(0, std::min(name.size(), kFileNameLength));
+            result.imag_file_name = std::string(first_characters(name, kFileNameLength));
         }
     }
     return result;
@@ -160,8 +161,8 @@ Status start_session(Session& session, const StartupArguments& arguments) {
             std::error_code error;
             std::filesystem::current_path(trim_right(*directory), error);
         }
-        if (real_name) workspace.real_file_name = trim_right(*real_name).substr(0, kFileNameLength);
-        if (imag_name) workspace.imag_file_name = trim_right(*imag_name).substr(0, kFileNameLength);
+        if (real_name) workspace.real_file_name = std::string(first_characters(trim_right(*real_name), kFileNameLength));
+        if (imag_name) workspace.imag_file_name = std::string(first_characters(trim_right(*imag_name), kFileNameLength));
     }
 
     const std::string log_path = session.program_directory + std::string(kReplyLogName);

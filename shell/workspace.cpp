@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <new>
 
+#include "base/utf8.hpp"
+
 namespace zeph {
 
 namespace {
@@ -36,7 +38,7 @@ SignalView current_signal(Workspace& workspace) {
 
 std::string signal_name_part(const Workspace& workspace) {
     auto shown = [](const std::string& name) {
-        std::string trimmed = name.substr(0, std::min<std::size_t>(name.size(), 17));
+        std::string trimmed(first_characters(name, 17));
         trimmed.erase(trimmed.find_last_not_of(' ') + 1);
         return trimmed;
     };

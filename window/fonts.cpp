@@ -11,6 +11,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/utf8.hpp"
+
 namespace zeph {
 
 namespace {
@@ -144,8 +146,8 @@ struct FontRenderer::Impl {
     FT_Int32 load_flags() const { return angle == 0 ? FT_LOAD_TARGET_LIGHT : FT_LOAD_NO_HINTING; }
 
     // Unhinted advance of one character in pixels, before rotation.
-    double advance_of(unsigned char byte) const {
-        if (FT_Load_Char(face, byte, load_flags() | FT_LOAD_IGNORE_TRANSFORM) != 0) return 0;
+    double advance_of(char32_t character) const {
+        if (FT_Load_Char(face, character, load_flags() | FT_LOAD_IGNORE_TRANSFORM) != 0) return 0;
         return face->glyph->linearHoriAdvance / 65536.0;
     }
 
@@ -199,7 +201,7 @@ bool FontRenderer::select_file(const FontFile& file, const FontRequest& request)
 int FontRenderer::text_width(std::string_view text) const {
     if (!impl_->ready) return 0;
     double width = 0;
-    for (char c : text) width += impl_->advance_of(static_cast<unsigned char>(c));
+    for (const char32_t c : decode_text(text)) width += impl_->advance_of(c);
     return static_cast<int>(std::lround(width));
 }
 
@@ -234,14 +236,13 @@ void FontRenderer::render(std::string_view text, int x, int y, const CoveragePlo
 
     FT_Matrix matrix = f.glyph_matrix();
     double pen = 0;   // pixels along the baseline
-    for (char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
+    for (const char32_t character : decode_text(text)) {
         // Glyph space is y-up: the pen's screen offset (pen·c, −pen·s) is (pen·c, pen·s) there.
         FT_Vector delta;
         delta.x = std::lround((fraction_x + pen * c) * 64);
         delta.y = std::lround((-fraction_y + pen * s) * 64);
         FT_Set_Transform(f.face, &matrix, &delta);
-        const bool loaded = FT_Load_Char(f.face, byte, f.load_flags()) == 0;
+        const bool loaded = FT_Load_Char(f.face, character, f.load_flags()) == 0;
         if (loaded) {
             FT_GlyphSlot slot = f.face->glyph;
             if (f.synthetic_bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) {

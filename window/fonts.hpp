@@ -53,7 +53,7 @@ public:
     bool ready() const;
 
     // Advance of the string along its baseline in pixels (0 when not ready).
-    // Text bytes are Latin-1 characters.
+    // Text is UTF-8; a character the face lacks draws its .notdef glyph.
     int text_width(std::string_view text) const;
     // Cell height (ascent + descent) and ascent in pixels (0 when not ready).
     int cell_height() const;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.hpp"
 #include "window/key_source.hpp"
 #include "window/text_console.hpp"
 
@@ -20,33 +21,15 @@ struct ConsoleKey {
     bool operator==(const ConsoleKey&) const = default;
 };
 
-// The console's bytes for ±, µ and the help-screen marker » (ISO 8859-1).
-inline constexpr unsigned char kBytePlusMinus = 0xB1;
-inline constexpr unsigned char kByteMicro = 0xB5;
-inline constexpr unsigned char kByteMarker = 0xBB;
-
-// One UTF-8 encoded character: its code point and its length in bytes.
-struct Utf8Char {
-    char32_t code_point = 0;
-    std::size_t length = 0;
-};
-// The valid UTF-8 multibyte character starting at byte `i` of `text`; nothing
-// for an ASCII byte or a malformed, overlong or truncated sequence.
-std::optional<Utf8Char> decode_utf8(std::string_view text, std::size_t i);
-
-// Console text as UTF-8: the bytes 0xB1, 0xB5 and 0xBB become ±, µ and ».
-// Valid UTF-8 sequences already in the text (a typed file name such as
-// "año") are kept whole, so their continuation bytes are not mistaken for
-// those three; any other byte is copied unchanged.
-std::string utf8_from_console_bytes(std::string_view bytes);
-
 // The key a headless reply line stands for: an empty line is Enter; a line
 // that is exactly a key name such as <ESC>, <LEFT> or <CTRL-RIGHT> (any case)
-// is that key; otherwise the line's first byte.
+// is that key; otherwise the line's first byte (of a non-ASCII character,
+// its UTF-8 lead byte).
 ConsoleKey key_from_reply_line(std::string_view line);
 
-// Prints every transcript line to a stream (standard output by default),
-// flushed line by line so a reader on a pipe sees each prompt as it comes.
+// Prints every transcript line to a stream (standard output by default) as
+// UTF-8 (a byte that is no valid UTF-8 becomes U+FFFD), flushed line by line
+// so a reader on a pipe sees each prompt as it comes.
 class HeadlessPresenter : public Presenter {
 public:
     explicit HeadlessPresenter(std::FILE* out = stdout) : out_(out) {}

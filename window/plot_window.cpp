@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "base/utf8.hpp"
+
 namespace zeph {
 
 namespace {
@@ -66,27 +68,12 @@ std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl) {
 std::vector<int> console_keys_for_text(std::string_view utf8) {
     std::vector<int> keys;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int length = 1;
-        unsigned code = lead;
-        if (lead >= 0xF0) {
-            length = 4;
-        } else if (lead >= 0xE0) {
-            length = 3;
-        } else if (lead >= 0xC0) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0x80) {
-            code = 0x100;   // stray continuation byte: dropped
+        const Utf8Char c = next_character(utf8, i);
+        // A valid character goes on as its UTF-8 bytes; a stray byte is dropped.
+        if (c.code_point != kReplacementCharacter || utf8.substr(i, c.length) == "\uFFFD") {
+            for (std::size_t k = 0; k < c.length; ++k) keys.push_back(static_cast<unsigned char>(utf8[i + k]));
         }
-        if (length == 2) {
-            if (i + 1 < utf8.size()) code = (code << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
-            else code = 0x100;
-        } else if (length > 2) {
-            code = 0x100;   // beyond Latin-1
-        }
-        if (code < 0x100) keys.push_back(static_cast<int>(code));
-        i += static_cast<std::size_t>(length);
+        i += c.length;
     }
     return keys;
 }

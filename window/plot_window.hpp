@@ -37,8 +37,8 @@ ScreenSize desktop_size();
 // Console codes of a key pressed in the window (SDL key code, Ctrl held):
 // nothing for keys that arrive as text input instead.
 std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl);
-// Console bytes of typed text (UTF-8): characters up to U+00FF as their
-// Latin-1 byte, others dropped.
+// Console bytes of typed text (UTF-8): each character as its UTF-8 bytes
+// (see key_source.hpp); bytes that are no valid UTF-8 are dropped.
 std::vector<int> console_keys_for_text(std::string_view utf8);
 
 class PlotWindow : public KeySource {

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <thread>
 
 namespace zeph {
@@ -252,39 +253,30 @@ int nearest_xterm256_colour(Rgb colour) {
     return best;
 }
 
-wchar_t displayed_character(unsigned char byte, bool utf8_terminal) {
-    switch (byte) {
-        case kBytePlusMinus: return utf8_terminal ? L'\u00B1' : L'+';
-        case kByteMicro: return utf8_terminal ? L'\u00B5' : L'u';
-        case kByteMarker: return utf8_terminal ? L'\u00BB' : L'>';
-        default: break;
+wchar_t displayed_character(char32_t character, bool utf8_terminal, int columns) {
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0)) return L' ';
+    if (character < 0x80) return static_cast<wchar_t>(character);
+    if (!utf8_terminal) {
+        switch (character) {
+            case U'\u00B1': return L'+';
+            case U'\u00B5': return L'u';
+            case U'\u00BB': return L'>';
+            default: return L'?';
+        }
     }
-    if (byte < 0x20 || byte == 0x7F) return L' ';
-    if (byte >= 0x80) return L'?';
-    return static_cast<wchar_t>(byte);
+    if (columns != 1) return static_cast<wchar_t>(kReplacementCharacter);
+    return static_cast<wchar_t>(character);
 }
 
-std::string terminal_text(std::string_view bytes, bool utf8_terminal) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        // UTF-8 text (a file name) passes whole; U+0080..U+009F are controls.
-        const std::optional<Utf8Char> c = utf8_terminal ? decode_utf8(bytes, i) : std::nullopt;
-        if (c && c->code_point >= 0xA0) {
-            text.append(bytes.substr(i, c->length));
-            i += c->length;
-            continue;
-        }
-        const wchar_t shown = displayed_character(static_cast<unsigned char>(bytes[i]), utf8_terminal);
-        if (shown < 0x80) {
-            text.push_back(static_cast<char>(shown));
-        } else {   // one of ±, µ, »: U+0080..U+00FF in two bytes
-            text.push_back(static_cast<char>(0xC0 | (shown >> 6)));
-            text.push_back(static_cast<char>(0x80 | (shown & 0x3F)));
-        }
-        ++i;
-    }
-    return text;
+std::string terminal_text(std::string_view text, bool utf8_terminal) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char32_t c : decode_text(text)) append_utf8(shown, displayed_character(c, utf8_terminal));
+    return shown;
+}
+
+GridOrigin grid_origin(int columns, int rows) {
+    return {std::max(rows - TextConsole::kRows, 0) / 2, std::max(columns - TextConsole::kColumns, 0) / 2};
 }
 
 std::vector<std::string> size_request_lines(int columns, int rows) {
@@ -327,12 +319,12 @@ std::optional<ConsoleKey> console_key_from_terminal(int code, bool function_key,
             case '\r': return ConsoleKey{kKeyEnter, false};
             case 127:
             case 8: return ConsoleKey{kKeyBackspace, false};
-            case 0x00B1: return ConsoleKey{kBytePlusMinus, false};
-            case 0x00B5:
-            case 0x03BC: return ConsoleKey{kByteMicro, false};   // micro sign or Greek mu
             default: break;
         }
         if (code >= 0 && code < 0x80) return ConsoleKey{code, false};
+        if (code >= 0xA0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
+            return ConsoleKey{code, false};
+        }
         return std::nullopt;
     }
     switch (code) {
@@ -358,27 +350,22 @@ std::optional<ConsoleKey> console_key_from_terminal(int code, bool function_key,
     return std::nullopt;
 }
 
-std::string console_bytes_from_utf8(std::string_view text) {
-    std::string bytes;
+std::string clipboard_line(std::string_view text) {
+    std::string line;
     for (std::size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b == '\n' || b == '\r') break;
         if (b < 0x80) {
-            bytes.push_back(static_cast<char>(b));
+            line.push_back(static_cast<char>(b));
             ++i;
-            continue;
-        }
-        const std::optional<Utf8Char> c = decode_utf8(text, i);
-        if (!c) {   // a stray byte: dropped
+        } else if (const std::optional<Utf8Char> c = decode_utf8(text, i)) {
+            line.append(text.substr(i, c->length));
+            i += c->length;
+        } else {   // a stray byte: dropped
             ++i;
-            continue;
         }
-        const std::optional<ConsoleKey> key =
-            console_key_from_terminal(static_cast<int>(c->code_point), false, {});
-        if (key) bytes.push_back(static_cast<char>(key->code));
-        i += c->length;
     }
-    return bytes;
+    return line;
 }
 
 bool BellPacer::should_ring(Clock::time_point now) {
@@ -487,7 +474,7 @@ void TerminalPresenter::redraw() {
     follow_terminal_size();
     erase();
     if (COLS >= TextConsole::kColumns && LINES >= TextConsole::kRows) {
-        draw_grid();
+        draw_grid(grid_origin(COLS, LINES));
     } else {
         draw_size_request();
     }
@@ -504,7 +491,7 @@ void TerminalPresenter::follow_terminal_size() {
     if (size.ws_row != LINES || size.ws_col != COLS) resize_term(size.ws_row, size.ws_col);
 }
 
-void TerminalPresenter::draw_grid() {
+void TerminalPresenter::draw_grid(GridOrigin origin) {
     if (!shown_) {
         curs_set(0);
         return;
@@ -513,14 +500,16 @@ void TerminalPresenter::draw_grid() {
         for (int column = 1; column <= TextConsole::kColumns; ++column) {
             const Cell cell = shown_->cell(row, column);
             const TerminalColours colours = terminal_colours(cell.attribute, mode_, palette_base_);
-            const wchar_t text[2] = {displayed_character(cell.byte, utf8_), L'\0'};
+            const auto wide = static_cast<wchar_t>(cell.character);
+            const int columns = cell.character < 0x80 ? 1 : wcwidth(wide);
+            const wchar_t text[2] = {displayed_character(cell.character, utf8_, columns), L'\0'};
             cchar_t character;
             setcchar(&character, text, colours.bold ? A_BOLD : A_NORMAL, colour_pair(colours),
                      nullptr);
-            mvadd_wch(row - 1, column - 1, &character);
+            mvadd_wch(origin.row + row - 1, origin.column + column - 1, &character);
         }
     }
-    move(shown_->cursor_row() - 1, shown_->cursor_column() - 1);
+    move(origin.row + shown_->cursor_row() - 1, origin.column + shown_->cursor_column() - 1);
     curs_set(1);
 }
 
@@ -561,9 +550,9 @@ int TerminalKeySource::read_key() { return next_key(true); }
 int TerminalKeySource::poll_key() { return next_key(false); }
 
 int TerminalKeySource::next_key(bool wait) {
-    if (pending_code_ >= 0) {
-        const int code = pending_code_;
-        pending_code_ = -1;
+    if (!pending_.empty()) {
+        const auto code = static_cast<unsigned char>(pending_.front());
+        pending_.erase(0, 1);
         return code;
     }
     // While an operating-system command has the terminal, its output stays on
@@ -595,9 +584,15 @@ int TerminalKeySource::translated_key(bool wait) {
         const std::optional<ConsoleKey> key =
             console_key_from_terminal(static_cast<int>(input), function_key, codes_);
         if (!key) continue;
-        if (!key->extended) return key->code;
-        pending_code_ = key->code;
-        return kKeyExtended;
+        if (key->extended) {
+            pending_.assign(1, static_cast<char>(key->code));
+            return kKeyExtended;
+        }
+        if (key->code < 0x80) return key->code;
+        std::string bytes;   // a character beyond ASCII: its UTF-8 bytes in turn
+        append_utf8(bytes, static_cast<char32_t>(key->code));
+        pending_ = bytes.substr(1);
+        return static_cast<unsigned char>(bytes.front());
     }
     return -1;
 }
@@ -609,9 +604,9 @@ std::string TerminalKeySource::clipboard_text() {
     if (clipboard_ != Clipboard::Ready || !SDL_HasClipboardText()) return {};
     char* text = SDL_GetClipboardText();
     if (text == nullptr) return {};
-    std::string bytes = console_bytes_from_utf8(text);
+    std::string line = clipboard_line(text);
     SDL_free(text);
-    return bytes;
+    return line;
 }
 
 }  // namespace zeph

@@ -2,7 +2,7 @@
 // The interactive front end: the text console drawn on the terminal with
 // ncurses, and keys read from it.
 //
-// The 80 x 50 grid sits at the terminal's top-left corner. A smaller terminal
+// The 80 x 50 grid is centred in a larger terminal. A smaller terminal
 // shows a request to enlarge it instead of a cut-off screen; the grid comes
 // back as soon as the terminal is large enough.
 #include <array>
@@ -60,14 +60,25 @@ TerminalColours terminal_colours(std::uint8_t attribute, ColourMode mode, int pa
 int nearest_xterm256_colour(Rgb colour);
 Rgb xterm256_rgb(int colour);   // for 16..255
 
-// The character shown for a grid byte: printable ASCII as itself; ±, µ and »
-// for their console bytes (+, u and > when the terminal is not UTF-8); '?' for
-// other bytes from 0x80 up; a blank for control bytes.
-wchar_t displayed_character(unsigned char byte, bool utf8_terminal);
-// A line of console bytes for printing as plain text: byte by byte as above,
-// except that UTF-8 text already in it (a file name) passes whole on a UTF-8
-// terminal. No control character gets through.
-std::string terminal_text(std::string_view bytes, bool utf8_terminal);
+// The character shown for a grid cell. `columns` is what the terminal's
+// locale says the character takes (wcwidth). Control characters (C0, DEL,
+// C1) show as a blank; a character that does not take exactly one column
+// (wide or combining) as U+FFFD, so the grid stays aligned. A terminal that is
+// not UTF-8 gets ASCII only: +, u and > for ±, µ and », '?' for the rest.
+wchar_t displayed_character(char32_t character, bool utf8_terminal, int columns = 1);
+// A line of UTF-8 text for printing plainly (below an operating-system
+// command's output): each character as above, except that wide characters
+// pass; a byte that is no valid UTF-8 becomes U+FFFD (or '?').
+std::string terminal_text(std::string_view text, bool utf8_terminal);
+
+// Where the grid's top-left cell goes (0-based) on a terminal of this size:
+// centred when the terminal is larger, at the corner otherwise.
+struct GridOrigin {
+    int row = 0;
+    int column = 0;
+    bool operator==(const GridOrigin&) const = default;
+};
+GridOrigin grid_origin(int columns, int rows);
 
 // The request shown on a terminal smaller than the grid, word-wrapped to its
 // width; at most `rows` lines.
@@ -81,14 +92,16 @@ struct TerminalKeyCodes {
 };
 
 // Translates one ncurses input to the console's key: `function_key` tells a
-// KEY_* code (get_wch's KEY_CODE_YES) from a character. Nothing for inputs
-// the console has no key for (other function keys, other non-ASCII text).
+// KEY_* code (get_wch's KEY_CODE_YES) from a character. A character beyond
+// ASCII comes back as its code point (the key source sends it on as UTF-8
+// bytes). Nothing for inputs the console has no key for (other function
+// keys, C1 control characters).
 std::optional<ConsoleKey> console_key_from_terminal(int code, bool function_key,
                                                     const TerminalKeyCodes& codes);
 
-// Clipboard text (UTF-8) as console bytes for the edit line: the first line
-// only, ± and µ as their console bytes, other non-ASCII characters dropped.
-std::string console_bytes_from_utf8(std::string_view text);
+// Clipboard text (UTF-8) for the edit line: the first line only; bytes that
+// are no valid UTF-8 are dropped.
+std::string clipboard_line(std::string_view text);
 
 // Spaces terminal bells: a rapid series of beeps rings at most once per gap.
 class BellPacer {
@@ -133,7 +146,7 @@ private:
     bool start();
     void set_up_colours();
     void follow_terminal_size();
-    void draw_grid();
+    void draw_grid(GridOrigin origin);
     void draw_size_request();
     short colour_pair(const TerminalColours& colours);
 
@@ -175,7 +188,7 @@ private:
 
     TerminalPresenter& presenter_;
     TerminalKeyCodes codes_;
-    int pending_code_ = -1;
+    std::string pending_;   // bytes of a key already begun (extended code, UTF-8)
     bool ended_ = false;
     Clipboard clipboard_ = Clipboard::Untried;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/utf8.hpp"
+
 namespace zeph {
 
 namespace {
@@ -10,14 +12,18 @@ bool inside(int row, int column) {
 }
 }  // namespace
 
-void TextConsole::write(int row, int column, std::string_view bytes, std::uint8_t attribute) {
+void TextConsole::write(int row, int column, std::string_view text, std::uint8_t attribute) {
     if (row < 1 || row > kRows) return;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int c = column + static_cast<int>(i);
-        if (c > kColumns) break;
-        if (c < 1) continue;
-        cells_[row - 1][c - 1] = Cell{static_cast<unsigned char>(bytes[i]), attribute};
+    int c = column;
+    for (std::size_t i = 0; i < text.size() && c <= kColumns; ++c) {
+        const Utf8Char character = next_character(text, i);
+        i += character.length;
+        if (c >= 1) cells_[row - 1][c - 1] = Cell{character.code_point, attribute};
     }
+}
+
+void TextConsole::put(int row, int column, char32_t character, std::uint8_t attribute) {
+    if (inside(row, column)) cells_[row - 1][column - 1] = Cell{character, attribute};
 }
 
 void TextConsole::clear_row(int row, std::uint8_t attribute) {
@@ -36,18 +42,18 @@ void TextConsole::set_cursor(int row, int column) {
     cursor_column_ = std::clamp(column, 1, kColumns);
 }
 
-void TextConsole::print_line(std::string_view bytes, std::uint8_t attribute) {
+void TextConsole::print_line(std::string_view text, std::uint8_t attribute) {
     if (cursor_row_ > kRows) {
         std::rotate(cells_.begin(), cells_.begin() + 1, cells_.end());
         cells_[kRows - 1].fill(Cell{' ', attribute});
         cursor_row_ = kRows;
     }
     clear_row(cursor_row_, attribute);
-    write(cursor_row_, 1, bytes, attribute);
+    write(cursor_row_, 1, text, attribute);
     ++cursor_row_;
     cursor_column_ = 1;
-    const auto end = bytes.find_last_not_of(' ');
-    transcript(end == std::string_view::npos ? std::string_view{} : bytes.substr(0, end + 1));
+    const auto end = text.find_last_not_of(' ');
+    transcript(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
 }
 
 void TextConsole::transcript(std::string_view line) {
@@ -70,7 +76,7 @@ Cell TextConsole::cell(int row, int column) const {
 std::string TextConsole::row_text(int row) const {
     if (row < 1 || row > kRows) return {};
     std::string text;
-    for (const Cell& c : cells_[row - 1]) text.push_back(static_cast<char>(c.byte));
+    for (const Cell& c : cells_[row - 1]) append_utf8(text, c.character);
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
 }

@@ -1,10 +1,12 @@
 #pragma once
-// The text window: an 80 x 50 grid of (byte, attribute) cells and a cursor.
+// The text window: an 80 x 50 grid of (character, attribute) cells and a cursor.
 // Every write goes to the grid; a Presenter shows it on a terminal or turns the
 // program's text output into the headless transcript. Tests read the grid.
 //
 // Rows and columns are 1-based as the program counts them. A write outside the
-// grid lands nowhere. Attributes: low four bits foreground palette index,
+// grid lands nowhere. Text comes and goes as UTF-8; a cell holds one character
+// (a code point), so widths count characters, and a byte that is no valid
+// UTF-8 lands as U+FFFD. Attributes: low four bits foreground palette index,
 // bits 4..6 background palette index (0x70 = black on light grey).
 #include <array>
 #include <cstdint>
@@ -14,7 +16,7 @@
 namespace zeph {
 
 struct Cell {
-    unsigned char byte = ' ';
+    char32_t character = U' ';
     std::uint8_t attribute = 0x70;
 };
 
@@ -38,7 +40,9 @@ public:
     static constexpr int kRows = 50;
     static constexpr int kColumns = 80;
 
-    void write(int row, int column, std::string_view bytes, std::uint8_t attribute);
+    void write(int row, int column, std::string_view text, std::uint8_t attribute);
+    // One cell.
+    void put(int row, int column, char32_t character, std::uint8_t attribute);
     void clear_row(int row, std::uint8_t attribute = 0x70);
     void clear(std::uint8_t attribute = 0x70);
     void set_cursor(int row, int column);
@@ -49,7 +53,7 @@ public:
     // reports, notices): it lands in the grid from the cursor row, column 1,
     // the cursor moves to the next row (rows past 50 scroll the grid up), and
     // the line goes to the transcript.
-    void print_line(std::string_view bytes, std::uint8_t attribute = 0x70);
+    void print_line(std::string_view text, std::uint8_t attribute = 0x70);
     // A line for the headless transcript only (the prompt block's texts).
     void transcript(std::string_view line);
 
@@ -58,7 +62,7 @@ public:
     void present();
 
     Cell cell(int row, int column) const;
-    std::string row_text(int row) const;   // the row's 80 bytes, trailing blanks removed
+    std::string row_text(int row) const;   // the row's 80 characters as UTF-8, trailing blanks removed
 
     void set_presenter(Presenter* presenter) { presenter_ = presenter; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.hpp"
+#include "base/utf8.hpp"
 
 namespace zeph {
 
@@ -26,11 +27,11 @@ struct Fields {
     bool present(int k) const { return k < count && end[static_cast<std::size_t>(k)] >= start[static_cast<std::size_t>(k)]; }
 };
 
-std::string fixed_line(std::string_view text) {
-    std::string line(text.substr(0, std::min(text.size(), kLineLength)));
-    line.resize(kLineLength, ' ');
-    return line;
-}
+// The text's first 80 characters, blank-padded. Columns count characters;
+// the scan below walks bytes, which is the same for the ASCII that matters
+// (blank, comma, quote, slash), and a UTF-8 byte is never one of those, so
+// no field boundary falls inside a character.
+std::string fixed_line(std::string_view text) { return padded_characters(text, kLineLength); }
 
 bool blank_after(const std::string& line, std::size_t column) {
     return line.find_first_not_of(' ', column + 1) == std::string::npos;
@@ -46,7 +47,7 @@ Fields split(const std::string& line) {
             return false;
         }
         f.start[static_cast<std::size_t>(f.count)] = column;
-        f.end[static_cast<std::size_t>(f.count)] = static_cast<int>(kLineLength) - 1;
+        f.end[static_cast<std::size_t>(f.count)] = static_cast<int>(line.size()) - 1;
         ++f.count;
         in_field = true;
         return true;
@@ -55,7 +56,7 @@ Fields split(const std::string& line) {
         if (in_field) f.end[static_cast<std::size_t>(f.count - 1)] = last_column;
         in_field = false;
     };
-    for (int column = 0; column < static_cast<int>(kLineLength); ++column) {
+    for (int column = 0; column < static_cast<int>(line.size()); ++column) {
         const char c = line[static_cast<std::size_t>(column)];
         if (in_quotes) {
             if (c == kQuote) {
@@ -122,8 +123,8 @@ InputdResult inputd(Interpreter& interpreter, std::string_view current, std::str
         return out;
     }
 
-    std::string new_line(kLineLength, ' ');
-    std::size_t next_free = 0;
+    std::string new_line;
+    std::size_t next_free = 0;   // columns (characters) used in new_line
     for (int k = 0; k < count; ++k) {
         std::string_view field;
         if (answer.present(k)) field = answer.text(reply_line, k);
@@ -133,9 +134,11 @@ InputdResult inputd(Interpreter& interpreter, std::string_view current, std::str
             out.status = kFieldMissingStatus;
             return out;
         }
-        if (next_free + field.size() <= kLineLength) {
-            new_line.replace(next_free, field.size(), field);
-            next_free += field.size() + 1;
+        const std::size_t width = character_count(field);
+        if (next_free + width <= kLineLength) {
+            new_line.append(field);
+            new_line.push_back(' ');
+            next_free += width + 1;
         }
         std::string expression(field);
         if (expression.front() == kQuote) {

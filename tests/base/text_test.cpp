@@ -8,17 +8,10 @@
 namespace zeph {
 namespace {
 
-TEST(Text, FittedCutsOrPadsToTheWidth) {
-    EXPECT_EQ(fitted("abc", 5), "abc  ");
-    EXPECT_EQ(fitted("abcdef", 4), "abcd");
-    EXPECT_EQ(fitted("", 3), "   ");
-    EXPECT_EQ(fitted("abc", 0), "");
-}
-
-TEST(Text, PaddedKeepsALongerTextWhole) {
-    EXPECT_EQ(padded("abc", 5), "abc  ");
-    EXPECT_EQ(padded("abcdef", 4), "abcdef");
-    EXPECT_EQ(padded("", 2), "  ");
+TEST(Text, PaddedAtLeastKeepsALongerTextWhole) {
+    EXPECT_EQ(padded_at_least("abc", 5), "abc  ");
+    EXPECT_EQ(padded_at_least("abcdef", 4), "abcdef");
+    EXPECT_EQ(padded_at_least("", 2), "  ");
 }
 
 TEST(Text, TrimRightDropsTrailingBlanksOnly) {

@@ -111,7 +111,7 @@ TEST(ChangeAbscissa, RelabelsAndRefusesAStepNotAboveZero) {
     Signal s = before;
     s.target.storage = s.store;
     for (double step : {0.0, -0.5}) {
-        expect_refused(change_abscissa(s.target, 3.0, step), "dT or dF must be > 0", before, s);
+        expect_refused(change_abscissa(s.target, 3.0, step), "dT or dF must be ≥ 0", before, s);
     }
     ASSERT_TRUE(change_abscissa(s.target, -2.0, 0.5).ok);
     EXPECT_EQ(s.store, before.store);

@@ -21,6 +21,17 @@ std::string read_file(const fs::path& path) {
     return text.str();
 }
 
+// What a shell command writes to standard output and standard error.
+std::string output_of(const std::string& command) {
+    std::string text;
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    std::size_t n;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+    if (pipe) ::pclose(pipe);
+    return text;
+}
+
 // A private copy of the program, so that its directory (where the reply log
 // and replay file live) belongs to this test alone.
 class Program : public ::testing::Test {
@@ -173,15 +184,6 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
     const fs::path work = directory_ / "work";
     run("AS EQ\n256 0 .01\nSIN(TWOPI*X)\nAS RE ME EX BI\n\npoints.txt\nplot.wmf\nplot.png\n\n"
         "AS RE NOEX BI\n\nplot.bmp\n<RIGHT>\n<ESC>\nEN\n");
-    auto output_of = [](const std::string& command) {
-        std::string text;
-        std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        char buffer[4096];
-        std::size_t n;
-        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        if (pipe) ::pclose(pipe);
-        return text;
-    };
     auto have = [](const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0; };
 
     ASSERT_TRUE(fs::exists(work / "points.txt"));
@@ -204,6 +206,71 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
         EXPECT_NE(text.find(">Signal A: 0+j0</text>"), std::string::npos);
         EXPECT_NE(text.find("<line"), std::string::npos);
     }
+}
+
+// EX keeps every value in 14 characters: plain while it fits, else with an
+// exponent; numpy reads every line.
+TEST_F(Program, PointFileValuesTooWideForPlainFormKeepTheirField) {
+    const fs::path work = directory_ / "work";
+    run("AS EQ\n8 0 1\n(X-4)*1E8\nAS RE EX\n\npoints.txt\n\nEN\n");
+    const std::string points = read_file(work / "points.txt");
+    ASSERT_FALSE(points.empty());
+    std::istringstream lines(points);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_EQ(line.size(), 29u) << line;
+        EXPECT_EQ(line[14], ',') << line;
+    }
+    EXPECT_EQ(count, 8);
+    EXPECT_NE(points.find("      0.000000, -4.000000E+08\n"), std::string::npos) << points;
+    EXPECT_NE(points.find("      4.000000,      0.000000\n"), std::string::npos) << points;
+    if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "python3 is not installed";
+    EXPECT_EQ(output_of("/usr/bin/python3 -c \"import numpy; a = numpy.loadtxt('" + (work / "points.txt").string() +
+                        "', delimiter=','); print(a.shape, a[0, 1], a[7, 1])\""),
+              "(8, 2) -400000000.0 300000000.0\n");
+}
+
+// Texts beyond ASCII reach the transcript, the reply log and STATS.TXT as UTF-8, and a
+// replay file written with the former ASCII prompts replays the same run.
+TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
+    const std::string type_prompt =
+        "Type: A=+(A+jB), M=*(A+jB), E=*(A+jB)*EXP(j2πft), S=*(A+jB)*COS(2πft+Θ), C=conj.";
+    const std::string transcript = run("AS EQ\n8 0 1\nX\nAS LT\nS\n2 0 0 0\nAS SU ST SS NOPL\n1 1\n\nEN\n");
+    EXPECT_NE(transcript.find("\n" + type_prompt + "\n"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("\n Real ± Imag\n"), std::string::npos) << transcript;
+    EXPECT_NE(read_file(directory_ / "STATS.TXT").find("Real ± Imag"), std::string::npos);
+    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    EXPECT_NE(saved.find("S           *! " + type_prompt + "\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("2 0 0 0     *! OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, f, Θ (radians)\n"),
+              std::string::npos)
+        << saved;
+
+    const std::string replayed = run("", "RL NOPAUSE");
+    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);
+
+    // The same replies under the prompts an older version wrote.
+    std::string old = saved;
+    const std::pair<std::string, std::string> ascii[] = {
+        {type_prompt, "Type: A=+(A+jB),M=*(A+jB),E=*(A+jB)*EXP(j2pift),S=*(A+jB)*COS(2pift+Th),C=conj."},
+        {"COS(2πft+Θ). Enter A, B, f, Θ (radians)", "COS(2pift+Th). Enter A, B, f, Th (radians)"},
+    };
+    for (const auto& [now, before] : ascii) {
+        const auto at = old.find(now);
+        ASSERT_NE(at, std::string::npos) << now;
+        old.replace(at, now.size(), before);
+    }
+    std::ofstream(directory_ / "ZEPH32.RL", std::ios::binary) << old;
+    EXPECT_EQ(run("", "RL NOPAUSE"), replayed);
+    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);   // logged again with today's prompts
+}
+
+// A UTF-8 file name is written and read back as typed, and the status line
+// aligns it by characters.
+TEST_F(Program, Utf8FileNamesAreOpenedAsTyped) {
+    const std::string transcript = run("AS EQ\n8 0 1\nX*100\nWA RE FI\nseñal_π.wav\nMO\nRT\nseñal_π.wav\n\nEN\n");
+    EXPECT_TRUE(fs::exists(directory_ / "work" / "señal_π.wav"));
+    EXPECT_NE(transcript.find("Time domain function: señal_π.wav,+j0          8 Samples"), std::string::npos)
+        << transcript;
 }
 
 // A WAV made by sox is read, listed and written back; sox reads the same samples.

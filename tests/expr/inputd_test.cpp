@@ -160,5 +160,23 @@ TEST(Inputd, SplitFields) {
     EXPECT_FALSE(split_fields("1 2 3 4 5 6 7", fields, slash));
 }
 
+TEST(Inputd, ColumnsCountCharactersOfUtf8Text) {
+    std::vector<std::string> fields;
+    bool slash = false;
+    // Column 80 is the second π: the field is cut after it, never inside it.
+    ASSERT_TRUE(split_fields(std::string(77, ' ') + "5πππ", fields, slash));
+    EXPECT_EQ(fields, (std::vector<std::string>{"5ππ"}));
+    ASSERT_TRUE(split_fields("'Θ, µ' √2,3 /", fields, slash));
+    EXPECT_EQ(fields, (std::vector<std::string>{"'Θ, µ'", "√2", "3"}));
+    EXPECT_TRUE(slash);
+    // A slash after 79 two-byte characters still ends the scan at column 80.
+    std::string wide;
+    for (int i = 0; i < 78; ++i) wide += "µ";
+    ASSERT_TRUE(split_fields(wide + " /", fields, slash));
+    EXPECT_EQ(fields.size(), 1u);
+    EXPECT_TRUE(slash);
+
+}
+
 }  // namespace
 }  // namespace zeph

@@ -53,7 +53,7 @@ TEST_F(ReadSignal, StepNotPositiveBecomesOne) {
                                 read_signal(path("down.txt"), path("down2.txt"), kAll)}) {
         ASSERT_TRUE(r.status.ok);
         EXPECT_EQ(r.dx, 1.0);
-        EXPECT_EQ(r.status.message, "DX <= 0. Assigned a value of 1.");
+        EXPECT_EQ(r.status.message, "DX ≤ 0. Assigned a value of 1.");
     }
 }
 

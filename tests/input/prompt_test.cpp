@@ -112,13 +112,85 @@ TEST_F(PromptTest, EscapeCancelsAndChangesNothing) {
     EXPECT_EQ(saved_log(), "/work\n\n\n");
 }
 
-TEST_F(PromptTest, EditingKeys) {
+TEST_F(PromptTest, EditingKeysWorkOnCharactersNotBytes) {
+    // "abcd", Left Left, Delete -> "abd", Backspace -> "ad", insert X -> "aXd";
+    // the same over characters of two and three bytes.
+    const struct {
+        std::string typed, inserted, expected;
+    } cases[] = {{"abcd", "X", "aXd"}, {"aπ√b", "Θ", "aΘb"}};
+    for (const auto& c : cases) {
+        ScriptKeySource keys;
+        keys.text(c.typed).extended(kKeyLeft).extended(kKeyLeft).extended(kKeyDelete).backspace();
+        keys.text(c.inserted).enter();
+        PromptRequest request{.title = "t", .prompt = "Name:"};
+        ASSERT_TRUE(ask(keys, request));
+        EXPECT_EQ(request.current, c.expected);
+        EXPECT_EQ(console_.row_text(kEditRow), c.expected);
+    }
+}
+
+TEST_F(PromptTest, HomeEndAndCtrlAOrCtrlEMoveToTheEndsOfTheLine) {
     ScriptKeySource keys;
-    // "abcd", Left Left, Delete -> "abd", Backspace -> "ad", insert X -> "aXd"
-    keys.text("abcd").extended(kKeyLeft).extended(kKeyLeft).extended(kKeyDelete).backspace().text("X").enter();
+    keys.text("µs").extended(kKeyHome).text("[").extended(kKeyEnd).text("]").enter();
+    keys.text("bc").key(kKeyCtrlA).text("a").key(kKeyCtrlE).text("d").enter();
+    keys.text("x y  ").extended(kKeyHome).extended(kKeyEnd).text("z").enter();   // End: after the last non-blank
+    PromptRequest request{.title = "t", .prompt = "Name:"};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    for (const char* expected : {"[µs]", "abcd", "x yz"}) {
+        ASSERT_TRUE(prompter.ask(message_, request));
+        EXPECT_EQ(request.current, expected);
+    }
+}
+
+TEST_F(PromptTest, EndStopsAtTheLastCursorColumn) {
+    ScriptKeySource keys;
+    keys.text(std::string(85, 'a')).extended(kKeyHome).extended(kKeyEnd).text("Z").enter();
     PromptRequest request{.title = "t", .prompt = "Name:"};
     ASSERT_TRUE(ask(keys, request));
-    EXPECT_EQ(request.current, "aXd");
+    // The cursor never passes column 80: Z goes in there.
+    EXPECT_EQ(request.current, std::string(79, 'a') + "Z");
+}
+
+TEST_F(PromptTest, AUtf8FileNameIsKeptAsTypedOrPasted) {
+    ScriptKeySource keys;
+    keys.text("/tmp/año/π.wav").enter();
+    keys.paste().enter();
+    keys.set_clipboard("/données/ℤ€.txt");
+    PromptRequest request{.title = "t", .prompt = "File:"};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(request.current, "/tmp/año/π.wav");
+    EXPECT_EQ(console_.row_text(kEditRow), "/tmp/año/π.wav");
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(request.current, "/données/ℤ€.txt");
+    EXPECT_NE(saved_log().find("/tmp/año/π.wav  *! File:\n"), std::string::npos);
+}
+
+TEST_F(PromptTest, AHeadlessFileNameThatIsNoUtf8KeepsItsBytes) {
+    ScriptKeySource keys = ScriptKeySource::from_lines({"caf\xE9.wav"});   // a Latin-1 name on disk
+    PromptRequest request{.title = "t", .prompt = "File:"};
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.current, "caf\xE9.wav");
+    EXPECT_NE(saved_log().find("caf\xE9.wav    *! File:\n"), std::string::npos);
+}
+
+TEST_F(PromptTest, TheEightyCharacterReplyCountsCharacters) {
+    ScriptKeySource keys = ScriptKeySource::from_lines({std::string(78, 'x') + "ππππ"});
+    PromptRequest request{.title = "t", .prompt = "Name:"};
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.current, std::string(78, 'x') + "ππ");   // cut between characters, not inside one
+}
+
+TEST_F(PromptTest, NumericFieldsAroundNonAsciiTextAreDecodedByCharacter) {
+    // A quoted field holding non-ASCII text is one field; it fails to evaluate
+    // and the reply is refused, without splitting a character.
+    ScriptKeySource keys = ScriptKeySource::from_lines({"1 'π' 3", "4 5 6"});
+    PromptRequest request = numeric({0, 0, 0, 0}, 3);
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.values, (std::array<double, 4>{4, 5, 6, 0}));
+    ASSERT_GE(presenter_.lines.size(), 6u);
+    EXPECT_EQ(presenter_.lines[4], "1 'π' 3");
+    EXPECT_EQ(presenter_.lines[5], std::string(kInvalidEntryMessage));
 }
 
 TEST_F(PromptTest, HistoryAndPaste) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plot/metafile.hpp"
+#include "plot/metafile_text.hpp"
 
 namespace zeph {
 namespace {
@@ -214,6 +215,35 @@ TEST_F(MetafileTest, ClipAlignFontTextPolygonAndPensGiveTheirRecords) {
     EXPECT_EQ(tail[7].function, 0x0213);
     EXPECT_EQ(tail[7].params, (std::vector<std::uint16_t>{1000, 900}));
     expect_header_describes(file);
+}
+
+TEST_F(MetafileTest, Utf8LabelsAreWrittenInTheAnsiCharacterSet) {
+    RecordedPlot plot;
+    ASSERT_TRUE(plot.start(dir_ / "label.wmf").ok);
+    plot.painter.select_font("Times New Roman", 0.04, 0.018, 0, false, false, false);
+    plot.painter.draw_text(900, 675, "Real ± Imag (µV)", 16);   // 16 characters, 18 bytes
+    plot.painter.draw_text(900, 675, "2πft", 2);                 // cut after π, not inside it
+    ASSERT_TRUE(plot.finish().ok);
+    std::vector<std::string> texts;
+    for (const Record& r : records_of(read_file(dir_ / "label.wmf"))) {
+        if (r.function != 0x0A32) continue;
+        std::string text;
+        for (std::size_t k = 0; k < r.params[2]; ++k) text.push_back(static_cast<char>(r.params[4 + k / 2] >> (8 * (k % 2))));
+        texts.push_back(text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Real \xB1 Imag (\xB5V)", "2pi"}));
+}
+
+TEST(MetafileText, Windows1252WhereItHasTheCharacterAPlainSubstituteOtherwise) {
+    EXPECT_EQ(metafile_text("Real ± Imag"), "Real \xB1 Imag");
+    EXPECT_EQ(metafile_text("µs, 90°, m²"), "\xB5s, 90\xB0, m\xB2");
+    EXPECT_EQ(metafile_text("»é€–…"), "\xBB\xE9\x80\x96\x85");   // 0x80..0x9F are 1252's own
+    EXPECT_EQ(metafile_text("μ"), "\xB5");                          // Greek mu as the micro sign
+    EXPECT_EQ(metafile_text("2πft+Θ"), "2pift+Theta");
+    EXPECT_EQ(metafile_text("√(Fu*Fl) ≤ x ≥ −1"), "sqrt(Fu*Fl) <= x >= -1");
+    EXPECT_EQ(metafile_text("漢 😀"), "? ?");
+    EXPECT_EQ(metafile_text("a\xC3"), "a?");   // no valid UTF-8
+    EXPECT_EQ(metafile_text(""), "");
 }
 
 TEST_F(MetafileTest, FarPointsAreLimitedToThe16BitFields) {

@@ -140,6 +140,20 @@ protected:
     std::vector<std::vector<std::uint8_t>> shown_;
 };
 
+TEST(PointFile, EachValueKeepsFourteenCharactersAndSixDecimals) {
+    EXPECT_EQ(point_file_line(0, -2000000000), "      0.000000, -2.000000E+09\n");
+    const struct {
+        double value;
+        const char* field;
+    } cases[] = {
+        {9999999.999999, "9999999.999999"},   {-999999.999999, "-999999.999999"},   // the last plain ones
+        {10000000, "  1.000000E+07"},          {-1000000, " -1.000000E+06"},
+        {1.5, "      1.500000"},               {-1.7976931348623157e308, "-1.797693E+308"},
+        {1e300, " 1.000000E+300"},             {9999999.9999996, "  1.000000E+07"},   // rounds past the width
+    };
+    for (const auto& c : cases) EXPECT_EQ(point_file_field(c.value), c.field) << c.value;
+}
+
 TEST(PlotLayout, FrameFollowsTheAspectRatio) {
     PlotSettings s;
     PlotLayout layout = plot_layout(s);

@@ -16,7 +16,7 @@ TextConsole drawn(std::initializer_list<std::string_view> lines, HelpState state
 }
 
 bool marked(const TextConsole& console, int row, int column) {
-    return console.cell(row, column).byte == kHelpMarker;
+    return console.cell(row, column).character == kHelpMarker;
 }
 
 int marker_count(const TextConsole& console) {
@@ -30,9 +30,19 @@ TEST(HelpScreen, RowsAsListed) {
     const TextConsole console = drawn({"NOPL"});   // no marker in the way
     EXPECT_EQ(console.row_text(2),
               "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd");
-    EXPECT_EQ(console.row_text(18), "  DX time/freq deriv. A|B    SUm real \xB1 imag           PLot, NOPL");
+    EXPECT_EQ(console.row_text(18), "  DX time/freq deriv. A|B    SUm real ± imag           PLot, NOPL");
+    EXPECT_EQ(console.row_text(29), "                              norm(s,x-µ) = Norm dist    MArkers, NOMA");
+    EXPECT_EQ(console.row_text(35), "                               gauss(µ,s): Gaussian      COlor options, NOCO");
+    EXPECT_EQ(console.cell(18, 39).character, U'±');   // one cell, so PLot stays in column 56
+    EXPECT_EQ(console.cell(18, 56).character, U'P');
     EXPECT_EQ(console.row_text(3), "");
     EXPECT_EQ(console.row_text(44), "");
+}
+
+TEST(HelpScreen, TheMarkerIsTheGuillemet) {
+    const TextConsole console = drawn({"SP PO DB PL"});
+    EXPECT_EQ(console.cell(7, 2).character, U'»');
+    EXPECT_EQ(console.row_text(7).rfind(" »SPectrum: Y(f)", 0), 0u) << console.row_text(7);
 }
 
 TEST(HelpScreen, MarkersOfTheSelection) {

@@ -284,11 +284,11 @@ TEST(LinearTransformDialogue, ThirdConstantIsAFrequencyOnAWaveformAndATimeOnASpe
     s.set_a(ramp(8));
     CurrentSignal waveform = select(s, false);
     ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, waveform));
-    EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*EXP(j2pift). Enter A, B, f"));
+    EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*EXP(j2πft). Enter A, B, f"));
     s.set_b(ramp(8));
     CurrentSignal spectrum = select(s, true);
     ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, spectrum));
-    EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*COS(2pift+Th). Enter A, B, t, Th (radians)"));
+    EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, t, Θ (radians)"));
     EXPECT_EQ(samples(spectrum), ramp(8));   // cos(0) = 1
 }
 

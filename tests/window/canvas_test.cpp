@@ -324,6 +324,11 @@ TEST(CanvasText, DrawsInTheCurrentColourAndTurnsWithTheEscapement) {
     EXPECT_GT(width, 40);
     EXPECT_LT(width, 200);
     EXPECT_EQ(c.text_width(""), 0);
+    // UTF-8 text: one glyph per character, not one per byte ("Ï€" is π's bytes read as Latin-1).
+    const int pi = c.text_width("π");
+    EXPECT_GT(pi, 5);
+    EXPECT_NE(pi, c.text_width("\u00CF\u20AC"));
+    EXPECT_NEAR(c.text_width("2πΘ"), c.text_width("2") + pi + c.text_width("Θ"), 1);
 
     c.set_colour(kRed);
     c.move_to({20, 30});
@@ -394,8 +399,9 @@ TEST(PlotWindowKeys, KeysArriveAsConsoleCodes) {
     for (const auto& c : cases) EXPECT_EQ(console_keys_for_key(c.keycode, c.ctrl), c.expected) << c.keycode;
 
     EXPECT_EQ(console_keys_for_text("Bb"), (std::vector<int>{'B', 'b'}));
-    EXPECT_EQ(console_keys_for_text("\xC2\xB5"), (std::vector<int>{0xB5}));   // µ as its Latin-1 byte
-    EXPECT_EQ(console_keys_for_text("\xE2\x82\xAC" "a"), (std::vector<int>{'a'}));   // € has no byte
+    EXPECT_EQ(console_keys_for_text("\xC2\xB5"), (std::vector<int>{0xC2, 0xB5}));   // µ as its UTF-8 bytes
+    EXPECT_EQ(console_keys_for_text("\xE2\x82\xAC" "a"), (std::vector<int>{0xE2, 0x82, 0xAC, 'a'}));
+    EXPECT_EQ(console_keys_for_text("a\xB5"), (std::vector<int>{'a'}));      // stray continuation byte
     EXPECT_EQ(console_keys_for_text("\xC2"), (std::vector<int>{}));           // cut-off sequence
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/utf8.hpp"
 #include "window/script_keys.hpp"
 #include "window/text_console.hpp"
 
@@ -19,18 +20,53 @@ TEST(TextConsole, WritesAreClippedAtTheEdgesOfTheGrid) {
     EXPECT_EQ(console.row_text(4), "zW");
     EXPECT_EQ(console.cell(4, 2).attribute, 0x7E);
     EXPECT_EQ(console.cell(4, 3).attribute, 0x70);   // untouched cells keep the default
-    EXPECT_EQ(console.cell(3, 80).byte, 'C');
+    EXPECT_EQ(console.cell(3, 80).character, U'C');
     EXPECT_EQ(console.cell(3, 80).attribute, 0x71);
     for (int row : {1, 2, 5, 50}) EXPECT_EQ(console.row_text(row), "") << row;
 }
 
-TEST(TextConsole, RowTextKeepsInnerBlanksAndBytesAndDropsTrailingOnes) {
+TEST(TextConsole, RowTextKeepsInnerBlanksAndCharactersAndDropsTrailingOnes) {
     TextConsole console;
-    console.write(7, 3, "a  \xB1 b   ", 0x70);
-    EXPECT_EQ(console.row_text(7), "  a  \xB1 b");
+    console.write(7, 3, "a  ± b   ", 0x70);
+    EXPECT_EQ(console.row_text(7), "  a  ± b");
     EXPECT_EQ(console.row_text(0), "");
     EXPECT_EQ(console.row_text(51), "");
-    EXPECT_EQ(console.cell(0, 0).byte, ' ');   // outside: a blank default cell
+    EXPECT_EQ(console.cell(0, 0).character, U' ');   // outside: a blank default cell
+}
+
+TEST(TextConsole, ACellHoldsOneCharacterWhateverItsUtf8Length) {
+    TextConsole console;
+    const std::string prompt = "Type: A=+(A+jB), M=*(A+jB), E=*(A+jB)*EXP(j2πft), S=*(A+jB)*COS(2πft+Θ), C=conj.";
+    console.write(46, 1, prompt, 0x7E);
+    EXPECT_EQ(console.row_text(46), prompt);   // 80 characters fill the row exactly
+    EXPECT_EQ(console.cell(46, 80).character, U'.');
+    EXPECT_EQ(console.cell(46, 45).character, U'π');
+    EXPECT_EQ(console.cell(46, 66).character, U'π');
+    EXPECT_EQ(console.cell(46, 70).character, U'Θ');
+
+    console.write(1, 1, "√µ€😀x", 0x70);   // two, two, three and four bytes
+    EXPECT_EQ(console.cell(1, 1).character, U'√');
+    EXPECT_EQ(console.cell(1, 4).character, U'😀');
+    EXPECT_EQ(console.cell(1, 5).character, U'x');
+    EXPECT_EQ(console.row_text(1), "√µ€😀x");
+
+    // Clipping counts characters too: 78 + 3 characters leaves "ab".
+    console.write(2, 79, "ab≤c", 0x70);
+    EXPECT_EQ(console.row_text(2), std::string(78, ' ') + "ab");
+    console.write(3, -1, "≥≤ok", 0x70);
+    EXPECT_EQ(console.row_text(3), "ok");
+}
+
+TEST(TextConsole, BytesThatAreNoUtf8LandAsReplacementCharacters) {
+    TextConsole console;
+    console.write(5, 1, "a\xB1" "b\xE2\x88" "c\xC3", 0x70);   // Latin-1, a cut sequence, a lone lead
+    EXPECT_EQ(console.cell(5, 1).character, U'a');
+    EXPECT_EQ(console.cell(5, 2).character, kReplacementCharacter);
+    EXPECT_EQ(console.cell(5, 3).character, U'b');
+    EXPECT_EQ(console.cell(5, 4).character, kReplacementCharacter);
+    EXPECT_EQ(console.cell(5, 5).character, kReplacementCharacter);
+    EXPECT_EQ(console.cell(5, 6).character, U'c');
+    EXPECT_EQ(console.row_text(5), "a\uFFFDb\uFFFD\uFFFDc\uFFFD");
 }
 
 TEST(TextConsole, PrintLineReplacesTheCursorRowAndMovesDown) {

@@ -46,13 +46,15 @@ TEST(TerminalKeys, EnterBackspaceAndControlKeysArePlainBytes) {
     EXPECT_EQ(character('z'), (ConsoleKey{'z', false}));
 }
 
-TEST(TerminalKeys, OnlyPlusMinusAndMicroOfNonAsciiText) {
+TEST(TerminalKeys, NonAsciiCharactersComeAsTheirCodePoints) {
     EXPECT_EQ(character(0x00B1), (ConsoleKey{0xB1, false}));
-    EXPECT_EQ(character(0x00B5), (ConsoleKey{0xB5, false}));
-    EXPECT_EQ(character(0x03BC), (ConsoleKey{0xB5, false}));   // Greek mu as typed on many layouts
-    EXPECT_EQ(character(0x00E9), std::nullopt);
-    EXPECT_EQ(character(0x00E0), std::nullopt);   // would otherwise pose as the extended prefix
-    EXPECT_EQ(character(0x20AC), std::nullopt);
+    EXPECT_EQ(character(0x03BC), (ConsoleKey{0x3BC, false}));   // Greek mu stays Greek mu
+    EXPECT_EQ(character(0x00E0), (ConsoleKey{0xE0, false}));    // plain, not the extended prefix
+    EXPECT_EQ(character(0x20AC), (ConsoleKey{0x20AC, false}));
+    EXPECT_EQ(character(0x1F600), (ConsoleKey{0x1F600, false}));
+    EXPECT_EQ(character(0x009B), std::nullopt);   // C1 controls
+    EXPECT_EQ(character(0xD800), std::nullopt);   // no surrogate
+    EXPECT_EQ(character(0x110000), std::nullopt);
 }
 
 TEST(TerminalKeys, OtherFunctionKeysAreIgnored) {
@@ -64,12 +66,12 @@ TEST(TerminalKeys, OtherFunctionKeysAreIgnored) {
     EXPECT_EQ(console_key_from_terminal(-1, true, TerminalKeyCodes{}), std::nullopt);
 }
 
-TEST(ClipboardText, BecomesOneLineOfConsoleBytes) {
-    EXPECT_EQ(console_bytes_from_utf8("1e3 \u00B1 2 \u00B5s"), "1e3 \xB1 2 \xB5s");
-    EXPECT_EQ(console_bytes_from_utf8("first line\r\nsecond"), "first line");
-    EXPECT_EQ(console_bytes_from_utf8("caf\u00E9 ok"), "caf ok");
-    EXPECT_EQ(console_bytes_from_utf8("a\xFF\xC3z"), "az");   // stray bytes dropped
-    EXPECT_EQ(console_bytes_from_utf8(""), "");
+TEST(ClipboardText, BecomesOneLineOfUtf8) {
+    EXPECT_EQ(clipboard_line("1e3 \u00B1 2 \u00B5s"), "1e3 \u00B1 2 \u00B5s");
+    EXPECT_EQ(clipboard_line("first line\r\nsecond"), "first line");
+    EXPECT_EQ(clipboard_line("/tmp/caf\u00E9/\u03C0.wav"), "/tmp/caf\u00E9/\u03C0.wav");
+    EXPECT_EQ(clipboard_line("a\xFF\xC3z"), "az");   // stray bytes dropped
+    EXPECT_EQ(clipboard_line(""), "");
 }
 
 }  // namespace

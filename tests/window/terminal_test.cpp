@@ -57,35 +57,44 @@ TEST(TerminalColours, CubeColoursAreCloseToThePalette) {
     EXPECT_EQ(grey.red, grey.blue);   // light grey stays grey, not a tinted cube colour
 }
 
-TEST(DisplayedCharacter, ShowsEveryByteAsOneHarmlessCharacter) {
-    for (int b = 0; b < 256; ++b) {
-        const auto byte = static_cast<unsigned char>(b);
-        const wchar_t utf8 = displayed_character(byte, true);
-        const wchar_t ascii = displayed_character(byte, false);
-        if (b == 0xB1 || b == 0xB5 || b == 0xBB) {
-            EXPECT_EQ(utf8, static_cast<wchar_t>(b));   // Latin-1 bytes are their code points
-        } else if (b < 0x20 || b == 0x7F) {
-            EXPECT_EQ(utf8, L' ') << b;
-        } else if (b >= 0x80) {
-            EXPECT_EQ(utf8, L'?') << b;
+TEST(DisplayedCharacter, ShowsEveryCharacterAsOneHarmlessCell) {
+    for (char32_t c = 0; c < 0x100; ++c) {
+        const wchar_t utf8 = displayed_character(c, true);
+        const wchar_t ascii = displayed_character(c, false);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            EXPECT_EQ(utf8, L' ') << static_cast<int>(c);   // C0, DEL and C1 controls never reach the terminal
         } else {
-            EXPECT_EQ(utf8, static_cast<wchar_t>(b));
+            EXPECT_EQ(utf8, static_cast<wchar_t>(c)) << static_cast<int>(c);
         }
-        EXPECT_LT(ascii, 0x7F) << b;
-        EXPECT_GE(ascii, 0x20) << b;
+        EXPECT_LT(ascii, 0x7F) << static_cast<int>(c);
+        EXPECT_GE(ascii, 0x20) << static_cast<int>(c);
     }
-    EXPECT_EQ(displayed_character(0xB1, false), L'+');
-    EXPECT_EQ(displayed_character(0xB5, false), L'u');
-    EXPECT_EQ(displayed_character(0xBB, false), L'>');
+    EXPECT_EQ(displayed_character(U'π', true), L'π');
+    EXPECT_EQ(displayed_character(U'√', true, 1), L'√');
+    EXPECT_EQ(displayed_character(U'漢', true, 2), L'\uFFFD');   // would take two cells
+    EXPECT_EQ(displayed_character(U'\u0301', true, 0), L'\uFFFD');   // combining: no cell of its own
+    EXPECT_EQ(displayed_character(U'±', false), L'+');
+    EXPECT_EQ(displayed_character(U'µ', false), L'u');
+    EXPECT_EQ(displayed_character(U'»', false), L'>');
+    EXPECT_EQ(displayed_character(U'Θ', false), L'?');
 }
 
 TEST(TerminalText, IsTheGridsRenderingOfALine) {
-    EXPECT_EQ(terminal_text("SUm real \xB1 imag \xB5 \xBB", true), "SUm real \u00B1 imag \u00B5 \u00BB");
-    EXPECT_EQ(terminal_text("SUm real \xB1 imag \xB5 \xBB", false), "SUm real + imag u >");
+    EXPECT_EQ(terminal_text("SUm real ± imag µ »", true), "SUm real ± imag µ »");
+    EXPECT_EQ(terminal_text("SUm real ± imag µ »", false), "SUm real + imag u >");
     EXPECT_EQ(terminal_text("bell\a esc\x1B[2J", true), "bell  esc [2J");   // no control byte reaches the terminal
-    EXPECT_EQ(terminal_text("a\u00F1o", true), "a\u00F1o");
-    EXPECT_EQ(terminal_text("a\u00F1o", false), "a?+o");
-    EXPECT_EQ(terminal_text("\u009B2J", true), "??2J");   // C1 control in UTF-8 form
+    EXPECT_EQ(terminal_text("a\u00F1o", false), "a?o");
+    EXPECT_EQ(terminal_text("\u009B2J", true), " 2J");   // C1 control in UTF-8 form
+    EXPECT_EQ(terminal_text("x\xB1y", true), "x\uFFFDy");   // no valid UTF-8
+}
+
+TEST(GridOrigin, CentresTheGridInALargerTerminal) {
+    EXPECT_EQ(grid_origin(80, 50), (GridOrigin{0, 0}));
+    EXPECT_EQ(grid_origin(120, 60), (GridOrigin{5, 20}));
+    EXPECT_EQ(grid_origin(81, 51), (GridOrigin{0, 0}));   // odd spare cell goes right and below
+    EXPECT_EQ(grid_origin(83, 53), (GridOrigin{1, 1}));
+    EXPECT_EQ(grid_origin(200, 50), (GridOrigin{0, 60}));
+    EXPECT_EQ(grid_origin(60, 40), (GridOrigin{0, 0}));   // smaller: the size request shows instead
 }
 
 std::string joined(const std::vector<std::string>& lines) {
