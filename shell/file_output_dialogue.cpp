@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fileio/output_file.hpp"
+#include "fileio/audio_file.hpp"
 #include "fileio/wav.hpp"
 
 namespace zeph {
@@ -31,11 +32,12 @@ bool ask_text(Session& session, std::string_view prompt, std::string_view defaul
     return true;
 }
 
+// A failure, or a notice of a write that succeeded (values clipped).
 void report(Workspace& workspace, const Status& status) {
-    if (!status) workspace.message_line = status.message;
+    if (!status.message.empty()) workspace.message_line = status.message;
 }
 
-// Signal A as it stands: a WAV file holds the waveform, not the derived values.
+// Signal A as it stands: an audio file holds the waveform, not the derived values.
 void write_signal_a_as_wav(Session& session, const std::string& path) {
     Workspace& workspace = session.workspace;
     FileAnswers& files = workspace.files;
@@ -49,7 +51,7 @@ void write_signal_a_as_wav(Session& session, const std::string& path) {
     const int count = workspace.signal_mode == SignalMode::independent ? workspace.npts_a : workspace.linked_npts;
     const std::size_t n = static_cast<std::size_t>(std::clamp(count, 0, workspace.max_points));
     const std::span<const Complex> samples(workspace.signal_a(), n);
-    report(workspace, write_wav(samples, path, wav_channels_from_reply(files.wav_channels), workspace.DT));
+    report(workspace, write_audio_signal(samples, path, wav_channels_from_reply(files.wav_channels), workspace.DT));
 }
 
 void write_display_values(Session& session, const std::string& path) {
@@ -70,7 +72,7 @@ void file_output_dialogue(Session& session) {
     FileAnswers& files = session.workspace.files;
     if (!ask_text(session, kOutputNamePrompt, "", files.output_file_name)) return;
     const std::string path = host_path(files.output_file_name);
-    if (is_wav_file_name(files.output_file_name)) write_signal_a_as_wav(session, path);
+    if (is_audio_output_name(files.output_file_name)) write_signal_a_as_wav(session, path);
     else write_display_values(session, path);
 }
 
