@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/run_command.hpp"
+
 namespace zeph::test {
 
 // A unique directory under the system's temporary directory, removed after the test.
@@ -64,25 +66,6 @@ struct Bytes {
         return u32(static_cast<std::uint32_t>(b >> 32));
     }
 };
-
-inline bool have_tool(const std::string& command) {
-    return std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Standard output of a shell command; exit status in *status.
-inline std::string run_command(const std::string& command, int* status = nullptr) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        const int rc = ::pclose(pipe);
-        if (status) *status = rc;
-    } else if (status) {
-        *status = -1;
-    }
-    return out;
-}
 
 // The frames of an audio file as sox decodes them, on the 16-bit scale (full
 // scale 32768): one vector of channel values per frame; rounded to integers

@@ -14,25 +14,17 @@
 #include <vector>
 
 #include "plot/metafile.hpp"
+#include "tests/plot/recorded_plot.hpp"
+#include "tests/support/run_command.hpp"
 
 namespace zeph {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string run(const std::string& command, int* status = nullptr) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        const int rc = ::pclose(pipe);
-        if (status) *status = rc;
-    }
-    return out;
-}
-
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+using test::RecordedPlot;
+using test::draw_view;
+using test::have_tool;
+using test::run_command;
 
 std::string read_text(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -74,7 +66,7 @@ class VectorFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"rsvg-convert", "pdftoppm", "pdffonts", "pdftotext", "convert"}) {
-            if (!have(tool)) GTEST_SKIP() << tool << " is not installed (test.sh installs it)";
+            if (!have_tool(tool)) GTEST_SKIP() << tool << " is not installed (test.sh installs it)";
         }
         dir_ = fs::temp_directory_path() / ("zvec" + std::to_string(::getpid()) + "_" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -91,11 +83,11 @@ protected:
         int status = 0;
         std::string ppm;
         if (is_pdf(file)) {
-            ppm = run("pdftoppm -scale-to-x " + std::to_string(width) +
+            ppm = run_command("pdftoppm -scale-to-x " + std::to_string(width) +
                           " -scale-to-y " + std::to_string(height) + " '" + file.string() + "' 2>'" + err.string() + "'",
                       &status);
         } else {
-            ppm = run("rsvg-convert -w " + std::to_string(width) + " -h " + std::to_string(height) + " '" +
+            ppm = run_command("rsvg-convert -w " + std::to_string(width) + " -h " + std::to_string(height) + " '" +
                           file.string() + "' 2>'" + err.string() + "' | convert png:- ppm:-",
                       &status);
         }
@@ -105,23 +97,6 @@ protected:
     }
 
     fs::path dir_;
-};
-
-struct RecordedPlot {
-    GraphicsCanvas canvas{1, 1};
-    Painter painter{canvas};
-    MetafileWriter writer;
-    RecordedPlot() { painter.set_recorder(&writer); }
-    Status start(const fs::path& file, int mode = 1) {
-        const Status s = mode == -1 ? writer.continue_for_overlay(file.string()) : writer.open(file.string());
-        EXPECT_TRUE(painter.graphics_open(360, 270, mode).ok);
-        painter.set_world_window(0, 0, 1800, 1350);
-        return s;
-    }
-    Status finish() {
-        painter.graphics_close(0, "");
-        return writer.close();
-    }
 };
 
 // A frame from (180, 135) to (1620, 1215) world units, a red diagonal inside
@@ -191,7 +166,7 @@ TEST_F(VectorFileTest, PdfEmbedsTheFontsAndCarriesTheText) {
     plot.painter.select_font("Times New Roman", 0.03, 0.012, 90, false, false, false);
     plot.painter.draw_text(60, 675, "Amplitude", 9);
     ASSERT_TRUE(plot.finish().ok);
-    const std::string fonts = run("pdffonts '" + (dir_ / "fonts.pdf").string() + "'");
+    const std::string fonts = run_command("pdffonts '" + (dir_ / "fonts.pdf").string() + "'");
     std::istringstream lines(fonts);
     std::string line;
     int listed = 0;
@@ -203,24 +178,22 @@ TEST_F(VectorFileTest, PdfEmbedsTheFontsAndCarriesTheText) {
         EXPECT_NE(line.find("Liberation"), std::string::npos) << line;
     }
     EXPECT_GE(listed, 1) << fonts;
-    const std::string text = run("pdftotext '" + (dir_ / "fonts.pdf").string() + "' -");
+    const std::string text = run_command("pdftotext '" + (dir_ / "fonts.pdf").string() + "' -");
     EXPECT_NE(text.find("Title of the plot"), std::string::npos) << text;
     EXPECT_NE(text.find("Amplitude"), std::string::npos) << text;
 }
 
-void draw_view(Painter& p, int k) {
-    p.set_clip_rect(0, 0, 1800, 1350);
-    p.set_colour(4);
-    p.select_font("Times New Roman", 0.03, 0, 0, false, false, false);
-    p.draw_text(100 + 100 * k, 50, "view " + std::to_string(k), 6);
-    p.move_to(0, 300 + 100 * k);
-    for (int x = 100; x <= 1800; x += 100) p.line_to(x, 300 + 100 * k + x / 10);
+// A frame of few segments: renderers take seconds over the metafile test's 14000.
+void draw_border(Painter& p) {
+    p.set_colour(1);
+    p.move_to(10, 10);
+    for (const auto [x, y] : {std::pair{1790, 10}, {1790, 1340}, {10, 1340}, {10, 10}}) p.line_to(x, y);
 }
 
 TEST_F(VectorFileTest, PanLeavesTheLastViewAndOverlayContinuesThePicture) {
     RecordedPlot panned;
     ASSERT_TRUE(panned.start(dir_ / "panned.pdf").ok);
-    draw_picture(panned.painter);
+    draw_border(panned.painter);
     panned.writer.mark_for_pan();
     draw_view(panned.painter, 0);
     for (int k = 1; k <= 3; ++k) {
@@ -230,11 +203,11 @@ TEST_F(VectorFileTest, PanLeavesTheLastViewAndOverlayContinuesThePicture) {
     ASSERT_TRUE(panned.finish().ok);
     RecordedPlot direct;
     ASSERT_TRUE(direct.start(dir_ / "direct.pdf").ok);
-    draw_picture(direct.painter);
+    draw_border(direct.painter);
     draw_view(direct.painter, 3);
     ASSERT_TRUE(direct.finish().ok);
 
-    const std::string text = run("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
+    const std::string text = run_command("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
     EXPECT_NE(text.find("view 3"), std::string::npos) << text;
     for (const char* gone : {"view 0", "view 1", "view 2"}) EXPECT_EQ(text.find(gone), std::string::npos) << text;
     EXPECT_EQ(render(dir_ / "panned.pdf", 360, 270).rgb, render(dir_ / "direct.pdf", 360, 270).rgb);
@@ -243,14 +216,14 @@ TEST_F(VectorFileTest, PanLeavesTheLastViewAndOverlayContinuesThePicture) {
     ASSERT_TRUE(panned.start(dir_ / "panned.pdf", -1).ok);
     draw_view(panned.painter, 5);
     ASSERT_TRUE(panned.finish().ok);
-    const std::string both = run("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
+    const std::string both = run_command("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
     EXPECT_NE(both.find("view 3"), std::string::npos) << both;
     EXPECT_NE(both.find("view 5"), std::string::npos) << both;
     // A new plot into the file starts it afresh.
     ASSERT_TRUE(panned.start(dir_ / "panned.pdf").ok);
     draw_view(panned.painter, 6);
     ASSERT_TRUE(panned.finish().ok);
-    const std::string fresh = run("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
+    const std::string fresh = run_command("pdftotext '" + (dir_ / "panned.pdf").string() + "' -");
     EXPECT_EQ(fresh.find("view 3"), std::string::npos) << fresh;
     EXPECT_NE(fresh.find("view 6"), std::string::npos) << fresh;
 }
