@@ -228,7 +228,9 @@ TEST_F(AudioOutput, SoxReadsFlacAndAiffWithTheValuesAndRate) {
                 ASSERT_EQ(frames[i].size(), n);
                 // 24 bits keep a quarter step of the 16-bit scale exactly.
                 EXPECT_NEAR(frames[i][0], samples[i].real(), 1e-3) << name << " frame " << i;
-                if (n == 2) EXPECT_NEAR(frames[i][1], samples[i].imag(), 1e-3) << name << " frame " << i;
+                if (n == 2) {
+                    EXPECT_NEAR(frames[i][1], samples[i].imag(), 1e-3) << name << " frame " << i;
+                }
             }
         }
     }
