@@ -65,7 +65,7 @@ bool is_pdf(const fs::path& file) {
 class VectorFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"rsvg-convert", "pdftoppm", "pdffonts", "pdftotext", "convert"}) {
+        for (const char* tool : {"rsvg-convert", "pdftoppm", "pdffonts", "pdftotext", "pdfinfo", "convert"}) {
             if (!have_tool(tool)) GTEST_SKIP() << tool << " is not installed (test.sh installs it)";
         }
         dir_ = fs::temp_directory_path() / ("zvec" + std::to_string(::getpid()) + "_" +
@@ -250,9 +250,11 @@ TEST_F(VectorFileTest, LineStylesMarkersAndHatchesRenderCleanly) {
         const Image image = render(dir_ / name, 360, 270);
         EXPECT_EQ(image.width, 360);
     }
-    // An SVG file is SVG, a metafile name still gets the placeable metafile.
-    EXPECT_EQ(read_text(dir_ / "styles.svg").substr(0, 5), "<?xml");
+    // An SVG file is SVG, both 6 × 4.5 inches; a metafile name still gets the placeable metafile.
+    EXPECT_NE(read_text(dir_ / "styles.svg").find("<svg"), std::string::npos);
+    EXPECT_NE(read_text(dir_ / "styles.svg").find("width=\"432pt\" height=\"324pt\""), std::string::npos);
     EXPECT_EQ(read_text(dir_ / "styles.pdf").substr(0, 5), "%PDF-");
+    EXPECT_NE(run_command("pdfinfo '" + (dir_ / "styles.pdf").string() + "'").find("432 x 324 pts"), std::string::npos);
     RecordedPlot wmf;
     ASSERT_TRUE(wmf.start(dir_ / "plot.wmf").ok);
     ASSERT_TRUE(wmf.finish().ok);
