@@ -186,13 +186,9 @@ bool is_wav_file_name(std::string_view file_name) {
 }
 
 SignalRead read_wav(const std::string& file_name, int max_count) {
-    const std::string name(trimmed_file_name(file_name));
-    OpenedFile opened = open_for_reading(name);
-    if (opened.outcome != OpenOutcome::Opened) {
-        return failed_read(ReadStatus::NothingRead, message_with_name(kCannotFindFile, name));
-    }
-    ByteSource source(opened.file.get(), opened.size);
-    return read_wav_source(source, name, max_count);
+    return read_named_file(file_name, [&](ByteSource& source, std::string_view name) {
+        return read_wav_source(source, name, max_count);
+    });
 }
 
 SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
