@@ -24,6 +24,23 @@ inline std::string trim_right(std::string_view text) {
     return last == std::string_view::npos ? std::string{} : std::string(text.substr(0, last + 1));
 }
 
+// True when `text` ends in `tail`, letters a..z matching their capitals.
+inline bool ends_with_any_case(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && upper_case(text.substr(text.size() - tail.size())) == upper_case(tail);
+}
+
+// True when the file name has something before `extension` (".wav") and ends
+// in it, in any case.
+inline bool has_extension(std::string_view name, std::string_view extension) {
+    return name.size() > extension.size() && ends_with_any_case(name, extension);
+}
+
+// The name without trailing blanks: names arrive blank-padded from the dialogues.
+inline std::string_view trimmed_file_name(std::string_view name) {
+    const std::size_t last = name.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view{} : name.substr(0, last + 1);
+}
+
 // At least `width` bytes: a shorter text blank-padded, a longer one kept
 // whole. (For a field of exactly so many characters: padded_characters.)
 inline std::string padded_at_least(std::string_view text, std::size_t width) {

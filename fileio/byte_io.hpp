@@ -15,6 +15,7 @@
 
 #include "base/byte_order.hpp"
 #include "base/status.hpp"
+#include "fileio/sample_file.hpp"
 
 namespace zeph {
 
@@ -114,5 +115,21 @@ FileHandle create_output_file(const std::string& file_name);
 // Flushes the writer and closes the file, checking both: success, or
 // "Error writing file: " with the name when any write or the close failed.
 Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name);
+
+// Reads the named regular file with read(source, name) and returns its
+// result; "Cannot find file: " + name (NothingRead) when it cannot be opened.
+template <class Read>
+SignalRead read_named_file(const std::string& file_name, Read read) {
+    const std::string name(trimmed_file_name(file_name));
+    OpenedFile opened = open_for_reading(name);
+    if (opened.outcome != OpenOutcome::Opened) {
+        SignalRead refused;
+        refused.code = ReadStatus::NothingRead;
+        refused.status = Status::failure(message_with_name(kCannotFindFile, name));
+        return refused;
+    }
+    ByteSource source(opened.file.get(), opened.size);
+    return read(source, std::string_view(name));
+}
 
 }  // namespace zeph

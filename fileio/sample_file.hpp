@@ -11,6 +11,7 @@
 
 #include "base/complex.hpp"
 #include "base/status.hpp"
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -68,9 +69,7 @@ inline constexpr std::string_view kComplexOnlyAsReal = "C4 file can only be read
 inline constexpr std::string_view kBadReadRange = "First point # and Interval must be 1 or more.";
 inline constexpr std::string_view kUnknownFormat = "Unknown file format: ";
 inline constexpr std::string_view kWavRateOutOfRange = "Sample rate 1/DX out of range for WAV file: ";
-
-// The name without trailing blanks (names arrive blank padded from the dialogues).
-std::string_view trimmed_file_name(std::string_view name);
+inline constexpr std::string_view kAudioRateOutOfRange = "Sample rate 1/DX out of range for this file: ";
 
 // text + the trimmed name, cut to kMessageWidth bytes.
 std::string message_with_name(std::string_view text, std::string_view file_name);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fileio/ascii.hpp"
+#include "fileio/audio_file.hpp"
 #include "fileio/binary_records.hpp"
 #include "fileio/wav.hpp"
 
@@ -102,7 +103,9 @@ SignalRead read_signal(std::string_view real_file_name, std::string_view imag_fi
     const std::string real_name(trimmed_file_name(real_file_name));
     const std::string imag_name(trimmed_file_name(imag_file_name));
     if (real_name.empty() && imag_name.empty()) return failed_read(ReadStatus::NothingRead, "");
-    if (is_wav_file_name(real_name)) return read_wav(real_name, range.max_count);
+    if (is_wav_file_name(real_name) || is_audio_file_content(real_name)) {
+        return read_audio_signal(real_name, range.max_count);
+    }
     if (range.first < 1 || range.interval < 1) {
         return failed_read(ReadStatus::Unsupported, std::string(kBadReadRange));
     }

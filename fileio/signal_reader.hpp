@@ -14,9 +14,10 @@ namespace zeph {
 //
 // Names are blank padded or not; trailing blanks are ignored.
 //  - Both names blank: NothingRead, no message.
-//  - A real-part name ending in ".wav" (any case, 5 characters or more): the
-//    whole read is read_wav with range.max_count; the imaginary name, first
-//    point and interval are not used.
+//  - A real-part name ending in ".wav" (any case, 5 characters or more), or a
+//    real-part file whose content is audio (audio_file.hpp): the whole read is
+//    read_audio_signal with range.max_count; the imaginary name, first point
+//    and interval are not used.
 //  - Otherwise each named file is read for its part: a binary signal file
 //    (binary_records.hpp), else an ASCII file (ascii.hpp), with the samples
 //    range.first, first + interval, … up to range.max_count. A blank real name

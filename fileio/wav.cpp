@@ -178,21 +178,13 @@ SignalRead read_wav_source(ByteSource& source, std::string_view name, int max_co
 }  // namespace
 
 bool is_wav_file_name(std::string_view file_name) {
-    const std::string_view name = trimmed_file_name(file_name);
-    if (name.size() < 5) return false;
-    const std::string_view extension = name.substr(name.size() - 4);
-    return std::equal(extension.begin(), extension.end(), std::string_view(".wav").begin(),
-                      [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
+    return has_extension(trimmed_file_name(file_name), ".wav");
 }
 
 SignalRead read_wav(const std::string& file_name, int max_count) {
-    const std::string name(trimmed_file_name(file_name));
-    OpenedFile opened = open_for_reading(name);
-    if (opened.outcome != OpenOutcome::Opened) {
-        return failed_read(ReadStatus::NothingRead, message_with_name(kCannotFindFile, name));
-    }
-    ByteSource source(opened.file.get(), opened.size);
-    return read_wav_source(source, name, max_count);
+    return read_named_file(file_name, [&](ByteSource& source, std::string_view name) {
+        return read_wav_source(source, name, max_count);
+    });
 }
 
 SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {

@@ -68,11 +68,6 @@ int nearest_limited(double v) {
     return static_cast<int>(std::lround(std::clamp(v, -kUnitLimit, kUnitLimit)));
 }
 
-// Half the line width in units: like the screen's, from the picture height + 1.
-int units_half_width(double width_value) {
-    if (!(width_value > kOnePixelWidth)) return 1;
-    return std::max(1, nearest_limited(width_value * 0.5 * (kMetafileHeight + 1)));
-}
 
 // Steps per round end of a wide band: half width / 3, limited to 4..100.
 int units_band_steps(int half_width) { return std::clamp(half_width / 3, 4, 100); }
@@ -92,14 +87,19 @@ constexpr std::size_t kFixedHeadBytes = 28;
 
 }  // namespace
 
-MetafileWriter::~MetafileWriter() {
+int metafile_half_width(double width_value) {
+    if (!(width_value > kOnePixelWidth)) return 1;
+    return std::max(1, nearest_limited(width_value * 0.5 * (kMetafileHeight + 1)));
+}
+
+PlaceableMetafile::~PlaceableMetafile() {
     if (is_open()) close();
 }
 
 // ---- life cycle --------------------------------------------------------------
 
 // Completes a file still open and starts afresh for `name`.
-void MetafileWriter::reset_for(const std::string& name) {
+void PlaceableMetafile::reset_for(const std::string& name) {
     if (is_open()) close();
     name_ = name;
     status_ = Status::success();
@@ -107,7 +107,7 @@ void MetafileWriter::reset_for(const std::string& name) {
     written_pen_.reset();
 }
 
-Status MetafileWriter::open(const std::string& name) {
+Status PlaceableMetafile::open(const std::string& name) {
     reset_for(name);
     file_ = open_file_without_waiting(name, "wb");
     if (!file_) {
@@ -119,7 +119,7 @@ Status MetafileWriter::open(const std::string& name) {
     return status_;
 }
 
-Status MetafileWriter::continue_for_overlay(const std::string& name) {
+Status PlaceableMetafile::continue_for_overlay(const std::string& name) {
     reset_for(name);
     file_ = open_file_without_waiting(name, "r+b");
     if (file_ && adopt_existing_file()) {
@@ -133,13 +133,13 @@ Status MetafileWriter::continue_for_overlay(const std::string& name) {
 
 // A plot without a metafile must not add to a file that an abandoned plot
 // left open: that file is completed first.
-void MetafileWriter::begin(int metafile_mode) {
+void PlaceableMetafile::begin(int metafile_mode) {
     if (metafile_mode == 0 && is_open()) close();
 }
 
-void MetafileWriter::end() { close(); }
+void PlaceableMetafile::end() { close(); }
 
-Status MetafileWriter::close() {
+Status PlaceableMetafile::close() {
     if (!file_) return status_;
     complete_file();
     if (!write_file_out()) fail();
@@ -148,14 +148,14 @@ Status MetafileWriter::close() {
     return status_;
 }
 
-void MetafileWriter::mark_for_pan() {
+void PlaceableMetafile::mark_for_pan() {
     if (!recording()) return;
     mark_ = counters_;
     mark_pen_ = written_pen_;
     has_mark_ = true;
 }
 
-void MetafileWriter::rewind_for_pan() {
+void PlaceableMetafile::rewind_for_pan() {
     if (!recording() || !has_mark_ || mark_.words > counters_.words) return;
     restore(mark_);
     // The painter skips a pen equal to its current one, so the redraw may
@@ -165,18 +165,18 @@ void MetafileWriter::rewind_for_pan() {
     device_point_stale_ = true;
 }
 
-void MetafileWriter::fail() {
+void PlaceableMetafile::fail() {
     if (status_.ok) status_ = Status::failure(std::string(kErrorWritingFile) + name_);
 }
 
-void MetafileWriter::restore(const MetafileCounters& counters) {
+void PlaceableMetafile::restore(const MetafileCounters& counters) {
     bytes_.resize(counters.words * 2);
     counters_ = counters;
 }
 
 // ---- headers -----------------------------------------------------------------
 
-void MetafileWriter::start_file() {
+void PlaceableMetafile::start_file() {
     bytes_.clear();
     counters_ = {};
     write_placeable_header();
@@ -186,7 +186,7 @@ void MetafileWriter::start_file() {
     device_point_stale_ = true;
 }
 
-void MetafileWriter::write_placeable_header() {
+void PlaceableMetafile::write_placeable_header() {
     put_u32(kPlaceableKey);              // key
     put_u16(0);                          // handle
     put_i16(0);                          // bounding box left
@@ -200,7 +200,7 @@ void MetafileWriter::write_placeable_header() {
     put_u16(checksum);                   // XOR of the ten words before it
 }
 
-void MetafileWriter::write_standard_header() {
+void PlaceableMetafile::write_standard_header() {
     put_u16(1);                          // type: metafile on disk
     put_u16(static_cast<std::uint16_t>(kStandardHeaderWords));     // header size in words
     put_u16(kMetafileVersion);           // version
@@ -210,7 +210,7 @@ void MetafileWriter::write_standard_header() {
     put_u16(0);                          // parameters: none
 }
 
-void MetafileWriter::write_start_records() {
+void PlaceableMetafile::write_start_records() {
     begin_record(kSetMapMode);
     put_u16(kAnisotropicMapMode);        // units scaled to the bounding box
     end_record();
@@ -236,7 +236,7 @@ void MetafileWriter::write_start_records() {
 
 // Takes over the file just opened for update when it is a complete metafile
 // of this picture size: its records up to the end record, its counters.
-bool MetafileWriter::adopt_existing_file() {
+bool PlaceableMetafile::adopt_existing_file() {
     struct stat info {};
     if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     const auto size = static_cast<std::uint64_t>(info.st_size);
@@ -263,7 +263,7 @@ bool MetafileWriter::adopt_existing_file() {
 }
 
 // The end record, then the header fields that count the whole file.
-void MetafileWriter::complete_file() {
+void PlaceableMetafile::complete_file() {
     begin_record(kEndOfFile);
     end_record();
     const std::uint64_t file_words = counters_.words - kPlaceableHeaderWords;
@@ -274,7 +274,7 @@ void MetafileWriter::complete_file() {
 }
 
 // Writes the whole file from its start and closes it; every step checked.
-bool MetafileWriter::write_file_out() {
+bool PlaceableMetafile::write_file_out() {
     bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file_) == bytes_.size();
     ok = std::fflush(file_) == 0 && ok;
     // A continued file that was longer (a clear in overlay mode) must not
@@ -290,39 +290,39 @@ bool MetafileWriter::write_file_out() {
 
 // ---- record building ---------------------------------------------------------
 
-void MetafileWriter::begin_record(std::uint16_t function) {
+void PlaceableMetafile::begin_record(std::uint16_t function) {
     record_start_ = bytes_.size();
     put_u32(0);                          // record size in words, set by end_record
     put_u16(function);                   // function code
 }
 
-void MetafileWriter::end_record() {
+void PlaceableMetafile::end_record() {
     const std::size_t words = (bytes_.size() - record_start_) / 2;
     write_u32_at(bytes_, record_start_, static_cast<std::uint32_t>(words));
     counters_.words = bytes_.size() / 2;
     counters_.max_record = std::max(counters_.max_record, static_cast<std::uint32_t>(words));
 }
 
-void MetafileWriter::put_u8(std::uint8_t v) { bytes_.push_back(v); }
+void PlaceableMetafile::put_u8(std::uint8_t v) { bytes_.push_back(v); }
 
-void MetafileWriter::put_u16(std::uint16_t v) { LittleEndianBytes(bytes_).u16(v); }
+void PlaceableMetafile::put_u16(std::uint16_t v) { LittleEndianBytes(bytes_).u16(v); }
 
-void MetafileWriter::put_i16(int v) {
+void PlaceableMetafile::put_i16(int v) {
     const int limited = std::clamp(v, -32768, 32767);
     put_u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(limited)));
 }
 
-void MetafileWriter::put_u32(std::uint32_t v) { LittleEndianBytes(bytes_).u32(v); }
+void PlaceableMetafile::put_u32(std::uint32_t v) { LittleEndianBytes(bytes_).u32(v); }
 
 // Colour reference: red in the low byte.
-void MetafileWriter::put_colour(RgbColour c) {
+void PlaceableMetafile::put_colour(RgbColour c) {
     put_u8(c.red);
     put_u8(c.green);
     put_u8(c.blue);
     put_u8(0);
 }
 
-void MetafileWriter::put_point_list(std::span<const PixelPoint> points) {
+void PlaceableMetafile::put_point_list(std::span<const PixelPoint> points) {
     put_i16(static_cast<int>(points.size()));   // point count
     for (const PixelPoint& p : points) {
         put_i16(p.x);                    // x
@@ -332,15 +332,15 @@ void MetafileWriter::put_point_list(std::span<const PixelPoint> points) {
 
 // ---- drawing records ---------------------------------------------------------
 
-PixelPoint MetafileWriter::to_units(WorldPoint p) const {
+PixelPoint PlaceableMetafile::to_units(WorldPoint p) const {
     const double msx = kMetafileWidth / (world_.x_max - world_.x_min);
     const double msy = kMetafileHeight / (world_.y_max - world_.y_min);
     return {nearest_limited((p.x - world_.x_min) * msx), kMetafileHeight - nearest_limited((p.y - world_.y_min) * msy)};
 }
 
-void MetafileWriter::world_window(const WorldRect& window) { world_ = window; }
+void PlaceableMetafile::world_window(const WorldRect& window) { world_ = window; }
 
-void MetafileWriter::clear(RgbColour colour) {
+void PlaceableMetafile::clear(RgbColour colour) {
     if (!recording()) return;
     restore(after_escape_);
     has_mark_ = false;
@@ -350,7 +350,7 @@ void MetafileWriter::clear(RgbColour colour) {
     end_record();
 }
 
-void MetafileWriter::clip_rect(WorldPoint corner1, WorldPoint corner2) {
+void PlaceableMetafile::clip_rect(WorldPoint corner1, WorldPoint corner2) {
     if (!recording()) return;
     const PixelPoint a = to_units(corner1), b = to_units(corner2);
     begin_record(kSelectClipRegion);
@@ -364,16 +364,16 @@ void MetafileWriter::clip_rect(WorldPoint corner1, WorldPoint corner2) {
     end_record();
 }
 
-void MetafileWriter::pen(const PenState& pen) {
+void PlaceableMetafile::pen(const PenState& pen) {
     pen_ = pen;
-    half_width_ = units_half_width(pen.width_value);
+    half_width_ = metafile_half_width(pen.width_value);
     if (recording()) write_pen_records();
 }
 
 // Narrow lines get a solid pen of the full width, or a one-unit pen with the
 // dash pattern (a reader only dashes thin pens); wide lines are recorded as
 // filled bands, so their pen draws no outline.
-MetafileWriter::PenRecords MetafileWriter::pen_records() const {
+PlaceableMetafile::PenRecords PlaceableMetafile::pen_records() const {
     PenRecords r;
     const bool dashed = pen_.style_index >= 1 && pen_.style_index <= 4;
     if (half_width_ >= kMetafileWideHalfWidth) {
@@ -390,7 +390,7 @@ MetafileWriter::PenRecords MetafileWriter::pen_records() const {
     return r;
 }
 
-void MetafileWriter::write_pen_records() {
+void PlaceableMetafile::write_pen_records() {
     if (counters_.objects + 2 > kMaxObjects) {
         fail();
         return;
@@ -421,12 +421,12 @@ void MetafileWriter::write_pen_records() {
     written_pen_ = r;
 }
 
-void MetafileWriter::move_to(WorldPoint p) {
+void PlaceableMetafile::move_to(WorldPoint p) {
     last_point_ = to_units(p);
     if (recording()) write_move(last_point_);
 }
 
-void MetafileWriter::write_move(PixelPoint p) {
+void PlaceableMetafile::write_move(PixelPoint p) {
     begin_record(kMoveTo);
     put_i16(p.y);                        // y
     put_i16(p.x);                        // x
@@ -434,7 +434,7 @@ void MetafileWriter::write_move(PixelPoint p) {
     device_point_stale_ = false;
 }
 
-void MetafileWriter::line_to(WorldPoint p) {
+void PlaceableMetafile::line_to(WorldPoint p) {
     const PixelPoint to = to_units(p);
     if (recording()) {
         if (half_width_ >= kMetafileWideHalfWidth) {
@@ -452,7 +452,7 @@ void MetafileWriter::line_to(WorldPoint p) {
     last_point_ = to;
 }
 
-void MetafileWriter::filled_polygon(std::span<const WorldPoint> points) {
+void PlaceableMetafile::filled_polygon(std::span<const WorldPoint> points) {
     if (!recording() || points.empty()) return;
     std::vector<PixelPoint> units;
     units.reserve(std::min(points.size(), kMaxListLength));
@@ -460,13 +460,13 @@ void MetafileWriter::filled_polygon(std::span<const WorldPoint> points) {
     write_polygon(units);
 }
 
-void MetafileWriter::write_polygon(std::span<const PixelPoint> points) {
+void PlaceableMetafile::write_polygon(std::span<const PixelPoint> points) {
     begin_record(kPolygon);
     put_point_list(points.first(std::min(points.size(), kMaxListLength)));
     end_record();
 }
 
-void MetafileWriter::text_align(HorizontalAlign h, VerticalAlign v) {
+void PlaceableMetafile::text_align(HorizontalAlign h, VerticalAlign v) {
     v_align_ = v;
     if (!recording()) return;
     std::uint16_t flags = h == HorizontalAlign::Centre ? kAlignCentre : h == HorizontalAlign::Right ? kAlignRight : 0;
@@ -476,7 +476,7 @@ void MetafileWriter::text_align(HorizontalAlign h, VerticalAlign v) {
     end_record();
 }
 
-void MetafileWriter::font(const FontChoice& font) {
+void PlaceableMetafile::font(const FontChoice& font) {
     font_height_ = nearest_limited(font.height_fraction * kMetafileHeight);
     font_angle_ = std::isfinite(font.angle) ? font.angle : 0.0;
     if (!recording()) return;
@@ -509,7 +509,7 @@ void MetafileWriter::font(const FontChoice& font) {
     counters_.objects += 1;
 }
 
-void MetafileWriter::text(WorldPoint anchor, std::string_view utf8) {
+void PlaceableMetafile::text(WorldPoint anchor, std::string_view utf8) {
     if (!recording() || utf8.empty()) return;
     const std::string ansi = metafile_text(utf8);
     const std::string_view text = std::string_view(ansi).substr(0, std::min(ansi.size(), kMaxListLength));

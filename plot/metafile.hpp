@@ -43,6 +43,7 @@
 
 #include "base/status.hpp"
 #include "plot/painter.hpp"
+#include "plot/vector_file.hpp"
 
 namespace zeph {
 
@@ -56,7 +57,9 @@ inline constexpr std::size_t kMetafileHeadWords = 46;
 // From this half width (units) on, a line is recorded as a filled band.
 inline constexpr int kMetafileWideHalfWidth = 12;
 
-// Message of every metafile failure; the file name follows.
+// Half the width of a line in units: like the screen's, from the picture
+// height + 1; 1 for a one-pixel line (width_value ≤ 0.0001).
+int metafile_half_width(double width_value);
 
 // The counters that a mark saves and a rewind restores.
 struct MetafileCounters {
@@ -65,32 +68,32 @@ struct MetafileCounters {
     int objects = 0;                // pens, brushes and fonts created so far
 };
 
-class MetafileWriter final : public DrawingRecorder {
+class PlaceableMetafile final : public PlotFileRecorder {
 public:
-    MetafileWriter() = default;
-    ~MetafileWriter() override;   // completes a file still open
-    MetafileWriter(const MetafileWriter&) = delete;
-    MetafileWriter& operator=(const MetafileWriter&) = delete;
+    PlaceableMetafile() = default;
+    ~PlaceableMetafile() override;   // completes a file still open
+    PlaceableMetafile(const PlaceableMetafile&) = delete;
+    PlaceableMetafile& operator=(const PlaceableMetafile&) = delete;
 
     // Creates (or empties) `name` and starts a new metafile: both headers and
     // the start records. A file still open is completed first.
-    Status open(const std::string& name);
+    Status open(const std::string& name) override;
     // Overlay: reopens the metafile `name` that an earlier plot completed and
     // continues it just before its end record, with its object count, so the
     // new records follow the previous picture. A missing file, or one that is
     // not a complete metafile of this picture size, is started anew instead.
-    Status continue_for_overlay(const std::string& name);
-    bool is_open() const { return file_ != nullptr; }
+    Status continue_for_overlay(const std::string& name) override;
+    bool is_open() const override { return file_ != nullptr; }
 
     // Remembers the current position (before the first screen save).
-    void mark_for_pan();
+    void mark_for_pan() override;
     // Drops everything recorded after the mark (nothing without a mark).
-    void rewind_for_pan();
+    void rewind_for_pan() override;
 
     // Appends the end record, fills in the header sizes, writes the file and
     // closes it. Returns the first failure since open (including the open's
     // own), or success; called again, it returns the same status.
-    Status close();
+    Status close() override;
 
     // DrawingRecorder. The driver opens the file itself to learn the outcome;
     // begin(0) (a plot without a metafile) only completes a file that an
@@ -167,6 +170,62 @@ private:
     VerticalAlign v_align_ = VerticalAlign::Top;
     double font_height_ = 0;            // units
     double font_angle_ = 0;             // degrees
+};
+
+// The ME export the plot path holds: SVG or PDF through cairo for a name
+// ending in ".svg" or ".pdf" (any case, vector_file.hpp), the placeable
+// metafile above for any other name. The kind is chosen at open() and
+// continue_for_overlay(); every other call goes to the file of that kind.
+class MetafileWriter final : public PlotFileRecorder {
+public:
+    Status open(const std::string& name) override { return choose(name).open(name); }
+    Status continue_for_overlay(const std::string& name) override { return choose(name).continue_for_overlay(name); }
+    bool is_open() const override { return active_->is_open(); }
+    void mark_for_pan() override { active_->mark_for_pan(); }
+    void rewind_for_pan() override { active_->rewind_for_pan(); }
+    Status close() override { return active_->close(); }
+
+    void begin(int metafile_mode) override { active_->begin(metafile_mode); }
+    void world_window(const WorldRect& window) override {
+        both([&](PlotFileRecorder& file) { file.world_window(window); });
+    }
+    void clear(RgbColour colour) override { active_->clear(colour); }
+    // The state of the drawing layer goes to both, so either can start with it.
+    void clip_rect(WorldPoint corner1, WorldPoint corner2) override {
+        both([&](PlotFileRecorder& file) { file.clip_rect(corner1, corner2); });
+    }
+    void pen(const PenState& pen) override {
+        both([&](PlotFileRecorder& file) { file.pen(pen); });
+    }
+    void move_to(WorldPoint p) override { active_->move_to(p); }
+    void line_to(WorldPoint p) override { active_->line_to(p); }
+    void filled_polygon(std::span<const WorldPoint> points) override { active_->filled_polygon(points); }
+    void text_align(HorizontalAlign h, VerticalAlign v) override {
+        both([&](PlotFileRecorder& file) { file.text_align(h, v); });
+    }
+    void font(const FontChoice& font) override {
+        both([&](PlotFileRecorder& file) { file.font(font); });
+    }
+    void text(WorldPoint anchor, std::string_view text) override { active_->text(anchor, text); }
+    void end() override { active_->end(); }
+
+private:
+    template <class Call>
+    void both(Call call) {
+        call(placeable_);
+        call(vector_);
+    }
+    // The file of the kind `name` asks for; a file of the other kind still open is completed.
+    PlotFileRecorder& choose(const std::string& name) {
+        PlotFileRecorder* wanted = is_vector_file_name(name) ? static_cast<PlotFileRecorder*>(&vector_) : &placeable_;
+        if (wanted != active_ && active_->is_open()) active_->close();
+        active_ = wanted;
+        return *active_;
+    }
+
+    PlaceableMetafile placeable_;
+    VectorFileWriter vector_;
+    PlotFileRecorder* active_ = &placeable_;
 };
 
 }  // namespace zeph

@@ -29,10 +29,6 @@ constexpr std::uint8_t kSelectedAttribute = 0x1F;   // bright white on blue
 
 constexpr std::array<std::string_view, 4> kDataExtensions{".DAT", ".RE", ".IM", ".WAV"};
 
-bool ends_with(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 // Names ignoring case, then byte order so that the order is total.
 bool name_before(const ChooserEntry& a, const ChooserEntry& b) {
     const std::string ua = upper_case(a.name), ub = upper_case(b.name);
@@ -166,10 +162,8 @@ std::string choose_by_line(Session& session) {
 
 bool matches_filter(std::string_view file_name, FileFilter filter) {
     if (filter == FileFilter::all_files) return true;
-    const std::string name = upper_case(file_name);
-    return std::any_of(kDataExtensions.begin(), kDataExtensions.end(), [&](std::string_view extension) {
-        return name.size() > extension.size() && ends_with(name, extension);
-    });
+    return std::any_of(kDataExtensions.begin(), kDataExtensions.end(),
+                       [&](std::string_view extension) { return has_extension(file_name, extension); });
 }
 
 std::vector<ChooserEntry> list_directory(const std::filesystem::path& directory, FileFilter filter) {

@@ -7,6 +7,7 @@
 
 #include "base/text.hpp"
 #include "fileio/output_file.hpp"
+#include "fileio/audio_file.hpp"
 #include "fileio/wav.hpp"
 
 namespace zeph {
@@ -32,8 +33,9 @@ bool ask_text(Session& session, std::string_view prompt, std::string_view defaul
     return true;
 }
 
+// A failure, or a notice of a write that succeeded (values clipped).
 void report(Workspace& workspace, const Status& status) {
-    if (!status) workspace.message_line = status.message;
+    if (!status.message.empty()) workspace.message_line = status.message;
 }
 
 void note_values_written(Session& session, std::size_t count) {
@@ -41,7 +43,7 @@ void note_values_written(Session& session, std::size_t count) {
                  std::to_string(count) + (count == 1 ? " value" : " values"));
 }
 
-// Signal A as it stands: a WAV file holds the waveform, not the derived values.
+// Signal A as it stands: an audio file holds the waveform, not the derived values.
 void write_signal_a_as_wav(Session& session, const std::string& path) {
     Workspace& workspace = session.workspace;
     FileAnswers& files = workspace.files;
@@ -55,7 +57,8 @@ void write_signal_a_as_wav(Session& session, const std::string& path) {
     files.wav_channels = files.wav_channels.substr(0, kAnswerLength);
     const std::size_t n = static_cast<std::size_t>(std::clamp(workspace.count(Domain::time), 0, workspace.max_points));
     const std::span<const Complex> samples(workspace.signal_a(), n);
-    const Status written = write_wav(samples, path, wav_channels_from_reply(files.wav_channels), waveform.dx);
+    const Status written =
+        write_audio_signal(samples, path, wav_channels_from_reply(files.wav_channels), waveform.dx);
     report(workspace, written);
     if (written) note_values_written(session, n);
 }
@@ -80,7 +83,7 @@ void file_output_dialogue(Session& session) {
     FileAnswers& files = session.workspace.files;
     if (!ask_text(session, kOutputNamePrompt, "", files.output_file_name)) return;
     const std::string path = host_path(files.output_file_name);
-    if (is_wav_file_name(files.output_file_name)) write_signal_a_as_wav(session, path);
+    if (is_audio_output_name(files.output_file_name)) write_signal_a_as_wav(session, path);
     else write_display_values(session, path);
 }
 

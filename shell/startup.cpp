@@ -12,10 +12,6 @@ namespace zeph {
 namespace {
 constexpr std::size_t kFileNameLength = 80;
 
-bool ends_with(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 bool is_writable_directory(const std::filesystem::path& directory) {
     return ::access(directory.c_str(), W_OK | X_OK) == 0;
 }
@@ -61,7 +57,7 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
             result.nopause = true;
         } else if (upper.find('?') != std::string::npos) {
             result.show_syntax = true;
-        } else if (ends_with(upper, ".RL")) {
+        } else if (upper.ends_with(".RL")) {
             result.replay = true;
             result.replay_file = argument;
         } else if (!have_real) {

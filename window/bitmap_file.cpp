@@ -2,12 +2,12 @@
 
 #include <png.h>
 
-#include <cctype>
 #include <csetjmp>
 #include <cstdio>
 
 #include "base/byte_order.hpp"
 #include "base/open_file.hpp"
+#include "base/text.hpp"
 
 namespace zeph {
 
@@ -88,13 +88,7 @@ bool image_is_consistent(const RgbImage& image) {
 }  // namespace
 
 bool names_png_file(const std::string& name) {
-    static constexpr std::string_view kSuffix = ".png";
-    if (name.size() < kSuffix.size()) return false;
-    const std::string_view tail = std::string_view(name).substr(name.size() - kSuffix.size());
-    for (std::size_t i = 0; i < kSuffix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(tail[i])) != kSuffix[i]) return false;
-    }
-    return true;
+    return ends_with_any_case(name, ".png");
 }
 
 std::vector<std::uint8_t> encode_bmp(const RgbImage& image) {

@@ -30,6 +30,22 @@ TEST(Text, UpperCaseRaisesAsciiLettersOnly) {
     EXPECT_EQ(upper_letter('`'), '`');
 }
 
+TEST(Text, FileNamesEndInAnExtensionInAnyCase) {
+    EXPECT_TRUE(ends_with_any_case("PLOT.Png", ".png"));
+    EXPECT_TRUE(ends_with_any_case(".png", ".PNG"));   // the whole name may be the ending
+    EXPECT_FALSE(ends_with_any_case("plot.pn", ".png"));
+    EXPECT_FALSE(ends_with_any_case("png", ".png"));
+    EXPECT_TRUE(has_extension("x.FLAC", ".flac"));
+    EXPECT_FALSE(has_extension(".flac", ".flac"));     // no name before the extension
+    EXPECT_FALSE(has_extension("x.flac.txt", ".flac"));
+}
+
+TEST(Text, TrimmedFileNameDropsTheDialoguePadding) {
+    EXPECT_EQ(trimmed_file_name("data.r8    "), "data.r8");
+    EXPECT_EQ(trimmed_file_name("  my file.dat "), "  my file.dat");
+    EXPECT_EQ(trimmed_file_name("   "), "");
+}
+
 TEST(Numbers, NearestIntRoundsHalvesAwayAndSaturates) {
     EXPECT_EQ(nearest_int(2.5), 3);
     EXPECT_EQ(nearest_int(-2.5), -3);

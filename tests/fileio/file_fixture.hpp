@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,9 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tests/support/run_command.hpp"
 
 #include "tests/support/temp_directory.hpp"
 
@@ -65,23 +69,23 @@ struct Bytes {
     }
 };
 
-inline bool have_tool(const std::string& command) {
-    return std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Standard output of a shell command; exit status in *status.
-inline std::string run_command(const std::string& command, int* status = nullptr) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        const int rc = ::pclose(pipe);
-        if (status) *status = rc;
-    } else if (status) {
-        *status = -1;
+// The frames of an audio file as sox decodes them, on the 16-bit scale (full
+// scale 32768): one vector of channel values per frame; rounded to integers
+// when `round` is set. Empty when sox fails.
+inline std::vector<std::vector<double>> sox_frames(const std::string& file, bool round) {
+    int status = 0;
+    std::istringstream text(run_command("sox '" + file + "' -t dat -", &status));
+    std::vector<std::vector<double>> frames;
+    if (status != 0) return frames;
+    for (std::string line; std::getline(text, line);) {
+        if (line.empty() || line[0] == ';') continue;
+        std::istringstream values(line);
+        double time = 0, v = 0;
+        values >> time;
+        frames.emplace_back();
+        while (values >> v) frames.back().push_back(round ? std::round(v * 32768.0) : v * 32768.0);
     }
-    return out;
+    return frames;
 }
 
 inline std::span<const std::byte> as_bytes(const std::string& s) {

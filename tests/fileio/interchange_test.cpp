@@ -17,21 +17,9 @@ protected:
         if (!have_tool("sox")) GTEST_SKIP() << "sox is not installed (test.sh installs it)";
     }
 
-    // The frames of a WAV file as sox decodes them, in 16-bit units: one
-    // vector of channel values per frame.
     std::vector<std::vector<double>> sox_frames(const std::string& file) {
-        int status = 0;
-        std::istringstream text(run_command("sox '" + file + "' -t dat -", &status));
-        EXPECT_EQ(status, 0);
-        std::vector<std::vector<double>> frames;
-        for (std::string line; std::getline(text, line);) {
-            if (line.empty() || line[0] == ';') continue;
-            std::istringstream values(line);
-            double time = 0, v = 0;
-            values >> time;
-            frames.emplace_back();
-            while (values >> v) frames.back().push_back(std::round(v * 32768.0));
-        }
+        auto frames = test::sox_frames(file, true);
+        EXPECT_FALSE(frames.empty()) << "sox could not decode " << file;
         return frames;
     }
 

@@ -16,11 +16,15 @@
 
 #include "plot/metafile.hpp"
 #include "plot/metafile_text.hpp"
+#include "tests/plot/recorded_plot.hpp"
 
 namespace zeph {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RecordedPlot;
+using test::draw_frame;
+using test::draw_view;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes from_hex(const std::string& hex) {
@@ -96,27 +100,6 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
     fs::path dir_;
-};
-
-// A painter recording into a metafile; world units equal metafile units
-// (0..1800 by 0..1350, y upward).
-struct RecordedPlot {
-    GraphicsCanvas canvas{1, 1};
-    Painter painter{canvas};
-    MetafileWriter writer;
-    explicit RecordedPlot(bool record = true) {
-        if (record) painter.set_recorder(&writer);
-    }
-    Status start(const fs::path& file, int mode = 1) {
-        const Status s = mode == -1 ? writer.continue_for_overlay(file.string()) : writer.open(file.string());
-        EXPECT_TRUE(painter.graphics_open(180, 135, mode).ok);
-        painter.set_world_window(0, 0, 1800, 1350);
-        return s;
-    }
-    Status finish() {
-        painter.graphics_close(0, "");
-        return writer.close();
-    }
 };
 
 TEST_F(MetafileTest, OneLineInOneColourIsTheHeadThreeDefaultPensAndTheLine) {
@@ -257,21 +240,6 @@ TEST_F(MetafileTest, FarPointsAreLimitedToThe16BitFields) {
     const auto& line = records[records.size() - 2];
     EXPECT_EQ(move.params, (std::vector<std::uint16_t>{32767, 32000}));
     EXPECT_EQ(line.params, (std::vector<std::uint16_t>{std::uint16_t(-30650), std::uint16_t(-32000)}));
-}
-
-// A frame of 14000 segments (70000 words, beyond any 16-bit position) in
-// colour 1, then a view in colour 4: a label and a curve shifted by k.
-void draw_frame(Painter& p) {
-    p.set_colour(1);
-    p.move_to(0, 0);
-    for (int i = 1; i <= 14000; ++i) p.line_to(i % 1800, (i % 2) * 1350);
-}
-void draw_view(Painter& p, int k) {
-    p.set_colour(4);
-    p.select_font("Times New Roman", 0.03, 0.014, 0, false, false, false);
-    p.draw_text(100 * k, 50, "view " + std::to_string(k), 6);
-    p.move_to(0, 300 + 100 * k);
-    for (int x = 100; x <= 1800; x += 100) p.line_to(x, 300 + 100 * k + x / 10);
 }
 
 TEST_F(MetafileTest, PanRewoundThreeTimesEndsWithTheLastViewOnly) {

@@ -1,0 +1,309 @@
+// Audio files through libsndfile: the same tone made by sox in every format
+// reads as the same values on the 16-bit scale; FI's FLAC, AIFF and Ogg files
+// are read back by sox; damaged files of each format are refused by name.
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "fileio/audio_file.hpp"
+#include "fileio/signal_reader.hpp"
+#include "tests/fileio/file_fixture.hpp"
+
+namespace zeph::test {
+namespace {
+
+constexpr int kRate = 8000;        // Hz
+constexpr int kCapacity = 1 << 20;
+
+class AudioFiles : public FileTest {
+protected:
+    void SetUp() override {
+        FileTest::SetUp();
+        if (!have_tool("sox")) GTEST_SKIP() << "sox is not installed (test.sh installs it)";
+        // A stereo tone, 440 Hz left and 660 Hz right at half scale, 2000 frames, undithered.
+        sh("sox -D -n -r " + std::to_string(kRate) + " -b 16 -c 2 " + path("tone.wav") +
+           " synth 0.25 sine 440 sine 660 vol 0.5");
+        reference_ = read(path("tone.wav"));
+        ASSERT_EQ(reference_.size(), 2000u);
+    }
+
+    void sh(const std::string& command) {
+        int status = 0;
+        run_command(command + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << command;
+    }
+
+    // The tone converted by sox, without dither so lossless formats keep every bit.
+    std::string convert(const std::string& options, const std::string& name) {
+        sh("sox -D " + path("tone.wav") + " " + options + " " + path(name));
+        return path(name);
+    }
+
+    std::vector<Complex> read(const std::string& file) {
+        const SignalRead r = read_signal(file, "", ReadRange{.max_count = kCapacity});
+        EXPECT_TRUE(r.status.ok) << file << ": " << r.status.message;
+        EXPECT_DOUBLE_EQ(r.xmin, 0.0);
+        EXPECT_DOUBLE_EQ(r.dx, 1.0 / kRate) << file;
+        return r.samples;
+    }
+
+    // Largest difference from the 16-bit reference, over both channels.
+    double max_error(const std::vector<Complex>& samples) const {
+        EXPECT_EQ(samples.size(), reference_.size());
+        double worst = 0;
+        for (std::size_t i = 0; i < std::min(samples.size(), reference_.size()); ++i) {
+            worst = std::max({worst, std::abs(samples[i].real() - reference_[i].real()),
+                              std::abs(samples[i].imag() - reference_[i].imag())});
+        }
+        return worst;
+    }
+
+    // RMS difference from the reference relative to the reference's RMS.
+    double relative_rms_error(const std::vector<Complex>& samples) const {
+        double error = 0, power = 0;
+        const std::size_t n = std::min(samples.size(), reference_.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            error += std::norm(samples[i] - reference_[i]);
+            power += std::norm(reference_[i]);
+        }
+        return std::sqrt(error / power);
+    }
+
+    std::vector<Complex> reference_;
+};
+
+TEST_F(AudioFiles, LosslessFormatsReadAsTheSixteenBitValues) {
+    struct Case { std::string options, name; };
+    const Case cases[] = {
+        {"-b 24", "tone24.wav"},   // sox writes WAVE_FORMAT_EXTENSIBLE beyond 16 bits
+        {"-b 32", "tone32.wav"},
+        {"-e floating-point -b 32", "float32.wav"},
+        {"-e floating-point -b 64", "float64.wav"},
+        {"", "tone.w64"},
+        {"-b 24", "tone.flac"},
+        {"-b 16", "tone16.flac"},
+        {"", "tone.aiff"},
+        {"-t aifc", "tone.aifc"},
+        {"", "tone.caf"},
+        {"", "tone.au"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = convert(c.options, c.name);
+        EXPECT_EQ(max_error(read(file)), 0.0) << c.name;
+    }
+    const std::string extensible = read_file(path("tone24.wav"));
+    EXPECT_EQ(extensible.substr(20, 2), std::string("\xFE\xFF", 2)) << "format tag of the 24-bit file";
+}
+
+TEST_F(AudioFiles, CoarseAndLossyFormatsAgreeWithinTheirError) {
+    // 8 bits: one step is 256 on the 16-bit scale; sox rounds to the nearest.
+    EXPECT_LE(max_error(read(convert("-b 8", "tone8.wav"))), 128.0);
+    const std::vector<Complex> vorbis = read(convert("", "tone.ogg"));
+    ASSERT_FALSE(vorbis.empty());
+    EXPECT_LT(relative_rms_error(vorbis), 0.05);
+}
+
+TEST_F(AudioFiles, OpusFromOpusencReadsAtFortyEightKilohertz) {
+    if (!have_tool("opusenc")) GTEST_SKIP() << "opus-tools is not installed";
+    sh("sox -D -n -r 48000 -b 16 -c 1 " + path("tone48.wav") + " synth 0.25 sine 440 vol 0.5");
+    sh("opusenc --quiet " + path("tone48.wav") + " " + path("tone.opus"));
+    const SignalRead wav = read_signal(path("tone48.wav"), "", ReadRange{.max_count = kCapacity});
+    const SignalRead opus = read_signal(path("tone.opus"), "", ReadRange{.max_count = kCapacity});
+    ASSERT_TRUE(opus.status.ok) << opus.status.message;
+    EXPECT_DOUBLE_EQ(opus.dx, 1.0 / 48000);
+    ASSERT_GE(opus.samples.size(), wav.samples.size() - 960);
+    double error = 0, power = 0;
+    for (std::size_t i = 0; i + 960 < wav.samples.size(); ++i) {   // away from the ends
+        error += std::norm(opus.samples[i] - wav.samples[i]);
+        power += std::norm(wav.samples[i]);
+        EXPECT_EQ(opus.samples[i].imag(), 0.0);
+    }
+    EXPECT_LT(std::sqrt(error / power), 0.1);
+}
+
+TEST_F(AudioFiles, KindIsToldByContentNotName) {
+    std::filesystem::copy_file(convert("-b 24", "tone.flac"), path("recording.dat"));
+    std::filesystem::copy_file(path("tone.wav"), path("sixteen.bin"));
+    EXPECT_EQ(max_error(read(path("recording.dat"))), 0.0);
+    EXPECT_EQ(max_error(read(path("sixteen.bin"))), 0.0);
+    // A FLAC file named .wav is still FLAC.
+    std::filesystem::copy_file(path("tone.flac"), path("flac.wav"));
+    EXPECT_EQ(max_error(read(path("flac.wav"))), 0.0);
+}
+
+TEST_F(AudioFiles, CapacityLimitsTheFramesRead) {
+    const SignalRead r = read_signal(convert("-b 24", "tone.flac"), "", ReadRange{.max_count = 300});
+    ASSERT_TRUE(r.status.ok);
+    ASSERT_EQ(r.samples.size(), 300u);
+    EXPECT_EQ(r.samples[299], reference_[299]);
+}
+
+TEST_F(AudioFiles, MoreThanTwoChannelsReadTheFirstTwoWithANotice) {
+    sh("sox -D -n -r 8000 -b 16 -c 4 " + path("four.wav") + " synth 0.1 sine 300 sine 500 sine 700 sine 900 vol 0.4");
+    const SignalRead r = read_signal(path("four.wav"), "", ReadRange{.max_count = kCapacity});
+    ASSERT_TRUE(r.status.ok) << r.status.message;
+    EXPECT_EQ(r.status.message, "Read channels 1 and 2 of 4 in file: " + path("four.wav"));
+    sh("sox " + path("four.wav") + " " + path("front.wav") + " remix 1 2");
+    const std::vector<Complex> front = read(path("front.wav"));
+    ASSERT_EQ(r.samples.size(), front.size());
+    for (std::size_t i = 0; i < front.size(); ++i) ASSERT_EQ(r.samples[i], front[i]) << i;
+}
+
+TEST_F(AudioFiles, HandMadeRf64ReadsItsFrames) {
+    Bytes f;
+    f.text("RF64").u32(0xFFFFFFFF).text("WAVE");
+    f.text("ds64").u32(28).u32(36 + 8 + 6).u32(0).u32(6).u32(0).u32(3).u32(0).u32(0);
+    f.text("fmt ").u32(16).u16(1).u16(1).u32(8000).u32(16000).u16(2).u16(16);
+    f.text("data").u32(0xFFFFFFFF).i16(100).i16(-200).i16(32767);
+    const SignalRead r = read_signal(write_file("x.rf64", f.s), "", ReadRange{.max_count = 10});
+    ASSERT_TRUE(r.status.ok) << r.status.message;
+    ASSERT_EQ(r.samples.size(), 3u);
+    EXPECT_EQ(r.samples[1], Complex(-200, 0));
+    EXPECT_EQ(r.samples[2], Complex(32767, 0));
+}
+
+TEST_F(AudioFiles, DamagedFilesAreRefusedByName) {
+    const std::string names[] = {"tone24.wav", "tone.flac", "tone.aiff", "tone.ogg", "tone.caf", "tone.w64"};
+    const std::string options[] = {"-b 24", "-b 24", "", "", "", ""};
+    for (int i = 0; i < 6; ++i) {
+        const std::string bytes = read_file(convert(options[i], names[i]));
+        // Cut inside the header, and the header's first block overwritten after the magic.
+        std::string scrambled = bytes;
+        for (std::size_t k = 12; k < 64; ++k) scrambled[k] = static_cast<char>(0xA5 ^ k);
+        for (const std::string& damaged : {bytes.substr(0, 16), scrambled}) {
+            const std::string file = write_file("bad_" + names[i], damaged);
+            const SignalRead r = read_signal(file, "", ReadRange{.max_count = kCapacity});
+            EXPECT_FALSE(r.status.ok) << names[i];
+            // A RIFF file whose chunks are lost is the WAV reader's to refuse.
+            EXPECT_TRUE(r.status.message.starts_with("Error reading file: " + file) ||
+                        r.status.message.starts_with("No samples in file: " + file) ||
+                        r.status.message.starts_with("No data chunk in WAV file: " + file))
+                << names[i] << ": " << r.status.message;
+        }
+    }
+    // libsndfile's reason follows the name.
+    const SignalRead r = read_sndfile_bytes(as_bytes("fLaC not really"), "x.flac", 10);
+    EXPECT_EQ(r.code, ReadStatus::Unsupported);
+    EXPECT_TRUE(r.status.message.starts_with("Error reading file: x.flac: ")) << r.status.message;
+}
+
+TEST(AudioContent, MagicOfEachContainer) {
+    using namespace std::string_literals;
+    const std::string yes[] = {"RIFF\x10\0\0\0WAVEfmt "s, "RIFX\0\0\0\x10WAVE"s, "RF64\xFF\xFF\xFF\xFFWAVE"s,
+                               "riff\x2E\x91\xCF\x11\xA5\xD6\x28\xDB"s, "FORM\0\0\0\0AIFF"s,
+                               "FORM\0\0\0\0AIFC"s, "fLaC\0\0\0\x22"s, "OggS\0\x02"s, "caff\0\x01"s, ".snd\0\0\0\x18"s,
+                               "dns.\x18\0\0\0"s};
+    for (const std::string& head : yes) EXPECT_TRUE(is_audio_content(as_bytes(head))) << head;
+    const std::string no[] = {"RIFF\x10\0\0\0AVI "s, "REAL   8"s, "IN\0\0\x01\0"s, "1.0, 2.0\n"s, "FORM\0\0\0\0ILBM"s,
+                              "riff"s, ""s};
+    for (const std::string& head : no) EXPECT_FALSE(is_audio_content(as_bytes(head))) << head;
+}
+
+
+// ---- Writing ----------------------------------------------------------------
+
+class AudioOutput : public FileTest {
+protected:
+    void SetUp() override {
+        FileTest::SetUp();
+        if (!have_tool("sox")) GTEST_SKIP() << "sox is not installed (test.sh installs it)";
+    }
+};
+
+TEST_F(AudioOutput, SoxReadsFlacAndAiffWithTheValuesAndRate) {
+    std::vector<Complex> samples;
+    for (int i = 0; i < 1000; ++i) samples.emplace_back(60.25 * i - 30000.0, i % 3 ? 32767.0 : -32768.0);
+    for (const std::string name : {"out.flac", "out.aiff", "OUT.AIF"}) {
+        for (const WavChannels channels : {WavChannels::Mono, WavChannels::Stereo}) {
+            const Status written = write_audio_signal(samples, path(name), channels, 1.0 / 22050);
+            ASSERT_TRUE(written.ok) << written.message;
+            EXPECT_EQ(written.message, "");
+            EXPECT_EQ(run_command("sox --i -r " + path(name)), "22050\n");
+            EXPECT_EQ(run_command("sox --i -b " + path(name)), "24\n");
+            const auto frames = sox_frames(path(name), false);
+            ASSERT_EQ(frames.size(), samples.size()) << name;
+            const std::size_t n = channels == WavChannels::Mono ? 1 : 2;
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                ASSERT_EQ(frames[i].size(), n);
+                // 24 bits keep a quarter step of the 16-bit scale exactly.
+                EXPECT_NEAR(frames[i][0], samples[i].real(), 1e-3) << name << " frame " << i;
+                if (n == 2) {
+                    EXPECT_NEAR(frames[i][1], samples[i].imag(), 1e-3) << name << " frame " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(AudioOutput, SoxReadsOggVorbisWithinItsError) {
+    std::vector<Complex> samples;
+    for (int i = 0; i < 8000; ++i) samples.emplace_back(12000.0 * std::sin(0.1 * i), 8000.0 * std::cos(0.07 * i));
+    for (const std::string name : {"out.ogg", "out.oga"}) {
+        ASSERT_TRUE(write_audio_signal(samples, path(name), WavChannels::Stereo, 1.0 / 16000).ok);
+        EXPECT_EQ(run_command("sox --i -r " + path(name)), "16000\n");
+        const auto frames = sox_frames(path(name), false);
+        ASSERT_EQ(frames.size(), samples.size());
+        double error = 0, power = 0;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const Complex theirs(frames[i][0], frames[i][1]);
+            error += std::norm(theirs - samples[i]);
+            power += std::norm(samples[i]);
+        }
+        EXPECT_LT(std::sqrt(error / power), 0.05) << name;
+    }
+}
+
+TEST_F(AudioOutput, OpusIsResampledOnlyWhenItsRateIsNotOneOfOpus) {
+    std::vector<Complex> samples;
+    for (int i = 0; i < 4410; ++i) samples.emplace_back(10000.0 * std::sin(0.05 * i), 0.0);
+    Status written = write_audio_signal(samples, path("a.opus"), WavChannels::Mono, 1.0 / 44100);
+    ASSERT_TRUE(written.ok) << written.message;
+    EXPECT_EQ(written.message, "Resampled to 48000 Hz for Opus");
+    SignalRead back = read_sndfile(path("a.opus"), 1 << 20);
+    ASSERT_TRUE(back.status.ok) << back.status.message;
+    EXPECT_DOUBLE_EQ(back.dx, 1.0 / 48000);
+    EXPECT_NEAR(static_cast<double>(back.samples.size()), 4800.0, 960.0);
+
+    written = write_audio_signal(samples, path("b.opus"), WavChannels::Mono, 1.0 / 16000);
+    EXPECT_TRUE(written.ok);
+    EXPECT_EQ(written.message, "");
+    back = read_sndfile(path("b.opus"), 1 << 20);
+    EXPECT_DOUBLE_EQ(back.dx, 1.0 / 16000);
+}
+
+TEST_F(AudioOutput, ValuesBeyondFullScaleAreClippedAndCounted) {
+    const std::vector<Complex> samples{{40000, 0}, {-40000, 0}, {NAN, 0}, {32767, 0}, {-32768, 0}, {0.25, 0}};
+    const Status written = write_audio_signal(samples, path("c.flac"), WavChannels::Mono, 1.0 / 8000);
+    ASSERT_TRUE(written.ok);
+    EXPECT_EQ(written.message, "Clipped 3 values beyond full scale");
+    const SignalRead back = read_sndfile(path("c.flac"), 100);
+    ASSERT_EQ(back.samples.size(), samples.size());
+    EXPECT_NEAR(back.samples[0].real(), 32768.0, 0.01);
+    EXPECT_EQ(back.samples[1].real(), -32768.0);
+    EXPECT_EQ(back.samples[2].real(), 0.0);
+    EXPECT_EQ(back.samples[3].real(), 32767.0);
+    EXPECT_EQ(back.samples[5].real(), 0.25);
+}
+
+TEST_F(AudioOutput, FailedWriteKeepsTheOldFileAndLeavesNoScratch) {
+    const std::string old = write_file("keep.flac", "old content");
+    const std::vector<Complex> samples(10, Complex{1, 1});
+    Status written = write_audio_signal(samples, old, WavChannels::Mono, 0.0);
+    EXPECT_FALSE(written.ok);
+    EXPECT_EQ(written.message, "Sample rate 1/DX out of range for this file: " + old);
+    written = write_audio_signal(samples, old, WavChannels::Mono, 1.0 / 2e6);   // beyond FLAC's rates
+    EXPECT_FALSE(written.ok);
+    EXPECT_EQ(read_file(old), "old content");
+    written = write_audio_signal(samples, path("no/such/dir.flac"), WavChannels::Mono, 1e-3);
+    EXPECT_EQ(written.message, "Cannot open file: " + path("no/such/dir.flac"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    // A name that is not an audio kind goes to the 16-bit WAV writer only when it ends in .wav.
+    EXPECT_TRUE(is_audio_output_name("x.Opus"));
+    EXPECT_TRUE(is_audio_output_name("take.WAV"));
+    EXPECT_FALSE(is_audio_output_name(".flac"));
+    EXPECT_FALSE(is_audio_output_name("x.mp3"));
+}
+
+}  // namespace
+}  // namespace zeph::test
