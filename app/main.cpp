@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         console.set_presenter(terminal.get());
     } else {
         headless_presenter = std::make_unique<HeadlessPresenter>(stdout);
-        keys = std::make_unique<StreamKeySource>(stdin);
+        keys = std::make_unique<StreamKeySource>(stdin, headless_presenter.get());
         console.set_presenter(headless_presenter.get());
     }
     console.clear();

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
-                libfontconfig-dev libpng-dev fonts-liberation ccache)
+                libfontconfig-dev libpng-dev libchafa-dev fonts-liberation ccache)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
                python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
                xterm libfftw3-dev)

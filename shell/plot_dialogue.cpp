@@ -1,8 +1,5 @@
 #include "shell/plot_dialogue.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -402,38 +399,6 @@ void PlotDialogue::run() {
 
 // --- Drawing: the window, its keys and the driver. ---
 
-// Reply lines typed into standard input while the plot waits: the headless
-// source reads standard input, and the plot window must not block on it.
-bool standard_input_ready() {
-#if defined(__GLIBC__)
-    // Lines already read ahead into stdio's buffer (glibc's read pointers).
-    if (stdin->_IO_read_ptr < stdin->_IO_read_end) return true;
-#endif
-    pollfd request{STDIN_FILENO, POLLIN, 0};
-    return ::poll(&request, 1, 0) > 0;
-}
-
-// Keys typed in the terminal, or the headless reply lines, polled while the
-// plot window waits for its own keys: -1 when none is pending.
-class SessionKeyPoller {
-public:
-    explicit SessionKeyPoller(KeySource& keys) : keys_(keys) {}
-
-    int operator()() {
-        if (auto* terminal = dynamic_cast<TerminalKeySource*>(&keys_)) return terminal->poll_key();
-        // An extended key's code follows its prefix without a new line.
-        const bool waiting_line = dynamic_cast<StreamKeySource*>(&keys_) && !code_pending_;
-        if (waiting_line && !standard_input_ready()) return -1;
-        const int key = keys_.read_key();
-        code_pending_ = !code_pending_ && key == kKeyExtended;
-        return key;
-    }
-
-private:
-    KeySource& keys_;
-    bool code_pending_ = false;
-};
-
 void prepare_drawing(PlotState& plot) {
     if (plot.window_width <= 0 || plot.window_height <= 0) {
         const ScreenSize size = plot_window_size(desktop_size());
@@ -458,7 +423,7 @@ void PlotDialogue::draw() {
     PlotWindow window;
     const bool on_screen = plot_.window_allowed && display_variables_set() &&
                            window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok;
-    if (on_screen) window.set_other_source(SessionKeyPoller(keys));
+    if (on_screen) window.set_other_source([&keys] { return keys.poll_key(); });
 
     PlotIo io;
     io.read_key = [&]() { return on_screen ? window.read_key() : keys.read_key(); };

@@ -62,7 +62,7 @@ public:
     // Next key typed in the window, -1 when none is pending. Handles the
     // window's other events (expose, close) on the way. Closing the window
     // from the desktop delivers Esc.
-    int poll_key();
+    int poll_key() override;
 
     // Waits for a key from the window or from the other source (see below),
     // checking both every few milliseconds. Without an open window and

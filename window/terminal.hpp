@@ -159,9 +159,8 @@ public:
 
     // Waits for a key; Esc when the terminal has gone away.
     int read_key() override;
-    // A key when one has been typed, else -1 at once: for polling the
-    // terminal while the plot window waits for keys too.
-    int poll_key();
+    // A key when one has been typed, else -1 at once.
+    int poll_key() override;
     // The desktop clipboard through SDL when a display is reachable.
     std::string clipboard_text() override;
     bool input_ended() const override { return ended_; }
