@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -28,6 +29,14 @@ bool start_video() {
 std::vector<int> extended(int code) { return {kKeyExtended, code}; }
 
 }  // namespace
+
+PixelRect fitted_rect(int width, int height, int area_width, int area_height) {
+    if (width <= 0 || height <= 0 || area_width <= 0 || area_height <= 0) return {0, 0, 0, 0};
+    const double scale = std::min(static_cast<double>(area_width) / width, static_cast<double>(area_height) / height);
+    const int w = std::clamp(static_cast<int>(std::lround(width * scale)), 1, area_width);
+    const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, area_height);
+    return {(area_width - w) / 2, (area_height - h) / 2, w, h};
+}
 
 bool display_variables_set() { return variable_set("DISPLAY") || variable_set("WAYLAND_DISPLAY"); }
 
@@ -97,7 +106,10 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
     close();
     if (!display_variables_set()) return Status::failure(kNoDisplayMessage);
     if (!start_video()) return Status::failure(kNoDisplayMessage + " (" + SDL_GetError() + ")");
-    window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height), SDL_WINDOW_SHOWN);
+    // The user may resize or maximise the window; the picture is scaled to it.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
+                               SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (window_) {
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -161,9 +173,11 @@ void PlotWindow::repaint() {
     SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
     SDL_RenderClear(renderer_);
     if (texture_) {
-        // One canvas pixel per window pixel, from the top-left corner.
-        const SDL_Rect target{0, 0, texture_width_, texture_height_};
-        SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+        int width = 0, height = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) width = texture_width_, height = texture_height_;
+        const PixelRect target = fitted_rect(texture_width_, texture_height_, width, height);
+        const SDL_Rect rect{target.x, target.y, target.width, target.height};
+        SDL_RenderCopy(renderer_, texture_, nullptr, &rect);
     }
     SDL_RenderPresent(renderer_);
 }

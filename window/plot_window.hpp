@@ -34,6 +34,10 @@ bool display_variables_set();
 // The desktop's size from SDL; 1920 × 1080 when there is no display.
 ScreenSize desktop_size();
 
+// The largest rectangle of a width × height picture's shape inside an area,
+// centred: where the picture is shown in a window of another size.
+PixelRect fitted_rect(int width, int height, int area_width, int area_height);
+
 // Console codes of a key pressed in the window (SDL key code, Ctrl held):
 // nothing for keys that arrive as text input instead.
 std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl);
@@ -53,6 +57,7 @@ public:
     // window can be shown.
     Status open(const std::string& title, int width, int height);
     bool is_open() const { return window_ != nullptr; }
+    SDL_Window* sdl_window() const { return window_; }
     // Closes the window; pending keys are dropped. Harmless when closed.
     void close();
 
