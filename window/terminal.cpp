@@ -413,11 +413,13 @@ bool TerminalPresenter::start() {
     keypad(stdscr, TRUE);
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
+    errors_.start();
     return true;
 }
 
 TerminalPresenter::~TerminalPresenter() {
     if (screen_ == nullptr) return;
+    errors_.stop();
     endwin();
     g_terminal_taken = 0;
     remove_signal_handlers();
@@ -472,13 +474,19 @@ void TerminalPresenter::transcript(std::string_view line) {
 void TerminalPresenter::suspend() {
     if (suspended_) return;
     suspended_ = true;
+    errors_.stop();   // a command's own errors are for the user to see
     endwin();
 }
 
 void TerminalPresenter::resume() {
     if (!suspended_) return;
     suspended_ = false;
-    clearok(curscr, TRUE);   // the command wrote over the screen: repaint every cell
+    errors_.start();
+    repaint();   // the command wrote over the screen
+}
+
+void TerminalPresenter::repaint() {
+    clearok(curscr, TRUE);
     redraw();
 }
 

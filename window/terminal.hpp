@@ -17,6 +17,7 @@
 
 #include "window/headless.hpp"
 #include "window/key_source.hpp"
+#include "window/stderr_capture.hpp"
 #include "window/text_console.hpp"
 
 struct screen;   // ncurses' SCREEN; <curses.h> stays out of headers for its macros
@@ -124,6 +125,12 @@ public:
     void beep(int hz, int ms) override;
     // Draws the last grid again, for the terminal's current size.
     void redraw();
+    // Draws every cell again, whatever the screen shows now (after a plot
+    // was drawn on the terminal).
+    void repaint();
+    // The last line a library wrote on standard error since the last call:
+    // while the console is up, standard error goes to a file, not the screen.
+    std::string captured_errors() { return last_line(errors_.take()); }
 
     bool utf8_terminal() const { return utf8_; }
     ColourMode colour_mode() const { return mode_; }
@@ -146,6 +153,7 @@ private:
     int next_pair_ = 1;
     std::optional<TextConsole> shown_;       // copy of the grid last refreshed
     BellPacer bell_;
+    StderrCapture errors_;
 };
 
 class TerminalKeySource : public KeySource {
