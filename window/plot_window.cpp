@@ -20,10 +20,29 @@ bool variable_set(const char* name) {
     return value && *value;
 }
 
-// Reference-counted start of SDL's video for one user.
+// SDL falls back to drivers that show nothing (offscreen, dummy) when no
+// display answers; a window there would wait for keys no one can see.
+bool shows_nothing(const char* driver) {
+    if (!driver) return true;
+    const std::string_view name = driver;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return (name == "offscreen" || name == "dummy") && !(asked && name == asked);
+}
+
+// Reference-counted start of SDL's video for one user, on a driver that shows
+// windows to the user.
 bool start_video() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");   // the terminal keeps its own Ctrl+C
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!shows_nothing(SDL_GetCurrentVideoDriver())) return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetError("no display answers");
+    return false;
+}
+
+// SDL's own messages go to the window's log, never to the terminal.
+void SDLCALL record_log(void* log, int /*category*/, SDL_LogPriority /*priority*/, const char* message) {
+    if (log && message) *static_cast<std::string*>(log) = message;
 }
 
 std::vector<int> extended(int code) { return {kKeyExtended, code}; }
@@ -105,7 +124,12 @@ PlotWindow::~PlotWindow() { close(); }
 Status PlotWindow::open(const std::string& title, int width, int height) {
     close();
     if (!display_variables_set()) return Status::failure(kNoDisplayMessage);
-    if (!start_video()) return Status::failure(kNoDisplayMessage + " (" + SDL_GetError() + ")");
+    SDL_LogSetOutputFunction(&record_log, &log_);
+    if (!start_video()) {
+        const std::string reason = SDL_GetError();
+        SDL_LogSetOutputFunction(nullptr, nullptr);
+        return Status::failure(kNoDisplayMessage + " (" + reason + ")");
+    }
     // The user may resize or maximise the window; the picture is scaled to it.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
@@ -121,6 +145,7 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
         renderer_ = nullptr;
         window_ = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_LogSetOutputFunction(nullptr, nullptr);
         return Status::failure(kNoDisplayMessage + " (" + reason + ")");
     }
     SDL_StartTextInput();
@@ -144,6 +169,7 @@ void PlotWindow::close() {
     texture_width_ = texture_height_ = 0;
     pending_keys_.clear();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_LogSetOutputFunction(nullptr, nullptr);   // nothing is logged once the window is gone
 }
 
 void PlotWindow::present(const GraphicsCanvas& canvas) {

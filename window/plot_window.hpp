@@ -81,6 +81,9 @@ public:
     // terminal); it returns a key or -1 when nothing is pending.
     void set_other_source(std::function<int()> poll) { other_source_ = std::move(poll); }
 
+    // SDL's last log message while the window was open.
+    const std::string& sdl_log() const { return log_; }
+
 private:
     void handle_pending_events();
     void repaint();
@@ -96,6 +99,7 @@ private:
     int frame_height_ = 0;
     std::deque<int> pending_keys_;
     std::function<int()> other_source_;
+    std::string log_;
 };
 
 }  // namespace zeph

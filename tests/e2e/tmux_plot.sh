@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Plots in a terminal without a window: the program runs in tmux (80 x 50),
+# first without DISPLAY, then with DISPLAY naming a display that does not
+# exist. Each time the plot must appear in the pane as Unicode symbols, no
+# library may write on the screen, and Esc must bring the prompt back.
+set -euo pipefail
+export LC_ALL=C.UTF-8   # the symbol ranges below are characters, not bytes
+program=$1
+command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
+
+work=$(mktemp -d)
+session="zeph-plot-$$"
+trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$program" "$work/zeph"
+
+screen() { tmux capture-pane -p -t "$session"; }
+fail() { echo "tmux plot test failed: $*"; screen; exit 1; }
+wait_for() {   # text, tries of 0.1 s
+    for _ in $(seq 1 "${2:-50}"); do
+        screen | grep -qF -- "$1" && return 0
+        sleep 0.1
+    done
+    fail "not on the screen: $1"
+}
+# Characters of the symbol sets in the pane: blocks and braille (not the blank one).
+symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
+
+run_plot() {   # environment for the program
+    tmux kill-session -t "$session" 2>/dev/null || true
+    tmux new-session -d -s "$session" -x 80 -y 50 \
+        "cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
+    wait_for "Enter command..."
+    tmux send-keys -t "$session" "AS EQ" Enter
+    wait_for "Enter   # sample points,   Xmin,   dX"
+    tmux send-keys -t "$session" "1024 0 1" Enter
+    wait_for "Y="
+    tmux send-keys -t "$session" "SIN(X/20.)" Enter
+    wait_for "Enter command..."
+    tmux send-keys -t "$session" "AS RE PL" Enter
+    wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
+    tmux send-keys -t "$session" Enter
+    for _ in $(seq 1 50); do
+        [ "$(symbol_count)" -gt 200 ] && break
+        sleep 0.1
+    done
+    [ "$(symbol_count)" -gt 200 ] || fail "no plot in symbols"
+    # The frame's bottom edge: one row with a long run of symbols.
+    screen | grep -qP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]{40}' || fail "no frame line"
+    ! screen | grep -qiE 'XDG_RUNTIME_DIR|error|SDL|display' || fail "a library wrote on the screen"
+    screen >"$work/plot-screen.txt"
+    tmux send-keys -t "$session" Escape
+    wait_for "Enter command..."
+    wait_for "Plots: in the terminal as text symbols (auto). Set ZEPH_PLOT to change."
+    [ "$(symbol_count)" -eq 0 ] || fail "the plot stayed on the screen"
+    ! screen | grep -qiE 'XDG_RUNTIME_DIR|SDL' || fail "a library wrote on the screen"
+    tmux send-keys -t "$session" "EN" Enter
+}
+
+run_plot "-u DISPLAY"
+[ -n "${ZEPH_E2E_KEEP:-}" ] && cp "$work/plot-screen.txt" "$ZEPH_E2E_KEEP/tmux-plot-screen.txt"
+run_plot "DISPLAY=:93 XDG_RUNTIME_DIR="
+echo "tmux plot test passed"
