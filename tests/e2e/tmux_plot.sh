@@ -6,22 +6,9 @@
 set -euo pipefail
 export LC_ALL=C.UTF-8   # the symbol ranges below are characters, not bytes
 program=$1
-command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
-
-work=$(mktemp -d)
 session="zeph-plot-$$"
-trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$program" "$work/zeph"
+source "$(dirname "$0")/tmux_common.bash"
 
-screen() { tmux capture-pane -p -t "$session"; }
-fail() { echo "tmux plot test failed: $*"; screen; exit 1; }
-wait_for() {   # text, tries of 0.1 s
-    for _ in $(seq 1 "${2:-50}"); do
-        screen | grep -qF -- "$1" && return 0
-        sleep 0.1
-    done
-    fail "not on the screen: $1"
-}
 # Characters of the symbol sets in the pane: blocks and braille (not the blank one).
 symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
