@@ -18,6 +18,9 @@ namespace zeph {
 namespace {
 
 constexpr int kSymbolSamples = 8;   // libchafa's pixels across and down one cell
+// Lines drawn this many samples wider on each side for symbols, so that they
+// fill enough of a cell to be drawn in the line's colour.
+constexpr int kSymbolLineSpread = 1;
 constexpr int kFallbackCellWidth = 8, kFallbackCellHeight = 16;
 constexpr std::uint8_t kWhiteByte = 255;
 
@@ -76,7 +79,7 @@ bool is_terminal_target(PlotTarget target) {
 
 }  // namespace
 
-RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect) {
+RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect, int spread) {
     RgbPicture out{std::max(width, 0), std::max(height, 0), {}};
     out.pixels.assign(static_cast<std::size_t>(out.width) * out.height * 3, kWhiteByte);
     if (source.width <= 0 || source.height <= 0 || out.width == 0 || out.height == 0 || !(pixel_aspect > 0) ||
@@ -87,10 +90,16 @@ RgbPicture fit_picture(const RgbPicture& source, int width, int height, double p
     const int w = std::clamp(static_cast<int>(std::lround(source.width * scale / pixel_aspect)), 1, out.width);
     const int h = std::clamp(static_cast<int>(std::lround(source.height * scale)), 1, out.height);
     const int left = (out.width - w) / 2, top = (out.height - h) / 2;
+    // The source pixels a target pixel takes from: its own area, widened by
+    // `spread` target pixels on each side.
+    const auto reach = [spread](int i, int count, int span) {
+        return std::pair{covered(std::max(i - spread, 0), count, span).first,
+                         covered(std::min(i + spread, count - 1), count, span).second};
+    };
     std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(w));
-    for (int x = 0; x < w; ++x) columns[x] = covered(x, w, source.width);
+    for (int x = 0; x < w; ++x) columns[x] = reach(x, w, source.width);
     for (int y = 0; y < h; ++y) {
-        const auto [row_first, row_last] = covered(y, h, source.height);
+        const auto [row_first, row_last] = reach(y, h, source.height);
         std::uint8_t* target = &out.pixels[(static_cast<std::size_t>(top + y) * out.width + left) * 3];
         for (int x = 0; x < w; ++x, target += 3) {
             const std::uint8_t* strongest = nullptr;
@@ -112,7 +121,8 @@ RgbPicture fit_picture(const RgbPicture& source, int width, int height, double p
 RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area) {
     if (target == PlotTarget::Symbols) {
         const double aspect = static_cast<double>(area.cell_width) / std::max(area.cell_height, 1);
-        return fit_picture(canvas_picture, area.columns * kSymbolSamples, area.rows * kSymbolSamples, aspect);
+        return fit_picture(canvas_picture, area.columns * kSymbolSamples, area.rows * kSymbolSamples, aspect,
+                           kSymbolLineSpread);
     }
     return fit_picture(canvas_picture, area.columns * area.cell_width, area.rows * area.cell_height);
 }
