@@ -21,6 +21,7 @@ constexpr int kSymbolSamples = 8;   // libchafa's pixels across and down one cel
 // Lines drawn this many samples wider on each side for symbols, so that they
 // fill enough of a cell to be drawn in the line's colour.
 constexpr int kSymbolLineSpread = 1;
+constexpr float kWorkFactor = 0.2f;   // libchafa's default is 0.5
 constexpr int kFallbackCellWidth = 8, kFallbackCellHeight = 16;
 constexpr std::uint8_t kWhiteByte = 255;
 
@@ -77,6 +78,30 @@ bool is_terminal_target(PlotTarget target) {
            target == PlotTarget::Symbols;
 }
 
+// Widens what stands out in a picture by `spread` pixels on every side: each
+// pixel takes the strongest of its neighbours, along rows and then columns.
+void spread_lines(RgbPicture& picture, int spread) {
+    const int w = picture.width, h = picture.height;
+    std::vector<std::uint8_t> from;
+    const auto pass = [&](int count, int lines, int step, int line_step) {
+        from = picture.pixels;
+        for (int line = 0; line < lines; ++line) {
+            for (int i = 0; i < count; ++i) {
+                const std::uint8_t* best = nullptr;
+                int best_weight = -1;
+                for (int k = std::max(i - spread, 0); k <= std::min(i + spread, count - 1); ++k) {
+                    const std::uint8_t* p = &from[(static_cast<std::size_t>(line) * line_step + static_cast<std::size_t>(k) * step) * 3];
+                    if (const int wk = weight(p); wk > best_weight) best_weight = wk, best = p;
+                }
+                std::copy(best, best + 3,
+                          &picture.pixels[(static_cast<std::size_t>(line) * line_step + static_cast<std::size_t>(i) * step) * 3]);
+            }
+        }
+    };
+    pass(w, h, 1, w);   // along each row
+    pass(h, w, w, 1);   // along each column
+}
+
 }  // namespace
 
 RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect, int spread) {
@@ -90,16 +115,10 @@ RgbPicture fit_picture(const RgbPicture& source, int width, int height, double p
     const int w = std::clamp(static_cast<int>(std::lround(source.width * scale / pixel_aspect)), 1, out.width);
     const int h = std::clamp(static_cast<int>(std::lround(source.height * scale)), 1, out.height);
     const int left = (out.width - w) / 2, top = (out.height - h) / 2;
-    // The source pixels a target pixel takes from: its own area, widened by
-    // `spread` target pixels on each side.
-    const auto reach = [spread](int i, int count, int span) {
-        return std::pair{covered(std::max(i - spread, 0), count, span).first,
-                         covered(std::min(i + spread, count - 1), count, span).second};
-    };
     std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(w));
-    for (int x = 0; x < w; ++x) columns[x] = reach(x, w, source.width);
+    for (int x = 0; x < w; ++x) columns[x] = covered(x, w, source.width);
     for (int y = 0; y < h; ++y) {
-        const auto [row_first, row_last] = reach(y, h, source.height);
+        const auto [row_first, row_last] = covered(y, h, source.height);
         std::uint8_t* target = &out.pixels[(static_cast<std::size_t>(top + y) * out.width + left) * 3];
         for (int x = 0; x < w; ++x, target += 3) {
             const std::uint8_t* strongest = nullptr;
@@ -108,13 +127,14 @@ RgbPicture fit_picture(const RgbPicture& source, int width, int height, double p
                 const std::uint8_t* p =
                     &source.pixels[(static_cast<std::size_t>(sy) * source.width + columns[x].first) * 3];
                 for (int sx = columns[x].first; sx < columns[x].second; ++sx, p += 3) {
-                    const int w = weight(p);
-                    if (w > strongest_weight) strongest_weight = w, strongest = p;
+                    const int wp = weight(p);
+                    if (wp > strongest_weight) strongest_weight = wp, strongest = p;
                 }
             }
             std::copy(strongest, strongest + 3, target);
         }
     }
+    if (spread > 0) spread_lines(out, spread);
     return out;
 }
 
@@ -139,6 +159,8 @@ std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget
     chafa_canvas_config_set_pixel_mode(c.config, pixel_mode(target));
     chafa_canvas_config_set_preprocessing_enabled(c.config, FALSE);   // keep the plot's colours
     chafa_canvas_config_set_dither_mode(c.config, CHAFA_DITHER_MODE_NONE);
+    // Less search for the best symbol: a pan must redraw quickly, and plots are lines on white.
+    chafa_canvas_config_set_work_factor(c.config, kWorkFactor);
     if (target == PlotTarget::Symbols) {
         chafa_canvas_config_set_canvas_mode(
             c.config, truecolour ? CHAFA_CANVAS_MODE_TRUECOLOR : CHAFA_CANVAS_MODE_INDEXED_240);

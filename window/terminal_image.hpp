@@ -34,7 +34,7 @@ struct RgbPicture {
 // on white. Each pixel takes the source pixel of the area it covers that
 // stands out most (a curve's colour, then the darkest), so one-pixel lines
 // and small text survive a reduction.
-// `spread` widens each pixel's area by that many target pixels on every side:
+// `spread` then widens what stands out by that many pixels on every side:
 // lines come out thicker.
 RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect = 1.0,
                        int spread = 0);

@@ -205,6 +205,11 @@ TEST(FitPicture, KeepsTheShapeAndThinLines) {
         if (!is_white(pixel(tall, 80, y))) (first < 0 ? first : last) = y, last = y;
     EXPECT_EQ(first, last);          // still one row of line
     EXPECT_NEAR(first, 80, 1);       // centred
+    // Spread by one pixel: the line is three rows thick.
+    const RgbPicture thick = fit_picture(source, 160, 160, 1.0, 1);
+    int thick_rows = 0;
+    for (int y = 0; y < 160; ++y) thick_rows += !is_white(pixel(thick, 80, y));
+    EXPECT_EQ(thick_rows, 3);
     // Nothing to draw from: all white, and no crash.
     EXPECT_TRUE(is_white(pixel(fit_picture(RgbPicture{}, 4, 4), 0, 0)));
     EXPECT_EQ(fit_picture(source, 0, 10).pixels.size(), 0u);
