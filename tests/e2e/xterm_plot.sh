@@ -89,7 +89,7 @@ plot_in_xterm() {   # name, command, xterm arguments...
     xterm_pid=""
 }
 
-plot_in_xterm xterm-sixel "env -u DISPLAY ./zeph" -ti vt340 -xrm 'XTerm*numColorRegisters: 256'
-plot_in_xterm tmux-symbols "tmux new-session -s $session -x 80 -y 50 'env -u DISPLAY ./zeph'" -u8 \
+plot_in_xterm plot-sixel-xterm "env -u DISPLAY ./zeph" -ti vt340 -xrm 'XTerm*numColorRegisters: 256'
+plot_in_xterm plot-symbols-tmux "tmux new-session -s $session -x 80 -y 50 'env -u DISPLAY ./zeph'" -u8 \
     -xrm 'XTerm*termName: xterm-256color'
 echo "xterm plot test passed"
