@@ -493,6 +493,12 @@ void TerminalPresenter::repaint() {
 void TerminalPresenter::redraw() {
     if (suspended_) return;
     follow_terminal_size();
+    if (resize_hook_) {
+        erase();
+        ::refresh();   // ncurses' own repaint for the new size happens now, not over the plot
+        resize_hook_();
+        return;
+    }
     erase();
     if (COLS >= TextConsole::kColumns && LINES >= TextConsole::kRows) {
         draw_grid();

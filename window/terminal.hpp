@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -128,6 +129,9 @@ public:
     // Draws every cell again, whatever the screen shows now (after a plot
     // was drawn on the terminal).
     void repaint();
+    // While set, a change of the terminal's size calls this instead of
+    // drawing the grid (a plot has the screen).
+    void set_resize_hook(std::function<void()> hook) { resize_hook_ = std::move(hook); }
     // The last line a library wrote on standard error since the last call:
     // while the console is up, standard error goes to a file, not the screen.
     std::string captured_errors() { return last_line(errors_.take()); }
@@ -154,6 +158,7 @@ private:
     std::optional<TextConsole> shown_;       // copy of the grid last refreshed
     BellPacer bell_;
     StderrCapture errors_;
+    std::function<void()> resize_hook_;
 };
 
 class TerminalKeySource : public KeySource {

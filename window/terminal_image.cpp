@@ -243,7 +243,14 @@ void TerminalPlotScreen::begin(PlotTarget target) {
     target_ = target;
     active_ = true;
     waiting_ = false;
+    picture_ = {};
     write_out("\x1b[0m\x1b[?25l\x1b[2J");
+    // A new terminal size: the picture again, at that size.
+    console_.set_resize_hook([this] {
+        write_out("\x1b[0m\x1b[2J");
+        waiting_ = !picture_.pixels.empty();
+        present_now();
+    });
 }
 
 void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
@@ -290,6 +297,7 @@ void TerminalPlotScreen::end() {
     if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";
     out += "\x1b[2J\x1b[?25h";
     write_out(out);
+    console_.set_resize_hook(nullptr);
     console_.repaint();
 }
 

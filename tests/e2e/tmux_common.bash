@@ -1,9 +1,11 @@
 # Shared by the tmux tests: sourced after `program` is set and with `session`
 # naming the tmux session. Makes a work directory with a copy of the program,
-# removes both at exit, and gives screen, fail and wait_for.
+# removes both at exit, and gives screen, fail and wait_for. The test's tmux
+# server is its own (a socket named after the session), apart from any other.
 command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
+tmux() { command tmux -L "$session" "$@"; }
 work=$(mktemp -d)
-trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'tmux kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$program" "$work/zeph"
 
 screen() { tmux capture-pane -p -t "$session"; }

@@ -13,9 +13,12 @@ source "$(dirname "$0")/tmux_common.bash"
 symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
 run_plot() {   # environment for the program
-    tmux kill-session -t "$session" 2>/dev/null || true
-    tmux new-session -d -s "$session" -x 80 -y 50 \
-        "cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
+    local command="cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
+    if tmux has-session -t "$session" 2>/dev/null; then
+        tmux respawn-pane -k -t "$session" "$command"
+    else
+        tmux new-session -d -s "$session" -x 80 -y 50 "$command"
+    fi
     wait_for "Enter command..."
     tmux send-keys -t "$session" "AS EQ" Enter
     wait_for "Enter   # sample points,   Xmin,   dX"
@@ -35,6 +38,12 @@ run_plot() {   # environment for the program
     screen | grep -qP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]{40}' || fail "no frame line"
     ! screen | grep -qiE 'XDG_RUNTIME_DIR|error|SDL|display' || fail "a library wrote on the screen"
     screen >"$work/plot-screen.txt"
+    # A new terminal size: the plot is drawn again at that size.
+    tmux resize-window -t "$session" -x 100 -y 60
+    sleep 1
+    [ "$(symbol_count)" -gt 200 ] || fail "no plot after a resize"
+    tmux resize-window -t "$session" -x 80 -y 50
+    sleep 1
     tmux send-keys -t "$session" Escape
     wait_for "Enter command..."
     wait_for "Plots: in the terminal as text symbols (auto). Set ZEPH_PLOT to change."

@@ -19,7 +19,7 @@ session="zeph-xterm-$$"
 cleanup() {
     [ -n "$xterm_pid" ] && kill "$xterm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    tmux kill-session -t "$session" 2>/dev/null || true
+    tmux -L "$session" kill-server 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -90,6 +90,6 @@ plot_in_xterm() {   # name, command, xterm arguments...
 }
 
 plot_in_xterm plot-sixel-xterm "env -u DISPLAY ./zeph" -ti vt340 -xrm 'XTerm*numColorRegisters: 256'
-plot_in_xterm plot-symbols-tmux "tmux new-session -s $session -x 80 -y 50 'env -u DISPLAY ./zeph'" -u8 \
+plot_in_xterm plot-symbols-tmux "tmux -L $session new-session -s $session -x 80 -y 50 'env -u DISPLAY ./zeph'" -u8 \
     -xrm 'XTerm*termName: xterm-256color'
 echo "xterm plot test passed"

@@ -267,6 +267,17 @@ TEST(TerminalPicture, SixelDecodesBackToTheCanvasPicture) {
     EXPECT_GT(blue, 1500);   // the disc (about 1460 pixels) and the line are there, in blue
 }
 
+TEST(TerminalPicture, KittyAndItermImagesUseTheirProtocols) {
+    const RgbPicture canvas = test_plot(320, 216);
+    const TerminalGeometry area{.columns = 20, .rows = 10, .cell_width = 8, .cell_height = 16};
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Kitty, area, true).rfind("\x1b_G", 0), 0u);
+    EXPECT_NE(encode_terminal_picture(canvas, PlotTarget::Iterm, area, true).find("\x1b]1337;File="),
+              std::string::npos);
+    // Nothing for targets that are not in the terminal, or no room.
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Window, area, true), "");
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Sixel, {.columns = 0}, true), "");
+}
+
 // Each terminal row once, as the characters a terminal shows (escape sequences dropped).
 std::vector<std::u32string> shown_rows(const std::string& printed) {
     std::vector<std::u32string> rows(1);
