@@ -494,6 +494,24 @@ TEST(PlotWindowOnDisplay, KeepsWorkingWhenResized) {
     EXPECT_EQ(window.poll_key(), kKeyPageUp);
 }
 
+// DISPLAY names a display that does not exist: SDL would fall back to its
+// offscreen driver, where a window shows nothing and waits for keys for ever.
+TEST(PlotWindow, DoesNotOpenWhereNoDisplayAnswers) {
+    const std::string old_display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    const std::string old_wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
+    ::setenv("DISPLAY", ":93", 1);
+    ::unsetenv("WAYLAND_DISPLAY");
+    PlotWindow window;
+    const Status opened = window.open("Tavola", 320, 240);
+    EXPECT_FALSE(opened.ok);
+    EXPECT_FALSE(window.is_open());
+    if (!window.is_open()) EXPECT_EQ(window.read_key(), kKeyEscape);   // nothing could deliver a key
+    EXPECT_EQ(desktop_size().width, 1920);
+    if (old_display.empty()) ::unsetenv("DISPLAY");
+    else ::setenv("DISPLAY", old_display.c_str(), 1);
+    if (!old_wayland.empty()) ::setenv("WAYLAND_DISPLAY", old_wayland.c_str(), 1);
+}
+
 TEST(FittedRect, KeepsThePictureShapeCentred) {
     // 4:3 picture in a wide window: strips left and right.
     EXPECT_EQ(fitted_rect(400, 300, 1280, 864).x, 64);
