@@ -14,6 +14,7 @@
 #include "shell/startup.hpp"
 #include "window/headless.hpp"
 #include "window/terminal.hpp"
+#include "window/terminal_image.hpp"
 
 int main(int argc, char** argv) {
     using namespace zeph;
@@ -43,13 +44,16 @@ int main(int argc, char** argv) {
         console.set_presenter(terminal.get());
     } else {
         headless_presenter = std::make_unique<HeadlessPresenter>(stdout);
-        keys = std::make_unique<StreamKeySource>(stdin);
+        keys = std::make_unique<StreamKeySource>(stdin, headless_presenter.get());
         console.set_presenter(headless_presenter.get());
     }
     console.clear();
+    std::unique_ptr<TerminalPlotScreen> plot_screen;
+    if (terminal) plot_screen = std::make_unique<TerminalPlotScreen>(*terminal);
 
     Interpreter interpreter;
     Session session(console, *keys, interpreter);
+    session.plot.terminal_screen = plot_screen.get();
     session.program_directory = find_program_directory();
     const Status started = start_session(session, startup);
     if (!started) {

@@ -12,6 +12,7 @@ namespace zeph {
 namespace {
 
 constexpr int kLabelWidth = 12;
+constexpr double kZeroNoiseFraction = 1e-3;      // of a division
 constexpr int kNumberPart = 8;                 // characters 1-8: the number, 9-12: the exponent
 const std::string kZeroLabel = "   0.       ";
 
@@ -249,9 +250,16 @@ std::vector<std::string> axis_number_labels(double hi, double lo, int n, bool li
     std::vector<std::string> labels;
     if (n < 0 || n > kMaxDrawnDivisions) return labels;
     std::vector<double> values;
+    const double step = (hi - lo) / std::max(n, 1);
     for (int k = 0; k <= n; ++k) {
-        values.push_back(linear ? lo + (hi - lo) * k / std::max(n, 1) : lo * 1.000000001 * std::pow(10.0, k));
-        labels.push_back(scientific_text(values.back()));
+        double v = linear ? lo + step * k : lo * 1.000000001 * std::pow(10.0, k);
+        // Limits a hair off symmetric leave an inner tick at a tiny value that
+        // is rounding noise: under a thousandth of a division (less than a
+        // pixel) from zero, it is written as 0. The limits stay as given.
+        const bool inner = k > 0 && k < n;
+        if (linear && inner && std::abs(v) < std::abs(step) * kZeroNoiseFraction) v = 0;
+        values.push_back(v);
+        labels.push_back(scientific_text(v));
     }
     // The common exponent is the one written for the largest magnitude.
     std::size_t largest = 0;

@@ -97,11 +97,19 @@ std::vector<PixelPoint> wide_line_outline(PixelPoint a, PixelPoint b, int half_w
 
 Painter::Painter(GraphicsCanvas& canvas) : canvas_(canvas) { update_scales(); }
 
+// Equal scales on both axes, the world centred: a window of another shape
+// than the world keeps strips of background on two sides, and a circle in
+// the world stays round on the canvas.
 void Painter::update_scales() {
     px_max_ = std::max(0, canvas_.width() - 1);
     py_max_ = std::max(0, canvas_.height() - 1);
-    sx_ = px_max_ / (world_.x_max - world_.x_min);
-    sy_ = py_max_ / (world_.y_max - world_.y_min);
+    const double width = world_.x_max - world_.x_min, height = world_.y_max - world_.y_min;
+    const double scale = std::min(px_max_ / std::abs(width), py_max_ / std::abs(height));
+    sx_ = std::copysign(scale, width);
+    sy_ = std::copysign(scale, height);
+    world_pixels_high_ = scale * std::abs(height);
+    offset_x_ = (px_max_ - scale * std::abs(width)) / 2;
+    offset_y_ = (py_max_ - world_pixels_high_) / 2;
 }
 
 Status Painter::graphics_open(int width, int height, int metafile_mode) {
@@ -172,7 +180,8 @@ void Painter::set_world_window(double x1, double y1, double x2, double y2) {
 }
 
 PixelPoint Painter::to_pixel(double x, double y) const {
-    return {nearest_limited((x - world_.x_min) * sx_), py_max_ - nearest_limited((y - world_.y_min) * sy_)};
+    return {nearest_limited(offset_x_ + (x - world_.x_min) * sx_),
+            py_max_ - nearest_limited(offset_y_ + (y - world_.y_min) * sy_)};
 }
 
 void Painter::set_clip_rect(double x1, double y1, double x2, double y2) {
@@ -191,7 +200,7 @@ void Painter::set_line_style(double v) {
     if (width_value_ && *width_value_ == v) return;
     width_value_ = v;
     if (v > kOnePixelWidth) {
-        half_width_ = std::max(1, static_cast<int>(std::lround(v * 0.5 * (py_max_ + 1))));
+        half_width_ = std::max(1, static_cast<int>(std::lround(v * 0.5 * (world_pixels_high_ + 1))));
         style_index_ = kWideLineStyle;
         canvas_.set_line_style(kDashMasks[0]);
     } else {
@@ -305,8 +314,8 @@ void Painter::select_font(const std::string& face, double height_fraction, doubl
                           bool bold, bool italic, bool underline) {
     FontRequest request;
     request.face = face;
-    request.height = nearest_limited(height_fraction * py_max_);
-    request.width = nearest_limited(width_fraction * py_max_);
+    request.height = nearest_limited(height_fraction * world_pixels_high_);
+    request.width = nearest_limited(width_fraction * world_pixels_high_);
     request.bold = bold;
     request.italic = italic;
     request.underline = underline;

@@ -1,6 +1,6 @@
 #pragma once
 // The drawing layer: a world-coordinate window (doubles, y upward) mapped
-// onto the canvas's pixels, with the pen, markers and text the plot needs.
+// onto the canvas's pixels with equal scales, centred, with the pen, markers and text the plot needs.
 // Every primitive draws on the canvas and is also handed, in world
 // coordinates, to an optional DrawingRecorder (the metafile writer).
 //
@@ -151,7 +151,8 @@ public:
     // h: "C" centre, "R" right, else left; v: "C" centre, "B" bottom, else
     // top (first letter, either case).
     void set_text_align(std::string_view h, std::string_view v);
-    // Height and width are the fractions × py_max pixels; angle in degrees.
+    // Height and width are the fractions × the world window's height in
+    // pixels (py_max when the world fills the height); angle in degrees.
     void select_font(const std::string& face, double height_fraction, double width_fraction, double angle,
                      bool bold, bool italic, bool underline);
     // The first `length` characters, placed so that the alignment anchor
@@ -176,8 +177,11 @@ private:
     WorldRect world_{-0.6666666666666666, -0.5, 0.6666666666666666, 0.5};
     int px_max_ = 0;
     int py_max_ = 0;
-    double sx_ = 0;                             // pixels per world unit
+    double sx_ = 0;                             // pixels per world unit (equal sizes)
     double sy_ = 0;
+    double offset_x_ = 0;                       // pixels left of and below the world
+    double offset_y_ = 0;
+    double world_pixels_high_ = 0;              // the world window's height in pixels
     int colour_ = -1;                           // -1 until the first set_colour
     std::optional<double> width_value_;         // none until the first set_line_style
     int style_index_ = 0;

@@ -1,12 +1,10 @@
 #include "shell/plot_dialogue.hpp"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <span>
@@ -15,8 +13,7 @@
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "plot/metafile.hpp"
-#include "window/headless.hpp"
-#include "window/terminal.hpp"
+#include "window/terminal_image.hpp"
 
 namespace zeph {
 
@@ -402,38 +399,6 @@ void PlotDialogue::run() {
 
 // --- Drawing: the window, its keys and the driver. ---
 
-// Reply lines typed into standard input while the plot waits: the headless
-// source reads standard input, and the plot window must not block on it.
-bool standard_input_ready() {
-#if defined(__GLIBC__)
-    // Lines already read ahead into stdio's buffer (glibc's read pointers).
-    if (stdin->_IO_read_ptr < stdin->_IO_read_end) return true;
-#endif
-    pollfd request{STDIN_FILENO, POLLIN, 0};
-    return ::poll(&request, 1, 0) > 0;
-}
-
-// Keys typed in the terminal, or the headless reply lines, polled while the
-// plot window waits for its own keys: -1 when none is pending.
-class SessionKeyPoller {
-public:
-    explicit SessionKeyPoller(KeySource& keys) : keys_(keys) {}
-
-    int operator()() {
-        if (auto* terminal = dynamic_cast<TerminalKeySource*>(&keys_)) return terminal->poll_key();
-        // An extended key's code follows its prefix without a new line.
-        const bool waiting_line = dynamic_cast<StreamKeySource*>(&keys_) && !code_pending_;
-        if (waiting_line && !standard_input_ready()) return -1;
-        const int key = keys_.read_key();
-        code_pending_ = !code_pending_ && key == kKeyExtended;
-        return key;
-    }
-
-private:
-    KeySource& keys_;
-    bool code_pending_ = false;
-};
-
 void prepare_drawing(PlotState& plot) {
     if (plot.window_width <= 0 || plot.window_height <= 0) {
         const ScreenSize size = plot_window_size(desktop_size());
@@ -450,20 +415,76 @@ void prepare_drawing(PlotState& plot) {
     if (!plot.metafile) plot.metafile = std::make_unique<MetafileWriter>();
 }
 
+// How long the terminal may take to answer its device attributes query.
+constexpr int kTerminalQueryMs = 300;
+
+// Where plots go: chosen at the first plot and noted once on the message
+// line. In auto the window is tried first; the window opened for the test is
+// kept for this plot.
+PlotTarget choose_target(PlotState& plot, Workspace& w, PlotWindow& window) {
+    if (plot.target) return *plot.target;
+    const std::optional<PlotRequest> parsed = parse_plot_request(std::getenv("ZEPH_PLOT"));
+    const PlotRequest request = parsed.value_or(PlotRequest{});
+    PlotSurroundings around;
+    around.terminal = plot.terminal_screen != nullptr;
+    if (!plot.window_allowed) {
+        plot.target = PlotTarget::None;
+        return *plot.target;
+    }
+    if (request.automatic) {
+        around.window_opens = display_variables_set() &&
+                              window.open(std::string(kPlotWindowTitle), plot.window_width, plot.window_height).ok;
+    }
+    const bool terminal_wanted = request.automatic ? !around.window_opens
+                                                   : request.target != PlotTarget::Window &&
+                                                         request.target != PlotTarget::None;
+    if (around.terminal && terminal_wanted) {
+        plot.terminal_screen->probe(kTerminalQueryMs);
+        around.sixel = plot.terminal_screen->sixel();
+        const KnownGraphics known = known_graphics([](const char* name) -> const char* { return std::getenv(name); });
+        around.kitty = known.kitty;
+        around.iterm = known.iterm;
+    }
+    plot.target = choose_plot_target(request, around);
+    w.message_line = parsed ? plot_target_note(*plot.target, request.automatic)
+                            : "ZEPH_PLOT is not one of auto, window, sixel, kitty, iterm, symbols, none: auto";
+    return *plot.target;
+}
+
 void PlotDialogue::draw() {
     prepare_drawing(plot_);
     Painter& painter = *plot_.painter;
     KeySource& keys = session_.prompter.keys();
 
     PlotWindow window;
-    const bool on_screen = plot_.window_allowed && display_variables_set() &&
-                           window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok;
-    if (on_screen) window.set_other_source(SessionKeyPoller(keys));
+    const PlotTarget target = choose_target(plot_, w_, window);
+    const bool on_window = target == PlotTarget::Window;
+    if (on_window && !window.is_open() &&
+        !window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok) {
+        w_.message_line = kGraphicsInitError;
+        return;
+    }
+    if (on_window) window.set_other_source([&keys] { return keys.poll_key(); });
+    TerminalPlotScreen* screen =
+        target != PlotTarget::Window && target != PlotTarget::None ? plot_.terminal_screen : nullptr;
+    if (screen) screen->begin(target);
 
     PlotIo io;
-    io.read_key = [&]() { return on_screen ? window.read_key() : keys.read_key(); };
+    io.read_key = [&]() {
+        if (on_window) return window.read_key();
+        if (screen && screen->picture_waiting()) {
+            // A key already typed makes the next redraw: this picture is skipped.
+            const int key = keys.poll_key();
+            if (key >= 0) return key;
+            screen->present_now();
+        }
+        return keys.read_key();
+    };
     io.beep = [this](int hz, int ms) { session_.console.beep(hz, ms); };
-    io.show = [&](const GraphicsCanvas& canvas) { window.present(canvas); };
+    io.show = [&](const GraphicsCanvas& canvas) {
+        if (on_window) window.present(canvas);
+        if (screen) screen->show(canvas);
+    };
 
     MetafileWriter& metafile = *plot_.metafile;
     const bool recording = s_.metafile_mode > 0;
@@ -485,8 +506,10 @@ void PlotDialogue::draw() {
         data.x_first = w_.display.xmin;
         data.dx = w_.display.dx;
     }
+    // On a terminal with plots off screen there is nothing to look at: no pause.
+    const bool unseen = target == PlotTarget::None && plot_.terminal_screen;
     const PlotCall call{.overlay = overlay_, .window_width = plot_.window_width,
-                        .window_height = plot_.window_height, .pause_after_plot = !session_.nopause};
+                        .window_height = plot_.window_height, .pause_after_plot = !session_.nopause && !unseen};
     bool bitmap_written = false;
     io.bitmap_saved = [&bitmap_written] { bitmap_written = true; };
     const Status plotted = plot_driver(painter, data, s_, call, plot_.memory, io);
@@ -497,6 +520,7 @@ void PlotDialogue::draw() {
         painter.set_recorder(nullptr);
     }
     window.close();
+    if (screen) screen->end();
     plot_.previous_wrote_metafile = recording;
     w_.options.ME = 0;
     w_.options.BI = 0;

@@ -5,16 +5,19 @@
 // screen save buffer with the previous picture, and the drawing objects,
 // which live as long as the program.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "plot/painter.hpp"
 #include "plot/plot_driver.hpp"
 #include "plot/plot_settings.hpp"
 #include "window/graphics_canvas.hpp"
+#include "window/plot_target.hpp"
 
 namespace zeph {
 
 class MetafileWriter;   // plot/metafile.hpp, kept out of the shell's common headers
+class TerminalPlotScreen;   // window/terminal_image.hpp
 
 struct PlotState {
     PlotState();
@@ -43,6 +46,10 @@ struct PlotState {
     int window_width = 0, window_height = 0;
     // false: never open a window, always draw off screen.
     bool window_allowed = true;
+    // The terminal the console is on (none when headless): plots can be shown on it.
+    TerminalPlotScreen* terminal_screen = nullptr;
+    // Where plots go, chosen at the first plot of the run.
+    std::optional<PlotTarget> target;
 
     PlotMemory memory;   // screen save buffer and the previous picture's view
     std::unique_ptr<GraphicsCanvas> canvas;

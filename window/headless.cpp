@@ -5,6 +5,8 @@
 
 #include "base/text.hpp"
 
+#include <poll.h>
+
 namespace zeph {
 
 namespace {
@@ -49,6 +51,10 @@ void HeadlessPresenter::transcript(std::string_view line) {
     std::fflush(out_);
 }
 
+StreamKeySource::StreamKeySource(std::FILE* in, Presenter* transcript) : in_(in), transcript_(transcript) {
+    if (in_) std::setvbuf(in_, nullptr, _IONBF, 0);
+}
+
 int StreamKeySource::read_key() {
     if (pending_code_ >= 0) {
         const int code = pending_code_;
@@ -57,10 +63,22 @@ int StreamKeySource::read_key() {
     }
     const std::optional<std::string> line = read_line();
     if (!line) return kKeyEscape;
+    if (transcript_) transcript_->transcript(line->empty() ? "<ENTER>" : *line);
     const ConsoleKey key = key_from_reply_line(*line);
     if (!key.extended) return key.code;
     pending_code_ = key.code;
     return kKeyExtended;
+}
+
+int StreamKeySource::poll_key() {
+    if (pending_code_ >= 0 || !in_) return read_key();
+    // A stream without a descriptor (in memory) never has to wait.
+    const int fd = ::fileno(in_);
+    if (fd >= 0) {
+        pollfd request{fd, POLLIN, 0};
+        if (::poll(&request, 1, 0) <= 0) return -1;
+    }
+    return read_key();
 }
 
 std::optional<std::string> StreamKeySource::read_line() {

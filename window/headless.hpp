@@ -39,23 +39,30 @@ private:
     std::FILE* out_;
 };
 
-// Reads reply lines from a stream (standard input by default).
+// Reads reply lines from a stream (standard input by default). The stream is
+// read unbuffered, so that what poll_key sees waiting on its descriptor is all
+// that has been sent and nothing is held back in a buffer.
 class StreamKeySource : public KeySource {
 public:
     // Longer lines are cut to this many bytes; the rest of the line is skipped.
     static constexpr std::size_t kMaxLineBytes = 4096;
 
-    explicit StreamKeySource(std::FILE* in = stdin) : in_(in) {}
+    // Each key taken is written to `transcript` (when given) as the reply
+    // line named it, so a script's replies line up with what used them.
+    explicit StreamKeySource(std::FILE* in = stdin, Presenter* transcript = nullptr);
 
     bool line_mode() const override { return true; }
     // Consumes one line (see key_from_reply_line); Esc at the end of input.
     int read_key() override;
+    // read_key when a line (or the end of input) is waiting, else -1.
+    int poll_key() override;
     // The next line without its line break (a trailing \r is dropped too);
     // nothing at the end of input.
     std::optional<std::string> read_line() override;
 
 private:
     std::FILE* in_;
+    Presenter* transcript_;
     int pending_code_ = -1;   // the code of an extended key already announced
 };
 

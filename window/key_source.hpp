@@ -56,6 +56,10 @@ public:
     // One key (0..255). After kKeyExtended the next call returns the code;
     // a non-ASCII character comes as its UTF-8 bytes (see above).
     virtual int read_key() = 0;
+    // A key that is already waiting, -1 when none is: for looking at this
+    // source while waiting for keys from somewhere else (the plot window).
+    // At the end of input it returns Esc like read_key.
+    virtual int poll_key() = 0;
     // One reply line (line mode only); nothing at the end of input.
     virtual std::optional<std::string> read_line() { return std::nullopt; }
     // The desktop clipboard's text, empty when there is none.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -21,15 +22,42 @@ bool variable_set(const char* name) {
     return value && *value;
 }
 
-// Reference-counted start of SDL's video for one user.
+// SDL falls back to drivers that show nothing (offscreen, dummy) when no
+// display answers; a window there would wait for keys no one can see.
+bool shows_nothing(const char* driver) {
+    if (!driver) return true;
+    const std::string_view name = driver;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    return (name == "offscreen" || name == "dummy") && !(asked && name == asked);
+}
+
+// Reference-counted start of SDL's video for one user, on a driver that shows
+// windows to the user.
 bool start_video() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");   // the terminal keeps its own Ctrl+C
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!shows_nothing(SDL_GetCurrentVideoDriver())) return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetError("no display answers");
+    return false;
+}
+
+// SDL's own messages go to the window's log, never to the terminal.
+void SDLCALL record_log(void* log, int /*category*/, SDL_LogPriority /*priority*/, const char* message) {
+    if (log && message) *static_cast<std::string*>(log) = message;
 }
 
 std::vector<int> extended(int code) { return {kKeyExtended, code}; }
 
 }  // namespace
+
+PixelRect fitted_rect(int width, int height, int area_width, int area_height) {
+    if (width <= 0 || height <= 0 || area_width <= 0 || area_height <= 0) return {0, 0, 0, 0};
+    const double scale = std::min(static_cast<double>(area_width) / width, static_cast<double>(area_height) / height);
+    const int w = std::clamp(static_cast<int>(std::lround(width * scale)), 1, area_width);
+    const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, area_height);
+    return {(area_width - w) / 2, (area_height - h) / 2, w, h};
+}
 
 bool display_variables_set() { return variable_set("DISPLAY") || variable_set("WAYLAND_DISPLAY"); }
 
@@ -83,8 +111,16 @@ PlotWindow::~PlotWindow() { close(); }
 Status PlotWindow::open(const std::string& title, int width, int height) {
     close();
     if (!display_variables_set()) return Status::failure(kNoDisplayMessage);
-    if (!start_video()) return Status::failure(kNoDisplayMessage + " (" + SDL_GetError() + ")");
-    window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height), SDL_WINDOW_SHOWN);
+    SDL_LogSetOutputFunction(&record_log, &log_);
+    if (!start_video()) {
+        const std::string reason = SDL_GetError();
+        SDL_LogSetOutputFunction(nullptr, nullptr);
+        return Status::failure(kNoDisplayMessage + " (" + reason + ")");
+    }
+    // The user may resize or maximise the window; the picture is scaled to it.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
+                               SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (window_) {
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -96,6 +132,7 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
         renderer_ = nullptr;
         window_ = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_LogSetOutputFunction(nullptr, nullptr);
         return Status::failure(kNoDisplayMessage + " (" + reason + ")");
     }
     SDL_StartTextInput();
@@ -119,6 +156,7 @@ void PlotWindow::close() {
     texture_width_ = texture_height_ = 0;
     pending_keys_.clear();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_LogSetOutputFunction(nullptr, nullptr);   // nothing is logged once the window is gone
 }
 
 void PlotWindow::present(const GraphicsCanvas& canvas) {
@@ -148,9 +186,11 @@ void PlotWindow::repaint() {
     SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
     SDL_RenderClear(renderer_);
     if (texture_) {
-        // One canvas pixel per window pixel, from the top-left corner.
-        const SDL_Rect target{0, 0, texture_width_, texture_height_};
-        SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+        int width = 0, height = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0) width = texture_width_, height = texture_height_;
+        const PixelRect target = fitted_rect(texture_width_, texture_height_, width, height);
+        const SDL_Rect rect{target.x, target.y, target.width, target.height};
+        SDL_RenderCopy(renderer_, texture_, nullptr, &rect);
     }
     SDL_RenderPresent(renderer_);
 }

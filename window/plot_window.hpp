@@ -34,6 +34,10 @@ bool display_variables_set();
 // The desktop's size from SDL; 1920 × 1080 when there is no display.
 ScreenSize desktop_size();
 
+// The largest rectangle of a width × height picture's shape inside an area,
+// centred: where the picture is shown in a window of another size.
+PixelRect fitted_rect(int width, int height, int area_width, int area_height);
+
 // Console codes of a key pressed in the window (SDL key code, Ctrl held):
 // nothing for keys that arrive as text input instead.
 std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl);
@@ -53,6 +57,7 @@ public:
     // window can be shown.
     Status open(const std::string& title, int width, int height);
     bool is_open() const { return window_ != nullptr; }
+    SDL_Window* sdl_window() const { return window_; }
     // Closes the window; pending keys are dropped. Harmless when closed.
     void close();
 
@@ -62,7 +67,7 @@ public:
     // Next key typed in the window, -1 when none is pending. Handles the
     // window's other events (expose, close) on the way. Closing the window
     // from the desktop delivers Esc.
-    int poll_key();
+    int poll_key() override;
 
     // Waits for a key from the window or from the other source (see below),
     // checking both every few milliseconds. Without an open window and
@@ -75,6 +80,9 @@ public:
     // A second source polled while read_key waits (for instance the
     // terminal); it returns a key or -1 when nothing is pending.
     void set_other_source(std::function<int()> poll) { other_source_ = std::move(poll); }
+
+    // SDL's last log message while the window was open.
+    const std::string& sdl_log() const { return log_; }
 
 private:
     void handle_pending_events();
@@ -91,6 +99,7 @@ private:
     int frame_height_ = 0;
     std::deque<int> pending_keys_;
     std::function<int()> other_source_;
+    std::string log_;
 };
 
 }  // namespace zeph

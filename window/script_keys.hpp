@@ -44,6 +44,7 @@ public:
 
     bool line_mode() const override { return line_mode_; }
     int read_key() override;   // Esc once exhausted
+    int poll_key() override { return read_key(); }   // a script's keys are all there
     std::optional<std::string> read_line() override;
     std::string clipboard_text() override { return clipboard_; }
 

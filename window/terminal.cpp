@@ -400,11 +400,13 @@ bool TerminalPresenter::start() {
     keypad(stdscr, TRUE);
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
+    errors_.start();
     return true;
 }
 
 TerminalPresenter::~TerminalPresenter() {
     if (screen_ == nullptr) return;
+    errors_.stop();
     endwin();
     g_terminal_taken = 0;
     remove_signal_handlers();
@@ -459,19 +461,31 @@ void TerminalPresenter::transcript(std::string_view line) {
 void TerminalPresenter::suspend() {
     if (suspended_) return;
     suspended_ = true;
+    errors_.stop();   // a command's own errors are for the user to see
     endwin();
 }
 
 void TerminalPresenter::resume() {
     if (!suspended_) return;
     suspended_ = false;
-    clearok(curscr, TRUE);   // the command wrote over the screen: repaint every cell
+    errors_.start();
+    repaint();   // the command wrote over the screen
+}
+
+void TerminalPresenter::repaint() {
+    clearok(curscr, TRUE);
     redraw();
 }
 
 void TerminalPresenter::redraw() {
     if (suspended_) return;
     follow_terminal_size();
+    if (resize_hook_) {
+        erase();
+        ::refresh();   // ncurses' own repaint for the new size happens now, not over the plot
+        resize_hook_();
+        return;
+    }
     erase();
     if (COLS >= TextConsole::kColumns && LINES >= TextConsole::kRows) {
         draw_grid(grid_origin(COLS, LINES));

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "window/headless.hpp"
 #include "window/key_source.hpp"
+#include "window/stderr_capture.hpp"
 #include "window/text_console.hpp"
 
 struct screen;   // ncurses' SCREEN; <curses.h> stays out of headers for its macros
@@ -137,6 +139,15 @@ public:
     void beep(int hz, int ms) override;
     // Draws the last grid again, for the terminal's current size.
     void redraw();
+    // Draws every cell again, whatever the screen shows now (after a plot
+    // was drawn on the terminal).
+    void repaint();
+    // While set, a change of the terminal's size calls this instead of
+    // drawing the grid (a plot has the screen).
+    void set_resize_hook(std::function<void()> hook) { resize_hook_ = std::move(hook); }
+    // The last line a library wrote on standard error since the last call:
+    // while the console is up, standard error goes to a file, not the screen.
+    std::string captured_errors() { return last_line(errors_.take()); }
 
     bool utf8_terminal() const { return utf8_; }
     ColourMode colour_mode() const { return mode_; }
@@ -159,6 +170,8 @@ private:
     int next_pair_ = 1;
     std::optional<TextConsole> shown_;       // copy of the grid last refreshed
     BellPacer bell_;
+    StderrCapture errors_;
+    std::function<void()> resize_hook_;
 };
 
 class TerminalKeySource : public KeySource {
@@ -172,9 +185,8 @@ public:
 
     // Waits for a key; Esc when the terminal has gone away.
     int read_key() override;
-    // A key when one has been typed, else -1 at once: for polling the
-    // terminal while the plot window waits for keys too.
-    int poll_key();
+    // A key when one has been typed, else -1 at once.
+    int poll_key() override;
     // The desktop clipboard through SDL when a display is reachable.
     std::string clipboard_text() override;
     bool input_ended() const override { return ended_; }

@@ -152,8 +152,15 @@ TEST_F(Program, StartupFileNamesChangeDirectoryAndAreLogged) {
 
 TEST_F(Program, SystemCommandOutputIsShown) {
     const std::string transcript = run("SY\necho hello from the shell\n\nEN\n");
-    EXPECT_NE(transcript.find("hello from the shell\n\nHit any key to continue..."), std::string::npos)
+    // The key the wait took follows it, as the reply named it.
+    EXPECT_NE(transcript.find("hello from the shell\n\nHit any key to continue...\n<ENTER>\n"), std::string::npos)
         << transcript;
+}
+
+// A plot's key loop writes each key it took, so replies line up with their use.
+TEST_F(Program, PlotKeysAreWrittenToTheTranscript) {
+    const std::string transcript = run("AS EQ\n16 0 1\nX\nAS RE PL\n\n<RIGHT>\n<ESC>\nEN\n");
+    EXPECT_NE(transcript.find("<RIGHT>\n<ESC>\n"), std::string::npos) << transcript;
 }
 
 // A tone built by EQ, its power spectrum in dB with statistics saved to

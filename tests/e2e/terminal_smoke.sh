@@ -3,8 +3,8 @@
 # and a prompt, then shrinks the terminal and checks the request to enlarge it.
 set -euo pipefail
 program=$1
-session_prefix=zeph-smoke
-source "$(dirname "$0")/tmux_session.bash"
+session="zeph-smoke-$$"
+source "$(dirname "$0")/tmux_common.bash"
 
 tmux new-session -d -s "$session" -x 80 -y 50 "cd '$work' && TERM=xterm-256color ./zeph; sleep 5"
 wait_for "Enter command..."

@@ -4,8 +4,8 @@
 # non-ASCII text is edited by character and logged as UTF-8.
 set -euo pipefail
 program=$1
-session_prefix=zeph-unicode
-source "$(dirname "$0")/tmux_session.bash"
+session="zeph-unicode-$$"
+source "$(dirname "$0")/tmux_common.bash"
 
 tmux new-session -d -s "$session" -x 100 -y 60 \
     "cd '$work' && LC_ALL=C.UTF-8 TERM=xterm-256color ./zeph; sleep 5"

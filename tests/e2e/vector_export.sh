@@ -28,7 +28,17 @@ printf 'RT\nsine.txt\n\nWA RE PL ME BI\n\nplot.svg\nsvg.bmp\n\nWA RE PL ME BI\n\
 for f in plot.svg plot.PDF svg.bmp pdf.bmp; do [ -s "$f" ] || fail "$f was not written"; done
 grep -q "Error writing file" transcript.txt && fail "a write failed"
 
-read -r width height < <(identify -format '%w %h\n' svg.bmp)
+# The window maps the 4:3 world with equal scales, centred: compare the
+# vector pictures with that centred part of the bitmaps.
+read -r window_width window_height < <(identify -format '%w %h\n' svg.bmp)
+if [ $((window_width * 3)) -gt $((window_height * 4)) ]; then
+    width=$((window_height * 4 / 3)); height=$window_height
+else
+    width=$window_width; height=$((window_width * 3 / 4))
+fi
+for f in svg.bmp pdf.bmp; do
+    convert "$f" -gravity center -crop "${width}x${height}+0+0" +repage "$f.cropped.bmp" && mv "$f.cropped.bmp" "$f"
+done
 rsvg-convert -w "$width" -h "$height" plot.svg -o svg.png 2> rsvg.err || fail "rsvg-convert failed"
 [ -s rsvg.err ] && fail "rsvg-convert: $(cat rsvg.err)"
 pdftoppm -png -singlefile -scale-to-x "$width" -scale-to-y "$height" plot.PDF pdf 2> pdftoppm.err ||

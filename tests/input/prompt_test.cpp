@@ -282,6 +282,7 @@ TEST_F(PromptTest, HeadlessLinesAndTranscript) {
 class ClosedTerminal : public KeySource {
 public:
     int read_key() override { return kKeyEscape; }
+    int poll_key() override { return kKeyEscape; }
     bool input_ended() const override { return true; }
 };
 

@@ -109,6 +109,17 @@ TEST(AxisNumbers, ModerateLinearNumbersAreFixedPoint) {
     EXPECT_EQ(axis_number_labels(999999.9, 0, 1, true)[1], " 1.00000E+06");
 }
 
+TEST(AxisNumbers, RoundingNoiseAtTheCentreIsWrittenAsZero) {
+    // Limits a hair off symmetric put the middle tick at -0.00006.
+    const std::vector<std::string> labels = axis_number_labels(1.49994, -1.50006, 10, true);
+    EXPECT_EQ(labels[5], "   0.       ");
+    EXPECT_EQ(labels[0], "-1.50006    ");
+    // A small value that is a real part of a division stays as it is.
+    EXPECT_EQ(axis_number_labels(1.4, -1.6, 10, true)[5], "-0.10000    ");
+    // The limits are the user's own numbers, however close to zero.
+    EXPECT_EQ(axis_number_labels(1, 0.00001, 10, true)[0], " 0.00001    ");
+}
+
 TEST(AxisNumbers, LogarithmicEntriesCarryTheirOwnExponent) {
     EXPECT_EQ(axis_number_labels(1000, 1, 3, false),
               (std::vector<std::string>{" 1.00000E+00", " 1.00000E+01", " 1.00000E+02", " 1.00000E+03"}));

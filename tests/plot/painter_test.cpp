@@ -80,9 +80,11 @@ struct SpyRecorder : DrawingRecorder {
 TEST(PainterWorld, MapsWorldToPixelsAndLimitsFarPointsTo32000) {
     GraphicsCanvas canvas(101, 51);
     Painter painter(canvas);
-    // Before any world window: -2/3 .. 2/3 by -0.5 .. 0.5.
+    // Before any world window: -2/3 .. 2/3 by -0.5 .. 0.5, which fills the
+    // height; equal scales leave strips of 16.7 pixels left and right.
     EXPECT_EQ(painter.to_pixel(0, 0), (PixelPoint{50, 25}));
-    EXPECT_EQ(painter.to_pixel(-0.6666666666666666, 0.5), (PixelPoint{0, 0}));
+    EXPECT_EQ(painter.to_pixel(-0.6666666666666666, 0.5), (PixelPoint{17, 0}));
+    EXPECT_EQ(painter.to_pixel(0.6666666666666666, -0.5), (PixelPoint{83, 50}));
 
     painter.set_world_window(0, 0, 200, 100);
     EXPECT_EQ(painter.to_pixel(0, 0), (PixelPoint{0, 50}));
@@ -96,6 +98,20 @@ TEST(PainterWorld, MapsWorldToPixelsAndLimitsFarPointsTo32000) {
 
     painter.set_world_window(5, 5, 5, 10);   // no width: ignored
     EXPECT_EQ(painter.to_pixel(200, 100), (PixelPoint{100, 0}));
+}
+
+TEST(PainterWorld, AWorldWiderThanTheCanvasIsCentredWithEqualScales) {
+    GraphicsCanvas canvas(101, 101);
+    Painter painter(canvas);
+    painter.set_world_window(0, 0, 200, 100);
+    EXPECT_EQ(painter.to_pixel(0, 0), (PixelPoint{0, 75}));
+    EXPECT_EQ(painter.to_pixel(200, 100), (PixelPoint{100, 25}));
+    // A square in the world is a square on the canvas.
+    const PixelPoint a = painter.to_pixel(50, 20), b = painter.to_pixel(110, 80);
+    EXPECT_EQ(b.x - a.x, a.y - b.y);
+    // A wide pen and text are sized by the world's height in pixels (50), not the canvas's.
+    painter.set_line_style(0.2);
+    EXPECT_EQ(painter.half_width(), 5);
 }
 
 TEST(PainterLines, SegmentsBetweenFarPointsStillCrossTheFrame) {

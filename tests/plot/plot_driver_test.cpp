@@ -10,6 +10,8 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
@@ -537,6 +539,73 @@ TEST_F(DriverTest, AnUnwritablePointFileIsReportedAfterThePlot) {
     const Status s = plot();
     EXPECT_EQ(s.message, std::string(kErrorWritingFile) + path("missing/points.txt"));
     EXPECT_TRUE(memory_.holds_plot);
+}
+
+}  // namespace
+}  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// The 24-bit BMP the driver saves, read back: width, height, and whether each
+// pixel (top row first) has `colour`.
+struct BitmapMask {
+    int width = 0, height = 0;
+    std::vector<bool> has;
+};
+BitmapMask read_bmp_mask(const std::string& file, RgbColour colour) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    BitmapMask mask;
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return mask;
+    const auto u32 = [&](std::size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24; };
+    const std::size_t offset = u32(10);
+    const int width = static_cast<int>(u32(18)), height = static_cast<int>(u32(22));
+    const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+    if (width <= 0 || height <= 0 || offset + row * height > b.size()) return mask;
+    mask = {width, height, std::vector<bool>(static_cast<std::size_t>(width) * height)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = offset + row * (height - 1 - y) + 3 * x;   // bottom-up rows, BGR
+            mask.has[static_cast<std::size_t>(y) * width + x] =
+                RgbColour{b[at + 2], b[at + 1], b[at]} == colour;
+        }
+    return mask;
+}
+
+// An XY plot of the unit circle with aspect ratio 1 in a window of the
+// desktop's shape (not 4:3) is round in the saved bitmap.
+TEST_F(DriverTest, ACircleWithAspectOneIsRoundInTheSavedBitmap) {
+    call_.window_width = 1280;
+    call_.window_height = 864;
+    memory_.screen_save.resize(screen_save_bytes(1280, 864));
+    std::vector<double> x, y;
+    for (int i = 0; i <= 720; ++i) {
+        x.push_back(std::cos(i * std::numbers::pi / 360));
+        y.push_back(std::sin(i * std::numbers::pi / 360));
+    }
+    set_xy(x, y);
+    set_range(-1.5, 1.5, -1.5, 1.5);
+    settings_.aspect_ratio = 1;
+    settings_.x_grid = settings_.y_grid = 0;
+    settings_.bitmap_mode = 2;
+    settings_.bitmap_file = path("circle.bmp");
+    ASSERT_TRUE(plot().ok);
+    const BitmapMask mask = read_bmp_mask(path("circle.bmp"), kBlue);
+    ASSERT_EQ(mask.width, 1280);
+    ASSERT_EQ(mask.height, 864);
+    int left = mask.width, right = -1, top = mask.height, bottom = -1;
+    for (int py = 0; py < mask.height; ++py)
+        for (int px = 0; px < mask.width; ++px)
+            if (mask.has[static_cast<std::size_t>(py) * mask.width + px]) {
+                left = std::min(left, px), right = std::max(right, px);
+                top = std::min(top, py), bottom = std::max(bottom, py);
+            }
+    ASSERT_GT(right, left);
+    const double width = right - left + 1, height = bottom - top + 1;
+    EXPECT_NEAR(width / height, 1.0, 0.01) << width << " x " << height;
+    // The circle spans two thirds of the square frame's height of 863 × 10000/13250 pixels.
+    EXPECT_NEAR(height, 863 * 10000 / 13250.0 * 2 / 3, 4);
 }
 
 }  // namespace

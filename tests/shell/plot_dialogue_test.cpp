@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -422,6 +424,72 @@ TEST_F(PlotDialogueTest, BitmapSavedWithTheBKeyIsNoted) {
     run({"", "b"});
     EXPECT_TRUE(session_.help.written_note.find("Wrote " + path("keyed.png") + ": 320 x 240") != std::string::npos)
         << session_.help.written_note;
+}
+
+}  // namespace
+}  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class PlotTargetTest : public PlotDialogueTest {
+protected:
+    void SetUp() override {
+        PlotDialogueTest::SetUp();
+        plot_.window_allowed = true;   // the choice is made as in the program
+    }
+    ScopedEnv no_display_{"DISPLAY", nullptr};
+    ScopedEnv no_wayland_{"WAYLAND_DISPLAY", nullptr};
+};
+
+TEST_F(PlotTargetTest, TheChoiceIsNotedOnceOnTheMessageLine) {
+    ScopedEnv plot("ZEPH_PLOT", nullptr);
+    run({""});
+    EXPECT_EQ(workspace().message_line, "Plots: off screen only (exports work) (auto). Set ZEPH_PLOT to change.");
+    EXPECT_TRUE(plot_.memory.holds_plot);   // drawn off screen all the same
+    workspace().message_line.clear();
+    run({""});
+    EXPECT_EQ(workspace().message_line, "");
+}
+
+TEST_F(PlotTargetTest, AWindowThatCannotOpenIsAGraphicsError) {
+    ScopedEnv plot("ZEPH_PLOT", "window");
+    run({""});
+    EXPECT_EQ(workspace().message_line, kGraphicsInitError);
+    EXPECT_EQ(plot_.target, PlotTarget::Window);
+}
+
+TEST_F(PlotTargetTest, TerminalTargetsWithoutATerminalDrawOffScreen) {
+    ScopedEnv plot("ZEPH_PLOT", "Sixel");
+    run({""});
+    EXPECT_EQ(plot_.target, PlotTarget::None);
+    EXPECT_TRUE(plot_.memory.holds_plot);
+}
+
+TEST_F(PlotTargetTest, AnUnknownWordFallsBackToAuto) {
+    ScopedEnv plot("ZEPH_PLOT", "x11");
+    run({""});
+    EXPECT_EQ(workspace().message_line,
+              "ZEPH_PLOT is not one of auto, window, sixel, kitty, iterm, symbols, none: auto");
+    EXPECT_EQ(plot_.target, PlotTarget::None);
 }
 
 }  // namespace

@@ -478,5 +478,58 @@ TEST(PlotWindowOnDisplay, OpensPresentsAndClosesCleanly) {
     EXPECT_EQ(window.open("Tavola", 100, 80).ok, true);   // opens again after a close
 }
 
+// The user resizes the window: it takes the new size and keys still arrive.
+TEST(PlotWindowOnDisplay, KeepsWorkingWhenResized) {
+    if (!display_variables_set()) GTEST_SKIP() << "no display";
+    PlotWindow window;
+    if (!window.open("Tavola", 320, 240).ok) GTEST_SKIP() << "no window";
+    GraphicsCanvas canvas(320, 240);
+    window.present(canvas);
+    SDL_SetWindowSize(window.sdl_window(), 640, 300);
+    EXPECT_EQ(window.poll_key(), -1);   // the size change is handled on the way
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window.sdl_window(), &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 300);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.windowID = SDL_GetWindowID(window.sdl_window());
+    key.key.keysym.sym = SDLK_PAGEUP;
+    SDL_PushEvent(&key);
+    EXPECT_EQ(window.poll_key(), kKeyExtended);
+    EXPECT_EQ(window.poll_key(), kKeyPageUp);
+}
+
+// DISPLAY names a display that does not exist: SDL would fall back to its
+// offscreen driver, where a window shows nothing and waits for keys for ever.
+TEST(PlotWindow, DoesNotOpenWhereNoDisplayAnswers) {
+    const std::string old_display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    const std::string old_wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
+    ::setenv("DISPLAY", ":93", 1);
+    ::unsetenv("WAYLAND_DISPLAY");
+    PlotWindow window;
+    const Status opened = window.open("Tavola", 320, 240);
+    EXPECT_FALSE(opened.ok);
+    EXPECT_FALSE(window.is_open());
+    if (!window.is_open()) EXPECT_EQ(window.read_key(), kKeyEscape);   // nothing could deliver a key
+    EXPECT_EQ(desktop_size().width, 1920);
+    if (old_display.empty()) ::unsetenv("DISPLAY");
+    else ::setenv("DISPLAY", old_display.c_str(), 1);
+    if (!old_wayland.empty()) ::setenv("WAYLAND_DISPLAY", old_wayland.c_str(), 1);
+}
+
+TEST(FittedRect, KeepsThePictureShapeCentred) {
+    // 4:3 picture in a wide window: strips left and right.
+    EXPECT_EQ(fitted_rect(400, 300, 1280, 864).x, 64);
+    EXPECT_EQ(fitted_rect(400, 300, 1280, 864).width, 1152);
+    EXPECT_EQ(fitted_rect(400, 300, 1280, 864).height, 864);
+    // In a tall area: strips above and below.
+    const PixelRect tall = fitted_rect(400, 300, 400, 1000);
+    EXPECT_EQ(tall.y, 350);
+    EXPECT_EQ(tall.height, 300);
+    EXPECT_TRUE(fitted_rect(0, 300, 400, 300).empty());
+    EXPECT_TRUE(fitted_rect(400, 300, 0, 300).empty());
+}
+
 }  // namespace
 }  // namespace zeph

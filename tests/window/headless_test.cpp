@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -59,6 +61,41 @@ TEST_F(StreamKeySourceTest, KeysComeOneLineEach) {
     EXPECT_EQ(source.read_key(), '<');
     EXPECT_EQ(source.read_key(), kKeyEscape);   // end of input
     EXPECT_EQ(source.read_key(), kKeyEscape);
+}
+
+TEST_F(StreamKeySourceTest, EachKeyTakenIsWrittenToTheTranscript) {
+    RecordingPresenter presenter;
+    std::string replies = "\n<Left>\nq\nRL\n";
+    std::FILE* in = fmemopen(replies.data(), replies.size(), "r");
+    StreamKeySource source(in, &presenter);
+    EXPECT_EQ(source.read_key(), kKeyEnter);
+    EXPECT_EQ(source.read_key(), kKeyExtended);
+    EXPECT_EQ(source.read_key(), kKeyLeft);   // one line, one entry
+    EXPECT_EQ(source.read_key(), 'q');
+    EXPECT_EQ(source.read_line(), "RL");      // a reply line is the prompt's to write
+    EXPECT_EQ(source.read_key(), kKeyEscape); // the end of input is no key of the script's
+    EXPECT_EQ(presenter.lines, (std::vector<std::string>{"<ENTER>", "<Left>", "q"}));
+    std::fclose(in);
+}
+
+// Polling sees only what has been sent: -1 on a silent pipe, then the key,
+// then Esc once the writer has gone.
+TEST(StreamKeySourcePoll, SeesOnlyWhatHasBeenSent) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::FILE* in = ::fdopen(fds[0], "r");
+    ASSERT_NE(in, nullptr);
+    StreamKeySource source(in);
+    EXPECT_EQ(source.poll_key(), -1);
+    ASSERT_EQ(::write(fds[1], "<UP>\nx\n", 7), 7);
+    EXPECT_EQ(source.poll_key(), kKeyExtended);
+    EXPECT_EQ(source.poll_key(), kKeyUp);
+    // The second line was sent with the first: no read-ahead may hide it.
+    EXPECT_EQ(source.poll_key(), 'x');
+    EXPECT_EQ(source.poll_key(), -1);
+    ::close(fds[1]);
+    EXPECT_EQ(source.poll_key(), kKeyEscape);
+    std::fclose(in);
 }
 
 TEST(KeyFromReplyLine, KnowsEveryKeyName) {

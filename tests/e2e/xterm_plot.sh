@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Plots inside real terminals on Xvfb, with DISPLAY removed for the program
+# itself: xterm started as a VT340 (sixel graphics) must show the plot as an
+# image, and tmux inside xterm must show it as Unicode symbols. Keys are
+# typed with xdotool; screenshots are checked for the plot's white area and
+# blue curve, and for the console coming back after Esc.
+#
+# Argument 1: the path of build/zeph. ZEPH_E2E_KEEP=dir keeps the screenshots there.
+set -euo pipefail
+program=$(readlink -f "$1")
+for tool in Xvfb xterm xdotool import convert tmux; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing"; exit 1; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+xterm_pid=""
+session="zeph-xterm-$$"
+cleanup() {
+    [ -n "$xterm_pid" ] && kill "$xterm_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    tmux -L "$session" kill-server 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "xterm plot test failed: $*"; exit 1; }
+
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display_number" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$work/display_number" ] && break
+    sleep 0.1
+done
+[ -s "$work/display_number" ] || fail "Xvfb did not start"
+display=":$(head -n 1 "$work/display_number")"
+cp "$program" "$work/zeph"
+
+# The terminal's area at the top-left corner (80 x 50 cells of DejaVu Sans Mono 9).
+area=""
+screenshot() { import -display "$display" -window root -crop "$area" +repage "$1" 2>/dev/null; }
+# Pixels near a colour in a screenshot (the console's light grey is no white).
+pixels_like() {   # file, colour, fuzz
+    convert "$1" -fuzz "$3" -fill '#FF00FF' -opaque "$2" -format %c histogram:info:- |
+        grep -i '#FF00FF' | awk -F: '{s += $1} END {print s + 0}'
+}
+type_line() { DISPLAY="$display" xdotool type --delay 15 "$1"; DISPLAY="$display" xdotool key Return; sleep 0.6; }
+
+# Starts xterm with `arguments`, running `command` in the work directory;
+# replies a sine wave and plots it; checks the screenshot; Esc; checks again.
+plot_in_xterm() {   # name, command, xterm arguments...
+    local name=$1 command=$2
+    shift 2
+    DISPLAY="$display" xterm "$@" -fa 'DejaVu Sans Mono' -fs 9 -geometry 80x50+0+0 \
+        -e bash -c "cd '$work' && $command" &
+    xterm_pid=$!
+    local window
+    window=$(DISPLAY="$display" xdotool search --sync --onlyvisible --class xterm | head -n 1) || fail "no xterm"
+    eval "$(DISPLAY="$display" xdotool getwindowgeometry --shell "$window")"
+    area="${WIDTH}x${HEIGHT}+0+0"
+    DISPLAY="$display" xdotool mousemove 40 40   # the pointer's window has the keyboard
+    sleep 2
+    type_line "AS EQ"
+    type_line "1024 0 1"
+    type_line "SIN(X/20.)"
+    type_line "AS RE PL"
+    DISPLAY="$display" xdotool key Return
+    local white=0 blue=0
+    for _ in $(seq 1 40); do
+        sleep 0.5
+        screenshot "$work/$name.png" || continue
+        white=$(pixels_like "$work/$name.png" '#FFFFFF' 2%)
+        blue=$(pixels_like "$work/$name.png" '#0000AA' 12%)
+        [ "$white" -gt $((WIDTH * HEIGHT / 3)) ] && [ "$blue" -gt 500 ] && break
+    done
+    echo "$name: $white white, $blue blue pixels of $((WIDTH * HEIGHT))"
+    if [ -n "${ZEPH_E2E_KEEP:-}" ]; then mkdir -p "$ZEPH_E2E_KEEP" && cp "$work/$name.png" "$ZEPH_E2E_KEEP/"; fi
+    [ "$white" -gt $((WIDTH * HEIGHT / 3)) ] || fail "$name: no plot on the screen"
+    [ "$blue" -gt 500 ] || fail "$name: no curve on the screen"
+    DISPLAY="$display" xdotool key Escape
+    sleep 1.5
+    screenshot "$work/$name-after.png" || fail "screenshot failed"
+    white=$(pixels_like "$work/$name-after.png" '#FFFFFF' 2%)
+    echo "$name after Esc: $white white pixels"
+    [ "$white" -lt $((WIDTH * HEIGHT / 10)) ] || fail "$name: the plot stayed after Esc"
+    type_line "EN"
+    sleep 0.5
+    kill "$xterm_pid" 2>/dev/null || true
+    wait "$xterm_pid" 2>/dev/null || true
+    xterm_pid=""
+}
+
+plot_in_xterm plot-sixel-xterm "env -u DISPLAY ./zeph" -ti vt340 -xrm 'XTerm*numColorRegisters: 256'
+plot_in_xterm plot-symbols-tmux "tmux -L $session new-session -s $session -x 80 -y 50 'env -u DISPLAY ./zeph'" -u8 \
+    -xrm 'XTerm*termName: xterm-256color'
+echo "xterm plot test passed"

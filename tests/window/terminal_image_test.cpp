@@ -1,0 +1,335 @@
+// Plots inside the terminal: where plots go (ZEPH_PLOT and what the terminal
+// says of itself), and the picture libchafa makes of the canvas, decoded back.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "window/plot_target.hpp"
+#include "window/stderr_capture.hpp"
+#include "window/terminal_image.hpp"
+
+namespace zeph {
+namespace {
+
+// --- Where plots go ---------------------------------------------------------
+
+TEST(PlotRequest, ReadsZephPlotInAnyCase) {
+    EXPECT_TRUE(parse_plot_request(nullptr)->automatic);
+    EXPECT_TRUE(parse_plot_request("")->automatic);
+    EXPECT_TRUE(parse_plot_request("AUTO")->automatic);
+    const std::map<std::string, PlotTarget> words{
+        {"window", PlotTarget::Window}, {"Sixel", PlotTarget::Sixel},   {"kitty", PlotTarget::Kitty},
+        {"iterm", PlotTarget::Iterm},   {"SYMBOLS", PlotTarget::Symbols}, {"none", PlotTarget::None}};
+    for (const auto& [word, target] : words) {
+        const auto request = parse_plot_request(word.c_str());
+        ASSERT_TRUE(request) << word;
+        EXPECT_FALSE(request->automatic) << word;
+        EXPECT_EQ(request->target, target) << word;
+    }
+    EXPECT_FALSE(parse_plot_request("x11"));
+    EXPECT_FALSE(parse_plot_request("sixels"));
+}
+
+TEST(PlotTargetChoice, FollowsTheTable) {
+    const PlotRequest automatic{};
+    const auto request = [](PlotTarget t) { return PlotRequest{false, t}; };
+    const PlotSurroundings headless{};
+    const PlotSurroundings plain{.terminal = true};
+    const PlotSurroundings desktop{.terminal = true, .window_opens = true, .sixel = true};
+    const PlotSurroundings vt340{.terminal = true, .sixel = true, .kitty = true};
+    const PlotSurroundings wezterm{.terminal = true, .kitty = true, .iterm = true};
+    const PlotSurroundings iterm2{.terminal = true, .iterm = true};
+    const struct {
+        PlotRequest request;
+        PlotSurroundings around;
+        PlotTarget expected;
+    } cases[] = {
+        {automatic, desktop, PlotTarget::Window},      // a window that opens comes first
+        {automatic, vt340, PlotTarget::Sixel},         // then sixel
+        {automatic, wezterm, PlotTarget::Kitty},       // then kitty
+        {automatic, iterm2, PlotTarget::Iterm},        // then iTerm2
+        {automatic, plain, PlotTarget::Symbols},       // any other terminal
+        {automatic, headless, PlotTarget::None},       // no window and no terminal
+        {{false, PlotTarget::Window}, headless, PlotTarget::Window},   // reports its own failure
+        {request(PlotTarget::Symbols), desktop, PlotTarget::Symbols},  // asked for, even with a display
+        {request(PlotTarget::Sixel), plain, PlotTarget::Sixel},        // the user knows the terminal
+        {request(PlotTarget::Kitty), headless, PlotTarget::None},      // no terminal to draw on
+        {request(PlotTarget::None), desktop, PlotTarget::None},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(choose_plot_target(c.request, c.around), c.expected)
+            << plot_target_name(c.expected) << " expected";
+}
+
+TEST(PlotTargetNote, FitsTheMessageLine) {
+    for (PlotTarget t : {PlotTarget::Window, PlotTarget::Sixel, PlotTarget::Kitty, PlotTarget::Iterm,
+                         PlotTarget::Symbols, PlotTarget::None}) {
+        EXPECT_LE(plot_target_note(t, true).size(), 79u) << plot_target_note(t, true);
+    }
+    EXPECT_EQ(plot_target_note(PlotTarget::Sixel, true),
+              "Plots: in the terminal as sixel images (auto). Set ZEPH_PLOT to change.");
+}
+
+// Primary device attributes as terminals answer them.
+TEST(DeviceAttributes, SixelIsAttributeFourOfTheAnswer) {
+    const struct {
+        const char* terminal;
+        const char* answer;
+        bool sixel;
+    } answers[] = {
+        {"xterm -ti vt340", "\x1b[?63;1;2;3;4;6;9;15;16;22;28c", true},
+        {"xterm (VT420)", "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", false},
+        {"mlterm", "\x1b[?63;1;2;3;4;7;29c", true},
+        {"foot", "\x1b[?62;4;22c", true},
+        {"WezTerm", "\x1b[?65;4;6;18;22c", true},
+        {"konsole", "\x1b[?62;4;22c", true},
+        {"contour", "\x1b[?65;1;4;6;7;21;22;28;29c", true},
+        {"Windows Terminal", "\x1b[?61;4;6;7;14;21;22;23;24;28;32;42c", true},
+        {"tmux", "\x1b[?1;2c", false},
+        {"VTE", "\x1b[?65;1;9c", false},
+        {"kitty", "\x1b[?62;c", false},
+        {"Linux console", "\x1b[?6c", false},
+        {"VT125 class 4?", "\x1b[?4;1c", false},   // a first parameter of 4 is the device class
+    };
+    for (const auto& a : answers) {
+        const auto attributes = parse_device_attributes(a.answer);
+        ASSERT_TRUE(attributes) << a.terminal;
+        EXPECT_EQ(attributes_list_sixel(*attributes), a.sixel) << a.terminal;
+    }
+}
+
+TEST(DeviceAttributes, FindsTheAnswerAmongOtherInputOnly) {
+    // Keys typed before the answer, and the text area's size sent first.
+    const std::string input = "ab\x1b[4;700;560t\x1b[?62;4;22c";
+    ASSERT_TRUE(parse_device_attributes(input));
+    EXPECT_EQ(*parse_device_attributes(input), (std::vector<int>{62, 4, 22}));
+    const auto pixels = parse_text_area_pixels(input);
+    ASSERT_TRUE(pixels);
+    EXPECT_EQ(pixels->width, 560);
+    EXPECT_EQ(pixels->height, 700);
+    // An answer cut short, or none at all, is no answer.
+    EXPECT_FALSE(parse_device_attributes("\x1b[?62;4;2"));
+    EXPECT_FALSE(parse_device_attributes(""));
+    EXPECT_FALSE(parse_device_attributes("\x1b[?c"));
+    EXPECT_FALSE(parse_text_area_pixels("\x1b[4;0;560t"));
+    EXPECT_FALSE(parse_text_area_pixels("\x1b[8;50;80t"));   // the size in cells is another answer
+    // Absurdly long numbers do not overflow.
+    EXPECT_TRUE(parse_device_attributes("\x1b[?99999999999999999999;4c"));
+}
+
+TEST(KnownGraphics, FromTheEnvironment) {
+    struct Case {
+        std::map<std::string, std::string> env;
+        bool kitty, iterm;
+    };
+    const Case cases[] = {
+        {{{"TERM", "xterm-kitty"}}, true, false},
+        {{{"TERM", "xterm-256color"}, {"KITTY_WINDOW_ID", "1"}}, true, false},
+        {{{"TERM_PROGRAM", "WezTerm"}}, true, true},
+        {{{"TERM", "xterm-ghostty"}}, true, false},
+        {{{"TERM_PROGRAM", "iTerm.app"}}, false, true},
+        {{{"LC_TERMINAL", "iTerm2"}}, false, true},
+        {{{"TERM", "xterm-256color"}}, false, false},
+        // Inside tmux the images would reach tmux, not the terminal.
+        {{{"TERM", "tmux-256color"}, {"TMUX", "/tmp/t,1,0"}, {"KITTY_WINDOW_ID", "1"}}, false, false},
+    };
+    for (const Case& c : cases) {
+        static const std::map<std::string, std::string>* current = nullptr;
+        current = &c.env;
+        const KnownGraphics known = known_graphics([](const char* name) -> const char* {
+            const auto found = current->find(name);
+            return found == current->end() ? nullptr : found->second.c_str();
+        });
+        EXPECT_EQ(known.kitty, c.kitty) << c.env.begin()->second;
+        EXPECT_EQ(known.iterm, c.iterm) << c.env.begin()->second;
+    }
+}
+
+// --- The picture ----------------------------------------------------------------
+
+constexpr std::uint8_t kBlue[3] = {0, 0, 170};
+
+RgbPicture white_picture(int width, int height) {
+    return {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
+}
+void set_pixel(RgbPicture& p, int x, int y, const std::uint8_t* rgb) {
+    std::copy(rgb, rgb + 3, &p.pixels[(static_cast<std::size_t>(y) * p.width + x) * 3]);
+}
+const std::uint8_t* pixel(const RgbPicture& p, int x, int y) {
+    return &p.pixels[(static_cast<std::size_t>(y) * p.width + x) * 3];
+}
+bool is_white(const std::uint8_t* p) { return p[0] == 255 && p[1] == 255 && p[2] == 255; }
+
+// A plot-like picture: a black frame, a blue one-pixel diagonal and a blue disc.
+RgbPicture test_plot(int width, int height) {
+    RgbPicture p = white_picture(width, height);
+    const std::uint8_t black[3] = {0, 0, 0};
+    for (int x = width / 8; x < width * 7 / 8; ++x) set_pixel(p, x, height / 8, black), set_pixel(p, x, height * 7 / 8, black);
+    for (int y = height / 8; y < height * 7 / 8; ++y) set_pixel(p, width / 8, y, black), set_pixel(p, width * 7 / 8, y, black);
+    for (int x = 0; x < height * 3 / 4; ++x) set_pixel(p, width / 8 + x, height * 7 / 8 - x, kBlue);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int dx = x - width * 5 / 8, dy = y - height / 2;
+            if (dx * dx + dy * dy < (height / 10) * (height / 10)) set_pixel(p, x, y, kBlue);
+        }
+    return p;
+}
+
+TEST(FitPicture, KeepsTheShapeAndThinLines) {
+    // 1280 × 864 into 160 × 160: 160 × 108 in the middle, white strips above and below.
+    RgbPicture source = white_picture(1280, 864);
+    for (int x = 0; x < 1280; ++x) set_pixel(source, x, 431, kBlue);   // a one-pixel line
+    const RgbPicture fitted = fit_picture(source, 160, 160);
+    ASSERT_EQ(fitted.width, 160);
+    ASSERT_EQ(fitted.height, 160);
+    int rows_with_line = 0;
+    for (int y = 0; y < 160; ++y) {
+        int blue = 0;
+        for (int x = 0; x < 160; ++x) blue += pixel(fitted, x, y)[2] == 170 && pixel(fitted, x, y)[0] == 0;
+        if (blue == 160) ++rows_with_line;
+        else EXPECT_EQ(blue, 0) << "row " << y;
+    }
+    EXPECT_EQ(rows_with_line, 1);   // the line survives an eightfold reduction, whole
+    EXPECT_TRUE(is_white(pixel(fitted, 80, 20)));   // the strip above the picture
+    // Pixels twice as high as wide (symbols): the picture takes half as many rows.
+    const RgbPicture tall = fit_picture(source, 160, 160, 2.0);
+    int first = -1, last = -1;
+    for (int y = 0; y < 160; ++y)
+        if (!is_white(pixel(tall, 80, y))) (first < 0 ? first : last) = y, last = y;
+    EXPECT_EQ(first, last);          // still one row of line
+    EXPECT_NEAR(first, 80, 1);       // centred
+    // Spread by one pixel: the line is three rows thick.
+    const RgbPicture thick = fit_picture(source, 160, 160, 1.0, 1);
+    int thick_rows = 0;
+    for (int y = 0; y < 160; ++y) thick_rows += !is_white(pixel(thick, 80, y));
+    EXPECT_EQ(thick_rows, 3);
+    // Nothing to draw from: all white, and no crash.
+    EXPECT_TRUE(is_white(pixel(fit_picture(RgbPicture{}, 4, 4), 0, 0)));
+    EXPECT_EQ(fit_picture(source, 0, 10).pixels.size(), 0u);
+}
+
+// Runs a command and returns its standard output.
+std::string command_output(const std::string& command) {
+    std::string out;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// A binary PPM (P6, maxval 255) as a picture.
+RgbPicture read_ppm(const std::string& data) {
+    RgbPicture p;
+    int maxval = 0, consumed = 0;
+    if (std::sscanf(data.c_str(), "P6 %d %d %d%n", &p.width, &p.height, &maxval, &consumed) != 3 || maxval != 255)
+        return {};
+    const std::size_t bytes = static_cast<std::size_t>(p.width) * p.height * 3;
+    if (data.size() < consumed + 1 + bytes) return {};
+    p.pixels.assign(data.begin() + consumed + 1, data.begin() + consumed + 1 + static_cast<long>(bytes));
+    return p;
+}
+
+// The sixel image decoded back is the canvas picture scaled to the
+// terminal's cells, colour for colour. libsixel decodes it (ImageMagick
+// 6.9.11 reads every sixel as black); ImageMagick turns the PNG into a PPM.
+TEST(TerminalPicture, SixelDecodesBackToTheCanvasPicture) {
+    ASSERT_FALSE(command_output("command -v sixel2png").empty()) << "libsixel-bin is missing";
+    ASSERT_FALSE(command_output("command -v convert").empty()) << "ImageMagick is missing";
+    const RgbPicture canvas = test_plot(640, 432);
+    const TerminalGeometry area{.columns = 40, .rows = 18, .cell_width = 8, .cell_height = 16};
+    const std::string sixel = encode_terminal_picture(canvas, PlotTarget::Sixel, area, true);
+    ASSERT_FALSE(sixel.empty());
+    EXPECT_EQ(sixel.rfind("\x1bP", 0), 0u) << "a device control string";
+    const std::string file = std::filesystem::temp_directory_path() / ("zeph-" + std::to_string(::getpid()) + ".six");
+    std::ofstream(file, std::ios::binary) << sixel;
+    const RgbPicture decoded = read_ppm(command_output("sixel2png <" + file + " | convert png:- -depth 8 ppm:- 2>/dev/null"));
+    std::filesystem::remove(file);
+    const RgbPicture expected = terminal_picture(canvas, PlotTarget::Sixel, area);
+    ASSERT_EQ(decoded.width, expected.width);
+    ASSERT_EQ(decoded.height, expected.height);
+    int different = 0, blue = 0;
+    for (int y = 0; y < expected.height; ++y)
+        for (int x = 0; x < expected.width; ++x) {
+            const std::uint8_t *a = pixel(decoded, x, y), *b = pixel(expected, x, y);
+            different += std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) > 48;
+            blue += b[2] == 170 && a[2] > 120 && a[0] < 60;
+        }
+    EXPECT_LT(different, expected.width * expected.height / 200) << "more than 0.5 % of the pixels differ";
+    EXPECT_GT(blue, 1500);   // the disc (about 1460 pixels) and the line are there, in blue
+}
+
+TEST(TerminalPicture, KittyAndItermImagesUseTheirProtocols) {
+    const RgbPicture canvas = test_plot(320, 216);
+    const TerminalGeometry area{.columns = 20, .rows = 10, .cell_width = 8, .cell_height = 16};
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Kitty, area, true).rfind("\x1b_G", 0), 0u);
+    EXPECT_NE(encode_terminal_picture(canvas, PlotTarget::Iterm, area, true).find("\x1b]1337;File="),
+              std::string::npos);
+    // Nothing for targets that are not in the terminal, or no room.
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Window, area, true), "");
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Sixel, {.columns = 0}, true), "");
+}
+
+// Each terminal row once, as the characters a terminal shows (escape sequences dropped).
+std::vector<std::u32string> shown_rows(const std::string& printed) {
+    std::vector<std::u32string> rows(1);
+    for (std::size_t i = 0; i < printed.size();) {
+        const auto b = static_cast<unsigned char>(printed[i]);
+        if (b == 0x1b) {   // CSI ... final byte
+            i += 2;
+            while (i < printed.size() && !(printed[i] >= 0x40 && printed[i] <= 0x7e)) ++i;
+            ++i;
+        } else if (b == '\n') {
+            rows.emplace_back();
+            ++i;
+        } else {
+            const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            char32_t c = length == 1 ? b : b & (0xFF >> (length + 1));
+            for (int k = 1; k < length && i + k < printed.size(); ++k) c = (c << 6) | (printed[i + k] & 0x3F);
+            rows.back().push_back(c);
+            i += static_cast<std::size_t>(length);
+        }
+    }
+    return rows;
+}
+
+TEST(TerminalPicture, SymbolsFillTheTerminalAndShowTheFrame) {
+    const RgbPicture canvas = test_plot(1280, 864);
+    const TerminalGeometry area{.columns = 80, .rows = 50, .cell_width = 8, .cell_height = 16};
+    const std::vector<std::u32string> rows = shown_rows(encode_terminal_picture(canvas, PlotTarget::Symbols, area, false));
+    ASSERT_EQ(rows.size(), 50u);
+    int marked = 0;
+    for (const std::u32string& row : rows) {
+        EXPECT_EQ(row.size(), 80u);
+        for (char32_t c : row) {
+            EXPECT_NE(c, U'\u2800') << "an empty cell is a space";
+            marked += c != U' ';
+        }
+    }
+    // The picture is 80 × 27 cells in the middle; its frame's top and bottom rows are marked across.
+    EXPECT_EQ(std::u32string(rows[0]).find_first_not_of(U' '), std::u32string::npos);
+    EXPECT_GT(marked, 2 * 60);
+}
+
+TEST(StderrCapture, KeepsLibraryTextOffTheTerminal) {
+    StderrCapture capture;
+    ASSERT_TRUE(capture.start());
+    std::fprintf(stderr, "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n");
+    EXPECT_TRUE(capture.capturing());
+    EXPECT_EQ(last_line(capture.take()), "error: XDG_RUNTIME_DIR is invalid or not set in the environment.");
+    EXPECT_EQ(capture.take(), "");   // taken once
+    capture.stop();
+    EXPECT_FALSE(capture.capturing());
+    EXPECT_EQ(last_line("first\nsecond\x07\n\n"), "second ");
+}
+
+}  // namespace
+}  // namespace zeph

@@ -1,0 +1,321 @@
+#include "window/terminal_image.hpp"
+
+#include <chafa.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+
+#include "window/terminal.hpp"
+
+namespace zeph {
+
+namespace {
+
+constexpr int kSymbolSamples = 8;   // libchafa's pixels across and down one cell
+// Lines drawn this many samples wider on each side for symbols, so that they
+// fill enough of a cell to be drawn in the line's colour.
+constexpr int kSymbolLineSpread = 1;
+constexpr float kWorkFactor = 0.2f;   // libchafa's default is 0.5
+constexpr int kFallbackCellWidth = 8, kFallbackCellHeight = 16;
+constexpr std::uint8_t kWhiteByte = 255;
+
+// How much a pixel stands out from the white background: a coloured pixel
+// (a curve) above a grey or black one (grid, frame, text), and among those
+// the darker first.
+int weight(const std::uint8_t* p) {
+    const int saturation = std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]});
+    const int darkness = 8 * 255 - (2 * p[0] + 5 * p[1] + p[2]);
+    return saturation > 48 ? (1 << 16) + saturation * 8 + darkness : darkness;
+}
+
+// The source pixels [first, last) covered by target pixel `i` of `count`
+// across `span` source pixels: at least one.
+std::pair<int, int> covered(int i, int count, int span) {
+    const int first = static_cast<int>(static_cast<long long>(i) * span / count);
+    const int last = static_cast<int>(static_cast<long long>(i + 1) * span / count);
+    return {std::min(first, span - 1), std::max(last, first + 1)};
+}
+
+struct ChafaConfig {
+    ChafaCanvasConfig* config = chafa_canvas_config_new();
+    ChafaSymbolMap* symbols = nullptr;
+    ~ChafaConfig() {
+        if (symbols) chafa_symbol_map_unref(symbols);
+        chafa_canvas_config_unref(config);
+    }
+};
+
+ChafaPixelMode pixel_mode(PlotTarget target) {
+    switch (target) {
+        case PlotTarget::Sixel: return CHAFA_PIXEL_MODE_SIXELS;
+        case PlotTarget::Kitty: return CHAFA_PIXEL_MODE_KITTY;
+        case PlotTarget::Iterm: return CHAFA_PIXEL_MODE_ITERM2;
+        default: return CHAFA_PIXEL_MODE_SYMBOLS;
+    }
+}
+
+// The environment's terminal as libchafa knows it, with libchafa's fallback
+// sequences for whatever it does not know.
+ChafaTermInfo* detected_term_info() {
+    ChafaTermDb* db = chafa_term_db_get_default();
+    gchar** environment = g_get_environ();
+    ChafaTermInfo* info = chafa_term_db_detect(db, environment);
+    g_strfreev(environment);
+    ChafaTermInfo* fallback = chafa_term_db_get_fallback_info(db);
+    chafa_term_info_supplement(info, fallback);
+    chafa_term_info_unref(fallback);
+    return info;
+}
+
+bool is_terminal_target(PlotTarget target) {
+    return target == PlotTarget::Sixel || target == PlotTarget::Kitty || target == PlotTarget::Iterm ||
+           target == PlotTarget::Symbols;
+}
+
+// Widens what stands out in a picture by `spread` pixels on every side: each
+// pixel takes the strongest of its neighbours, along rows and then columns.
+void spread_lines(RgbPicture& picture, int spread) {
+    const int w = picture.width, h = picture.height;
+    std::vector<std::uint8_t> from;
+    const auto pass = [&](int count, int lines, int step, int line_step) {
+        from = picture.pixels;
+        for (int line = 0; line < lines; ++line) {
+            for (int i = 0; i < count; ++i) {
+                const std::uint8_t* best = nullptr;
+                int best_weight = -1;
+                for (int k = std::max(i - spread, 0); k <= std::min(i + spread, count - 1); ++k) {
+                    const std::uint8_t* p = &from[(static_cast<std::size_t>(line) * line_step + static_cast<std::size_t>(k) * step) * 3];
+                    if (const int wk = weight(p); wk > best_weight) best_weight = wk, best = p;
+                }
+                std::copy(best, best + 3,
+                          &picture.pixels[(static_cast<std::size_t>(line) * line_step + static_cast<std::size_t>(i) * step) * 3]);
+            }
+        }
+    };
+    pass(w, h, 1, w);   // along each row
+    pass(h, w, w, 1);   // along each column
+}
+
+}  // namespace
+
+RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect, int spread) {
+    RgbPicture out{std::max(width, 0), std::max(height, 0), {}};
+    out.pixels.assign(static_cast<std::size_t>(out.width) * out.height * 3, kWhiteByte);
+    if (source.width <= 0 || source.height <= 0 || out.width == 0 || out.height == 0 || !(pixel_aspect > 0) ||
+        source.pixels.size() < static_cast<std::size_t>(source.width) * source.height * 3)
+        return out;
+    // In square units: the target is width·aspect × height.
+    const double scale = std::min(out.width * pixel_aspect / source.width, static_cast<double>(out.height) / source.height);
+    const int w = std::clamp(static_cast<int>(std::lround(source.width * scale / pixel_aspect)), 1, out.width);
+    const int h = std::clamp(static_cast<int>(std::lround(source.height * scale)), 1, out.height);
+    const int left = (out.width - w) / 2, top = (out.height - h) / 2;
+    std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x) columns[x] = covered(x, w, source.width);
+    for (int y = 0; y < h; ++y) {
+        const auto [row_first, row_last] = covered(y, h, source.height);
+        std::uint8_t* target = &out.pixels[(static_cast<std::size_t>(top + y) * out.width + left) * 3];
+        for (int x = 0; x < w; ++x, target += 3) {
+            const std::uint8_t* strongest = nullptr;
+            int strongest_weight = -1;
+            for (int sy = row_first; sy < row_last; ++sy) {
+                const std::uint8_t* p =
+                    &source.pixels[(static_cast<std::size_t>(sy) * source.width + columns[x].first) * 3];
+                for (int sx = columns[x].first; sx < columns[x].second; ++sx, p += 3) {
+                    const int wp = weight(p);
+                    if (wp > strongest_weight) strongest_weight = wp, strongest = p;
+                }
+            }
+            std::copy(strongest, strongest + 3, target);
+        }
+    }
+    if (spread > 0) spread_lines(out, spread);
+    return out;
+}
+
+RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area) {
+    if (target == PlotTarget::Symbols) {
+        const double aspect = static_cast<double>(area.cell_width) / std::max(area.cell_height, 1);
+        return fit_picture(canvas_picture, area.columns * kSymbolSamples, area.rows * kSymbolSamples, aspect,
+                           kSymbolLineSpread);
+    }
+    return fit_picture(canvas_picture, area.columns * area.cell_width, area.rows * area.cell_height);
+}
+
+std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
+                                    const TerminalGeometry& area, bool truecolour) {
+    if (!is_terminal_target(target) || area.columns <= 0 || area.rows <= 0) return {};
+    const RgbPicture picture = terminal_picture(canvas_picture, target, area);
+    if (picture.width <= 0 || picture.height <= 0) return {};
+
+    ChafaConfig c;
+    chafa_canvas_config_set_geometry(c.config, area.columns, area.rows);
+    chafa_canvas_config_set_cell_geometry(c.config, area.cell_width, area.cell_height);
+    chafa_canvas_config_set_pixel_mode(c.config, pixel_mode(target));
+    chafa_canvas_config_set_preprocessing_enabled(c.config, FALSE);   // keep the plot's colours
+    chafa_canvas_config_set_dither_mode(c.config, CHAFA_DITHER_MODE_NONE);
+    // Less search for the best symbol: a pan must redraw quickly, and plots are lines on white.
+    chafa_canvas_config_set_work_factor(c.config, kWorkFactor);
+    if (target == PlotTarget::Symbols) {
+        chafa_canvas_config_set_canvas_mode(
+            c.config, truecolour ? CHAFA_CANVAS_MODE_TRUECOLOR : CHAFA_CANVAS_MODE_INDEXED_240);
+        // Blocks and braille: a one-pixel line still covers part of a cell.
+        c.symbols = chafa_symbol_map_new();
+        chafa_symbol_map_add_by_tags(c.symbols, static_cast<ChafaSymbolTags>(
+                                                    CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE |
+                                                    CHAFA_SYMBOL_TAG_BRAILLE));
+        chafa_symbol_map_remove_by_range(c.symbols, 0x2800, 0x2800);   // the empty braille cell: a space instead
+        chafa_canvas_config_set_symbol_map(c.config, c.symbols);
+    } else {
+        chafa_canvas_config_set_canvas_mode(c.config, CHAFA_CANVAS_MODE_TRUECOLOR);
+    }
+    ChafaCanvas* canvas = chafa_canvas_new(c.config);
+    if (!canvas) return {};
+    chafa_canvas_draw_all_pixels(canvas, CHAFA_PIXEL_RGB8, picture.pixels.data(), picture.width, picture.height,
+                                 picture.width * 3);
+    ChafaTermInfo* info = detected_term_info();
+    GString* printed = chafa_canvas_print(canvas, info);
+    std::string bytes = printed ? std::string(printed->str, printed->len) : std::string{};
+    if (printed) g_string_free(printed, TRUE);
+    chafa_term_info_unref(info);
+    chafa_canvas_unref(canvas);
+    return bytes;
+}
+
+// --- The screen ---------------------------------------------------------------
+
+TerminalPlotScreen::TerminalPlotScreen(TerminalPresenter& console) : console_(console) {
+    const char* colour_term = std::getenv("COLORTERM");
+    truecolour_ = colour_term && (std::string_view(colour_term) == "truecolor" ||
+                                  std::string_view(colour_term) == "24bit");
+}
+
+TerminalPlotScreen::~TerminalPlotScreen() { end(); }
+
+void TerminalPlotScreen::probe(int timeout_ms) {
+    // The text area's size first; the device attributes answer, which every
+    // terminal gives, marks the end of what is coming.
+    write_out("\x1b[14t\x1b[c");
+    std::string input;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (const auto attributes = parse_device_attributes(input)) {
+            sixel_ = attributes_list_sixel(*attributes);
+            break;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                               std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd request{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&request, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) break;
+        input.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (const auto pixels = parse_text_area_pixels(input)) probed_pixels_ = *pixels;
+}
+
+TerminalGeometry TerminalPlotScreen::geometry() const {
+    TerminalGeometry g;
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+        g.columns = size.ws_col;
+        g.rows = size.ws_row;
+    }
+    int width = size.ws_xpixel, height = size.ws_ypixel;
+    if (width <= 0 || height <= 0) width = probed_pixels_.width, height = probed_pixels_.height;
+    g.cell_width = width > 0 ? width / g.columns : 0;
+    g.cell_height = height > 0 ? height / g.rows : 0;
+    if (g.cell_width <= 0 || g.cell_height <= 0) g.cell_width = kFallbackCellWidth, g.cell_height = kFallbackCellHeight;
+    return g;
+}
+
+void TerminalPlotScreen::begin(PlotTarget target) {
+    if (!is_terminal_target(target)) return;
+    target_ = target;
+    active_ = true;
+    waiting_ = false;
+    picture_ = {};
+    write_out("\x1b[0m\x1b[?25l\x1b[2J");
+    // A new terminal size: the picture again, at that size.
+    console_.set_resize_hook([this] {
+        write_out("\x1b[0m\x1b[2J");
+        waiting_ = !picture_.pixels.empty();
+        present_now();
+    });
+}
+
+void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
+    if (!active_) return;
+    picture_.width = canvas.width();
+    picture_.height = canvas.height();
+    picture_.pixels = canvas.rgb_pixels();
+    waiting_ = true;
+}
+
+void TerminalPlotScreen::present_now() {
+    if (!active_ || !waiting_) return;
+    waiting_ = false;
+    TerminalGeometry area = geometry();
+    // An image that reaches the last row would scroll the screen when the
+    // cursor moves below it.
+    if (target_ != PlotTarget::Symbols) area.rows = std::max(1, area.rows - 1);
+    const std::string encoded = encode_terminal_picture(picture_, target_, area, truecolour_);
+    std::string out;
+    out.reserve(encoded.size() + 8 * static_cast<std::size_t>(area.rows) + 32);
+    if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";   // the previous image goes
+    if (target_ == PlotTarget::Symbols) {
+        int row = 1;
+        std::size_t start = 0;
+        while (start <= encoded.size() && row <= area.rows) {
+            const std::size_t end = std::min(encoded.find('\n', start), encoded.size());
+            out += "\x1b[" + std::to_string(row++) + ";1H";
+            out.append(encoded, start, end - start);
+            start = end + 1;
+        }
+        out += "\x1b[0m";
+    } else {
+        out += "\x1b[H";
+        out += encoded;
+    }
+    write_out(out);
+}
+
+void TerminalPlotScreen::end() {
+    if (!active_) return;
+    active_ = false;
+    waiting_ = false;
+    std::string out = "\x1b[0m";
+    if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";
+    out += "\x1b[2J\x1b[?25h";
+    write_out(out);
+    console_.set_resize_hook(nullptr);
+    console_.repaint();
+}
+
+void TerminalPlotScreen::write_out(const std::string& bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (errno == EAGAIN) {
+                pollfd request{STDOUT_FILENO, POLLOUT, 0};
+                ::poll(&request, 1, 100);
+                continue;
+            }
+            return;   // the terminal has gone away
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace zeph

@@ -1,0 +1,97 @@
+#pragma once
+// Plots inside the terminal: the canvas picture scaled to the terminal's
+// size and encoded by libchafa as a sixel, kitty or iTerm2 image or as
+// Unicode symbols in colour, and the screen that shows it while a plot is up.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "window/graphics_canvas.hpp"
+#include "window/plot_target.hpp"
+
+namespace zeph {
+
+class TerminalPresenter;
+
+// The terminal's text area: cells and the pixels of one cell.
+struct TerminalGeometry {
+    int columns = 80;
+    int rows = 24;
+    int cell_width = 8;     // pixels
+    int cell_height = 16;
+};
+
+// An RGB picture (rows top first, 3 bytes a pixel).
+struct RgbPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// `source` scaled into a width × height picture whose pixels are
+// `pixel_aspect` times as wide as high, keeping the source's shape, centred
+// on white. Each pixel takes the source pixel of the area it covers that
+// stands out most (a curve's colour, then the darkest), so one-pixel lines
+// and small text survive a reduction.
+// `spread` then widens what stands out by that many pixels on every side:
+// lines come out thicker.
+RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect = 1.0,
+                       int spread = 0);
+
+// The picture as libchafa encodes it for `target` (Sixel, Kitty, Iterm or
+// Symbols) over the whole of `area` (columns × rows cells), without cursor
+// movement: one block of image data, or for symbols the rows joined by "\n".
+// `truecolour`: symbols in 24-bit colour rather than the 256-colour palette.
+std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
+                                    const TerminalGeometry& area, bool truecolour);
+
+// The pixel picture a target draws into the area: the cells' pixels for the
+// image protocols, 8 × 8 samples a cell for symbols (libchafa's cell size).
+RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area);
+
+// The terminal while a plot is up: the whole screen shows the picture, and
+// the text console is drawn again exactly when the plot ends.
+class TerminalPlotScreen {
+public:
+    // `console` is repainted after each plot; it must outlive this screen.
+    explicit TerminalPlotScreen(TerminalPresenter& console);
+    ~TerminalPlotScreen();
+    TerminalPlotScreen(const TerminalPlotScreen&) = delete;
+    TerminalPlotScreen& operator=(const TerminalPlotScreen&) = delete;
+
+    // Asks the terminal for its primary device attributes and its text area
+    // in pixels, waiting at most `timeout_ms`; the answers are read off the
+    // input here, never left for the key reader.
+    void probe(int timeout_ms);
+    bool sixel() const { return sixel_; }
+
+    // Takes the screen for a plot of `target` (an in-terminal target).
+    void begin(PlotTarget target);
+    // Keeps the picture to show; it is encoded and written by present_now.
+    void show(const GraphicsCanvas& canvas);
+    // Writes the kept picture when one is waiting. A caller that already has
+    // the next key waiting skips this, so redraws never queue up.
+    void present_now();
+    bool picture_waiting() const { return waiting_; }
+    // Clears the picture and draws the text console again.
+    void end();
+
+    // The terminal's size now (TIOCGWINSZ; cell pixels from it, from the
+    // probe's answer, or a usual 8 × 16).
+    TerminalGeometry geometry() const;
+
+private:
+    void write_out(const std::string& bytes) const;
+
+    TerminalPresenter& console_;
+    PlotTarget target_ = PlotTarget::None;
+    bool active_ = false;
+    bool sixel_ = false;
+    PixelSize probed_pixels_;
+    RgbPicture picture_;
+    bool waiting_ = false;
+    bool truecolour_ = false;
+};
+
+}  // namespace zeph
