@@ -222,6 +222,7 @@ bool distribution_stage(Session& session) {
         w.message_line = status.message;
         return false;
     }
+    if (result.left_out > 0) w.message_line = left_out_message(result.left_out);
     // The histogram may hold more values than a small allocation has points.
     if (w.work_y.size() < result.density.size()) w.work_y.resize(result.density.size());
     std::copy(result.density.begin(), result.density.end(), w.work_y.begin());
@@ -244,6 +245,9 @@ bool cumulative_stage(Session& session) {
                           .mode = 'C', .value_count = 2};
     if (!session.ask(request)) return false;
     w.display_answers.cumulative_range = request.current;
+    const std::span<const double> values(w.work_y.data(), static_cast<std::size_t>(d.display_count));
+    if (const std::size_t left_out = count_non_finite(values); left_out > 0)
+        w.message_line = left_out_message(left_out);
     session.cumulative_total = cumulate(std::span<double>(w.work_y.data(), static_cast<std::size_t>(d.display_count)),
                                         d.xmin, d.dx, request.values[0], request.values[1]);
     return true;

@@ -231,4 +231,21 @@ TEST_F(Program, WavFromSoxRoundTrip) {
     EXPECT_EQ(samples_of("out.wav"), original);
 }
 
+// A NaN made by a formula or read from a file is left out of DI; the run goes
+// on and its replies are saved.
+TEST_F(Program, DistributionOfDataWithANanEndsNormally) {
+    std::ofstream(directory_ / "work" / "values.txt") << "1\nnan\n3\n";
+    const std::string replies[] = {"AS EQ\n3 0 1\nX+REAL((X-1)/(X-1))\nAS RE DI\n10\n\nEN\n",
+                                   "RT\nvalues.txt\n\nAS RE DI\n10\n\nEN\n"};
+    for (const std::string& input : replies) {
+        fs::remove(directory_ / "ZEPH32.RL");
+        const std::string transcript = run(input);
+        EXPECT_EQ(exit_status_, 0) << transcript;
+        EXPECT_NE(transcript.find("1 value that is NaN or infinite left out\nXmin, Xmax, Ymin, Ymax for plot:"),
+                  std::string::npos)
+            << transcript;
+        EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE DI"), std::string::npos);
+    }
+}
+
 }  // namespace
