@@ -5,6 +5,7 @@
 // plain transcript goes to standard output.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,6 +18,8 @@
 
 int main(int argc, char** argv) {
     using namespace zeph;
+    // A file size limit is an ordinary write error ("Error writing file:"), not the end of the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const StartupArguments startup = classify_arguments(arguments);
     if (startup.show_syntax) {

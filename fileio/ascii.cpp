@@ -225,7 +225,7 @@ AsciiRead read_ascii_text(std::string_view text, const ReadRange& range) {
 Status write_ascii_file(std::span<const double> values, AsciiLayout layout,
                         const std::string& file_name, double xmin, double dx) {
     const std::string name(trimmed_file_name(file_name));
-    FileHandle file = create_output_file(name);
+    ReplacementFile file = create_output_file(name);
     if (!file) return Status::failure(message_with_name(kCannotOpenFile, name));
     LittleEndianWriter out(file.get());
     char line[64];

@@ -218,7 +218,7 @@ Status write_wav(std::span<const Complex> samples, const std::string& file_name,
     if (data_bytes > UINT32_MAX - kCanonicalHeaderRest) {   // the RIFF size must fit 32 bits
         return Status::failure(message_with_name(kErrorWritingFile, name));
     }
-    FileHandle file = create_output_file(name);
+    ReplacementFile file = create_output_file(name);
     if (!file) return Status::failure(message_with_name(kCannotOpenFile, name));
 
     LittleEndianWriter out(file.get());

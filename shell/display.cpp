@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 
+#include "base/replace_file.hpp"
 #include "dsp/linear_transform.hpp"
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
@@ -255,14 +256,13 @@ bool cumulative_stage(Session& session) {
 
 void append_statistics_file(Session& session, const std::vector<std::string>& lines) {
     const std::string path = session.program_directory + std::string(kStatisticsFileName);
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    bool ok = file != nullptr;
+    GuardedAppend file(path);   // a failed append is cut back to the old length
+    bool ok = file.is_open();
     for (const std::string& line : lines) {
         if (!ok) break;
-        ok = std::fprintf(file, "%s\n", line.c_str()) >= 0;
+        ok = std::fprintf(file.get(), "%s\n", line.c_str()) >= 0;
     }
-    if (file) ok = (std::fclose(file) == 0) && ok;
-    if (!ok) session.workspace.message_line = "Error writing file: " + path;
+    if (!file.finish(ok)) session.workspace.message_line = "Error writing file: " + path;
 }
 
 void statistics_stage(Session& session, const SignalView& signal) {

@@ -37,10 +37,11 @@ protected:
     }
 
     // Runs the program with `input` on standard input; returns the transcript.
-    std::string run(const std::string& input, const std::string& arguments = "") {
+    // `limits` are shell commands run first (a ulimit).
+    std::string run(const std::string& input, const std::string& arguments = "", const std::string& limits = "") {
         const fs::path input_file = directory_ / "input.txt";
         std::ofstream(input_file, std::ios::binary) << input;
-        const std::string command = "cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
+        const std::string command = limits + " cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
                                     (directory_ / "zeph").string() + "' " + arguments + " < '" +
                                     input_file.string() + "' 2>&1";
         std::string output;
@@ -246,6 +247,32 @@ TEST_F(Program, DistributionOfDataWithANanEndsNormally) {
             << transcript;
         EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE DI"), std::string::npos);
     }
+}
+
+// Under a file size limit every export fails with a message and the run goes
+// on; the files written before are kept as they were, nothing is left beside
+// them, and a statistics append is cut back.
+TEST_F(Program, WritesBeyondTheFileSizeLimitKeepTheOldFiles) {
+    const fs::path work = directory_ / "work";
+    for (const char* name : {"out.dat", "points.txt", "plot.wmf", "plot.bmp"}) std::ofstream(work / name) << "old\n";
+    const std::string old_stats(3000, '#');
+    std::ofstream(directory_ / "STATS.TXT") << old_stats;
+    const std::string transcript =
+        run("AS EQ\n32768 0 .01\nSIN(TWOPI*X)\nAS RE FI\nout.dat\nR8\nAS RE PL ME EX BI\n\npoints.txt\n"
+            "plot.wmf\nplot.bmp\n\nAS RE ST SS NOPL\n\nEN\n",
+            "", "ulimit -f 8 &&");   // 4 or 8 KB, as the shell counts blocks
+    EXPECT_EQ(exit_status_, 0) << transcript;
+    EXPECT_NE(transcript.find("Error writing file: out.dat\nEnter command..."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Error writing file: points.txt"), std::string::npos);
+    EXPECT_NE(transcript.find("Error writing file: " + (directory_ / "STATS.TXT").string()), std::string::npos);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(work)) {
+        ++files;
+        EXPECT_EQ(read_file(entry.path()), "old\n") << entry.path();
+    }
+    EXPECT_EQ(files, 4);
+    EXPECT_EQ(read_file(directory_ / "STATS.TXT"), old_stats);
+    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
 }
 
 }  // namespace
