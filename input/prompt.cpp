@@ -201,6 +201,7 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
             return false;
         }
         record(line, request.prompt);
+        if (auto notice = session_.log.failure_notice()) message_line = *notice;
         if (is_blank(line)) line = padded(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {

@@ -160,6 +160,32 @@ TEST_F(PromptTest, RepliesAreLoggedExceptReplayWords) {
     EXPECT_EQ(saved_log(), "/work\n\n\nSP PO       *! Enter command...\n            *! Enter command...\n");
 }
 
+// A log on a full disk: the first lost reply is reported once on the message
+// line, and the replies saved before are not replaced by the broken log.
+TEST_F(PromptTest, ALogThatCannotBeWrittenIsReportedOnceAndNeverSaved) {
+    ASSERT_TRUE(session_.log.create("/dev/full", "/work", "", ""));
+    ScriptKeySource keys;
+    keys.text("SP PO").enter().text("AS RE").enter().text("AS IM").enter();
+    PromptRequest request{.title = "t", .prompt = "Enter command...", .command_prompt = true};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(message_, "Error writing file: /dev/full");
+    ASSERT_TRUE(prompter.ask(message_, request));   // shows it and blanks it
+    EXPECT_EQ(message_, "");
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(message_, "");   // once only
+
+    const auto saved = directory_ / "ZEPH32.RL";
+    std::ofstream(saved) << "good replies\n";
+    EXPECT_FALSE(session_.log.save_as(saved.string()));
+    std::ifstream in(saved);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "good replies\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator()),
+              2);   // ZEPH32.TMP and ZEPH32.RL: no temporary left
+}
+
 TEST_F(PromptTest, ReplayThenKeyboard) {
     std::ofstream(directory_ / "r.RL") << "1024 0 1    *! Enter   # sample points\n";
     ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
