@@ -1,5 +1,7 @@
 #include "fileio/ascii.hpp"
 
+#include "base/stop_request.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -67,7 +69,8 @@ bool TextLines::next(std::string_view& line) {
 // Moves the unfinished line to the front of the buffer and reads more after it.
 bool TextLines::refill() {
     const std::size_t rest = end_ - begin_;
-    if (rest == buffer_.size()) {   // a line longer than the buffer
+    // A line longer than the buffer, or the run is ending: the read is abandoned.
+    if (rest == buffer_.size() || stop_requested()) {
         failed_ = true;
         return false;
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/stop_request.hpp"
 #include "fileio/sample_file.hpp"
 
 namespace zeph {
@@ -42,6 +43,10 @@ std::span<const std::byte> ByteSource::bytes(std::uint64_t offset, std::size_t c
             return {};
         }
         file_position_ = offset;
+    }
+    if (stop_requested()) {   // the run is ending: the read is abandoned like a failed one
+        failed_ = true;
+        return {};
     }
     buffer_.resize(count);
     const std::size_t got = std::fread(buffer_.data(), 1, count, file_);
@@ -80,6 +85,7 @@ void LittleEndianWriter::f64(double v) {
 }
 
 bool LittleEndianWriter::flush() {
+    if (stop_requested()) ok_ = false;   // the run is ending: the old file is kept
     if (ok_ && !buffer_.empty()) {
         ok_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
     }

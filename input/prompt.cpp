@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "input/expr/format_number.hpp"
 #include "input/expr/inputd.hpp"
@@ -189,11 +190,16 @@ void Prompter::show_working() {
 
 bool Prompter::ask(std::string& message_line, PromptRequest& request) {
     for (;;) {
+        if (stop_requested()) session_.end_requested = true;   // a signal: unwind and end as EN does
         if (session_.end_requested) return false;
         text_reply_ = request.value_count < 1;
         show_block(message_line, request);
         std::string line;
         const LineResult result = read_line(line);
+        if (stop_requested()) {   // the reply read, if any, was cut short by the signal
+            session_.end_requested = true;
+            return false;
+        }
         if (result == LineResult::escaped) return false;
         console_.transcript(trim_right(line));
         if (result == LineResult::end_of_input && !request.command_prompt) {

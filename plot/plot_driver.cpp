@@ -1,6 +1,7 @@
 #include "plot/plot_driver.hpp"
 
 #include "base/replace_file.hpp"
+#include "base/stop_request.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -361,7 +362,11 @@ bool draw_curve(Painter& painter, const PlotData& data, const PlotSettings& sett
     Folder folder(view.x.lo, view.x.hi);
     const bool modulo = settings.modulo != 0;
     const bool thinning = group >= 3;
+    std::size_t emitted = 0;
+    bool stopped = false;   // the run is ending: the rest of the curve is not drawn
     auto emit = [&](double x, double y, bool data_point) {
+        if (++emitted % kStopCheckInterval == 0) stopped = stopped || stop_requested();
+        if (stopped) return;
         if (modulo && !folder.fold(x, drawer)) return drawer.lift();
         if (thinning) thinner.take(x, y, drawer);
         else drawer.draw(x, y, data_point);

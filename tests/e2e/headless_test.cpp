@@ -1,7 +1,13 @@
 // Runs the real program headless: replies piped in, transcript and files checked.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -273,6 +279,67 @@ TEST_F(Program, WritesBeyondTheFileSizeLimitKeepTheOldFiles) {
     EXPECT_EQ(files, 4);
     EXPECT_EQ(read_file(directory_ / "STATS.TXT"), old_stats);
     EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
+}
+
+// Starts the program with a pipe on standard input that stays open, sends
+// `input`, waits `delay_ms`, sends `signal_number` and returns the exit status
+// (-1 when it did not end by itself within 20 s).
+int run_and_signal(const fs::path& directory, const std::string& input, int delay_ms, int signal_number) {
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0) return -2;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipe_fds[0], STDIN_FILENO);
+        ::close(pipe_fds[1]);
+        const int out = ::open((directory / "transcript.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        if (::chdir((directory / "work").c_str()) != 0) ::_exit(126);
+        const std::string program = (directory / "zeph").string();
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipe_fds[0]);
+    if (::write(pipe_fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return -3;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::kill(child, signal_number);
+    int status = 0;
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            ::close(pipe_fds[1]);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    ::close(pipe_fds[1]);
+    return -1;
+}
+
+// A signal at a prompt ends the run as EN does: the replies so far are saved
+// as ZEPH32.RL and the exit status is 128 + the signal.
+TEST_F(Program, SignalsAtAPromptEndTheRunAndSaveTheReplies) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(signal_number);
+        fs::remove(directory_ / "ZEPH32.RL");
+        EXPECT_EQ(run_and_signal(directory_, "AS EQ\n16 0 1\nX\n", 500, signal_number), 128 + signal_number);
+        const std::string saved = read_file(directory_ / "ZEPH32.RL");
+        EXPECT_NE(saved.find("X           *! A = F(A,B,X,constants)."), std::string::npos) << saved;
+    }
+}
+
+// A signal during a long command (the allocation or the formula, as the
+// machine's speed decides) ends the run promptly, with the replies saved.
+TEST_F(Program, ASignalDuringALongFormulaEndsTheRunPromptly) {
+    const std::string formula = "SIN(COS(SIN(COS(X))))*EXP(-X)*SQRT(X)*LOG(X+1)*ATAN(X)*SIN(X)*COS(X)";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_and_signal(directory_, "AL\n4000000\nAS EQ\n4000000 0 1\n" + formula + "\n", 800, SIGTERM),
+              143);
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
 }
 
 }  // namespace

@@ -2,22 +2,7 @@
 # Runs the program in a real terminal (tmux, 80 x 50), checks the help screen
 # and a prompt, then shrinks the terminal and checks the request to enlarge it.
 set -euo pipefail
-program=$1
-command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
-
-work=$(mktemp -d)
-session="zeph-smoke-$$"
-trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$program" "$work/zeph"
-
-screen() { tmux capture-pane -p -t "$session"; }
-wait_for() {   # text, tries
-    for _ in $(seq 1 "${2:-50}"); do
-        screen | grep -qF -- "$1" && return 0
-        sleep 0.1
-    done
-    echo "not on the screen: $1"; screen; exit 1
-}
+source "$(dirname "$0")/tmux_session.bash" "$1" zeph-smoke
 
 tmux new-session -d -s "$session" -x 80 -y 50 "cd '$work' && TERM=xterm-256color ./zeph; sleep 5"
 wait_for "Enter command..."
