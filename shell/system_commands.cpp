@@ -121,7 +121,11 @@ void system_dialogue(Session& session) {
 }
 
 void start_replay(Session& session) {
-    session.input.source = InputSource::keyboard;
+    // A replay that reached RL would start itself again from the top, for ever.
+    if (session.input.source != InputSource::keyboard) {
+        session.workspace.message_line = kReplayRunning;
+        return;
+    }
     if (!session.input.replay.open(session.replay_file_name)) return;
     // The three header lines describe the run; the replies follow them.
     for (int i = 0; i < kHeaderLines; ++i) session.input.replay.next_line();

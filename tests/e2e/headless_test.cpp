@@ -105,6 +105,22 @@ TEST_F(Program, ReplayWithNopauseRepeatsTheRunAndEndsByItself) {
     EXPECT_EQ(fs::path(header), fs::canonical(directory_ / "work"));
 }
 
+// RL in a replayed log is refused, not followed back to the top: a NOPAUSE
+// replay always ends.
+TEST_F(Program, ReplayedRlIsRefusedAndTheReplayEnds) {
+    for (const char* line : {"Rl", " RL", "WA RL", "RL"}) {
+        SCOPED_TRACE(line);
+        std::ofstream(directory_ / "ZEPH32.RL")
+            << (directory_ / "work").string() << "\n\n\nDE          *! Enter command...\nQ=1         *! Enter\n"
+            << line << "  *! Enter command...\nDE          *! Enter command...\nR=2         *! Enter\n";
+        const std::string transcript = run("", "RL NOPAUSE");
+        EXPECT_EQ(exit_status_, 0) << transcript.substr(0, 2000);
+        EXPECT_NE(transcript.find("A replay is running: RL is not started again.\nEnter command..."),
+                  std::string::npos);
+        EXPECT_NE(transcript.find("R = ( 2."), std::string::npos);   // the replies after it were taken
+    }
+}
+
 TEST_F(Program, EndOfReplayInsideADialogueEndsTheRun) {
     // A replay that stops inside the AL dialogue: the prompt gets END and the run ends.
     std::ofstream(directory_ / "ZEPH32.RL") << (directory_ / "work").string() << "\n\n\nAL          *! Enter command...\n";
