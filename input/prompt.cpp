@@ -12,12 +12,20 @@ namespace zeph {
 namespace {
 constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
 constexpr int kLastCursorColumn = 80;
+constexpr std::size_t kReplyWidth = 80;   // characters of a reply
 constexpr int kHistorySize = 40;
 
 std::string padded(std::string_view text, std::size_t width) {
     std::string result(text.substr(0, std::min(text.size(), width)));
     result.resize(width, ' ');
     return result;
+}
+
+// A reply line as the editor holds it: at least kEditLength characters, and
+// never cut, so that text beyond the reply field is seen and refused.
+std::string as_edit_line(std::string text) {
+    if (text.size() < static_cast<std::size_t>(kEditLength)) text.resize(kEditLength, ' ');
+    return text;
 }
 
 bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
@@ -146,7 +154,7 @@ Prompter::LineResult Prompter::edit_line(std::string& line) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
-            line = padded(printable(reply_from_record(*replayed)), kEditLength);
+            line = as_edit_line(printable(reply_from_record(*replayed)));
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
@@ -159,7 +167,7 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         auto typed = keys_->read_line();
         // A line naming the Esc key cancels the question, as Esc does at a keyboard.
         if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
-        line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
+        line = as_edit_line(typed ? printable(*typed) : std::string("END"));
         return typed ? LineResult::line : LineResult::end_of_input;
     }
     const LineResult edited = edit_line(line);
@@ -208,6 +216,10 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
         }
         record(line, request.prompt);
         if (auto notice = session_.log.failure_notice()) message_line = *notice;
+        if (const auto last = line.find_last_not_of(' '); last != std::string::npos && last >= kReplyWidth) {
+            message_line = kReplyTooLongMessage;   // never evaluate or open a cut reply
+            continue;
+        }
         if (is_blank(line)) line = padded(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {

@@ -62,6 +62,10 @@ void allocate_dialogue(Session& session) {
                           .default_reply = "/", .mode = 'N', .value_count = 1,
                           .values = {static_cast<double>(workspace.max_points), 0, 0, 0}};
     if (!session.ask(request)) return;
+    if (!(std::fabs(request.values[0]) < 9e15)) {   // beyond any storage: refused with the count as asked
+        workspace.message_line = allocation_failure_message(request.values[0]);
+        return;
+    }
     const long long requested = nearest_whole(request.values[0]);
     const int old_max = workspace.max_points;
     const Status status = allocate_storage(workspace, requested);

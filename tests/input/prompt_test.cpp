@@ -186,6 +186,36 @@ TEST_F(PromptTest, ALogThatCannotBeWrittenIsReportedOnceAndNeverSaved) {
               2);   // ZEPH32.TMP and ZEPH32.RL: no temporary left
 }
 
+// A reply with text beyond the 80-character field is refused whole and asked
+// again, typed, read as a line or replayed; it is never evaluated cut.
+TEST_F(PromptTest, AReplyLongerThanTheFieldIsRefusedAndAskedAgain) {
+    std::string formula = "X";
+    for (int i = 0; i < 39; ++i) formula += "+0";
+    formula += "+10000";   // 85 characters: cut at 80 it would end in "+10"
+    ASSERT_GT(formula.size(), 80u);
+    const std::string far_text = "1" + std::string(130, ' ') + "+2";   // beyond the edit line too
+    ScriptKeySource lines = ScriptKeySource::from_lines({formula, far_text, "3"});
+    PromptRequest request = numeric({0, 0, 0, 0}, 1);
+    interpreter_.define("X", 1.0, message_);
+    ASSERT_TRUE(ask(lines, request));
+    EXPECT_EQ(request.values[0], 3.0);
+    int refusals = 0;
+    for (const std::string& line : presenter_.lines) refusals += line == kReplyTooLongMessage;
+    EXPECT_EQ(refusals, 2);
+
+    std::ofstream(directory_ / "r.RL") << formula << "  *! Enter values:\n4   *! Enter values:\n";
+    ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
+    session_.source = InputSource::replay_then_keyboard;
+    ScriptKeySource none;
+    ASSERT_TRUE(ask(none, request));
+    EXPECT_EQ(request.values[0], 4.0);
+
+    ScriptKeySource typed;   // at the keyboard the cursor stops at column 80; text is pushed beyond it
+    typed.text(std::string(85, '1')).enter().text("5").enter();
+    ASSERT_TRUE(ask(typed, request));
+    EXPECT_EQ(request.values[0], 5.0);
+}
+
 TEST_F(PromptTest, ReplayThenKeyboard) {
     std::ofstream(directory_ / "r.RL") << "1024 0 1    *! Enter   # sample points\n";
     ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
