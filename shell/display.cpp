@@ -154,10 +154,12 @@ private:
     }
 
     Derivation regression_of_imaginary(std::span<const Complex> z, std::span<double> y) {
-        std::vector<double> re(z.size()), im(z.size());
-        for (std::size_t k = 0; k < z.size(); ++k) {
-            re[k] = z[k].real();
-            im[k] = z[k].imag();
+        // Points with a NaN or infinite part are left out of the fit and the abscissa range.
+        std::vector<double> re, im;
+        for (const Complex& v : z) {
+            if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) continue;
+            re.push_back(v.real());
+            im.push_back(v.imag());
         }
         const RegressionLine line = fit_line(re, im);
         double low = 0.0, high = 0.0;

@@ -86,9 +86,11 @@ TEST(NonFiniteData, EveryParameterAndOptionEnds) {
                 s.keys = ScriptKeySource::from_lines(replies_for(parameter, options, output, s.directory, run++));
                 s.line(line);
                 const PlotSettings& plot = s.session.plot.settings;
-                if (output == "PL") {
+                if (output == "PL") {   // the axis ranges leave NaN and ±Inf out
                     EXPECT_TRUE(std::isfinite(plot.y_min) && std::isfinite(plot.y_max))
                         << plot.y_min << " " << plot.y_max;
+                    EXPECT_TRUE(std::isfinite(plot.x_min) && std::isfinite(plot.x_max))
+                        << plot.x_min << " " << plot.x_max;
                 }
             }
 }
