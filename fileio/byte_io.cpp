@@ -8,36 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "base/stop_request.hpp"
 #include "fileio/sample_file.hpp"
 
 namespace zeph {
 
-namespace {
-
-// Opens without waiting: a plain open of a named pipe blocks until the other
-// end is opened, which may be never. O_NONBLOCK makes that open return at once
-// (a pipe without a reader refuses a writer with ENXIO); it is cleared again so
-// that the reads and writes that follow behave as usual.
-std::FILE* open_without_waiting(const std::string& file_name, int flags, const char* mode) {
-    const int fd = ::open(file_name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return nullptr;
-    }
-    std::FILE* file = ::fdopen(fd, mode);
-    if (!file) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
-    return file;
-}
-
-}  // namespace
 
 OpenedFile open_for_reading(const std::string& file_name) {
     OpenedFile opened;
@@ -68,6 +43,10 @@ std::span<const std::byte> ByteSource::bytes(std::uint64_t offset, std::size_t c
             return {};
         }
         file_position_ = offset;
+    }
+    if (stop_requested()) {   // the run is ending: the read is abandoned like a failed one
+        failed_ = true;
+        return {};
     }
     buffer_.resize(count);
     const std::size_t got = std::fread(buffer_.data(), 1, count, file_);
@@ -106,6 +85,7 @@ void LittleEndianWriter::f64(double v) {
 }
 
 bool LittleEndianWriter::flush() {
+    if (stop_requested()) ok_ = false;   // the run is ending: the old file is kept
     if (ok_ && !buffer_.empty()) {
         ok_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
     }
@@ -113,15 +93,12 @@ bool LittleEndianWriter::flush() {
     return ok_;
 }
 
-FileHandle create_output_file(const std::string& file_name) {
-    return FileHandle(open_without_waiting(file_name, O_WRONLY | O_CREAT | O_TRUNC, "wb"));
-}
+ReplacementFile create_output_file(const std::string& file_name) { return ReplacementFile(file_name); }
 
-Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name) {
-    bool written = writer.flush();
-    // fclose writes what stdio still buffers: a full disk may show only here.
-    if (std::fclose(file.release()) != 0) written = false;
-    if (!written) return Status::failure(message_with_name(kErrorWritingFile, file_name));
+Status finish_output_file(ReplacementFile file, LittleEndianWriter& writer, std::string_view file_name) {
+    const bool written = writer.flush();
+    if (!written) file.discard();
+    if (!written || !file.commit()) return Status::failure(message_with_name(kErrorWritingFile, file_name));
     return Status::success();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "input/expr/format_number.hpp"
@@ -12,12 +13,20 @@ namespace zeph {
 namespace {
 constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
 constexpr int kLastCursorColumn = 80;
+constexpr std::size_t kReplyWidth = 80;   // characters of a reply
 constexpr int kHistorySize = 40;
 
 // Widths count characters: a reply may hold any UTF-8 text (a file name).
 std::string padded(std::string_view text, std::size_t width) { return padded_characters(text, width); }
 
 std::u32string padded_line(std::string_view text) { return decode_text(padded(text, kEditLength)); }
+
+// A reply line as the editor holds it: at least kEditLength characters, and
+// never cut, so that text beyond the reply field is seen and refused.
+std::string as_edit_line(std::string text) {
+    if (text.size() < static_cast<std::size_t>(kEditLength)) text.resize(kEditLength, ' ');
+    return text;
+}
 
 bool is_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
@@ -155,7 +164,7 @@ Prompter::LineResult Prompter::edit_line(std::string& reply) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
-            line = padded(printable(reply_from_record(*replayed)), kEditLength);
+            line = as_edit_line(printable(reply_from_record(*replayed)));
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
@@ -168,7 +177,7 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         auto typed = keys_->read_line();
         // A line naming the Esc key cancels the question, as Esc does at a keyboard.
         if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
-        line = padded(typed ? printable(*typed) : std::string("END"), kEditLength);
+        line = as_edit_line(typed ? printable(*typed) : std::string("END"));
         return typed ? LineResult::line : LineResult::end_of_input;
     }
     const LineResult edited = edit_line(line);
@@ -199,11 +208,16 @@ void Prompter::show_working() {
 
 bool Prompter::ask(std::string& message_line, PromptRequest& request) {
     for (;;) {
+        if (stop_requested()) session_.end_requested = true;   // a signal: unwind and end as EN does
         if (session_.end_requested) return false;
         text_reply_ = request.value_count < 1;
         show_block(message_line, request);
         std::string line;
         const LineResult result = read_line(line);
+        if (stop_requested()) {   // the reply read, if any, was cut short by the signal
+            session_.end_requested = true;
+            return false;
+        }
         if (result == LineResult::escaped) return false;
         console_.transcript(trim_right(line));
         if (result == LineResult::end_of_input && !request.command_prompt) {
@@ -211,6 +225,11 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
             return false;
         }
         record(line, request.prompt);
+        if (auto notice = session_.log.failure_notice()) message_line = *notice;
+        if (character_count(trim_right(line)) > kReplyWidth) {
+            message_line = kReplyTooLongMessage;   // never evaluate or open a cut reply
+            continue;
+        }
         if (is_blank(line)) line = padded(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {

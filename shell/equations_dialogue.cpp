@@ -1,3 +1,4 @@
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "shell/equations_dialogue.hpp"
 #include "shell/messages.hpp"
@@ -127,6 +128,7 @@ void equation_dialogue(Session& session) {
     double x = xmin - dx;
     std::string message;
     for (int i = 0; i < n; ++i) {
+        if (i % kStopCheckInterval == 0 && stop_requested()) return;   // the target stays as it was
         x += dx;
         const Complex sample_a = i < npts_a ? a[i] : Complex{};
         const Complex sample_b = i < npts_b ? b[i] : Complex{};

@@ -187,7 +187,8 @@ std::string capacity_status_line(int max_points);
 // message. On success both signals are absent.
 Status allocate_storage(Workspace& workspace, long long requested);
 
-// The message of a failed allocation: n in 8 columns.
-std::string allocation_failure_message(long long requested);
+// The message of a failed allocation: n in 8 columns (in E form when it is
+// not a whole number below 9E15).
+std::string allocation_failure_message(double requested);
 
 }  // namespace zeph

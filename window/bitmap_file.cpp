@@ -1,5 +1,7 @@
 #include "window/bitmap_file.hpp"
 
+#include "base/replace_file.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <png.h>
@@ -37,11 +39,10 @@ std::uint32_t padded_row_bytes(int width) { return (static_cast<std::uint32_t>(w
 
 // Writes all bytes and closes the file; both steps are checked.
 Status write_whole_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = open_file_without_waiting(name, "wb");
+    ReplacementFile file(name);
     if (!file) return write_error(name);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? Status::success() : write_error(name);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return write_error(name);
+    return file.commit() ? Status::success() : write_error(name);
 }
 
 // libpng output: a short fwrite ends the encoding through png_error.
@@ -90,12 +91,11 @@ Status write_png(const std::string& name, const RgbImage& image) {
         // libpng only reads the rows; its prototype lacks the const.
         rows[y] = const_cast<png_bytep>(image.pixels.data() + y * row_bytes);
     }
-    PngSink sink;
-    sink.file = open_file_without_waiting(name, "wb");
-    if (!sink.file) return write_error(name);
-    const bool encoded = encode_png(sink, image, rows.data());
-    const bool closed = std::fclose(sink.file) == 0;
-    return encoded && closed ? Status::success() : write_error(name);
+    ReplacementFile file(name);
+    if (!file) return write_error(name);
+    PngSink sink{file.get()};
+    if (!encode_png(sink, image, rows.data())) return write_error(name);   // the old file is kept
+    return file.commit() ? Status::success() : write_error(name);
 }
 
 bool image_is_consistent(const RgbImage& image) {
@@ -106,23 +106,15 @@ bool image_is_consistent(const RgbImage& image) {
 }  // namespace
 
 std::FILE* open_file_without_waiting(const std::string& name, const char* mode) {
-    const std::string m(mode);
-    const int flags = m.find('+') != std::string::npos ? O_RDWR
-                                                       : O_WRONLY | O_CREAT | O_TRUNC;
-    // O_NONBLOCK only for the open itself (a pipe without a reader gives ENXIO).
-    const int fd = ::open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    // Updating (a metafile continued by an overlay) reads back what it wrote:
-    // only a regular file can do that; a pipe would wait for data forever.
+    const bool update = std::string_view(mode).find('+') != std::string_view::npos;
+    std::FILE* file = open_without_waiting(name, update ? O_RDWR : O_WRONLY | O_CREAT | O_TRUNC, mode);
+    // Updating reads back what was written: only a regular file can do that;
+    // a pipe would wait for data forever.
     struct stat info {};
-    if ((flags & O_RDWR) && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
+    if (file && update && (::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(file);
         return nullptr;
     }
-    const int status = ::fcntl(fd, F_GETFL);
-    std::FILE* file = status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1 ? nullptr
-                                                                                       : ::fdopen(fd, mode);
-    if (!file) ::close(fd);
     return file;
 }
 
