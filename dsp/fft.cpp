@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "base/parallel.hpp"
+
 namespace zeph {
 
 namespace {
@@ -32,33 +34,53 @@ inline Pair times_minus_j(Pair v) { return swapped(v) * Pair{1.0, -1.0}; }
 // {v.re·w.re − v.im·w.im, v.im·w.re + v.re·w.im}.
 inline Pair times_twiddle(Pair v, const double* w) { return v * load(w) + swapped(v) * load(w + 2); }
 
-// Doubles per k in a stage's twiddle table: w^k, w^2k, w^3k, four doubles each.
+// Doubles per k in a stage's twiddle table: w^k, w^2k, w^3k, four doubles
+// each, or two each in the compact layout of the stages above kBlockLog2
+// (which hold most of the factors; their butterflies wait on memory anyway).
 constexpr int kTwiddleStride = 12;
+constexpr int kCompactStride = 6;
 
 // Stages whose butterflies span more than 2^kBlockLog2 points run over the
 // whole array one after the other; the rest run block by block, so a block
 // (1 MiB of samples) stays in the cache through all its stages.
 constexpr int kBlockLog2 = 16;
 
+// v·w for a twiddle stored compactly as {w.re, w.im}.
+inline Pair times_compact_twiddle(Pair v, const double* w) {
+    const Pair t = load(w);
+    return v * Pair{t[0], t[0]} + swapped(v) * Pair{-t[1], t[1]};
+}
+
 // Two radix-2 decimation-in-frequency stages fused, over one block of
-// size = 4q points: the first splits the block into halves with twiddles
-// w^k (w = e^(−j2π/size)), the second splits each half with w^2k. The
-// outputs stay in the radix-2 (bit-reversed) order.
-void radix4_stage(double* block, std::ptrdiff_t q, const double* twiddles) {
+// size = 4q points, for the butterflies k in [k_begin, k_end): the first
+// splits the block into halves with twiddles w^k (w = e^(−j2π/size)), the
+// second splits each half with w^2k. The outputs stay in the radix-2
+// (bit-reversed) order. Compact: the stage's twiddles are stored as
+// {re, im} (kCompactStride doubles per k), else as {re, re}, {−im, im}.
+template <bool Compact>
+void radix4_stage(double* block, std::ptrdiff_t q, const double* twiddles, std::ptrdiff_t k_begin,
+                  std::ptrdiff_t k_end) {
     double* x0p = block;
     double* x1p = block + 2 * q;
     double* x2p = block + 4 * q;
     double* x3p = block + 6 * q;
-    for (std::ptrdiff_t k = 0; k < q; ++k) {
+    for (std::ptrdiff_t k = k_begin; k < k_end; ++k) {
         const std::ptrdiff_t at = 2 * k;
         const Pair x0 = load(x0p + at), x1 = load(x1p + at), x2 = load(x2p + at), x3 = load(x3p + at);
         const Pair sum02 = x0 + x2, diff02 = x0 - x2;
         const Pair sum13 = x1 + x3, rotated13 = times_minus_j(x1 - x3);
-        const double* w = twiddles + kTwiddleStride * k;
         store(x0p + at, sum02 + sum13);
-        store(x1p + at, times_twiddle(sum02 - sum13, w + 4));       // w^2k
-        store(x2p + at, times_twiddle(diff02 + rotated13, w));      // w^k
-        store(x3p + at, times_twiddle(diff02 - rotated13, w + 8));  // w^3k
+        if constexpr (Compact) {
+            const double* w = twiddles + kCompactStride * k;
+            store(x1p + at, times_compact_twiddle(sum02 - sum13, w + 2));       // w^2k
+            store(x2p + at, times_compact_twiddle(diff02 + rotated13, w));      // w^k
+            store(x3p + at, times_compact_twiddle(diff02 - rotated13, w + 4));  // w^3k
+        } else {
+            const double* w = twiddles + kTwiddleStride * k;
+            store(x1p + at, times_twiddle(sum02 - sum13, w + 4));       // w^2k
+            store(x2p + at, times_twiddle(diff02 + rotated13, w));      // w^k
+            store(x3p + at, times_twiddle(diff02 - rotated13, w + 8));  // w^3k
+        }
     }
 }
 
@@ -94,7 +116,7 @@ void run_stages_on_block(double* block, int log2_block, int log2_size, const Bit
         const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
         const double* twiddles = table.stage_twiddles(level);
         for (std::ptrdiff_t offset = 0; offset < points; offset += size)
-            radix4_stage(block + 2 * offset, size / 4, twiddles);
+            radix4_stage<false>(block + 2 * offset, size / 4, twiddles, 0, size / 4);
     }
     if (level == 2) last_radix4_stage(block, points);
     if (level == 1) last_radix2_stage(block, points);
@@ -104,31 +126,51 @@ void run_stages_on_block(double* block, int log2_block, int log2_size, const Bit
 // hi | mid | lo with hi and lo of kTileBits bits; bit reversal maps the tile
 // of one mid onto the tile of reverse(mid), so tiles are swapped whole (no
 // per-element test) and each pair of tiles stays in the cache while swapped.
+// Only the reversed mids are tabled: reverse(hi | mid | lo) =
+// reverse(lo) | reverse(mid) | reverse(hi).
 constexpr int kTileBits = 3;
+constexpr int kTile = 1 << kTileBits;
+constexpr int kTileReverse[kTile] = {0, 4, 2, 6, 1, 5, 3, 7};
 
-void unscramble(Complex* x, int log2n, const std::int32_t* reverse) {
-    const int n = 1 << log2n;
-    if (log2n < 2 * kTileBits) {
-        for (int i = 0; i < n; ++i)
-            if (reverse[i] > i) std::swap(x[i], x[reverse[i]]);
-        return;
-    }
-    constexpr int tile = 1 << kTileBits;
+// The tile pairs whose lower mid lies in [mid_begin, mid_end).
+void unscramble_tiles(Complex* x, int log2n, const std::int32_t* mid_reverse, int mid_begin, int mid_end) {
     const int hi_shift = log2n - kTileBits;
-    const int mids = 1 << (log2n - 2 * kTileBits);
-    for (int mid = 0; mid < mids; ++mid) {
-        const int base = mid << kTileBits;
-        const int partner_mid = reverse[base] >> kTileBits;
+    for (int mid = mid_begin; mid < mid_end; ++mid) {
+        const int partner_mid = mid_reverse[mid];
         if (partner_mid < mid) continue;   // swapped with its partner already
-        for (int hi = 0; hi < tile; ++hi) {
+        const int base = mid << kTileBits, partner_base = partner_mid << kTileBits;
+        for (int hi = 0; hi < kTile; ++hi) {
             const int row = (hi << hi_shift) | base;
-            for (int lo = 0; lo < tile; ++lo) {
+            for (int lo = 0; lo < kTile; ++lo) {
                 const int i = row | lo;
-                const int j = reverse[i];
+                const int j = (kTileReverse[lo] << hi_shift) | partner_base | kTileReverse[hi];
                 if (partner_mid > mid || j > i) std::swap(x[i], x[j]);
             }
         }
     }
+}
+
+void unscramble(Complex* x, int log2n, const std::int32_t* mid_reverse, int threads) {
+    const int n = 1 << log2n;
+    if (log2n < 2 * kTileBits) {
+        for (int i = 0; i < n; ++i) {
+            const int j = static_cast<int>(bit_reverse(static_cast<std::uint32_t>(i), log2n));
+            if (j > i) std::swap(x[i], x[j]);
+        }
+        return;
+    }
+    const int mids = 1 << (log2n - 2 * kTileBits);
+    if (threads <= 1) {
+        unscramble_tiles(x, log2n, mid_reverse, 0, mids);
+        return;
+    }
+    // Each tile pair is swapped by the part that holds its lower mid; pairs
+    // touch disjoint samples, so the parts may run in any order.
+    constexpr int kParts = 32;
+    run_parts(kParts, threads, [&](int part) {
+        unscramble_tiles(x, log2n, mid_reverse, static_cast<int>(part_start(mids, kParts, part)),
+                         static_cast<int>(part_start(mids, kParts, part + 1)));
+    });
 }
 
 void conjugate_all(std::span<Complex> x) {
@@ -174,7 +216,7 @@ Status BitReverseTable::prepare(int log2n) {
         fill_twiddles();
     } catch (const std::bad_alloc&) {
         forget();
-        reverse_ = {};
+        mid_reverse_ = {};
         twiddles_ = {};
         return Status::failure(kTablesTooLarge);
     }
@@ -191,10 +233,10 @@ const double* BitReverseTable::stage_twiddles(int log2_size) const {
 }
 
 void BitReverseTable::fill_reverse() {
-    reverse_.resize(static_cast<std::size_t>(points_));
-    for (int i = 0; i < points_; ++i)
-        reverse_[static_cast<std::size_t>(i)] =
-            static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(i), log2_points_));
+    const int mid_bits = std::max(log2_points_ - 2 * kTileBits, 0);
+    mid_reverse_.resize(std::size_t{1} << mid_bits);
+    for (std::size_t i = 0; i < mid_reverse_.size(); ++i)
+        mid_reverse_[i] = static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(i), mid_bits));
 }
 
 void BitReverseTable::fill_twiddles() {
@@ -222,33 +264,66 @@ void BitReverseTable::fill_twiddles() {
             c = octant_sin[static_cast<std::size_t>(quarter - r)];
             s = octant_cos[static_cast<std::size_t>(quarter - r)];
         }
-        for (long long t = 0; t < turn; ++t) {   // add a quarter turn: (c, s) → (−s, c)
-            const double previous_c = c;
-            c = -s;
-            s = previous_c;
+        switch (turn) {   // add quarter turns: (c, s) → (−s, c)
+            case 1: return Complex(-s, -c);
+            case 2: return Complex(-c, s);
+            case 3: return Complex(s, c);
+            default: return Complex(c, -s);
         }
-        return Complex(c, -s);
     };
 
+    auto stride = [](int level) { return level > kBlockLog2 ? kCompactStride : kTwiddleStride; };
     std::size_t total = 0;
-    for (int level = log2_points_; level >= 3; level -= 2) total += static_cast<std::size_t>(kTwiddleStride) << (level - 2);
+    for (int level = log2_points_; level >= 3; level -= 2)
+        total += static_cast<std::size_t>(stride(level)) << (level - 2);
     twiddles_.resize(total);
     std::size_t at = 0;
     for (int level = log2_points_; level >= 3; level -= 2) {
         stage_offset_[static_cast<std::size_t>(level)] = at;
         const long long quarter_size = 1LL << (level - 2);
         const long long step = n >> level;   // w_size^k = w_N^(k·N/size)
+        const bool compact = level > kBlockLog2;
+        double* out = twiddles_.data() + at;
         for (long long k = 0; k < quarter_size; ++k) {
             for (long long m = 1; m <= 3; ++m) {
                 const Complex w = root(m * k * step);
-                twiddles_[at++] = w.real();
-                twiddles_[at++] = w.real();
-                twiddles_[at++] = -w.imag();
-                twiddles_[at++] = w.imag();
+                if (compact) {
+                    *out++ = w.real();
+                    *out++ = w.imag();
+                } else {
+                    *out++ = w.real();
+                    *out++ = w.real();
+                    *out++ = -w.imag();
+                    *out++ = w.imag();
+                }
             }
         }
+        at += static_cast<std::size_t>(stride(level)) << (level - 2);
     }
 }
+
+namespace {
+
+// Transforms of at least this many points share their stages between threads.
+constexpr int kParallelLog2 = 17;
+
+// One stage pair over the whole array: every block of `size` points, with the
+// butterflies of each block split into parts.
+void run_wide_stage(double* data, std::ptrdiff_t n, int level, const double* twiddles, int threads) {
+    const std::ptrdiff_t size = std::ptrdiff_t{1} << level, q = size / 4;
+    auto part_of_blocks = [&](std::ptrdiff_t k_begin, std::ptrdiff_t k_end) {
+        for (std::ptrdiff_t offset = 0; offset < n; offset += size)
+            radix4_stage<true>(data + 2 * offset, q, twiddles, k_begin, k_end);
+    };
+    if (threads <= 1) {
+        part_of_blocks(0, q);
+        return;
+    }
+    const int parts = 4 * threads;
+    run_parts(parts, threads, [&](int part) { part_of_blocks(part_start(q, parts, part), part_start(q, parts, part + 1)); });
+}
+
+}  // namespace
 
 Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     int log2n = 0;
@@ -257,19 +332,20 @@ Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     // std::complex<double> is laid out as double[2] {re, im}.
     double* data = reinterpret_cast<double*>(x.data());
     const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n;
+    const int threads = log2n >= kParallelLog2 ? worker_threads() : 1;
 
     int level = log2n;
-    for (; level > kBlockLog2 && level >= 3; level -= 2) {
-        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
-        const double* twiddles = table.stage_twiddles(level);
-        for (std::ptrdiff_t offset = 0; offset < n; offset += size)
-            radix4_stage(data + 2 * offset, size / 4, twiddles);
-    }
+    for (; level > kBlockLog2 && level >= 3; level -= 2) run_wide_stage(data, n, level, table.stage_twiddles(level), threads);
     const std::ptrdiff_t block = std::ptrdiff_t{1} << level;
-    for (std::ptrdiff_t offset = 0; offset < n; offset += block)
-        run_stages_on_block(data + 2 * offset, level, level, table);
+    const int blocks = static_cast<int>(n / block);
+    auto run_block = [&](int b) { run_stages_on_block(data + 2 * block * b, level, level, table); };
+    if (threads <= 1) {
+        for (int b = 0; b < blocks; ++b) run_block(b);
+    } else {
+        run_parts(blocks, threads, run_block);
+    }
 
-    unscramble(x.data(), log2n, table.entries().data());
+    unscramble(x.data(), log2n, table.mid_reverse().data(), threads);
     return Status::success();
 }
 

@@ -7,7 +7,7 @@ build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libf
                 libfontconfig-dev libpng-dev fonts-liberation ccache)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
                python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
-               xterm libfftw3-dev)
+               xterm libfftw3-dev hyperfine time)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-run}" = test ]; then

@@ -128,29 +128,18 @@ void equation_dialogue(Session& session) {
     if (!session.ask(formula)) return;
     const std::string text = upper_case(formula.current);
 
-    // Evaluate into scratch storage: a formula that fails part-way leaves the target as it was.
-    std::vector<Complex> result(static_cast<std::size_t>(n));
-    const Complex* a = workspace.signal_a();
-    const Complex* b = workspace.signal_b();
-    const int npts_a = workspace.a_present ? count_of_a(workspace) : 0;
-    const int npts_b = workspace.b_present ? count_of_b(workspace) : 0;
-    // Prepared once, evaluated per sample with exactly the values, random
-    // draws and messages of a fresh evaluation.
-    PreparedFormula prepared(session.interpreter, text);
-    double x = xmin - dx;
-    std::string message;
-    for (int i = 0; i < n; ++i) {
-        x += dx;
-        const Complex sample_a = i < npts_a ? a[i] : Complex{};
-        const Complex sample_b = i < npts_b ? b[i] : Complex{};
-        if (prepared.evaluate_sample(sample_a, sample_b, Complex{x, 0.0}, result[static_cast<std::size_t>(i)],
-                                     message) != 0) {
-            workspace.message_line = message;
-            return;
-        }
-    }
+    // Evaluated in place with exactly the values, random draws and messages
+    // of a fresh evaluation per sample; a formula that fails leaves the target as it was.
+    const std::span<const Complex> a(workspace.signal_a(), workspace.a_present ? count_of_a(workspace) : 0);
+    const std::span<const Complex> b(workspace.signal_b(), workspace.b_present ? count_of_b(workspace) : 0);
     Complex* destination = target.is_b ? workspace.signal_b() : workspace.signal_a();
-    std::copy(result.begin(), result.end(), destination);
+    PreparedFormula prepared(session.interpreter, text);
+    std::string message;
+    if (prepared.evaluate_samples(a, b, xmin, dx, std::span<Complex>(destination, static_cast<std::size_t>(n)),
+                                  message) != 0) {
+        workspace.message_line = message;
+        return;
+    }
     commit_target(workspace, target.is_b, n);
 }
 
