@@ -38,4 +38,18 @@ void run_parts(int parts, int threads, const std::function<void(int)>& part) {
     for (std::thread& thread : started) thread.join();
 }
 
+void run_blocks(long long count, long long block, const std::function<void(long long, long long)>& range) {
+    if (count <= 0) return;
+    block = std::max(block, 1LL);
+    const long long blocks = (count + block - 1) / block;
+    if (blocks == 1) {
+        range(0, count);
+        return;
+    }
+    run_parts(static_cast<int>(std::min<long long>(blocks, 1 << 30)), worker_threads(), [&](int b) {
+        const long long begin = b * block;
+        range(begin, std::min(count, begin + block));
+    });
+}
+
 }  // namespace zeph

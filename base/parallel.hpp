@@ -17,6 +17,12 @@ inline constexpr int kMaxThreads = 64;
 // leaves its share to the others.
 void run_parts(int parts, int threads, const std::function<void(int)>& part);
 
+// Calls range(begin, end) for consecutive blocks of `block` elements covering
+// [0, count), on worker_threads() threads when there is more than one block.
+// For element-wise work, whose results cannot depend on the split.
+inline constexpr long long kElementBlock = 1 << 15;   // a block size for cheap element-wise work
+void run_blocks(long long count, long long block, const std::function<void(long long, long long)>& range);
+
 // Splits [0, count) into `parts` ranges of nearly equal size: the start of range i.
 inline long long part_start(long long count, int parts, int i) { return count * i / parts; }
 

@@ -174,7 +174,9 @@ void unscramble(Complex* x, int log2n, const std::int32_t* mid_reverse, int thre
 }
 
 void conjugate_all(std::span<Complex> x) {
-    for (Complex& v : x) v = std::conj(v);
+    run_blocks(static_cast<long long>(x.size()), kElementBlock, [&](long long begin, long long end) {
+        for (long long i = begin; i < end; ++i) x[static_cast<std::size_t>(i)] = std::conj(x[static_cast<std::size_t>(i)]);
+    });
 }
 
 bool valid_transform_size(std::size_t n, int& log2n) {
@@ -249,11 +251,13 @@ void BitReverseTable::fill_twiddles() {
     // e^(−j2πj/N) follows from them exactly by symmetry.
     const long long eighth = n / 8, quarter = n / 4;
     std::vector<double> octant_cos(static_cast<std::size_t>(eighth) + 1), octant_sin(octant_cos.size());
-    for (long long r = 0; r <= eighth; ++r) {
-        const double angle = kTwoPi * static_cast<double>(r) / static_cast<double>(n);
-        octant_cos[static_cast<std::size_t>(r)] = std::cos(angle);
-        octant_sin[static_cast<std::size_t>(r)] = std::sin(angle);
-    }
+    run_blocks(eighth + 1, kElementBlock, [&](long long begin, long long end) {
+        for (long long r = begin; r < end; ++r) {
+            const double angle = kTwoPi * static_cast<double>(r) / static_cast<double>(n);
+            octant_cos[static_cast<std::size_t>(r)] = std::cos(angle);
+            octant_sin[static_cast<std::size_t>(r)] = std::sin(angle);
+        }
+    });
     auto root = [&](long long j) {   // e^(−j2πj/N), 0 ≤ j < N
         const long long turn = j / quarter, r = j % quarter;
         double c, s;
@@ -283,21 +287,24 @@ void BitReverseTable::fill_twiddles() {
         const long long quarter_size = 1LL << (level - 2);
         const long long step = n >> level;   // w_size^k = w_N^(k·N/size)
         const bool compact = level > kBlockLog2;
-        double* out = twiddles_.data() + at;
-        for (long long k = 0; k < quarter_size; ++k) {
-            for (long long m = 1; m <= 3; ++m) {
-                const Complex w = root(m * k * step);
-                if (compact) {
-                    *out++ = w.real();
-                    *out++ = w.imag();
-                } else {
-                    *out++ = w.real();
-                    *out++ = w.real();
-                    *out++ = -w.imag();
-                    *out++ = w.imag();
+        double* stage = twiddles_.data() + at;
+        run_blocks(quarter_size, kElementBlock, [&](long long k_begin, long long k_end) {
+            double* out = stage + stride(level) * k_begin;
+            for (long long k = k_begin; k < k_end; ++k) {
+                for (long long m = 1; m <= 3; ++m) {
+                    const Complex w = root(m * k * step);
+                    if (compact) {
+                        *out++ = w.real();
+                        *out++ = w.imag();
+                    } else {
+                        *out++ = w.real();
+                        *out++ = w.real();
+                        *out++ = -w.imag();
+                        *out++ = w.imag();
+                    }
                 }
             }
-        }
+        });
         at += static_cast<std::size_t>(stride(level)) << (level - 2);
     }
 }
@@ -360,11 +367,13 @@ Status fft_inverse(std::span<Complex> x, BitReverseTable& table) {
 
 void half_swap_scale(std::span<Complex> x, double factor) {
     const std::size_t half = x.size() / 2;
-    for (std::size_t i = 0; i < half; ++i) {
-        const Complex low = x[i];
-        x[i] = x[i + half] * factor;
-        x[i + half] = low * factor;
-    }
+    run_blocks(static_cast<long long>(half), kElementBlock, [&](long long begin, long long end) {
+        for (auto i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
+            const Complex low = x[i];
+            x[i] = x[i + half] * factor;
+            x[i + half] = low * factor;
+        }
+    });
 }
 
 namespace {
@@ -375,7 +384,11 @@ Status copy_for_transform(std::span<const Complex> source, int npts, std::span<C
     if (Status status = check_power_of_two(npts, log2n); !status) return status;
     const auto n = static_cast<std::size_t>(npts);
     if (source.size() < n || target.size() < n) return Status::failure(kStorageTooSmall);
-    if (source.data() != target.data()) std::copy_n(source.data(), n, target.data());
+    if (source.data() != target.data()) {
+        run_blocks(static_cast<long long>(n), kElementBlock, [&](long long begin, long long end) {
+            std::copy(source.data() + begin, source.data() + end, target.data() + begin);
+        });
+    }
     return Status::success();
 }
 

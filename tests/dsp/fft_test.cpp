@@ -203,6 +203,27 @@ TEST(Fft, LargeTransformsGiveTheSameBytesOnOneAndTwoThreads) {
     }
 }
 
+TEST(SpectrumCreation, LargeSignalsGiveTheSameBytesOnOneAndTwoThreads) {
+    const int n = 1 << 17;
+    const std::vector<Complex> waveform = random_signal(n, 5);
+    std::vector<Complex> spectrum[2], back[2];
+    for (int threads : {1, 2}) {
+        BitReverseTable table;
+        std::vector<Complex>& s = spectrum[threads - 1];
+        std::vector<Complex>& w = back[threads - 1];
+        s.resize(n);
+        w.resize(n);
+        Grid frequency, time;
+        testing::with_threads(threads, [&] {
+            ASSERT_TRUE(create_spectrum(waveform, Grid{n, 0.0, 0.001}, s, frequency, table));
+            ASSERT_TRUE(create_waveform(s, frequency, w, time, table));
+        });
+    }
+    EXPECT_EQ(std::memcmp(spectrum[0].data(), spectrum[1].data(), n * sizeof(Complex)), 0);
+    EXPECT_EQ(std::memcmp(back[0].data(), back[1].data(), n * sizeof(Complex)), 0);
+    EXPECT_LE(max_abs_diff(back[0], waveform), 1e-12 * max_abs(waveform));
+}
+
 TEST(Fft, HalfSwapScaleExchangesTheHalvesAndScalesBoth) {
     std::vector<Complex> x{{1, 1}, {2, 0}, {3, -1}, {4, 0}, {5, 2}, {6, 0}};
     half_swap_scale(x, 0.5);
