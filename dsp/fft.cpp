@@ -6,6 +6,11 @@
 #include <new>
 #include <utility>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZEPH_FFT_AVX2 1
+#endif
+
 #include "base/parallel.hpp"
 
 namespace zeph {
@@ -30,15 +35,26 @@ inline Pair swapped(Pair v) { return Pair{v[1], v[0]}; }
 // −j·v = {v.im, −v.re}
 inline Pair times_minus_j(Pair v) { return swapped(v) * Pair{1.0, -1.0}; }
 
-// v·w where the twiddle w is stored as {w.re, w.re}, {−w.im, w.im}:
-// {v.re·w.re − v.im·w.im, v.im·w.re + v.re·w.im}.
-inline Pair times_twiddle(Pair v, const double* w) { return v * load(w) + swapped(v) * load(w + 2); }
+// v·w where the twiddle w is stored as {w.re, w.re} at w and {−w.im, w.im}
+// at w + 4: {v.re·w.re − v.im·w.im, v.im·w.re + v.re·w.im}.
+inline Pair times_twiddle(Pair v, const double* w) { return v * load(w) + swapped(v) * load(w + 4); }
 
 // Doubles per k in a stage's twiddle table: w^k, w^2k, w^3k, four doubles
 // each, or two each in the compact layout of the stages above kBlockLog2
 // (which hold most of the factors; their butterflies wait on memory anyway).
+// The four-double layout interleaves the k of a pair (k even, k + 1), so that
+// one 4-double vector holds both: for each m = 1, 2, 3 the eight doubles
+// {re_k, re_k, re_k+1, re_k+1}, {−im_k, im_k, −im_k+1, im_k+1} of w^mk.
 constexpr int kTwiddleStride = 12;
 constexpr int kCompactStride = 6;
+
+// Where the factor w^mk (m = 1, 2, 3) of butterfly k starts in the four-double layout.
+inline std::ptrdiff_t paired_offset(std::ptrdiff_t k, int m) {
+    return kTwiddleStride * (k & ~std::ptrdiff_t{1}) + 8 * (m - 1) + 2 * (k & 1);
+}
+inline const double* paired_twiddle(const double* twiddles, std::ptrdiff_t k, int m) {
+    return twiddles + paired_offset(k, m);
+}
 
 // Stages whose butterflies span more than 2^kBlockLog2 points run over the
 // whole array one after the other; the rest run block by block, so a block
@@ -76,10 +92,9 @@ void radix4_stage(double* block, std::ptrdiff_t q, const double* twiddles, std::
             store(x2p + at, times_compact_twiddle(diff02 + rotated13, w));      // w^k
             store(x3p + at, times_compact_twiddle(diff02 - rotated13, w + 4));  // w^3k
         } else {
-            const double* w = twiddles + kTwiddleStride * k;
-            store(x1p + at, times_twiddle(sum02 - sum13, w + 4));       // w^2k
-            store(x2p + at, times_twiddle(diff02 + rotated13, w));      // w^k
-            store(x3p + at, times_twiddle(diff02 - rotated13, w + 8));  // w^3k
+            store(x1p + at, times_twiddle(sum02 - sum13, paired_twiddle(twiddles, k, 2)));
+            store(x2p + at, times_twiddle(diff02 + rotated13, paired_twiddle(twiddles, k, 1)));
+            store(x3p + at, times_twiddle(diff02 - rotated13, paired_twiddle(twiddles, k, 3)));
         }
     }
 }
@@ -108,8 +123,97 @@ void last_radix2_stage(double* x, std::ptrdiff_t n) {
     }
 }
 
+#ifdef ZEPH_FFT_AVX2
+// The same butterflies two samples at a time in 4-double AVX registers: the
+// same operations in the same order on each sample, so the same bits.
+// Multiplications and additions stay separate (no fused multiply-add).
+#define ZEPH_AVX2 __attribute__((target("avx2")))
+
+ZEPH_AVX2 inline __m256d swapped_pairs(__m256d v) { return _mm256_permute_pd(v, 0b0101); }
+
+ZEPH_AVX2 inline __m256d times_minus_j_pairs(__m256d v) {
+    return _mm256_mul_pd(swapped_pairs(v), _mm256_setr_pd(1.0, -1.0, 1.0, -1.0));
+}
+
+ZEPH_AVX2 inline __m256d times_twiddle_pairs(__m256d v, const double* w) {
+    return _mm256_add_pd(_mm256_mul_pd(v, _mm256_loadu_pd(w)), _mm256_mul_pd(swapped_pairs(v), _mm256_loadu_pd(w + 4)));
+}
+
+// radix4_stage<false> for a whole block (q even).
+ZEPH_AVX2 void radix4_stage_avx2(double* block, std::ptrdiff_t q, const double* twiddles) {
+    double* x0p = block;
+    double* x1p = block + 2 * q;
+    double* x2p = block + 4 * q;
+    double* x3p = block + 6 * q;
+    for (std::ptrdiff_t k = 0; k < q; k += 2) {
+        const std::ptrdiff_t at = 2 * k;
+        const __m256d x0 = _mm256_loadu_pd(x0p + at), x1 = _mm256_loadu_pd(x1p + at);
+        const __m256d x2 = _mm256_loadu_pd(x2p + at), x3 = _mm256_loadu_pd(x3p + at);
+        const __m256d sum02 = _mm256_add_pd(x0, x2), diff02 = _mm256_sub_pd(x0, x2);
+        const __m256d sum13 = _mm256_add_pd(x1, x3), rotated13 = times_minus_j_pairs(_mm256_sub_pd(x1, x3));
+        const double* w = twiddles + kTwiddleStride * k;
+        _mm256_storeu_pd(x0p + at, _mm256_add_pd(sum02, sum13));
+        _mm256_storeu_pd(x1p + at, times_twiddle_pairs(_mm256_sub_pd(sum02, sum13), w + 8));    // w^2k
+        _mm256_storeu_pd(x2p + at, times_twiddle_pairs(_mm256_add_pd(diff02, rotated13), w));  // w^k
+        _mm256_storeu_pd(x3p + at, times_twiddle_pairs(_mm256_sub_pd(diff02, rotated13), w + 16));  // w^3k
+    }
+}
+
+// last_radix4_stage: one block of 4 points in two registers {x0, x1}, {x2, x3}.
+ZEPH_AVX2 void last_radix4_stage_avx2(double* x, std::ptrdiff_t n) {
+    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
+    for (std::ptrdiff_t i = 0; i < n; i += 4) {
+        double* p = x + 2 * i;
+        const __m256d x01 = _mm256_loadu_pd(p), x23 = _mm256_loadu_pd(p + 4);
+        const __m256d sums = _mm256_add_pd(x01, x23);    // {sum02, sum13}
+        const __m256d diffs = _mm256_sub_pd(x01, x23);   // {diff02, x1 − x3}
+        const __m256d sum02 = _mm256_permute2f128_pd(sums, sums, 0x00);
+        const __m256d sum13 = _mm256_permute2f128_pd(sums, sums, 0x11);
+        const __m256d diff02 = _mm256_permute2f128_pd(diffs, diffs, 0x00);
+        const __m256d diff13 = _mm256_permute2f128_pd(diffs, diffs, 0x11);
+        // a + (−b) is a − b exactly.
+        _mm256_storeu_pd(p, _mm256_add_pd(sum02, _mm256_xor_pd(sum13, negate_high)));
+        _mm256_storeu_pd(p + 4, _mm256_add_pd(diff02, _mm256_xor_pd(times_minus_j_pairs(diff13), negate_high)));
+    }
+}
+
+// last_radix2_stage: one register holds a pair {a, b}.
+ZEPH_AVX2 void last_radix2_stage_avx2(double* x, std::ptrdiff_t n) {
+    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
+    for (std::ptrdiff_t i = 0; i < n; i += 2) {
+        double* p = x + 2 * i;
+        const __m256d v = _mm256_loadu_pd(p);
+        const __m256d a = _mm256_permute2f128_pd(v, v, 0x00), b = _mm256_permute2f128_pd(v, v, 0x11);
+        _mm256_storeu_pd(p, _mm256_add_pd(a, _mm256_xor_pd(b, negate_high)));
+    }
+}
+
+ZEPH_AVX2 void run_stages_on_block_avx2(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
+    const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
+    int level = log2_size;
+    for (; level >= 3; level -= 2) {
+        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
+        const double* twiddles = table.stage_twiddles(level);
+        for (std::ptrdiff_t offset = 0; offset < points; offset += size)
+            radix4_stage_avx2(block + 2 * offset, size / 4, twiddles);
+    }
+    if (level == 2) last_radix4_stage_avx2(block, points);
+    if (level == 1) last_radix2_stage_avx2(block, points);
+}
+
+bool has_avx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+#else
+bool has_avx2() { return false; }
+#endif
+
 // All stages from size 2^log2_size down, on one block of 2^log2_block points.
 void run_stages_on_block(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
+#ifdef ZEPH_FFT_AVX2
+    if (has_avx2()) return run_stages_on_block_avx2(block, log2_block, log2_size, table);
+#endif
     const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
     int level = log2_size;
     for (; level >= 3; level -= 2) {
@@ -132,20 +236,31 @@ constexpr int kTileBits = 3;
 constexpr int kTile = 1 << kTileBits;
 constexpr int kTileReverse[kTile] = {0, 4, 2, 6, 1, 5, 3, 7};
 
-// The tile pairs whose lower mid lies in [mid_begin, mid_end).
+// The tile pairs whose lower mid lies in [mid_begin, mid_end). Element t =
+// hi·8 + lo of a tile lies at tile_offset[t] = hi << (log2n − 3) | lo from
+// its tile's base, and its partner at partner_offset[t] = reverse(lo) <<
+// (log2n − 3) | reverse(hi) from the partner tile's base; a tile that is its
+// own partner swaps only the elements `own_pairs` lists.
 void unscramble_tiles(Complex* x, int log2n, const std::int32_t* mid_reverse, int mid_begin, int mid_end) {
+    constexpr int kTileElements = kTile * kTile;
     const int hi_shift = log2n - kTileBits;
+    int tile_offset[kTileElements], partner_offset[kTileElements], own_pairs[kTileElements];
+    int own_count = 0;
+    for (int t = 0; t < kTileElements; ++t) {
+        const int hi = t / kTile, lo = t % kTile;
+        tile_offset[t] = (hi << hi_shift) | lo;
+        partner_offset[t] = (kTileReverse[lo] << hi_shift) | kTileReverse[hi];
+        if (partner_offset[t] > tile_offset[t]) own_pairs[own_count++] = t;
+    }
     for (int mid = mid_begin; mid < mid_end; ++mid) {
         const int partner_mid = mid_reverse[mid];
         if (partner_mid < mid) continue;   // swapped with its partner already
-        const int base = mid << kTileBits, partner_base = partner_mid << kTileBits;
-        for (int hi = 0; hi < kTile; ++hi) {
-            const int row = (hi << hi_shift) | base;
-            for (int lo = 0; lo < kTile; ++lo) {
-                const int i = row | lo;
-                const int j = (kTileReverse[lo] << hi_shift) | partner_base | kTileReverse[hi];
-                if (partner_mid > mid || j > i) std::swap(x[i], x[j]);
-            }
+        Complex* tile = x + (mid << kTileBits);
+        Complex* partner = x + (partner_mid << kTileBits);
+        if (partner_mid > mid) {
+            for (int t = 0; t < kTileElements; ++t) std::swap(tile[tile_offset[t]], partner[partner_offset[t]]);
+        } else {
+            for (int p = 0; p < own_count; ++p) std::swap(tile[tile_offset[own_pairs[p]]], tile[partner_offset[own_pairs[p]]]);
         }
     }
 }
@@ -297,10 +412,11 @@ void BitReverseTable::fill_twiddles() {
                         *out++ = w.real();
                         *out++ = w.imag();
                     } else {
-                        *out++ = w.real();
-                        *out++ = w.real();
-                        *out++ = -w.imag();
-                        *out++ = w.imag();
+                        double* pair = stage + paired_offset(k, static_cast<int>(m));
+                        pair[0] = w.real();
+                        pair[1] = w.real();
+                        pair[4] = -w.imag();
+                        pair[5] = w.imag();
                     }
                 }
             }

@@ -3,7 +3,8 @@
 // spectrum Y(f) (signal B) and the waveform y(t) (signal A) are made from one
 // another.
 //
-// Transforms are in place, radix-2 (computed two stages at a time), unscaled:
+// Transforms are in place, radix-2 (computed two stages at a time, with AVX2
+// where the processor has it: the same bits either way), unscaled:
 //   forward  X[k] = Σ_{n=0}^{N−1} x[n]·e^(−j2πnk/N)
 //   inverse  x[n] = Σ_{k=0}^{N−1} X[k]·e^(+j2πnk/N)
 // so a forward transform followed by the inverse multiplies by N.
@@ -18,6 +19,7 @@
 
 #include "base/complex.hpp"
 #include "base/status.hpp"
+#include "base/zeroed_allocator.hpp"
 
 namespace zeph {
 
@@ -64,8 +66,9 @@ public:
 
     // Twiddles of the stage pair whose butterflies span 2^log2_size points
     // (log2_size ≥ 3): for each k < 2^log2_size/4 the factors w^k, w^2k, w^3k
-    // (w = e^(−j2π/2^log2_size)), each stored as {re, re} and {−im, im}, or
-    // as {re, im} when log2_size > 16.
+    // (w = e^(−j2π/2^log2_size)), each stored as {re, re} and {−im, im} with
+    // the two k of a pair interleaved (see fft.cpp), or as {re, im} when
+    // log2_size > 16.
     const double* stage_twiddles(int log2_size) const;
 
 private:
@@ -76,7 +79,7 @@ private:
     int log2_points_ = -1;
     int fill_count_ = 0;
     std::vector<std::int32_t> mid_reverse_;
-    std::vector<double> twiddles_;
+    std::vector<double, ZeroedAllocator<double>> twiddles_;   // written once, not zeroed first
     std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
 };
 

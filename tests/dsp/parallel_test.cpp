@@ -33,8 +33,8 @@ TEST(Parallel, ThreadCountFollowsZephThreads) {
 }
 
 TEST(ZeroedStorage, StartsAsZerosAndKeepsValuesWhenGrown) {
-    // Small (from the heap) and large (mapped) sizes.
-    for (std::size_t n : {std::size_t{10}, std::size_t{1} << 18}) {
+    // Small (from the heap), mapped and huge-page-aligned sizes.
+    for (std::size_t n : {std::size_t{10}, std::size_t{1} << 17, std::size_t{1} << 18}) {
         std::vector<Complex, ZeroedAllocator<Complex>> store;
         store.resize(n);
         for (const Complex& v : store) ASSERT_EQ(v, Complex(0, 0));
