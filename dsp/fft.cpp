@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZEPH_FFT_NO_AVX2)
 #include <immintrin.h>
 #define ZEPH_FFT_AVX2 1
 #endif
@@ -188,19 +188,6 @@ ZEPH_AVX2 void last_radix2_stage_avx2(double* x, std::ptrdiff_t n) {
     }
 }
 
-ZEPH_AVX2 void run_stages_on_block_avx2(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
-    const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
-    int level = log2_size;
-    for (; level >= 3; level -= 2) {
-        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
-        const double* twiddles = table.stage_twiddles(level);
-        for (std::ptrdiff_t offset = 0; offset < points; offset += size)
-            radix4_stage_avx2(block + 2 * offset, size / 4, twiddles);
-    }
-    if (level == 2) last_radix4_stage_avx2(block, points);
-    if (level == 1) last_radix2_stage_avx2(block, points);
-}
-
 bool has_avx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -209,21 +196,32 @@ bool has_avx2() {
 bool has_avx2() { return false; }
 #endif
 
-// All stages from size 2^log2_size down, on one block of 2^log2_block points.
-void run_stages_on_block(double* block, int log2_block, int log2_size, const BitReverseTable& table) {
-#ifdef ZEPH_FFT_AVX2
-    if (has_avx2()) return run_stages_on_block_avx2(block, log2_block, log2_size, table);
-#endif
+// All stages of one block of 2^log2_block points, with the given kernels:
+// stage(block, q, twiddles) for the stage pairs, then last4 or last2.
+template <class Stage, class Last4, class Last2>
+inline void run_stage_levels(double* block, int log2_block, const BitReverseTable& table, Stage stage, Last4 last4,
+                             Last2 last2) {
     const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
-    int level = log2_size;
+    int level = log2_block;
     for (; level >= 3; level -= 2) {
         const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
         const double* twiddles = table.stage_twiddles(level);
-        for (std::ptrdiff_t offset = 0; offset < points; offset += size)
-            radix4_stage<false>(block + 2 * offset, size / 4, twiddles, 0, size / 4);
+        for (std::ptrdiff_t offset = 0; offset < points; offset += size) stage(block + 2 * offset, size / 4, twiddles);
     }
-    if (level == 2) last_radix4_stage(block, points);
-    if (level == 1) last_radix2_stage(block, points);
+    if (level == 2) last4(block, points);
+    if (level == 1) last2(block, points);
+}
+
+void run_stages_on_block(double* block, int log2_block, const BitReverseTable& table) {
+#ifdef ZEPH_FFT_AVX2
+    if (has_avx2())
+        return run_stage_levels(block, log2_block, table, radix4_stage_avx2, last_radix4_stage_avx2,
+                                last_radix2_stage_avx2);
+#endif
+    run_stage_levels(
+        block, log2_block, table,
+        [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage<false>(b, q, twiddles, 0, q); },
+        last_radix4_stage, last_radix2_stage);
 }
 
 // Puts the bit-reversed result in natural order. The index splits into
@@ -461,7 +459,7 @@ Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     for (; level > kBlockLog2 && level >= 3; level -= 2) run_wide_stage(data, n, level, table.stage_twiddles(level), threads);
     const std::ptrdiff_t block = std::ptrdiff_t{1} << level;
     const int blocks = static_cast<int>(n / block);
-    auto run_block = [&](int b) { run_stages_on_block(data + 2 * block * b, level, level, table); };
+    auto run_block = [&](int b) { run_stages_on_block(data + 2 * block * b, level, table); };
     if (threads <= 1) {
         for (int b = 0; b < blocks; ++b) run_block(b);
     } else {
