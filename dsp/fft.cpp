@@ -61,6 +61,15 @@ inline const double* paired_twiddle(const double* twiddles, std::ptrdiff_t k, in
 // (1 MiB of samples) stays in the cache through all its stages.
 constexpr int kBlockLog2 = 16;
 
+// Transforms of 2^kFirstSortedLog2 … 2^kBlockLog2 points (with AVX2) run out
+// of place and write their results in natural order: no separate unscramble.
+constexpr int kFirstSortedLog2 = 5;
+// The level from which the last stages write in natural order: 2 (the last
+// two stages) for even log2 N, 3 (the last three) for odd. Each block then
+// writes to 4 or 8 places N/4 or N/8 apart: more, and the places would
+// compete for the same cache sets.
+constexpr int tail_level(int log2n) { return log2n % 2 == 0 ? 2 : 3; }
+
 // v·w for a twiddle stored compactly as {w.re, w.im}.
 inline Pair times_compact_twiddle(Pair v, const double* w) {
     const Pair t = load(w);
@@ -139,53 +148,166 @@ ZEPH_AVX2 inline __m256d times_twiddle_pairs(__m256d v, const double* w) {
     return _mm256_add_pd(_mm256_mul_pd(v, _mm256_loadu_pd(w)), _mm256_mul_pd(swapped_pairs(v), _mm256_loadu_pd(w + 4)));
 }
 
-// radix4_stage<false> for a whole block (q even).
-ZEPH_AVX2 void radix4_stage_avx2(double* block, std::ptrdiff_t q, const double* twiddles) {
-    double* x0p = block;
-    double* x1p = block + 2 * q;
-    double* x2p = block + 4 * q;
-    double* x3p = block + 6 * q;
+// One radix-4 butterfly on two k at once (the pair at w, see paired_offset).
+ZEPH_AVX2 inline void butterfly_pairs(__m256d& x0, __m256d& x1, __m256d& x2, __m256d& x3, const double* w) {
+    const __m256d sum02 = _mm256_add_pd(x0, x2), diff02 = _mm256_sub_pd(x0, x2);
+    const __m256d sum13 = _mm256_add_pd(x1, x3), rotated13 = times_minus_j_pairs(_mm256_sub_pd(x1, x3));
+    x0 = _mm256_add_pd(sum02, sum13);
+    x1 = times_twiddle_pairs(_mm256_sub_pd(sum02, sum13), w + 8);        // w^2k
+    x2 = times_twiddle_pairs(_mm256_add_pd(diff02, rotated13), w);       // w^k
+    x3 = times_twiddle_pairs(_mm256_sub_pd(diff02, rotated13), w + 16);  // w^3k
+}
+
+// The last two stages of one block of 4 points held as {x0, x1}, {x2, x3};
+// the results replace them. a + (−b) is a − b exactly.
+ZEPH_AVX2 inline void last_radix4_in_registers(__m256d& x01, __m256d& x23) {
+    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
+    const __m256d sums = _mm256_add_pd(x01, x23);    // {sum02, sum13}
+    const __m256d diffs = _mm256_sub_pd(x01, x23);   // {diff02, x1 − x3}
+    const __m256d sum02 = _mm256_permute2f128_pd(sums, sums, 0x00);
+    const __m256d sum13 = _mm256_permute2f128_pd(sums, sums, 0x11);
+    const __m256d diff02 = _mm256_permute2f128_pd(diffs, diffs, 0x00);
+    const __m256d diff13 = _mm256_permute2f128_pd(diffs, diffs, 0x11);
+    x01 = _mm256_add_pd(sum02, _mm256_xor_pd(sum13, negate_high));
+    x23 = _mm256_add_pd(diff02, _mm256_xor_pd(times_minus_j_pairs(diff13), negate_high));
+}
+
+ZEPH_AVX2 inline void last_radix4_pairs(__m256d x01, __m256d x23, double* p) {
+    last_radix4_in_registers(x01, x23);
+    _mm256_storeu_pd(p, x01);
+    _mm256_storeu_pd(p + 4, x23);
+}
+
+// The last stage of one pair {a, b}, in the register.
+ZEPH_AVX2 inline __m256d last_radix2_in_register(__m256d v) {
+    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
+    const __m256d a = _mm256_permute2f128_pd(v, v, 0x00), b = _mm256_permute2f128_pd(v, v, 0x11);
+    return _mm256_add_pd(a, _mm256_xor_pd(b, negate_high));
+}
+
+// The last stage of one pair {a, b}.
+ZEPH_AVX2 inline void last_radix2_pair(__m256d v, double* p) { _mm256_storeu_pd(p, last_radix2_in_register(v)); }
+
+// radix4_stage<false> for a whole block (q even), from `in` to `out` (the
+// same or separate storage).
+ZEPH_AVX2 void radix4_stage_avx2(const double* in, double* out, std::ptrdiff_t q, const double* twiddles) {
     for (std::ptrdiff_t k = 0; k < q; k += 2) {
         const std::ptrdiff_t at = 2 * k;
-        const __m256d x0 = _mm256_loadu_pd(x0p + at), x1 = _mm256_loadu_pd(x1p + at);
-        const __m256d x2 = _mm256_loadu_pd(x2p + at), x3 = _mm256_loadu_pd(x3p + at);
-        const __m256d sum02 = _mm256_add_pd(x0, x2), diff02 = _mm256_sub_pd(x0, x2);
-        const __m256d sum13 = _mm256_add_pd(x1, x3), rotated13 = times_minus_j_pairs(_mm256_sub_pd(x1, x3));
-        const double* w = twiddles + kTwiddleStride * k;
-        _mm256_storeu_pd(x0p + at, _mm256_add_pd(sum02, sum13));
-        _mm256_storeu_pd(x1p + at, times_twiddle_pairs(_mm256_sub_pd(sum02, sum13), w + 8));    // w^2k
-        _mm256_storeu_pd(x2p + at, times_twiddle_pairs(_mm256_add_pd(diff02, rotated13), w));  // w^k
-        _mm256_storeu_pd(x3p + at, times_twiddle_pairs(_mm256_sub_pd(diff02, rotated13), w + 16));  // w^3k
+        __m256d x0 = _mm256_loadu_pd(in + at), x1 = _mm256_loadu_pd(in + 2 * q + at);
+        __m256d x2 = _mm256_loadu_pd(in + 4 * q + at), x3 = _mm256_loadu_pd(in + 6 * q + at);
+        butterfly_pairs(x0, x1, x2, x3, twiddles + kTwiddleStride * k);
+        _mm256_storeu_pd(out + at, x0);
+        _mm256_storeu_pd(out + 2 * q + at, x1);
+        _mm256_storeu_pd(out + 4 * q + at, x2);
+        _mm256_storeu_pd(out + 6 * q + at, x3);
     }
 }
 
-// last_radix4_stage: one block of 4 points in two registers {x0, x1}, {x2, x3}.
-ZEPH_AVX2 void last_radix4_stage_avx2(double* x, std::ptrdiff_t n) {
-    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
-    for (std::ptrdiff_t i = 0; i < n; i += 4) {
-        double* p = x + 2 * i;
-        const __m256d x01 = _mm256_loadu_pd(p), x23 = _mm256_loadu_pd(p + 4);
-        const __m256d sums = _mm256_add_pd(x01, x23);    // {sum02, sum13}
-        const __m256d diffs = _mm256_sub_pd(x01, x23);   // {diff02, x1 − x3}
-        const __m256d sum02 = _mm256_permute2f128_pd(sums, sums, 0x00);
-        const __m256d sum13 = _mm256_permute2f128_pd(sums, sums, 0x11);
-        const __m256d diff02 = _mm256_permute2f128_pd(diffs, diffs, 0x00);
-        const __m256d diff13 = _mm256_permute2f128_pd(diffs, diffs, 0x11);
-        // a + (−b) is a − b exactly.
-        _mm256_storeu_pd(p, _mm256_add_pd(sum02, _mm256_xor_pd(sum13, negate_high)));
-        _mm256_storeu_pd(p + 4, _mm256_add_pd(diff02, _mm256_xor_pd(times_minus_j_pairs(diff13), negate_high)));
+ZEPH_AVX2 void radix4_stage_avx2(double* block, std::ptrdiff_t q, const double* twiddles) {
+    radix4_stage_avx2(block, block, q, twiddles);
+}
+
+// The stages from kLevel (3 or 4) down on one block of 2^kLevel points at
+// p, into registers: r[i] holds the block's samples 2i and 2i + 1.
+template <int kLevel>
+ZEPH_AVX2 inline void fused_block(const double* p, const double* w, __m256d* r) {
+    for (int i = 0; i < (1 << kLevel) / 2; ++i) r[i] = _mm256_loadu_pd(p + 4 * i);
+    if constexpr (kLevel == 4) {
+        butterfly_pairs(r[0], r[2], r[4], r[6], w);                        // k = 0, 1
+        butterfly_pairs(r[1], r[3], r[5], r[7], w + 2 * kTwiddleStride);   // k = 2, 3
+        for (int i = 0; i < 8; i += 2) last_radix4_in_registers(r[i], r[i + 1]);
+    } else {
+        butterfly_pairs(r[0], r[1], r[2], r[3], w);
+        for (int i = 0; i < 4; ++i) r[i] = last_radix2_in_register(r[i]);
     }
 }
 
-// last_radix2_stage: one register holds a pair {a, b}.
-ZEPH_AVX2 void last_radix2_stage_avx2(double* x, std::ptrdiff_t n) {
-    const __m256d negate_high = _mm256_setr_pd(0.0, 0.0, -0.0, -0.0);
-    for (std::ptrdiff_t i = 0; i < n; i += 2) {
-        double* p = x + 2 * i;
-        const __m256d v = _mm256_loadu_pd(p);
-        const __m256d a = _mm256_permute2f128_pd(v, v, 0x00), b = _mm256_permute2f128_pd(v, v, 0x11);
-        _mm256_storeu_pd(p, _mm256_add_pd(a, _mm256_xor_pd(b, negate_high)));
+template <int kLevel>
+ZEPH_AVX2 void fused_tail_avx2(double* x, std::ptrdiff_t n, const double* w) {
+    constexpr int kRegisters = (1 << kLevel) / 2;
+    for (std::ptrdiff_t i = 0; i < n; i += 1 << kLevel) {
+        __m256d r[kRegisters];
+        fused_block<kLevel>(x + 2 * i, w, r);
+        for (int j = 0; j < kRegisters; ++j) _mm256_storeu_pd(x + 2 * i + 4 * j, r[j]);
     }
+}
+
+// The stages from `level` (1 … 4) down on every block of 2^level points,
+// each block loaded once.
+ZEPH_AVX2 void tail_stages_avx2(double* x, std::ptrdiff_t n, int level, const BitReverseTable& table) {
+    switch (level) {
+        case 4: fused_tail_avx2<4>(x, n, table.stage_twiddles(4)); break;
+        case 3: fused_tail_avx2<3>(x, n, table.stage_twiddles(3)); break;
+        case 2:
+            for (std::ptrdiff_t i = 0; i < n; i += 4)
+                last_radix4_pairs(_mm256_loadu_pd(x + 2 * i), _mm256_loadu_pd(x + 2 * i + 4), x + 2 * i);
+            break;
+        case 1:
+            for (std::ptrdiff_t i = 0; i < n; i += 2) last_radix2_pair(_mm256_loadu_pd(x + 2 * i), x + 2 * i);
+            break;
+        default: break;
+    }
+}
+
+// Stores the two samples of v (block-local indices j and j + 1 of a block of
+// 2^level points) at their places in natural order: local index j goes to
+// bit_reverse(j, level)·2^(log2n − level) + bit_reverse(block); j + 1 lies
+// N/2 further on.
+ZEPH_AVX2 inline void store_sorted(__m256d v, double* out, std::ptrdiff_t j_place, std::ptrdiff_t half) {
+    _mm_storeu_pd(out + 2 * j_place, _mm256_castpd256_pd128(v));
+    _mm_storeu_pd(out + 2 * (j_place + half), _mm256_extractf128_pd(v, 1));
+}
+
+// tail_stages_avx2 for level 2 or 3 (the tail_level of log2n), reading `in`
+// and writing each result to its place in natural order in `out`. The blocks
+// are taken in bit-reversed order, so each of the 2^level places of a block
+// moves on by one sample from block to block.
+ZEPH_AVX2 void sorted_tail_avx2(const double* in, double* out, int log2n, const BitReverseTable& table) {
+    const int level = tail_level(log2n);
+    const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n, half = n / 2;
+    const int shift = log2n - level;
+    const double* w = table.stage_twiddles(level);
+    const std::int32_t* block_reverse = table.tail_reverse().data();
+    if (level == 2) {
+        // Register 0 holds local indices 0 and 1 (places 0 and N/2), register 1
+        // holds 2 and 3 (N/4 and 3N/4). Two blocks at a time, so that each
+        // place gets both blocks' samples in one store.
+        const std::ptrdiff_t quarter = std::ptrdiff_t{1} << shift;
+        for (std::ptrdiff_t base = 0; base < (n >> 2); base += 2) {
+            const double* p = in + 8 * block_reverse[base];
+            const double* p_next = in + 8 * block_reverse[base + 1];
+            __m256d x01 = _mm256_loadu_pd(p), x23 = _mm256_loadu_pd(p + 4);
+            __m256d y01 = _mm256_loadu_pd(p_next), y23 = _mm256_loadu_pd(p_next + 4);
+            last_radix4_in_registers(x01, x23);
+            last_radix4_in_registers(y01, y23);
+            _mm256_storeu_pd(out + 2 * base, _mm256_permute2f128_pd(x01, y01, 0x20));
+            _mm256_storeu_pd(out + 2 * (base + half), _mm256_permute2f128_pd(x01, y01, 0x31));
+            _mm256_storeu_pd(out + 2 * (base + quarter), _mm256_permute2f128_pd(x23, y23, 0x20));
+            _mm256_storeu_pd(out + 2 * (base + quarter + half), _mm256_permute2f128_pd(x23, y23, 0x31));
+        }
+    } else {
+        constexpr int kReversed[4] = {0, 2, 1, 3};   // bit_reverse(2·i, 3) / 2
+        for (std::ptrdiff_t base = 0; base < (n >> 3); ++base) {
+            __m256d r[4];
+            fused_block<3>(in + 16 * block_reverse[base], w, r);
+            for (int i = 0; i < 4; ++i) store_sorted(r[i], out, (std::ptrdiff_t{kReversed[i]} << shift) + base, half);
+        }
+    }
+}
+
+// The whole transform of 2^kFirstSortedLog2 … 2^kBlockLog2 points: the first
+// stage pair from x into the scratch storage, the middle ones there, the last
+// ones back into x in natural order.
+ZEPH_AVX2 void sorted_transform_avx2(double* x, int log2n, BitReverseTable& table) {
+    double* scratch = reinterpret_cast<double*>(table.scratch());
+    const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n;
+    radix4_stage_avx2(x, scratch, n / 4, table.stage_twiddles(log2n));
+    for (int level = log2n - 2; level > tail_level(log2n); level -= 2) {
+        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
+        for (std::ptrdiff_t offset = 0; offset < n; offset += size)
+            radix4_stage_avx2(scratch + 2 * offset, size / 4, table.stage_twiddles(level));
+    }
+    sorted_tail_avx2(scratch, x, log2n, table);
 }
 
 bool has_avx2() {
@@ -196,32 +318,40 @@ bool has_avx2() {
 bool has_avx2() { return false; }
 #endif
 
-// All stages of one block of 2^log2_block points, with the given kernels:
-// stage(block, q, twiddles) for the stage pairs, then last4 or last2.
-template <class Stage, class Last4, class Last2>
-inline void run_stage_levels(double* block, int log2_block, const BitReverseTable& table, Stage stage, Last4 last4,
-                             Last2 last2) {
+// All stages of one block of 2^log2_block points: stage(block, q, twiddles)
+// for the stage pairs down to 2^5 points, then tail(block, points, level)
+// for the stages from `level` (1 … 4) down.
+template <class Stage, class Tail>
+inline void run_stage_levels(double* block, int log2_block, const BitReverseTable& table, Stage stage, Tail tail) {
     const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
     int level = log2_block;
-    for (; level >= 3; level -= 2) {
+    for (; level > 4; level -= 2) {
         const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
         const double* twiddles = table.stage_twiddles(level);
         for (std::ptrdiff_t offset = 0; offset < points; offset += size) stage(block + 2 * offset, size / 4, twiddles);
     }
-    if (level == 2) last4(block, points);
-    if (level == 1) last2(block, points);
+    tail(block, points, level);
 }
 
 void run_stages_on_block(double* block, int log2_block, const BitReverseTable& table) {
 #ifdef ZEPH_FFT_AVX2
-    if (has_avx2())
-        return run_stage_levels(block, log2_block, table, radix4_stage_avx2, last_radix4_stage_avx2,
-                                last_radix2_stage_avx2);
+    if (has_avx2()) {
+        auto stage = [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage_avx2(b, q, twiddles); };
+        return run_stage_levels(block, log2_block, table, stage,
+                                [&](double* x, std::ptrdiff_t n, int level) { tail_stages_avx2(x, n, level, table); });
+    }
 #endif
-    run_stage_levels(
-        block, log2_block, table,
-        [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage<false>(b, q, twiddles, 0, q); },
-        last_radix4_stage, last_radix2_stage);
+    auto stage = [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage<false>(b, q, twiddles, 0, q); };
+    run_stage_levels(block, log2_block, table, stage, [&](double* x, std::ptrdiff_t n, int level) {
+        if (level >= 3) {
+            const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
+            for (std::ptrdiff_t offset = 0; offset < n; offset += size)
+                stage(x + 2 * offset, size / 4, table.stage_twiddles(level));
+            level -= 2;
+        }
+        if (level == 2) last_radix4_stage(x, n);
+        if (level == 1) last_radix2_stage(x, n);
+    });
 }
 
 // Puts the bit-reversed result in natural order. The index splits into
@@ -332,6 +462,8 @@ Status BitReverseTable::prepare(int log2n) {
     } catch (const std::bad_alloc&) {
         forget();
         mid_reverse_ = {};
+        tail_reverse_ = {};
+        scratch_ = {};
         twiddles_ = {};
         return Status::failure(kTablesTooLarge);
     }
@@ -352,6 +484,16 @@ void BitReverseTable::fill_reverse() {
     mid_reverse_.resize(std::size_t{1} << mid_bits);
     for (std::size_t i = 0; i < mid_reverse_.size(); ++i)
         mid_reverse_[i] = static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(i), mid_bits));
+    tail_reverse_.clear();
+    scratch_.clear();
+    if (log2_points_ >= kFirstSortedLog2 && log2_points_ <= kBlockLog2) {
+        const int block_bits = log2_points_ - tail_level(log2_points_);
+        tail_reverse_.resize(std::size_t{1} << block_bits);
+        for (std::size_t b = 0; b < tail_reverse_.size(); ++b)
+            tail_reverse_[b] = static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(b), block_bits));
+        scratch_.resize(static_cast<std::size_t>(points_));
+    }
+    scratch_.shrink_to_fit();
 }
 
 void BitReverseTable::fill_twiddles() {
@@ -455,6 +597,12 @@ Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n;
     const int threads = log2n >= kParallelLog2 ? worker_threads() : 1;
 
+#ifdef ZEPH_FFT_AVX2
+    if (log2n >= kFirstSortedLog2 && log2n <= kBlockLog2 && has_avx2()) {
+        sorted_transform_avx2(data, log2n, table);
+        return Status::success();
+    }
+#endif
     int level = log2n;
     for (; level > kBlockLog2 && level >= 3; level -= 2) run_wide_stage(data, n, level, table.stage_twiddles(level), threads);
     const std::ptrdiff_t block = std::ptrdiff_t{1} << level;

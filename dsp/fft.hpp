@@ -45,7 +45,8 @@ Status check_power_of_two(long long n, int& log2n);
 // index (all but the three lowest and the three highest, see unscramble); the
 // twiddle factors e^(−j2πk/s) of every stage, kept contiguous per stage.
 // Filled once per point count, not per transform. Memory: about 16 bytes per
-// point (twiddles) for N above 2^16; for smaller N, about 32 bytes per point.
+// point (twiddles) for N above 2^16; for smaller N, about 48 bytes per point
+// (twiddles and working storage).
 class BitReverseTable {
 public:
     // Fills the tables for 2^log2n points unless they already hold them.
@@ -61,6 +62,13 @@ public:
     int log2_points() const { return log2_points_; }
     // Entry i: bit_reverse(i, log2 N − 6) (one entry of 0 for N < 2^7).
     std::span<const std::int32_t> mid_reverse() const { return mid_reverse_; }
+    // For 2^5 ≤ N ≤ 2^16: the transform runs out of place in `scratch` (N
+    // samples) and its last stages write each result straight to its place
+    // in natural order; entry b of tail_reverse is bit_reverse(b, log2 N − t)
+    // for the blocks of 2^t points of those stages (t = 4 for even log2 N, 3
+    // for odd). Empty for other N.
+    std::span<const std::int32_t> tail_reverse() const { return tail_reverse_; }
+    Complex* scratch() { return scratch_.data(); }
     // How often the tables were filled (a transform at an unchanged N reuses them).
     int fill_count() const { return fill_count_; }
 
@@ -79,6 +87,8 @@ private:
     int log2_points_ = -1;
     int fill_count_ = 0;
     std::vector<std::int32_t> mid_reverse_;
+    std::vector<std::int32_t> tail_reverse_;
+    std::vector<Complex, ZeroedAllocator<Complex>> scratch_;
     std::vector<double, ZeroedAllocator<double>> twiddles_;   // written once, not zeroed first
     std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
 };
