@@ -4,7 +4,6 @@
 // resizing a vector does not write zeros over it again. Storage of millions of
 // samples so costs no time and no memory until a sample is written.
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <type_traits>
@@ -30,9 +29,7 @@ public:
         if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
         const std::size_t bytes = n * sizeof(T);
         void* p = nullptr;
-        if (bytes >= kHugeBytes) {
-            p = map_huge(bytes);
-        } else if (bytes >= kMappedBytes) {
+        if (bytes >= kMappedBytes) {
             // Mapped directly: calloc would have to clear memory it takes from
             // the heap's free lists, touching every page.
             p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -65,26 +62,6 @@ public:
 
 private:
     static constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
-    // From this size on the mapping is aligned to 2 MiB and offered huge
-    // pages: one page fault per 2 MiB instead of per 4 KiB when first written.
-    static constexpr std::size_t kHugeBytes = std::size_t{4} << 20;
-    static constexpr std::size_t kHugeAlign = std::size_t{2} << 20;
-    static constexpr std::size_t kPage = 4096;
-
-    static void* map_huge(std::size_t bytes) {
-        if (bytes > static_cast<std::size_t>(-1) - kHugeAlign - kPage) return nullptr;
-        const std::size_t mapped = bytes + kHugeAlign;
-        void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (raw == MAP_FAILED) return nullptr;
-        const auto start = reinterpret_cast<std::uintptr_t>(raw);
-        const std::uintptr_t aligned = (start + kHugeAlign - 1) & ~(kHugeAlign - 1);
-        const std::uintptr_t end = aligned + ((bytes + kPage - 1) & ~(kPage - 1));
-        if (aligned > start) munmap(raw, aligned - start);   // what lies outside the aligned block
-        if (start + mapped > end) munmap(reinterpret_cast<void*>(end), start + mapped - end);
-        void* p = reinterpret_cast<void*>(aligned);
-        madvise(p, bytes, MADV_HUGEPAGE);   // advice only: refused, the small pages serve
-        return p;
-    }
 };
 
 }  // namespace zeph
