@@ -3,6 +3,9 @@
 // system already zeroed (fresh pages, mapped when first touched), and
 // resizing a vector does not write zeros over it again. Storage of millions of
 // samples so costs no time and no memory until a sample is written.
+// Growing a vector only reads as zeros where its storage is fresh: a vector
+// that shrank and grows again within its capacity keeps the old values there
+// (the workspace's arrays are only ever replaced whole or grown).
 #include <cstddef>
 #include <cstdlib>
 #include <new>

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+// ZEPH_FFT_NO_AVX2 builds the plain kernels only (to compare the two sets).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(ZEPH_FFT_NO_AVX2)
 #include <immintrin.h>
 #define ZEPH_FFT_AVX2 1
