@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "base/parallel.hpp"
+
 namespace zeph {
 
 void unwrapped_phase(std::span<const Complex> samples, std::span<double> phase, double unit) {
@@ -137,7 +139,12 @@ double cumulate(std::span<double> values, double xmin, double dx, double x1, dou
 void to_decibels(std::span<double> values, int db_kind) {
     const double factor = 10.0 * db_kind;
     const double floor = -770.0 * db_kind;
-    for (double& y : values) y = y > 0.0 ? factor * std::log10(y) : floor;
+    run_blocks(static_cast<long long>(values.size()), kElementBlock, [&](long long begin, long long end) {
+        for (long long k = begin; k < end; ++k) {
+            double& y = values[static_cast<std::size_t>(k)];
+            y = y > 0.0 ? factor * std::log10(y) : floor;
+        }
+    });
 }
 
 }  // namespace zeph

@@ -70,8 +70,8 @@ Status allocate_storage(Workspace& workspace, long long requested) {
         return Status::failure(allocation_failure_message(static_cast<double>(requested)));
     const long long even = ((requested + 1) / 2) * 2;
     const auto m = static_cast<std::size_t>(even);
-    std::vector<Complex> store;
-    std::vector<double> work_x, work_y;
+    decltype(workspace.sample_store) store;
+    decltype(workspace.work_x) work_x, work_y;
     try {
         store.resize(2 * m);
         work_x.resize(m);
