@@ -5,11 +5,13 @@
 // plain transcript goes to standard output.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/stop_request.hpp"
 #include "shell/command_loop.hpp"
 #include "shell/startup.hpp"
 #include "window/headless.hpp"
@@ -18,6 +20,10 @@
 
 int main(int argc, char** argv) {
     using namespace zeph;
+    // A file size limit is an ordinary write error ("Error writing file:"), not the end of the run.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Before the terminal opens, so that ncurses keeps out of these signals.
+    install_stop_handlers();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const StartupArguments startup = classify_arguments(arguments);
     // --help and --version answer before anything is opened or written.
@@ -63,5 +69,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     run_command_loop(session);
+    // A signal ended the run as EN does; the terminal is given back before exit.
+    if (const int signal_number = stop_signal()) {
+        keys.reset();
+        terminal.reset();
+        return 128 + signal_number;
+    }
     return 0;
 }

@@ -6,12 +6,15 @@
 
 namespace zeph {
 
-// fopen that never waits. `mode` is "r"/"rb" (read), "w"/"wb" (create or
-// empty, then write) or "r+"/"r+b" (update a regular file that exists). A
-// named pipe without a writer opens for reading at once; one without a reader
-// is refused for writing (ENXIO), and updating takes only a regular file,
-// since a pipe would wait for the data read back. The file descriptor is
-// closed on exec. nullptr on failure, with errno telling why.
+// Opens `name` with the open(2) `flags` and the matching fdopen `mode`,
+// O_NONBLOCK for the open only, so that a named pipe without a reader refuses
+// a writer at once (ENXIO) and one without a writer opens for reading at once.
+// The descriptor is closed on exec. Null on failure, with errno telling why.
+std::FILE* open_without_waiting(const std::string& name, int flags, const char* mode);
+
+// The same by fopen mode alone: "r"/"rb" reads, "w"/"wb" creates or empties
+// for writing, "r+"/"r+b" updates a regular file that exists (a pipe would
+// wait for the data read back, so it is refused).
 std::FILE* open_file_without_waiting(const std::string& name, const char* mode);
 
 }  // namespace zeph

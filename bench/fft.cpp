@@ -1,11 +1,15 @@
-// fft_forward against FFTW3 (FFTW_ESTIMATE plan, in place) at N = 2^10 … 2^22.
+// fft_forward against FFTW3 (in place, one thread; plans made with
+// FFTW_ESTIMATE and with FFTW_MEASURE) at N = 2^10 … 2^22, ours on one thread
+// and, from 2^17 up, on two.
 //
 // Before timing, both transforms of the same random signal are compared at
 // several N, up to 2^22: the run stops with an error when they differ by more
-// than 1e-12 of the largest magnitude. After the runs a table gives the ratio
-// ours/FFTW per N in CPU time, which other processes on a shared machine
-// disturb less than wall time (medians when --benchmark_repetitions > 1).
+// than 1e-12 of the largest magnitude. After the runs a table gives the ratios
+// per N: one thread against each plan in CPU time, which other processes on a
+// shared machine disturb less than wall time, and two threads against
+// FFTW_MEASURE in wall time (medians when --benchmark_repetitions > 1).
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 #include <fftw3.h>
 
 #include <algorithm>
@@ -40,10 +44,11 @@ int iterations_between_restores(std::size_t n) {
 }
 
 // FFTW's buffer and plan for one N; fftw_complex is layout-compatible with Complex.
+// FFTW_MEASURE overwrites the buffer while planning; load() comes after.
 struct FftwTransform {
-    explicit FftwTransform(std::size_t n)
+    FftwTransform(std::size_t n, unsigned flags)
         : data(static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n))),
-          plan(fftw_plan_dft_1d(static_cast<int>(n), data, data, FFTW_FORWARD, FFTW_ESTIMATE)) {}
+          plan(fftw_plan_dft_1d(static_cast<int>(n), data, data, FFTW_FORWARD, flags)) {}
     ~FftwTransform() {
         fftw_destroy_plan(plan);
         fftw_free(data);
@@ -58,7 +63,8 @@ struct FftwTransform {
     fftw_plan plan;
 };
 
-void BM_ZephForward(benchmark::State& state) {
+void zeph_forward(benchmark::State& state, const char* threads) {
+    setenv("ZEPH_THREADS", threads, 1);
     const auto n = static_cast<std::size_t>(state.range(0));
     const std::vector<Complex> input = random_signal(n);
     std::vector<Complex> x = input;
@@ -85,10 +91,13 @@ void BM_ZephForward(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(n));
 }
 
-void BM_FftwForward(benchmark::State& state) {
+void BM_ZephForward(benchmark::State& state) { zeph_forward(state, "1"); }
+void BM_ZephForward2Threads(benchmark::State& state) { zeph_forward(state, "2"); }
+
+void fftw_forward(benchmark::State& state, unsigned flags) {
     const auto n = static_cast<std::size_t>(state.range(0));
     const std::vector<Complex> input = random_signal(n);
-    FftwTransform fftw(n);
+    FftwTransform fftw(n, flags);
     fftw.load(input);
     const int restore_every = iterations_between_restores(n);
     int since_restore = 0;
@@ -105,8 +114,13 @@ void BM_FftwForward(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(n));
 }
 
+void BM_FftwEstimate(benchmark::State& state) { fftw_forward(state, FFTW_ESTIMATE); }
+void BM_FftwMeasure(benchmark::State& state) { fftw_forward(state, FFTW_MEASURE); }
+
 BENCHMARK(BM_ZephForward)->RangeMultiplier(2)->Range(1 << kFirstLog2, 1 << kLastLog2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FftwForward)->RangeMultiplier(2)->Range(1 << kFirstLog2, 1 << kLastLog2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ZephForward2Threads)->RangeMultiplier(2)->Range(1 << 17, 1 << kLastLog2)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_FftwEstimate)->RangeMultiplier(2)->Range(1 << kFirstLog2, 1 << kLastLog2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FftwMeasure)->RangeMultiplier(2)->Range(1 << kFirstLog2, 1 << kLastLog2)->Unit(benchmark::kMicrosecond);
 
 // Our transform of a random signal against FFTW's, to 1e-12 of the largest magnitude.
 bool matches_fftw(int log2n) {
@@ -115,7 +129,7 @@ bool matches_fftw(int log2n) {
     std::vector<Complex> ours = input;
     zeph::BitReverseTable table;
     if (!zeph::fft_forward(ours, table)) return false;
-    FftwTransform fftw(n);
+    FftwTransform fftw(n, FFTW_ESTIMATE);
     fftw.load(input);
     fftw_execute(fftw.plan);
     double largest = 0, difference = 0;
@@ -137,26 +151,47 @@ public:
             if (run.error_occurred) continue;
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             if (run.run_type == Run::RT_Aggregate && !median) continue;
-            const std::string name = run.run_name.function_name;
             const long long n = std::stoll(run.run_name.args);
-            auto& slot = (name == "BM_ZephForward" ? ours_ : fftw_)[n];
-            if (median || slot.second == false) slot = {run.GetAdjustedCPUTime(), median};
+            Times& slot = times_[run.run_name.function_name][n];
+            if (median || !slot.median) slot = {run.GetAdjustedCPUTime(), run.GetAdjustedRealTime(), median};
         }
     }
 
     void print_ratios() const {
-        std::printf("\n%10s %14s %14s %12s\n", "N", "ours CPU [us]", "FFTW CPU [us]", "ours/FFTW");
-        for (const auto& [n, ours] : ours_) {
-            const auto fftw = fftw_.find(n);
-            if (fftw == fftw_.end()) continue;
-            std::printf("%10lld %14.2f %14.2f %12.2f\n", n, ours.first, fftw->second.first,
-                        ours.first / fftw->second.first);
+        std::printf("\n%10s %12s %12s %12s %12s %12s %14s\n", "N", "ours CPU", "ESTIMATE", "MEASURE", "ours/EST",
+                    "ours/MEAS", "2 thr/MEAS");
+        std::printf("%10s %12s %12s %12s %12s %12s %14s\n", "", "[us]", "CPU [us]", "CPU [us]", "CPU", "CPU", "wall");
+        for (const auto& [n, ours] : series("BM_ZephForward")) {
+            const Times* estimate = find("BM_FftwEstimate", n);
+            const Times* measure = find("BM_FftwMeasure", n);
+            const Times* two = find("BM_ZephForward2Threads", n);
+            if (estimate == nullptr || measure == nullptr) continue;
+            std::printf("%10lld %12.2f %12.2f %12.2f %12.2f %12.2f", n, ours.cpu, estimate->cpu, measure->cpu,
+                        ours.cpu / estimate->cpu, ours.cpu / measure->cpu);
+            if (two != nullptr)
+                std::printf(" %14.2f\n", two->wall / measure->wall);
+            else
+                std::printf(" %14s\n", "-");
         }
     }
 
 private:
-    // N → (time in the benchmark's unit, taken from a median aggregate)
-    std::map<long long, std::pair<double, bool>> ours_, fftw_;
+    struct Times {
+        double cpu = 0, wall = 0;   // in the benchmark's unit
+        bool median = false;        // taken from a median aggregate
+    };
+    const std::map<long long, Times>& series(const std::string& name) const {
+        static const std::map<long long, Times> none;
+        const auto found = times_.find(name);
+        return found == times_.end() ? none : found->second;
+    }
+    const Times* find(const std::string& name, long long n) const {
+        const auto& times = series(name);
+        const auto found = times.find(n);
+        return found == times.end() ? nullptr : &found->second;
+    }
+
+    std::map<std::string, std::map<long long, Times>> times_;   // benchmark → N → times
 };
 
 }  // namespace

@@ -3,7 +3,8 @@
 // spectrum Y(f) (signal B) and the waveform y(t) (signal A) are made from one
 // another.
 //
-// Transforms are in place, radix-2 (computed two stages at a time), unscaled:
+// Transforms are in place, radix-2 (computed two stages at a time, with AVX2
+// where the processor has it: the same bits either way), unscaled:
 //   forward  X[k] = Σ_{n=0}^{N−1} x[n]·e^(−j2πnk/N)
 //   inverse  x[n] = Σ_{k=0}^{N−1} X[k]·e^(+j2πnk/N)
 // so a forward transform followed by the inverse multiplies by N.
@@ -18,6 +19,7 @@
 
 #include "base/complex.hpp"
 #include "base/status.hpp"
+#include "base/zeroed_allocator.hpp"
 
 namespace zeph {
 
@@ -38,10 +40,12 @@ std::uint32_t bit_reverse(std::uint32_t i, int bits);
 // carries kNotPowerOfTwo and log2n is left alone.
 Status check_power_of_two(long long n, int& log2n);
 
-// The tables of one point count N: entry i of the bit-reverse table holds
-// bit_reverse(i, log2 N); the twiddle factors e^(−j2πk/s) of every stage are
-// kept contiguous per stage. Filled once per point count, not per transform.
-// Memory: 4 bytes (bit reversal) + about 32 bytes (twiddles) per point.
+// The tables of one point count N: the bit reversal of the middle bits of an
+// index (all but the three lowest and the three highest, see unscramble); the
+// twiddle factors e^(−j2πk/s) of every stage, kept contiguous per stage.
+// Filled once per point count, not per transform. Memory: about 16 bytes per
+// point (twiddles) for N above 2^16; for smaller N, about 48 bytes per point
+// (twiddles and working storage).
 class BitReverseTable {
 public:
     // Fills the tables for 2^log2n points unless they already hold them.
@@ -55,13 +59,23 @@ public:
     // The point count the tables were last filled for; −1 when none.
     int points() const { return points_; }
     int log2_points() const { return log2_points_; }
-    std::span<const std::int32_t> entries() const { return reverse_; }
+    // Entry i: bit_reverse(i, log2 N − 6) (one entry of 0 for N < 2^7).
+    std::span<const std::int32_t> mid_reverse() const { return mid_reverse_; }
+    // For 2^5 ≤ N ≤ 2^16: the transform runs out of place in `scratch` (N
+    // samples) and its last stages write each result straight to its place
+    // in natural order; entry b of tail_reverse is bit_reverse(b, log2 N − t)
+    // for the blocks of 2^t points of those stages (t = 4 for even log2 N, 3
+    // for odd). Empty for other N.
+    std::span<const std::int32_t> tail_reverse() const { return tail_reverse_; }
+    Complex* scratch() { return scratch_.data(); }
     // How often the tables were filled (a transform at an unchanged N reuses them).
     int fill_count() const { return fill_count_; }
 
     // Twiddles of the stage pair whose butterflies span 2^log2_size points
     // (log2_size ≥ 3): for each k < 2^log2_size/4 the factors w^k, w^2k, w^3k
-    // (w = e^(−j2π/2^log2_size)), each stored as {re, re} and {−im, im}.
+    // (w = e^(−j2π/2^log2_size)), each stored as {re, re} and {−im, im} with
+    // the two k of a pair interleaved (see fft.cpp), or as {re, im} when
+    // log2_size > 16.
     const double* stage_twiddles(int log2_size) const;
 
 private:
@@ -71,8 +85,10 @@ private:
     int points_ = -1;
     int log2_points_ = -1;
     int fill_count_ = 0;
-    std::vector<std::int32_t> reverse_;
-    std::vector<double> twiddles_;
+    std::vector<std::int32_t> mid_reverse_;
+    std::vector<std::int32_t> tail_reverse_;
+    std::vector<Complex, ZeroedAllocator<Complex>> scratch_;
+    std::vector<double, ZeroedAllocator<double>> twiddles_;   // written once, not zeroed first
     std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "base/text.hpp"
@@ -87,6 +88,48 @@ void apply_linear_transform(std::span<Complex> samples, double xmin, double dx, 
     }
 }
 
+namespace {
+// The running sum of a moving window. NaN and ±Inf are counted apart, so the
+// sum is finite again once they have left the window; the finite part is
+// summed with Neumaier's compensation, so a huge value that has come and gone
+// does not leave its rounding error behind.
+class WindowSum {
+public:
+    void add(double v) { change(v, 1); }
+    void remove(double v) { change(v, -1); }
+
+    // The sum of input[first … end−1], the values now in the window.
+    double value(std::span<const double> input, std::size_t first, std::size_t end) {
+        if (nan_ > 0 || (plus_infinite_ > 0 && minus_infinite_ > 0))
+            return std::numeric_limits<double>::quiet_NaN();
+        if (plus_infinite_ > 0) return std::numeric_limits<double>::infinity();
+        if (minus_infinite_ > 0) return -std::numeric_limits<double>::infinity();
+        if (!std::isfinite(finite_ + compensation_)) {   // overflowed: add the window afresh
+            finite_ = compensation_ = 0.0;
+            for (std::size_t i = first; i < end; ++i) accumulate(input[i]);
+            if (!std::isfinite(finite_)) return finite_;   // the window's own sum overflows
+        }
+        return finite_ + compensation_;
+    }
+
+private:
+    void change(double v, int sign) {
+        if (std::isnan(v)) nan_ += sign;
+        else if (v == std::numeric_limits<double>::infinity()) plus_infinite_ += sign;
+        else if (v == -std::numeric_limits<double>::infinity()) minus_infinite_ += sign;
+        else accumulate(sign * v);
+    }
+    void accumulate(double v) {
+        const double total = finite_ + v;
+        compensation_ += std::fabs(finite_) >= std::fabs(v) ? (finite_ - total) + v : (v - total) + finite_;
+        finite_ = total;
+    }
+
+    double finite_ = 0.0, compensation_ = 0.0;
+    long nan_ = 0, plus_infinite_ = 0, minus_infinite_ = 0;
+};
+}  // namespace
+
 MovingAverage average_ordinate(std::span<const double> input, std::span<double> output, double span, double dx) {
     const std::size_t n = std::min(input.size(), output.size());
     MovingAverage average;
@@ -108,12 +151,12 @@ MovingAverage average_ordinate(std::span<const double> input, std::span<double> 
 
     const auto h = static_cast<std::size_t>(average.half_width);
     const double length = average.length;
-    double sum = 0;   // Σ input[j−h … j+h] within 0 … n−1
-    for (std::size_t i = 0; i <= h && i < n; ++i) sum += input[i];
+    WindowSum sum;   // input[j−h … j+h] within 0 … n−1
+    for (std::size_t i = 0; i <= h && i < n; ++i) sum.add(input[i]);
     for (std::size_t j = 0; j < n; ++j) {
-        output[j] = sum / length;
-        if (j + h + 1 < n) sum += input[j + h + 1];   // value entering the window
-        if (j >= h) sum -= input[j - h];              // value leaving it
+        output[j] = sum.value(input, j >= h ? j - h : 0, std::min(j + h + 1, n)) / length;
+        if (j + h + 1 < n) sum.add(input[j + h + 1]);   // value entering the window
+        if (j >= h) sum.remove(input[j - h]);            // value leaving it
     }
     return average;
 }

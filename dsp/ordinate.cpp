@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
+
+#include "base/parallel.hpp"
 
 namespace zeph {
 
@@ -69,18 +73,38 @@ RegressionLine fit_line(std::span<const double> x, std::span<const double> y) {
     return solve(static_cast<double>(n), sum_x, sum_y, sum_xy, sum_xx);
 }
 
+std::size_t count_non_finite(std::span<const double> values) {
+    return static_cast<std::size_t>(std::count_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }));
+}
+
+std::string left_out_message(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " value that is" : " values that are") +
+           " NaN or infinite left out";
+}
+
 Status distribution(std::span<const double> values, int divisions, Distribution& result) {
     if (divisions > kMaxDivisions) return Status::failure(kTooManyDivisions);
     if (divisions < 1) return Status::failure(kTooFewDivisions);
-    if (values.empty()) return Status::failure(kAllValuesEqual);
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    const double v_min = *low;
-    const double width = (*high - v_min) / divisions;
-    if (!(width > 0.0) || !std::isfinite(width)) return Status::failure(kAllValuesEqual);
-    result.density.assign(static_cast<std::size_t>(divisions), 0.0);
-    const double weight = 1.0 / (static_cast<double>(values.size()) * width);
+    double v_min = std::numeric_limits<double>::infinity();
+    double v_max = -v_min;
+    std::size_t finite = 0;
     for (double v : values) {
-        const double position = std::trunc((v - v_min) / width);
+        if (!std::isfinite(v)) continue;
+        v_min = std::min(v_min, v);
+        v_max = std::max(v_max, v);
+        ++finite;
+    }
+    result.left_out = values.size() - finite;
+    if (finite == 0) return Status::failure(kAllValuesEqual);
+    // Halved so that the span of the largest finite values cannot overflow.
+    const double half_width = (0.5 * v_max - 0.5 * v_min) / divisions;
+    if (!(half_width > 0.0)) return Status::failure(kAllValuesEqual);
+    result.density.assign(static_cast<std::size_t>(divisions), 0.0);
+    const double width = 2.0 * half_width;   // may be infinite for values near ±DBL_MAX
+    const double weight = 1.0 / (static_cast<double>(finite) * width);
+    for (double v : values) {
+        if (!std::isfinite(v)) continue;
+        const double position = std::trunc((0.5 * v - 0.5 * v_min) / half_width);
         const int bin = static_cast<int>(std::clamp(position, 0.0, static_cast<double>(divisions - 1)));
         result.density[static_cast<std::size_t>(bin)] += weight;
     }
@@ -94,22 +118,20 @@ double cumulate(std::span<double> values, double xmin, double dx, double x1, dou
     double total = 0.0;
     if (n == 0) return 0.0;
     auto abscissa = [xmin, dx](std::size_t k) { return xmin + static_cast<double>(k) * dx; };
+    double running = 0.0;
+    auto step = [&](std::size_t k, double low, double high) {
+        const double v = values[k];
+        if (std::isfinite(v)) {
+            total += v;
+            const double x = abscissa(k);
+            if (low <= x && x <= high) running += dx * v;
+        }
+        values[k] = running;
+    };
     if (x1 <= x2) {
-        double running = 0.0;
-        for (std::size_t k = 0; k < n; ++k) {
-            total += values[k];
-            const double x = abscissa(k);
-            if (x1 <= x && x <= x2) running += dx * values[k];
-            values[k] = running;
-        }
+        for (std::size_t k = 0; k < n; ++k) step(k, x1, x2);
     } else {
-        double running = 0.0;
-        for (std::size_t k = n; k-- > 0;) {
-            total += values[k];
-            const double x = abscissa(k);
-            if (x2 <= x && x <= x1) running += dx * values[k];
-            values[k] = running;
-        }
+        for (std::size_t k = n; k-- > 0;) step(k, x2, x1);
     }
     return dx * total;
 }
@@ -117,7 +139,12 @@ double cumulate(std::span<double> values, double xmin, double dx, double x1, dou
 void to_decibels(std::span<double> values, int db_kind) {
     const double factor = 10.0 * db_kind;
     const double floor = -770.0 * db_kind;
-    for (double& y : values) y = y > 0.0 ? factor * std::log10(y) : floor;
+    run_blocks(static_cast<long long>(values.size()), kElementBlock, [&](long long begin, long long end) {
+        for (long long k = begin; k < end; ++k) {
+            double& y = values[static_cast<std::size_t>(k)];
+            y = y > 0.0 ? factor * std::log10(y) : floor;
+        }
+    });
 }
 
 }  // namespace zeph

@@ -3,6 +3,7 @@
 // phase and its derivatives, regression lines, the distribution and the
 // cumulative integral of the values, and decibels.
 #include <span>
+#include <string>
 #include <vector>
 
 #include "base/complex.hpp"
@@ -38,18 +39,26 @@ inline const std::string kTooManyDivisions = "Maximum 2048 divisions allowed";
 inline const std::string kTooFewDivisions = "Error. Number of divisions must be at least 1.";
 inline const std::string kAllValuesEqual = "Error. All values are equal: no distribution to show.";
 
-// The probability density of the values in `divisions` bins of equal width
-// from the smallest to the largest value; its sum times the bin width is 1.
+// How many values are NaN or ±Inf, and the message line saying that many
+// were left out of a distribution or cumulative display.
+std::size_t count_non_finite(std::span<const double> values);
+std::string left_out_message(std::size_t count);
+
+// The probability density of the finite values in `divisions` bins of equal
+// width from the smallest to the largest; its sum times the bin width is 1.
+// NaN and ±Inf are left out (counted in left_out).
 struct Distribution {
     std::vector<double> density;
     double xmin = 0.0;   // the smallest value
     double dx = 0.0;     // the bin width
+    std::size_t left_out = 0;   // values that are NaN or infinite, not counted
 };
 Status distribution(std::span<const double> values, int divisions, Distribution& result);
 
 // The running integral of the values (abscissa xmin + k·dx) over [x1, x2],
 // flat outside it: from the left when x1 <= x2, from the right otherwise.
-// Returns dx times the sum of all values before the integration.
+// Returns dx times the sum of all values before the integration. NaN and ±Inf
+// add nothing: the integral carries on past them.
 double cumulate(std::span<double> values, double xmin, double dx, double x1, double x2);
 
 // 10·db_kind·log10(y) for y > 0 and −770·db_kind otherwise (db_kind 1: power,

@@ -1,5 +1,7 @@
 #include "fileio/ascii.hpp"
 
+#include "base/stop_request.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -67,7 +69,8 @@ bool TextLines::next(std::string_view& line) {
 // Moves the unfinished line to the front of the buffer and reads more after it.
 bool TextLines::refill() {
     const std::size_t rest = end_ - begin_;
-    if (rest == buffer_.size()) {   // a line longer than the buffer
+    // A line longer than the buffer, or the run is ending: the read is abandoned.
+    if (rest == buffer_.size() || stop_requested()) {
         failed_ = true;
         return false;
     }
@@ -225,7 +228,7 @@ AsciiRead read_ascii_text(std::string_view text, const ReadRange& range) {
 Status write_ascii_file(std::span<const double> values, AsciiLayout layout,
                         const std::string& file_name, double xmin, double dx) {
     const std::string name(trimmed_file_name(file_name));
-    FileHandle file = create_output_file(name);
+    ReplacementFile file = create_output_file(name);
     if (!file) return Status::failure(message_with_name(kCannotOpenFile, name));
     LittleEndianWriter out(file.get());
     char line[64];

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "base/replacement_file.hpp"
+#include "base/replace_file.hpp"
 #include "fileio/byte_io.hpp"
 
 namespace zeph {
@@ -243,8 +243,10 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     if (!sf_format_check(&info)) return Status::failure(message_with_name(kAudioRateOutOfRange, name));
 
     ReplacementFile replacement(name);
-    if (!replacement.created()) return Status::failure(message_with_name(kCannotOpenFile, name));
-    SndfileHandle file(sf_open_fd(replacement.release_fd(), SFM_WRITE, &info, SF_TRUE));
+    if (!replacement) return Status::failure(message_with_name(kCannotOpenFile, name));
+    // libsndfile writes through the descriptor; the replacement closes it and
+    // puts the file in place.
+    SndfileHandle file(sf_open_fd(fileno(replacement.get()), SFM_WRITE, &info, SF_FALSE));
     if (!file) return Status::failure(library_message(kErrorWritingFile, name, sf_strerror(nullptr)));
     const auto frame_count = static_cast<sf_count_t>(frames.size() / static_cast<std::size_t>(channel_count));
     const std::size_t block_frames = kSamplesPerBlock / static_cast<std::size_t>(channel_count);

@@ -220,7 +220,7 @@ Status write_signal_file(std::span<const double> values, std::string_view code,
     const auto tag = std::find_if(kOutputTags.begin(), kOutputTags.end(),
                                   [&](const OutputTag& t) { return t.format == *format; });
     const std::string name(trimmed_file_name(file_name));
-    FileHandle file = create_output_file(name);
+    ReplacementFile file = create_output_file(name);
     if (!file) return Status::failure(message_with_name(kCannotOpenFile, name));
 
     LittleEndianWriter out(file.get());

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "base/open_file.hpp"
+#include "base/stop_request.hpp"
 #include "fileio/sample_file.hpp"
 
 namespace zeph {
@@ -40,6 +41,10 @@ std::span<const std::byte> ByteSource::bytes(std::uint64_t offset, std::size_t c
         }
         file_position_ = offset;
     }
+    if (stop_requested()) {   // the run is ending: the read is abandoned like a failed one
+        failed_ = true;
+        return {};
+    }
     buffer_.resize(count);
     const std::size_t got = std::fread(buffer_.data(), 1, count, file_);
     file_position_ += got;
@@ -60,6 +65,7 @@ void LittleEndianWriter::text(std::string_view characters) {
 }
 
 bool LittleEndianWriter::flush() {
+    if (stop_requested()) ok_ = false;   // the run is ending: the old file is kept
     if (ok_ && !buffer_.empty()) {
         ok_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
     }
@@ -67,15 +73,12 @@ bool LittleEndianWriter::flush() {
     return ok_;
 }
 
-FileHandle create_output_file(const std::string& file_name) {
-    return FileHandle(open_file_without_waiting(file_name, "wb"));
-}
+ReplacementFile create_output_file(const std::string& file_name) { return ReplacementFile(file_name); }
 
-Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name) {
-    bool written = writer.flush();
-    // fclose writes what stdio still buffers: a full disk may show only here.
-    if (std::fclose(file.release()) != 0) written = false;
-    if (!written) return Status::failure(message_with_name(kErrorWritingFile, file_name));
+Status finish_output_file(ReplacementFile file, LittleEndianWriter& writer, std::string_view file_name) {
+    const bool written = writer.flush();
+    if (!written) file.discard();
+    if (!written || !file.commit()) return Status::failure(message_with_name(kErrorWritingFile, file_name));
     return Status::success();
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/byte_order.hpp"
+#include "base/replace_file.hpp"
 #include "base/status.hpp"
 #include "fileio/sample_file.hpp"
 
@@ -108,13 +109,14 @@ private:
     bool ok_ = true;
 };
 
-// Creates (or empties) the named file for writing as a byte stream; null when
-// it cannot be created.
-FileHandle create_output_file(const std::string& file_name);
+// Starts the replacement of the named file, written as a byte stream; not
+// open when it cannot be created. The old file stays until it is finished.
+ReplacementFile create_output_file(const std::string& file_name);
 
-// Flushes the writer and closes the file, checking both: success, or
-// "Error writing file: " with the name when any write or the close failed.
-Status finish_output_file(FileHandle file, LittleEndianWriter& writer, std::string_view file_name);
+// Flushes the writer and puts the file in place, checking every step:
+// success, or "Error writing file: " with the name when any write, the close
+// or the rename failed (the old file is then kept and nothing left behind).
+Status finish_output_file(ReplacementFile file, LittleEndianWriter& writer, std::string_view file_name);
 
 // Reads the named regular file with read(source, name) and returns its
 // result; "Cannot find file: " + name (NothingRead) when it cannot be opened.

@@ -96,15 +96,22 @@ void append_frames(std::vector<Complex>& samples, const std::byte* frames, std::
     samples.insert(samples.end(), first, last);
 }
 
-// The frames of a "data" chunk whose body starts at `body` and holds `size` bytes.
-// A file written to a pipe (sox, ffmpeg) states placeholder sizes for RIFF
-// and "data" because its length was not known: when `open_ended` is set the
-// data runs to the end of the file and only the frames present are read.
-SignalRead read_frames(ByteSource& source, std::uint64_t body, std::uint32_t size, bool open_ended,
-                       const WavFormat& format, int max_count, std::string_view name) {
+// A writer that streams to a pipe cannot go back to fill in the data size and
+// leaves a placeholder: 0, 0xFFFFFFFF, or 0x7FFFF000 (sox). Only then does the
+// data run to the end of the file; any other size beyond the file is a file
+// cut short.
+bool is_streaming_placeholder(std::uint32_t size) {
+    return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u;
+}
+
+// The frames of a "data" chunk whose body starts at `body` and holds `size`
+// bytes; with a placeholder size, the frames present up to the end of the file.
+SignalRead read_frames(ByteSource& source, std::uint64_t body, std::uint32_t size, const WavFormat& format,
+                       int max_count, std::string_view name) {
+    const bool open_ended = is_streaming_placeholder(size);
     const std::uint64_t frame_bytes = 2 * format.channels;
-    std::uint64_t stated = size;
-    if (open_ended && stated > source.size() - body) stated = source.size() - body;
+    const std::uint64_t present = source.size() - body;
+    const std::uint64_t stated = open_ended ? (size == 0 ? present : std::min<std::uint64_t>(size, present)) : size;
     const std::uint64_t frames =
         std::min<std::uint64_t>(stated / frame_bytes, static_cast<std::uint64_t>(std::max(max_count, 0)));
     if (frames == 0) return failed_read(ReadStatus::NothingRead, message_with_name(kNoSamples, name));
@@ -137,8 +144,6 @@ SignalRead read_wav_source(ByteSource& source, std::string_view name, int max_co
         message += field_text(riff.data()) + field_text(riff.data() + 8) + "<";
         return failed_read(ReadStatus::Unsupported, message);
     }
-    // The RIFF size claims more than the file holds: the header of a stream.
-    const bool open_ended = std::uint64_t{le_u32(riff.data() + 4)} + 8 > source.size();
     std::optional<WavFormat> format;
     std::uint64_t position = kRiffHeaderBytes;
     // A chunk header cut off by the end of the file ends the walk.
@@ -160,7 +165,7 @@ SignalRead read_wav_source(ByteSource& source, std::string_view name, int max_co
             format = checked;
         } else if (is_data) {
             if (!format) return failed_read(ReadStatus::Unsupported, message_with_name(kDataBeforeFormat, name));
-            return read_frames(source, body, size, open_ended, *format, max_count, name);
+            return read_frames(source, body, size, *format, max_count, name);
         }
         // Skip the chunk body. An odd size is followed by one pad byte, a zero;
         // a writer that left it out has the next chunk's name there instead
@@ -210,7 +215,7 @@ Status write_wav(std::span<const Complex> samples, const std::string& file_name,
     if (data_bytes > UINT32_MAX - kCanonicalHeaderRest) {   // the RIFF size must fit 32 bits
         return Status::failure(message_with_name(kErrorWritingFile, name));
     }
-    FileHandle file = create_output_file(name);
+    ReplacementFile file = create_output_file(name);
     if (!file) return Status::failure(message_with_name(kCannotOpenFile, name));
 
     LittleEndianWriter out(file.get());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/format_number.hpp"
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "input/expr/inputd.hpp"
@@ -12,6 +13,7 @@ namespace zeph {
 namespace {
 constexpr int kEditLength = 128;   // the edit line; only its first 80 characters are a reply
 constexpr int kLastCursorColumn = 80;
+constexpr std::size_t kReplyWidth = 80;   // characters of a reply
 constexpr int kHistorySize = 40;
 
 // Widths count characters: a reply may hold any UTF-8 text (a file name).
@@ -153,7 +155,8 @@ Prompter::LineResult Prompter::edit_line(std::string& reply) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
-            line = padded_characters(printable(reply_from_record(*replayed)), kEditLength);
+            // Never cut, so that text beyond the reply field is seen and refused.
+            line = padded_at_least(printable(reply_from_record(*replayed)), kEditLength);
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
@@ -166,7 +169,7 @@ Prompter::LineResult Prompter::read_line(std::string& line) {
         auto typed = keys_->read_line();
         // A line naming the Esc key cancels the question, as Esc does at a keyboard.
         if (typed && upper_case(trim_right(*typed)) == "<ESC>") return LineResult::escaped;
-        line = padded_characters(typed ? printable(*typed) : std::string("END"), kEditLength);
+        line = padded_at_least(typed ? printable(*typed) : std::string("END"), kEditLength);
         return typed ? LineResult::line : LineResult::end_of_input;
     }
     const LineResult edited = edit_line(line);
@@ -197,11 +200,16 @@ void Prompter::show_working() {
 
 bool Prompter::ask(std::string& message_line, PromptRequest& request) {
     for (;;) {
+        if (stop_requested()) session_.end_requested = true;   // a signal: unwind and end as EN does
         if (session_.end_requested) return false;
         text_reply_ = request.value_count < 1;
         show_block(message_line, request);
         std::string line;
         const LineResult result = read_line(line);
+        if (stop_requested()) {   // the reply read, if any, was cut short by the signal
+            session_.end_requested = true;
+            return false;
+        }
         if (result == LineResult::escaped) return false;
         console_.transcript(trim_right(line));
         if (result == LineResult::end_of_input && !request.command_prompt) {
@@ -209,6 +217,11 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
             return false;
         }
         record(line, request.prompt);
+        if (auto notice = session_.log.failure_notice()) message_line = *notice;
+        if (character_count(trim_right(line)) > kReplyWidth) {
+            message_line = kReplyTooLongMessage;   // never evaluate or open a cut reply
+            continue;
+        }
         if (is_blank(line)) line = padded_characters(request.default_reply, kEditLength);
 
         if (request.value_count < 1) {

@@ -17,6 +17,7 @@
 namespace zeph {
 
 inline constexpr std::string_view kInvalidEntryMessage = "Error. Invalid entry or wrong number of values.";
+inline constexpr std::string_view kReplyTooLongMessage = "Error. Reply longer than 80 characters: not taken.";
 
 // Rows of the prompt block (1-based) and their attributes.
 inline constexpr int kTitleRow = 45, kPromptRow = 46, kCurrentRow = 47, kDefaultRow = 48, kEditRow = 49,

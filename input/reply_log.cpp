@@ -4,6 +4,7 @@
 
 #include "base/text.hpp"
 #include "base/utf8.hpp"
+#include "base/replace_file.hpp"
 
 namespace zeph {
 
@@ -57,13 +58,14 @@ Status ReplyLog::create(const std::string& path, std::string_view directory, std
                         std::string_view imag_name) {
     if (file_) std::fclose(file_);
     path_ = path;
+    write_failed_ = failure_reported_ = false;
     file_ = std::fopen(path.c_str(), "w+");
     if (!file_) return Status::failure(std::string(kCannotOpenFile) + path);
     for (auto header : {directory, real_name, imag_name}) {
         const std::string line = trim_right(header);
-        std::fprintf(file_, "%s\n", line.c_str());
+        if (std::fprintf(file_, "%s\n", line.c_str()) < 0) write_failed_ = true;
     }
-    std::fflush(file_);
+    if (std::fflush(file_) != 0) write_failed_ = true;
     header_end_ = std::ftell(file_);
     return Status::success();
 }
@@ -72,7 +74,13 @@ void ReplyLog::append(std::string_view record) {
     if (!file_) return;
     if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() || std::fputc('\n', file_) == EOF)
         write_failed_ = true;
-    std::fflush(file_);
+    if (std::fflush(file_) != 0) write_failed_ = true;
+}
+
+std::optional<std::string> ReplyLog::failure_notice() {
+    if (!write_failed_ || failure_reported_) return std::nullopt;
+    failure_reported_ = true;
+    return std::string(kErrorWritingFile) + path_;
 }
 
 void ReplyLog::rewind_replies() {
@@ -86,29 +94,29 @@ void ReplyLog::rewind_replies() {
     if (!read_back) return;
     file_ = std::freopen(path_.c_str(), "w+", file_);
     if (!file_) return;
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size()) write_failed_ = true;
-    std::fflush(file_);
+    // The fresh log holds no reply yet: it is whole again when its header is.
+    write_failed_ = std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0;
 }
 
 Status ReplyLog::save_as(const std::string& path) {
     const Status failed = Status::failure(std::string(kErrorWritingFile) + path);
-    if (!file_) return failed;
-    std::fflush(file_);
+    // A log that missed a reply would replay every later reply one question
+    // off: the file saved before is kept rather than replaced by it.
+    if (!file_ || write_failed_ || std::fflush(file_) != 0) return failed;
     std::rewind(file_);
-    std::FILE* out = std::fopen(path.c_str(), "w");
-    if (!out) {
-        std::fseek(file_, 0, SEEK_END);
-        return failed;
-    }
-    bool ok = true;
-    while (auto line = read_line(file_)) {
+    ReplacementFile out(path);
+    bool ok = out.is_open();
+    while (ok) {
+        auto line = read_line(file_);
+        if (!line) break;
         const std::string trimmed = trim_right(first_characters(*line, kSavedLineLength));
-        ok = ok && std::fprintf(out, "%s\n", trimmed.c_str()) >= 0;
+        ok = std::fprintf(out.get(), "%s\n", trimmed.c_str()) >= 0;
     }
-    ok = (std::fclose(out) == 0) && ok;
+    ok = ok && !std::ferror(file_);
+    if (!ok) out.discard();
+    ok = out.commit() && ok;
     std::fseek(file_, 0, SEEK_END);
-    if (!ok || write_failed_) return failed;
-    return Status::success();
+    return ok ? Status::success() : failed;
 }
 
 ReplayFile::~ReplayFile() { close(); }

@@ -34,11 +34,15 @@ public:
     // Creates the log anew with its three header lines.
     Status create(const std::string& path, std::string_view directory, std::string_view real_name,
                   std::string_view imag_name);
+    // Writes and flushes one reply; a failure is remembered (see failure_notice).
     void append(std::string_view record);
+    // "Error writing file: " and the log's name, once, after a write failed.
+    std::optional<std::string> failure_notice();
     // Starts the replies again after the header (a typed RL replays into a fresh log).
     void rewind_replies();
     // Copies the log to `path`, each line cut to 132 characters (never inside
-    // one), trailing blanks removed.
+    // one), trailing blanks removed. The old file is replaced only by a complete
+    // copy of a log that lost no reply; otherwise it stays and the status has failed.
     Status save_as(const std::string& path);
     bool is_open() const { return file_ != nullptr; }
 
@@ -47,6 +51,7 @@ private:
     std::string path_;
     long header_end_ = 0;
     bool write_failed_ = false;
+    bool failure_reported_ = false;
 };
 
 // The replay file, read line by line.

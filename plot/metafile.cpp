@@ -4,6 +4,7 @@
 #include "plot/metafile_text.hpp"
 #include "window/bitmap_file.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,7 +110,7 @@ void PlaceableMetafile::reset_for(const std::string& name) {
 
 Status PlaceableMetafile::open(const std::string& name) {
     reset_for(name);
-    file_ = open_file_without_waiting(name, "wb");
+    file_ = ReplacementFile(name);
     if (!file_) {
         fail();
         bytes_.clear();
@@ -121,13 +122,17 @@ Status PlaceableMetafile::open(const std::string& name) {
 
 Status PlaceableMetafile::continue_for_overlay(const std::string& name) {
     reset_for(name);
-    file_ = open_file_without_waiting(name, "r+b");
-    if (file_ && adopt_existing_file()) {
+    // The earlier file is read whole and written again with the new records
+    // at close, so a failure on the way leaves it as it was.
+    std::FILE* existing = open_without_waiting(name, O_RDONLY, "rb");
+    const bool adopted = existing && adopt_existing_file(existing);
+    if (existing) std::fclose(existing);
+    if (adopted) {
+        file_ = ReplacementFile(name);
+        if (!file_) fail();
         device_point_stale_ = true;
         return status_;
     }
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
     return open(name);
 }
 
@@ -143,7 +148,6 @@ Status PlaceableMetafile::close() {
     if (!file_) return status_;
     complete_file();
     if (!write_file_out()) fail();
-    file_ = nullptr;
     has_mark_ = false;
     return status_;
 }
@@ -236,15 +240,15 @@ void PlaceableMetafile::write_start_records() {
 
 // Takes over the file just opened for update when it is a complete metafile
 // of this picture size: its records up to the end record, its counters.
-bool PlaceableMetafile::adopt_existing_file() {
+bool PlaceableMetafile::adopt_existing_file(std::FILE* existing) {
     struct stat info {};
-    if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (fstat(fileno(existing), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     const auto size = static_cast<std::uint64_t>(info.st_size);
     const std::uint64_t largest = kPlaceableHeaderWords * 2 + 2 * std::uint64_t{0xFFFFFFFF};
     if (size < (kMetafileHeadWords + kEndOfFileWords) * 2 || size > largest) return false;
 
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-    if (std::fread(data.data(), 1, data.size(), file_) != data.size()) return false;
+    if (std::fread(data.data(), 1, data.size(), existing) != data.size()) return false;
     start_file();   // a new head to compare the fixed header fields with
     if (!std::equal(bytes_.begin(), bytes_.begin() + kFixedHeadBytes, data.begin())) return false;
     const std::uint64_t file_words = read_u32(data, kFileSizeOffset);
@@ -254,8 +258,6 @@ bool PlaceableMetafile::adopt_existing_file() {
     if (!std::equal(kEndOfFileRecord.begin(), kEndOfFileRecord.end(), data.end() - kEndOfFileRecord.size())) {
         return false;
     }
-    if (std::fseek(file_, 0, SEEK_SET) != 0) return false;
-
     data.resize(data.size() - kEndOfFileRecord.size());
     bytes_ = std::move(data);
     counters_ = {bytes_.size() / 2, max_record, read_u16(bytes_, kObjectCountOffset)};
@@ -273,19 +275,16 @@ void PlaceableMetafile::complete_file() {
     write_u32_at(bytes_, kMaxRecordOffset, counters_.max_record);   // largest record
 }
 
-// Writes the whole file from its start and closes it; every step checked.
+// Writes the whole file and puts it in place; every step checked. A failed
+// write leaves the earlier file as it was.
 bool PlaceableMetafile::write_file_out() {
-    bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file_) == bytes_.size();
-    ok = std::fflush(file_) == 0 && ok;
-    // A continued file that was longer (a clear in overlay mode) must not
-    // keep its old tail.
-    struct stat info {};
-    if (ok && fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uint64_t>(info.st_size) > bytes_.size()) {
-        ok = ftruncate(fileno(file_), static_cast<off_t>(bytes_.size())) == 0;
+    if (!status_.ok) {
+        file_.discard();
+        return false;
     }
-    ok = std::fclose(file_) == 0 && ok;
-    return ok;
+    const bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file_.get()) == bytes_.size();
+    if (!ok) file_.discard();
+    return file_.commit() && ok;
 }
 
 // ---- record building ---------------------------------------------------------

@@ -41,6 +41,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/replace_file.hpp"
 #include "base/status.hpp"
 #include "plot/painter.hpp"
 #include "plot/vector_file.hpp"
@@ -75,7 +76,7 @@ public:
     PlaceableMetafile(const PlaceableMetafile&) = delete;
     PlaceableMetafile& operator=(const PlaceableMetafile&) = delete;
 
-    // Creates (or empties) `name` and starts a new metafile: both headers and
+    // Creates the replacement of `name` and starts a new metafile: both headers and
     // the start records. A file still open is completed first.
     Status open(const std::string& name) override;
     // Overlay: reopens the metafile `name` that an earlier plot completed and
@@ -83,7 +84,7 @@ public:
     // new records follow the previous picture. A missing file, or one that is
     // not a complete metafile of this picture size, is started anew instead.
     Status continue_for_overlay(const std::string& name) override;
-    bool is_open() const override { return file_ != nullptr; }
+    bool is_open() const override { return file_.is_open(); }
 
     // Remembers the current position (before the first screen save).
     void mark_for_pan() override;
@@ -112,7 +113,7 @@ public:
     void end() override;
 
 private:
-    bool recording() const { return file_ != nullptr && status_.ok; }
+    bool recording() const { return file_.is_open() && status_.ok; }
     PixelPoint to_units(WorldPoint p) const;
     void fail();
     void reset_for(const std::string& name);
@@ -121,7 +122,7 @@ private:
     void write_placeable_header();
     void write_standard_header();
     void write_start_records();
-    bool adopt_existing_file();
+    bool adopt_existing_file(std::FILE* existing);
     void complete_file();
     bool write_file_out();
 
@@ -150,7 +151,7 @@ private:
     void write_polygon(std::span<const PixelPoint> points);
     void write_pen_records();
 
-    std::FILE* file_ = nullptr;
+    ReplacementFile file_;              // the whole file is written at close
     std::string name_;
     Status status_;
     std::vector<std::uint8_t> bytes_;   // the whole file so far

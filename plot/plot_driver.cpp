@@ -1,5 +1,8 @@
 #include "plot/plot_driver.hpp"
 
+#include "base/replace_file.hpp"
+#include "base/stop_request.hpp"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -318,9 +321,9 @@ private:
     double offset_ = 0;
 };
 
-std::FILE* open_point_file(const PlotSettings& settings) {
-    if (settings.data_export != 1) return nullptr;
-    return open_file_without_waiting(trim_right(settings.data_export_file), "w");
+ReplacementFile open_point_file(const PlotSettings& settings) {
+    if (settings.data_export != 1) return {};
+    return ReplacementFile(trim_right(settings.data_export_file));
 }
 
 // The curve: clip to the frame, pen, passes (three with wrap), then the
@@ -333,7 +336,7 @@ bool draw_curve(Painter& painter, const PlotData& data, const PlotSettings& sett
     const double xspan = view.x.hi - view.x.lo;
 
     bool file_ok = true;
-    std::FILE* point_file = open_point_file(settings);
+    ReplacementFile point_file = open_point_file(settings);
     if (settings.data_export == 1 && !point_file) file_ok = false;
 
     painter.set_colour(settings.line_colour);
@@ -351,12 +354,16 @@ bool draw_curve(Painter& painter, const PlotData& data, const PlotSettings& sett
         last_pass = data.x_at(range.last) < view.x.hi ? 1 : 0;
     }
 
-    CurveDrawer drawer(painter, settings, view, frame, point_file);
+    CurveDrawer drawer(painter, settings, view, frame, point_file.get());
     Thinner thinner(group);
     Folder folder(view.x.lo, view.x.hi);
     const bool modulo = settings.modulo != 0;
     const bool thinning = group >= 3;
+    std::size_t emitted = 0;
+    bool stopped = false;   // the run is ending: the rest of the curve is not drawn
     auto emit = [&](double x, double y, bool data_point) {
+        if (++emitted % kStopCheckInterval == 0) stopped = stopped || stop_requested();
+        if (stopped) return;
         if (modulo && !folder.fold(x, drawer)) return drawer.lift();
         if (thinning) thinner.take(x, y, drawer);
         else drawer.draw(x, y, data_point);
@@ -370,8 +377,8 @@ bool draw_curve(Painter& painter, const PlotData& data, const PlotSettings& sett
     }
 
     if (point_file) {
-        const bool written = !drawer.write_failed() && std::ferror(point_file) == 0;
-        file_ok = (std::fclose(point_file) == 0) && written && file_ok;
+        if (drawer.write_failed()) point_file.discard();   // the earlier file is kept
+        file_ok = point_file.commit() && file_ok;
     }
     painter.set_clip_rect(layout.window.x_min, layout.window.y_min, layout.window.x_max, layout.window.y_max);
     return file_ok;

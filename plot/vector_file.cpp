@@ -15,7 +15,7 @@
 #include <map>
 #include <numbers>
 
-#include "base/replacement_file.hpp"
+#include "base/replace_file.hpp"
 #include "base/text.hpp"
 #include "plot/metafile.hpp"
 #include "window/fonts.hpp"
@@ -313,9 +313,8 @@ cairo_status_t write_to_file(void* closure, const unsigned char* data, unsigned 
 Status write_picture(const std::string& name, const std::vector<VectorFileWriter::Operation>& operations) {
     const Status failed = Status::failure(std::string(kErrorWritingFile) + name);
     ReplacementFile replacement(name);
-    if (!replacement.created()) return failed;
-    std::FILE* file = fdopen(replacement.release_fd(), "wb");
-    if (!file) return failed;
+    if (!replacement) return failed;
+    std::FILE* file = replacement.get();
     cairo_surface_t* surface =
         is_pdf_name(name) ? cairo_pdf_surface_create_for_stream(write_to_file, file, kPageWidthPoints, kPageHeightPoints)
                           : cairo_svg_surface_create_for_stream(write_to_file, file, kPageWidthPoints, kPageHeightPoints);
@@ -331,8 +330,11 @@ Status write_picture(const std::string& name, const std::vector<VectorFileWriter
     cairo_surface_finish(surface);
     ok = ok && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || !replacement.commit()) return failed;
+    if (!ok) {
+        replacement.discard();
+        return failed;
+    }
+    if (!replacement.commit()) return failed;
     return Status::success();
 }
 

@@ -3,6 +3,7 @@
 
 #include <span>
 
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "dsp/fft.hpp"
 #include "shell/command_table.hpp"
@@ -166,7 +167,7 @@ void run_command_line(Session& session, std::string_view reply) {
 
 void run_command_loop(Session& session) {
     while (!session.ended) {
-        if (session.input.end_requested) {
+        if (session.input.end_requested || stop_requested()) {
             end_program(session);
             break;
         }

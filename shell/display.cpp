@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 
+#include "base/replace_file.hpp"
 #include "dsp/linear_transform.hpp"
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
@@ -154,10 +155,12 @@ private:
     }
 
     Derivation regression_of_imaginary(std::span<const Complex> z, std::span<double> y) {
-        std::vector<double> re(z.size()), im(z.size());
-        for (std::size_t k = 0; k < z.size(); ++k) {
-            re[k] = z[k].real();
-            im[k] = z[k].imag();
+        // Points with a NaN or infinite part are left out of the fit and the abscissa range.
+        std::vector<double> re, im;
+        for (const Complex& v : z) {
+            if (!std::isfinite(v.real()) || !std::isfinite(v.imag())) continue;
+            re.push_back(v.real());
+            im.push_back(v.imag());
         }
         const RegressionLine line = fit_line(re, im);
         double low = 0.0, high = 0.0;
@@ -227,6 +230,7 @@ bool distribution_stage(Session& session) {
         w.message_line = status.message;
         return false;
     }
+    if (result.left_out > 0) w.message_line = left_out_message(result.left_out);
     // The histogram may hold more values than a small allocation has points.
     if (w.work_y.size() < result.density.size()) w.work_y.resize(result.density.size());
     std::copy(result.density.begin(), result.density.end(), w.work_y.begin());
@@ -249,6 +253,9 @@ bool cumulative_stage(Session& session) {
                           .mode = 'C', .value_count = 2};
     if (!session.ask(request)) return false;
     w.display_answers.cumulative_range = request.current;
+    const std::span<const double> values(w.work_y.data(), static_cast<std::size_t>(d.display_count));
+    if (const std::size_t left_out = count_non_finite(values); left_out > 0)
+        w.message_line = left_out_message(left_out);
     session.cumulative_total = cumulate(std::span<double>(w.work_y.data(), static_cast<std::size_t>(d.display_count)),
                                         d.xmin, d.dx, request.values[0], request.values[1]);
     return true;
@@ -256,14 +263,13 @@ bool cumulative_stage(Session& session) {
 
 void append_statistics_file(Session& session, const std::vector<std::string>& lines) {
     const std::string path = session.program_directory + std::string(kStatisticsFileName);
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    bool ok = file != nullptr;
+    GuardedAppend file(path);   // a failed append is cut back to the old length
+    bool ok = file.is_open();
     for (const std::string& line : lines) {
         if (!ok) break;
-        ok = std::fprintf(file, "%s\n", line.c_str()) >= 0;
+        ok = std::fprintf(file.get(), "%s\n", line.c_str()) >= 0;
     }
-    if (file) ok = (std::fclose(file) == 0) && ok;
-    if (!ok) session.workspace.message_line = std::string(kErrorWritingFile) + path;
+    if (!file.finish(ok)) session.workspace.message_line = std::string(kErrorWritingFile) + path;
 }
 
 void statistics_stage(Session& session, const SignalView& signal) {

@@ -1,3 +1,4 @@
+#include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "shell/equations_dialogue.hpp"
 #include "shell/messages.hpp"
@@ -115,28 +116,22 @@ void equation_dialogue(Session& session) {
     if (!session.ask(formula)) return;
     const std::string text = upper_case(formula.current);
 
-    // Evaluate into scratch storage: a formula that fails part-way leaves the target as it was.
-    std::vector<Complex> result(static_cast<std::size_t>(n));
-    const Complex* a = workspace.signal_a();
-    const Complex* b = workspace.signal_b();
-    const int npts_a = workspace.slot(Domain::time).present ? workspace.count(Domain::time) : 0;
-    const int npts_b = workspace.slot(Domain::frequency).present ? workspace.count(Domain::frequency) : 0;
-    // Prepared once, evaluated per sample with exactly the values, random
-    // draws and messages of a fresh evaluation.
+    // Evaluated in place with exactly the values, random draws and messages
+    // of a fresh evaluation per sample; a formula that fails leaves the target as it was.
+    const auto present_samples = [&workspace](Domain domain) {
+        const bool present = workspace.slot(domain).present;
+        return std::span<const Complex>(workspace.samples(domain),
+                                        present ? static_cast<std::size_t>(workspace.count(domain)) : 0);
+    };
     PreparedFormula prepared(session.interpreter, text);
-    double x = xmin - dx;
     std::string message;
-    for (int i = 0; i < n; ++i) {
-        x += dx;
-        const Complex sample_a = i < npts_a ? a[i] : Complex{};
-        const Complex sample_b = i < npts_b ? b[i] : Complex{};
-        if (prepared.evaluate_sample(sample_a, sample_b, Complex{x, 0.0}, result[static_cast<std::size_t>(i)],
-                                     message) != 0) {
-            workspace.message_line = message;
-            return;
-        }
+    if (stop_requested()) return;   // the run is ending: the target stays as it was
+    if (prepared.evaluate_samples(present_samples(Domain::time), present_samples(Domain::frequency), xmin, dx,
+                                  std::span<Complex>(workspace.samples(target.domain), static_cast<std::size_t>(n)),
+                                  message) != 0) {
+        workspace.message_line = message;
+        return;
     }
-    std::copy(result.begin(), result.end(), workspace.samples(target.domain));
     slot.xmin = xmin;
     slot.dx = dx;
     commit_target(workspace, target.domain, n, SignalOrigin::equation);

@@ -25,7 +25,10 @@ inline constexpr std::string_view kSyntaxLine =
 
 struct Session {
     Session(TextConsole& console_, KeySource& keys_, Interpreter& interpreter_)
-        : console(console_), interpreter(interpreter_), prompter(console_, keys_, interpreter_, input) {}
+        : console(console_), interpreter(interpreter_), prompter(console_, keys_, interpreter_, input) {
+        // The grid variables are defined before every command: DE constants never take their slots.
+        interpreter.reserve_slots({"NPTS", "XMIN", "XMAX", "DX", "DT", "DF", "TMIN", "FMIN"});
+    }
 
     TextConsole& console;
     Interpreter& interpreter;

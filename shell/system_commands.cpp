@@ -63,6 +63,10 @@ void allocate_dialogue(Session& session) {
                           .default_reply = "/", .mode = 'N', .value_count = 1,
                           .values = {static_cast<double>(workspace.max_points), 0, 0, 0}};
     if (!session.ask(request)) return;
+    if (!(std::fabs(request.values[0]) < 9e15)) {   // beyond any storage: refused with the count as asked
+        workspace.message_line = allocation_failure_message(request.values[0]);
+        return;
+    }
     const long long requested = nearest_whole(request.values[0]);
     const int old_max = workspace.max_points;
     const Status status = allocate_storage(workspace, requested);
@@ -122,7 +126,11 @@ void system_dialogue(Session& session) {
 }
 
 void start_replay(Session& session) {
-    session.input.source = InputSource::keyboard;
+    // A replay that reached RL would start itself again from the top, for ever.
+    if (session.input.source != InputSource::keyboard) {
+        session.workspace.message_line = kReplayRunning;
+        return;
+    }
     if (!session.input.replay.open(session.replay_file_name)) return;
     // The three header lines describe the run; the replies follow them.
     for (int i = 0; i < kHeaderLines; ++i) session.input.replay.next_line();

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -54,25 +55,29 @@ std::string capacity_status_line(int max_points) {
     return std::string("Maximum number of sample points:") + text;
 }
 
-std::string allocation_failure_message(long long requested) {
+std::string allocation_failure_message(double requested) {
     char text[32];
-    std::snprintf(text, sizeof text, "%8lld", requested);
+    // A count beyond what a whole number shows exactly is shown as asked, in E form.
+    if (std::fabs(requested) < 9e15 && requested == std::round(requested))
+        std::snprintf(text, sizeof text, "%8lld", static_cast<long long>(requested));
+    else
+        std::snprintf(text, sizeof text, "%8.6G", requested);
     return std::string("Unable to allocate memory for") + text + " data points";
 }
 
 Status allocate_storage(Workspace& workspace, long long requested) {
     if (requested < 1 || requested >= kLargestCapacity || !fits_in_memory(requested))
-        return Status::failure(allocation_failure_message(requested));
+        return Status::failure(allocation_failure_message(static_cast<double>(requested)));
     const long long even = ((requested + 1) / 2) * 2;
     const auto m = static_cast<std::size_t>(even);
-    std::vector<Complex> store;
-    std::vector<double> work_x, work_y;
+    decltype(workspace.sample_store) store;
+    decltype(workspace.work_x) work_x, work_y;
     try {
         store.resize(2 * m);
         work_x.resize(m);
         work_y.resize(m);
     } catch (const std::bad_alloc&) {
-        return Status::failure(allocation_failure_message(requested));
+        return Status::failure(allocation_failure_message(static_cast<double>(requested)));
     }
     workspace.sample_store.swap(store);
     workspace.work_x.swap(work_x);

@@ -9,6 +9,7 @@
 
 #include "base/complex.hpp"
 #include "base/status.hpp"
+#include "base/zeroed_allocator.hpp"
 #include "dsp/fft.hpp"
 
 namespace zeph {
@@ -109,8 +110,8 @@ struct SignalSlot {
 struct Workspace {
     // Sample storage: signal A in [0, max_points), signal B in [max_points, 2*max_points).
     int max_points = 0;
-    std::vector<Complex> sample_store;
-    std::vector<double> work_x, work_y;
+    std::vector<Complex, ZeroedAllocator<Complex>> sample_store;
+    std::vector<double, ZeroedAllocator<double>> work_x, work_y;
     // The transform's tables for the current point count.
     BitReverseTable transform_table;
 
@@ -187,7 +188,8 @@ std::string capacity_status_line(int max_points);
 // message. On success both signals are absent.
 Status allocate_storage(Workspace& workspace, long long requested);
 
-// The message of a failed allocation: n in 8 columns.
-std::string allocation_failure_message(long long requested);
+// The message of a failed allocation: n in 8 columns (in E form when it is
+// not a whole number below 9E15).
+std::string allocation_failure_message(double requested);
 
 }  // namespace zeph

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "base/byte_order.hpp"
-#include "base/open_file.hpp"
+#include "base/replace_file.hpp"
 #include "base/text.hpp"
 
 namespace zeph {
@@ -19,11 +19,10 @@ std::uint32_t padded_row_bytes(int width) { return (static_cast<std::uint32_t>(w
 
 // Writes all bytes and closes the file; both steps are checked.
 Status write_whole_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = open_file_without_waiting(name, "wb");
+    ReplacementFile file(name);
     if (!file) return write_error(name);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? Status::success() : write_error(name);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return write_error(name);
+    return file.commit() ? Status::success() : write_error(name);
 }
 
 // libpng output: a short fwrite ends the encoding through png_error.
@@ -72,12 +71,11 @@ Status write_png(const std::string& name, const RgbImage& image) {
         // libpng only reads the rows; its prototype lacks the const.
         rows[y] = const_cast<png_bytep>(image.pixels.data() + y * row_bytes);
     }
-    PngSink sink;
-    sink.file = open_file_without_waiting(name, "wb");
-    if (!sink.file) return write_error(name);
-    const bool encoded = encode_png(sink, image, rows.data());
-    const bool closed = std::fclose(sink.file) == 0;
-    return encoded && closed ? Status::success() : write_error(name);
+    ReplacementFile file(name);
+    if (!file) return write_error(name);
+    PngSink sink{file.get()};
+    if (!encode_png(sink, image, rows.data())) return write_error(name);   // the old file is kept
+    return file.commit() ? Status::success() : write_error(name);
 }
 
 bool image_is_consistent(const RgbImage& image) {

@@ -1,5 +1,7 @@
 #include "window/headless.hpp"
 
+#include "base/stop_request.hpp"
+
 #include <algorithm>
 #include <array>
 
@@ -82,10 +84,10 @@ int StreamKeySource::poll_key() {
 }
 
 std::optional<std::string> StreamKeySource::read_line() {
-    if (!in_) return std::nullopt;
+    if (!in_ || stop_requested()) return std::nullopt;
     std::string line;
     bool got_any = false;
-    for (int c = std::getc(in_); c != EOF; c = std::getc(in_)) {
+    for (int c = std::getc(in_); c != EOF && !stop_requested(); c = std::getc(in_)) {
         got_any = true;
         if (c == '\n') break;
         if (line.size() < kMaxLineBytes) line.push_back(static_cast<char>(c));

@@ -1,5 +1,7 @@
 #include "window/plot_window.hpp"
 
+#include "base/stop_request.hpp"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -249,6 +251,7 @@ int PlotWindow::poll_key() {
 
 int PlotWindow::read_key() {
     for (;;) {
+        if (stop_requested()) return kKeyEscape;   // the run is ending
         const int key = poll_key();
         if (key >= 0) return key;
         if (other_source_) {

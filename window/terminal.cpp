@@ -1,5 +1,7 @@
 #include "window/terminal.hpp"
 
+#include "base/stop_request.hpp"
+
 // curses.h defines refresh(), clear() and others as macros unless told not to.
 #define NCURSES_NOMACROS 1
 #define NCURSES_WIDECHAR 1
@@ -75,33 +77,12 @@ int colour_for_mode(int palette_index, ColourMode mode, int palette_base) {
 // ncurses wants colour components in 0..1000.
 short curses_component(int value) { return static_cast<short>(value * 1000 / 255); }
 
-// --- restoring the terminal on SIGINT / SIGTERM -------------------------------
-// A signal handler can only reach file-scope state; this flag is the one piece.
-volatile std::sig_atomic_t g_terminal_taken = 0;
-constexpr int kRestoredSignals[] = {SIGINT, SIGTERM};
-struct sigaction g_previous_actions[2];
+// --- one terminal per program ---------------------------------------------------
+// Signals are not handled here: their handlers only set a flag (base/stop_request),
+// and the terminal is restored by the destructor when the run has ended.
+bool g_terminal_taken = false;
 
-void restore_terminal_and_die(int signal_number) {
-    if (g_terminal_taken) endwin();
-    g_terminal_taken = 0;
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-void install_signal_handlers() {
-    struct sigaction action {};
-    action.sa_handler = restore_terminal_and_die;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i) {
-        sigaction(kRestoredSignals[i], &action, &g_previous_actions[i]);
-    }
-}
-
-void remove_signal_handlers() {
-    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i) {
-        sigaction(kRestoredSignals[i], &g_previous_actions[i], nullptr);
-    }
-}
+constexpr wint_t kCtrlC = 3;   // as the terminal sends it when it does not raise SIGINT itself
 
 // --- key codes without an ncurses constant -------------------------------------
 // Codes for Ctrl+Left/Right when the terminal description has none; ncurses
@@ -392,8 +373,7 @@ bool TerminalPresenter::start() {
     screen_ = newterm(nullptr, stdout, stdin);
     if (screen_ == nullptr) return false;
     set_term(screen_);
-    g_terminal_taken = 1;
-    install_signal_handlers();
+    g_terminal_taken = true;
     cbreak();
     noecho();
     nonl();
@@ -408,8 +388,7 @@ TerminalPresenter::~TerminalPresenter() {
     if (screen_ == nullptr) return;
     errors_.stop();
     endwin();
-    g_terminal_taken = 0;
-    remove_signal_handlers();
+    g_terminal_taken = false;
     delscreen(screen_);
 }
 
@@ -564,6 +543,7 @@ int TerminalKeySource::read_key() { return next_key(true); }
 int TerminalKeySource::poll_key() { return next_key(false); }
 
 int TerminalKeySource::next_key(bool wait) {
+    if (stop_requested()) return kKeyEscape;   // the run is ending: never wait for a key again
     if (!pending_.empty()) {
         const auto code = static_cast<unsigned char>(pending_.front());
         pending_.erase(0, 1);
@@ -585,12 +565,21 @@ int TerminalKeySource::translated_key(bool wait) {
         errno = 0;
         const int kind = get_wch(&input);
         if (kind == ERR) {
+            if (errno == EINTR && stop_requested()) {   // a signal asks the run to end
+                ended_ = true;
+                return kKeyEscape;
+            }
             if (!wait) break;
             if (errno == EINTR) continue;
             ended_ = true;
             return kKeyEscape;   // the terminal has gone away
         }
         const bool function_key = kind == KEY_CODE_YES;
+        if (!function_key && input == kCtrlC) {   // raw input: Ctrl+C ends the run as SIGINT does
+            request_stop(SIGINT);
+            ended_ = true;
+            return kKeyEscape;
+        }
         if (function_key && input == KEY_RESIZE) {
             presenter_.redraw();
             continue;

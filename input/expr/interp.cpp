@@ -208,8 +208,13 @@ int Interpreter::run(std::string_view text, Complex& result, std::string& messag
 
     // Assignment NAME=expr starts at token 3; a leading "=" is skipped.
     int start = 0;
-    if (token_count_ >= 2 && tokens_[1].is_op('=')) start = 2;
-    else if (token_count_ >= 1 && tokens_[0].is_op('=')) start = 1;
+    if (token_count_ >= 2 && tokens_[1].is_op('=')) {
+        // Only a name can be assigned to: "1=2" and "==1" are not assignments.
+        if (tokens_[0].kind != Token::Kind::name) return fail(kSyntaxError, {}, message);
+        start = 2;
+    } else if (token_count_ >= 1 && tokens_[0].is_op('=')) {
+        start = 1;
+    }
 
     if (int status = prepare(start, message)) return status;
 
@@ -459,7 +464,12 @@ int Interpreter::find_variable(std::string_view name) const {
 int Interpreter::assign(std::string_view name, Complex value, std::string& message) {
     int index = find_variable(name);
     if (index < 0) {
-        if (static_cast<int>(variables_.size()) >= kMaxVariables) return fail(kTooManyVariables, {}, message);
+        const std::string_view key = name.substr(0, 6);
+        int still_needed = 0;   // reserved slots not yet taken, other than this name's
+        for (const std::string& reserved : reserved_)
+            if (reserved != key && find_variable(reserved) < 0) ++still_needed;
+        if (static_cast<int>(variables_.size()) + still_needed >= kMaxVariables)
+            return fail(kTooManyVariables, {}, message);
         variables_.push_back({std::string(name.substr(0, 6)), value});
         ++layout_version_;
         index = static_cast<int>(variables_.size()) - 1;

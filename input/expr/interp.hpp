@@ -112,6 +112,11 @@ public:
     // NAME=value with the value as an integer (NPTS).
     int define_integer(std::string_view name, long long value, std::string& message);
 
+    // Names that always find a slot when they are first assigned: other new
+    // names stop short of the slots these still need (the shell's grid
+    // variables, which every listing and plot default relies on).
+    void reserve_slots(std::vector<std::string> names) { reserved_ = std::move(names); }
+
     // The table: HAFPI, PI, TWOPI, A, B, X at start, then user names.
     const std::vector<Variable>& variables() const { return variables_; }
     // Direct access to the per-sample slots A, B and X (entries 4..6) for EQ;
@@ -176,6 +181,7 @@ private:
     bool seeded_ = false;
     RandomGenerator random_;
     std::vector<Variable> variables_;
+    std::vector<std::string> reserved_;   // see reserve_slots
     std::uint64_t layout_version_ = 0;
     std::array<Token, kMaxTokens> tokens_{};
     int token_count_ = 0;

@@ -13,6 +13,7 @@
 // evaluated by INTERP again: after a failed evaluation (INTERP reports the same
 // error each time) and after the table's layout changed (an entry appended or
 // the table cut), in which case the record is made anew.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,12 +31,30 @@ public:
     // Sets the slots A, B, X (table entries 4..6) and evaluates.
     int evaluate_sample(Complex a, Complex b, Complex x, Complex& result, std::string& message);
 
+    // EQ's samples: out[i] = F with A = a[i], B = b[i] (0 beyond the ends of
+    // a and b) and X = x_i, for i < out.size(), where x_i is accumulated as
+    // x_−1 = xmin − dx, x_i = x_(i−1) + dx. Values, random draws, the table
+    // left behind and messages are those of evaluate_sample called for each i
+    // in order, whatever the thread count (worker_threads()); the replayed
+    // samples are shared out between threads in blocks. On failure returns
+    // the status of the first failing sample with its message and leaves
+    // `out` unchanged. `out` may be the storage of a or b: sample i is read
+    // before out[i] is written.
+    int evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
+                         std::span<Complex> out, std::string& message);
+
     // True when the next evaluation will replay the record.
     bool replaying() const { return recorded_ && layout_version_ == interpreter_.table_layout_version(); }
     const std::string& text() const { return text_; }
 
 private:
     Complex replay();
+    // Samples [first, out.size()) by replaying, given the x of sample first − 1.
+    void replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
+                        std::span<Complex> out, std::size_t first);
+    // Samples by evaluate_sample, given the x of the sample before out[0]; `out` is written only on success.
+    int evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
+                                    std::span<Complex> out, std::string& message);
 
     Interpreter& interpreter_;
     std::string text_;

@@ -5,6 +5,7 @@
 #include "tests/support/random_signal.hpp"
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -175,6 +176,34 @@ TEST(MovingAverage, RunningSumMatchesDirectWindowSumsAlsoInPlace) {
         average_ordinate(in_place, in_place, span, 1.0);
         EXPECT_EQ(in_place, out) << span;
     }
+}
+
+// A NaN or infinity spoils only the averages whose window holds it; the
+// running sum is finite again once it has left.
+TEST(MovingAverage, NonFiniteValuesSpoilOnlyTheirWindows) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> x(40, 1.0);
+    x[5] = nan;
+    x[15] = inf;
+    x[25] = inf;
+    x[26] = -inf;
+    x[33] = 1e308;
+    x[34] = 1e308;   // the finite sum overflows here and must recover
+    std::vector<double> out(x.size());
+    average_ordinate(x, out, 2.0, 1.0);   // h = 1
+    const std::vector<double> expected = direct_moving_average(x, 1);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (std::isnan(expected[i])) EXPECT_TRUE(std::isnan(out[i])) << i;
+        else EXPECT_EQ(out[i], expected[i]) << i;
+    }
+    EXPECT_DOUBLE_EQ(out[8], 1.0);
+    EXPECT_EQ(out[15], inf);
+    EXPECT_DOUBLE_EQ(out[20], 1.0);
+    EXPECT_TRUE(std::isnan(out[25]));
+    EXPECT_DOUBLE_EQ(out[30], 1.0);
+    EXPECT_EQ(out[34], inf);
+    EXPECT_DOUBLE_EQ(out[38], 1.0);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/thread_count.hpp"
+
 #include <cmath>
 
 namespace zeph {
@@ -102,6 +104,21 @@ TEST(Decibels, PowerAndAmplitude) {
     std::vector<double> amplitude{100, 0};
     to_decibels(amplitude, 2);
     EXPECT_EQ(amplitude, (std::vector<double>{40, -1540}));
+}
+
+TEST(Decibels, LongArraysGiveEveryValueOnAnyThreadCount) {
+    // Several blocks, a partial last one, and zeros and negatives among them.
+    const std::size_t n = 100003;
+    std::vector<double> values(n);
+    for (std::size_t k = 0; k < n; ++k) values[k] = k % 11 == 0 ? -static_cast<double>(k) : 1e-3 * static_cast<double>(k);
+    std::vector<double> one = values, two = values;
+    testing::with_threads(1, [&] { to_decibels(one, 1); });
+    testing::with_threads(2, [&] { to_decibels(two, 1); });
+    for (std::size_t k = 0; k < n; ++k) {
+        const double expected = values[k] > 0 ? 10.0 * std::log10(values[k]) : -770.0;
+        ASSERT_EQ(one[k], expected) << k;
+        ASSERT_EQ(two[k], expected) << k;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,13 @@
 // Runs the real program headless: replies piped in, transcript and files checked.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +54,11 @@ protected:
     }
 
     // Runs the program with `input` on standard input; returns the transcript.
-    std::string run(const std::string& input, const std::string& arguments = "") {
+    // `limits` are shell commands run first (a ulimit).
+    std::string run(const std::string& input, const std::string& arguments = "", const std::string& limits = "") {
         const fs::path input_file = directory_ / "input.txt";
         std::ofstream(input_file, std::ios::binary) << input;
-        const std::string command = "cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
+        const std::string command = limits + " cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
                                     (directory_ / "zeph").string() + "' " + arguments + " < '" +
                                     input_file.string() + "' 2>&1";
         std::string output;
@@ -107,6 +114,22 @@ TEST_F(Program, ReplayWithNopauseRepeatsTheRunAndEndsByItself) {
     EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), first);
     const std::string header = first.substr(0, first.find('\n'));
     EXPECT_EQ(fs::path(header), fs::canonical(directory_ / "work"));
+}
+
+// RL in a replayed log is refused, not followed back to the top: a NOPAUSE
+// replay always ends.
+TEST_F(Program, ReplayedRlIsRefusedAndTheReplayEnds) {
+    for (const char* line : {"Rl", " RL", "WA RL", "RL"}) {
+        SCOPED_TRACE(line);
+        std::ofstream(directory_ / "ZEPH32.RL")
+            << (directory_ / "work").string() << "\n\n\nDE          *! Enter command...\nQ=1         *! Enter\n"
+            << line << "  *! Enter command...\nDE          *! Enter command...\nR=2         *! Enter\n";
+        const std::string transcript = run("", "RL NOPAUSE");
+        EXPECT_EQ(exit_status_, 0) << transcript.substr(0, 2000);
+        EXPECT_NE(transcript.find("A replay is running: RL is not started again.\nEnter command..."),
+                  std::string::npos);
+        EXPECT_NE(transcript.find("R = ( 2."), std::string::npos);   // the replies after it were taken
+    }
 }
 
 TEST_F(Program, EndOfReplayInsideADialogueEndsTheRun) {
@@ -303,6 +326,110 @@ TEST_F(Program, WavFromSoxRoundTrip) {
     const std::string original = samples_of("tone.wav");
     ASSERT_FALSE(original.empty());
     EXPECT_EQ(samples_of("out.wav"), original);
+}
+
+// A NaN made by a formula or read from a file is left out of DI; the run goes
+// on and its replies are saved.
+TEST_F(Program, DistributionOfDataWithANanEndsNormally) {
+    std::ofstream(directory_ / "work" / "values.txt") << "1\nnan\n3\n";
+    const std::string replies[] = {"AS EQ\n3 0 1\nX+REAL((X-1)/(X-1))\nAS RE DI\n10\n\nEN\n",
+                                   "RT\nvalues.txt\n\nAS RE DI\n10\n\nEN\n"};
+    for (const std::string& input : replies) {
+        fs::remove(directory_ / "ZEPH32.RL");
+        const std::string transcript = run(input);
+        EXPECT_EQ(exit_status_, 0) << transcript;
+        EXPECT_NE(transcript.find("1 value that is NaN or infinite left out\nXmin, Xmax, Ymin, Ymax for plot:"),
+                  std::string::npos)
+            << transcript;
+        EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE DI"), std::string::npos);
+    }
+}
+
+// Under a file size limit every export fails with a message and the run goes
+// on; the files written before are kept as they were, nothing is left beside
+// them, and a statistics append is cut back.
+TEST_F(Program, WritesBeyondTheFileSizeLimitKeepTheOldFiles) {
+    const fs::path work = directory_ / "work";
+    for (const char* name : {"out.dat", "points.txt", "plot.wmf", "plot.bmp"}) std::ofstream(work / name) << "old\n";
+    const std::string old_stats(3000, '#');
+    std::ofstream(directory_ / "STATS.TXT") << old_stats;
+    const std::string transcript =
+        run("AS EQ\n32768 0 .01\nSIN(TWOPI*X)\nAS RE FI\nout.dat\nR8\nAS RE PL ME EX BI\n\npoints.txt\n"
+            "plot.wmf\nplot.bmp\n\nAS RE ST SS NOPL\n\nEN\n",
+            "", "ulimit -f 8 &&");   // 4 or 8 KB, as the shell counts blocks
+    EXPECT_EQ(exit_status_, 0) << transcript;
+    EXPECT_NE(transcript.find("Error writing file: out.dat\nEnter command..."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Error writing file: points.txt"), std::string::npos);
+    EXPECT_NE(transcript.find("Error writing file: " + (directory_ / "STATS.TXT").string()), std::string::npos);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(work)) {
+        ++files;
+        EXPECT_EQ(read_file(entry.path()), "old\n") << entry.path();
+    }
+    EXPECT_EQ(files, 4);
+    EXPECT_EQ(read_file(directory_ / "STATS.TXT"), old_stats);
+    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
+}
+
+// Starts the program with a pipe on standard input that stays open, sends
+// `input`, waits `delay_ms`, sends `signal_number` and returns the exit status
+// (-1 when it did not end by itself within 20 s).
+int run_and_signal(const fs::path& directory, const std::string& input, int delay_ms, int signal_number) {
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0) return -2;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipe_fds[0], STDIN_FILENO);
+        ::close(pipe_fds[1]);
+        const int out = ::open((directory / "transcript.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        if (::chdir((directory / "work").c_str()) != 0) ::_exit(126);
+        const std::string program = (directory / "zeph").string();
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipe_fds[0]);
+    if (::write(pipe_fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return -3;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::kill(child, signal_number);
+    int status = 0;
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            ::close(pipe_fds[1]);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    ::close(pipe_fds[1]);
+    return -1;
+}
+
+// A signal at a prompt ends the run as EN does: the replies so far are saved
+// as ZEPH32.RL and the exit status is 128 + the signal.
+TEST_F(Program, SignalsAtAPromptEndTheRunAndSaveTheReplies) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(signal_number);
+        fs::remove(directory_ / "ZEPH32.RL");
+        EXPECT_EQ(run_and_signal(directory_, "AS EQ\n16 0 1\nX\n", 500, signal_number), 128 + signal_number);
+        const std::string saved = read_file(directory_ / "ZEPH32.RL");
+        EXPECT_NE(saved.find("X           *! A = F(A,B,X,constants)."), std::string::npos) << saved;
+    }
+}
+
+// A signal during a long command (the allocation or the formula, as the
+// machine's speed decides) ends the run promptly, with the replies saved.
+TEST_F(Program, ASignalDuringALongFormulaEndsTheRunPromptly) {
+    const std::string formula = "SIN(COS(SIN(COS(X))))*EXP(-X)*SQRT(X)*LOG(X+1)*ATAN(X)*SIN(X)*COS(X)";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_and_signal(directory_, "AL\n4000000\nAS EQ\n4000000 0 1\n" + formula + "\n", 800, SIGTERM),
+              143);
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
 }
 
 }  // namespace

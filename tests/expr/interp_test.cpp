@@ -149,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     EveryStatus, InterpErrors,
     ::testing::Values(
         ErrorCase{"pi", 1, kSyntax}, ErrorCase{"#", 1, kSyntax}, ErrorCase{"2 + a", 1, kSyntax},
+        ErrorCase{"==1", 1, kSyntax}, ErrorCase{"1=2", 1, kSyntax},
         ErrorCase{"1+\t2", 1, kSyntax}, ErrorCase{std::string(41, 'A'), 1, kSyntax},
         ErrorCase{cat("1", std::string(40, '0')), 1, kSyntax}, ErrorCase{sum_of_ones(67), 1, kSyntax},
         ErrorCase{cat("SIN(", std::string(41, '9'), ")"), 1, kSyntax},
@@ -223,7 +224,7 @@ TEST(Interp, ResultIsFirstUnconsumedToken) {
     ASSERT_EQ(interp.evaluate("2 (3)", r, message), 0);   // tokens after the result are not examined
     EXPECT_EQ(r, Complex(2, 0));
     ASSERT_EQ(interp.evaluate("2 $A", r, message), 3);     // "2$A" is one number token
-    ASSERT_EQ(interp.evaluate("1=2", r, message), 0);      // assignment to the "name" 1
+    ASSERT_EQ(interp.evaluate("1=2", r, message), 1);      // only a name can be assigned to
     EXPECT_EQ(r, Complex(2, 0));
 }
 
@@ -278,6 +279,21 @@ TEST(Interp, FortyVariablesAtMost) {
     ASSERT_EQ(interp.evaluate("1", 1, r, message), 0);
     EXPECT_EQ(interp.variables().size(), 6u);
     EXPECT_EQ(interp.evaluate("V3", r, message), 2);
+}
+
+TEST(Interp, ReservedNamesKeepTheirSlots) {
+    Interpreter interp([] { return 0.0; });
+    interp.reserve_slots({"XMIN", "DX"});
+    Complex r;
+    std::string message;
+    ASSERT_EQ(interp.evaluate("DX=1", r, message), 0);
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(interp.evaluate(cat("V", std::to_string(i), "=1"), r, message), 0);
+    EXPECT_EQ(interp.variables().size(), 39u);
+    EXPECT_EQ(interp.evaluate("W=1", r, message), 20);   // the last slot is XMIN's
+    EXPECT_EQ(message, "*****INTERP. NO MORE THAN 40 VARIABLES ALLOWED");
+    ASSERT_EQ(interp.evaluate("XMIN=2", r, message), 0);
+    ASSERT_EQ(interp.evaluate("DX=3", r, message), 0);
+    EXPECT_EQ(interp.variables().size(), 40u);
 }
 
 TEST(Interp, PredefinedTable) {

@@ -1,10 +1,13 @@
 // PreparedFormula: replaying a recorded reduction must equal INTERP sample by sample.
 #include "input/expr/prepared_formula.hpp"
 
+#include "tests/support/thread_count.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -71,14 +74,7 @@ void expect_same_as_interp(const std::string& formula, int n = 300) {
     }
 }
 
-class PreparedEqualsInterp : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(PreparedEqualsInterp, SampleBySample) { expect_same_as_interp(GetParam()); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Formulas, PreparedEqualsInterp,
-    ::testing::Values(
-        "K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A", "5", "-X", "+A-B", "A*B/(X+1)", "A**2 + B^X", "2**3**X",
+const std::vector<std::string> kFormulas{"K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A", "5", "-X", "+A-B", "A*B/(X+1)", "A**2 + B^X", "2**3**X",
         "-A**2", "(A, B)", "CMPLX(REAL(A), IMAG(B))", "RAND(0.,1.)", "GAUSS(1.,2.)",
         "RAND(-1.,1.)*A + GAUSS(0.,X)", "A*RAND(0.,1.)+B*RAND(0.,1.)", "GAUSS(RAND(0.,1.), RAND(1.,2.))",
         "SQRT(A) + LOG(B) + EXP(X)", "LOG10(ABS(A)+1.) + ALOG10(2.)", "SINC(X) + SINC(A)",
@@ -89,7 +85,66 @@ INSTANTIATE_TEST_SUITE_P(
         "K*DT*NPTS + Z", "PI*X/TWOPI*HAFPI", "Q=A*B", "Z=Z*(1.,0.5)+RAND(0.,1.)", "A=A*2+B", "X=X+1",
         "Y=RAND(0.,1.)", "=A+B", "1 2 + A", "A 1", "2(3)*A",
         // Errors: the same status and message every sample.
-        "A*", "2*-A", "UNKNOWN*A", "XYZ(A)", "(A", "A)", "$", "SIN(", "1.2.3*A", "", "pi*X", "A,", "F(())"));
+        "A*", "2*-A", "UNKNOWN*A", "XYZ(A)", "(A", "A)", "$", "SIN(", "1.2.3*A", "", "pi*X", "A,", "F(())"};
+
+// EQ over whole signals: evaluate_samples on 1 and on 2 threads against INTERP
+// sample by sample; A is shorter than the run and B longer (zeros beyond A's
+// end), several blocks long, and the output overwrites B's storage in place.
+void expect_samples_same_as_interp(const std::string& formula, int threads) {
+    SCOPED_TRACE(formula + " on " + std::to_string(threads) + " threads");
+    const std::size_t n = 9000, a_size = 5000;
+    Samples s{-0.75};
+    std::vector<Complex> a(a_size), b(n + 10);
+    for (std::size_t i = 0; i < a.size(); ++i) a[i] = s.a(static_cast<int>(i));
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = s.b(static_cast<int>(i));
+    const std::vector<Complex> b_before = b;
+    Interpreter plain([] { return 4321.0; });
+    setup(plain);
+    const double dx = 0.01;
+    double x = s.x - dx;
+    std::vector<Complex> expected(n);
+    int expected_status = 0;
+    std::string expected_message;
+    for (std::size_t i = 0; i < n && expected_status == 0; ++i) {
+        x += dx;
+        plain.set_slot(4, i < a.size() ? a[i] : Complex{});
+        plain.set_slot(5, b[i]);
+        plain.set_slot(6, {x, 0});
+        expected_status = plain.evaluate(formula, expected[i], expected_message);
+    }
+
+    Interpreter fast([] { return 4321.0; });
+    setup(fast);
+    PreparedFormula prepared(fast, formula);
+    std::string message = "unset";
+    int status = -1;
+    testing::with_threads(threads, [&] {
+        status = prepared.evaluate_samples(a, std::span<const Complex>(b).first(n), s.x, dx,
+                                           std::span<Complex>(b).first(n), message);
+    });
+    ASSERT_EQ(status, expected_status);
+    if (status != 0) {
+        EXPECT_EQ(message, expected_message);
+        EXPECT_EQ(std::memcmp(b.data(), b_before.data(), b.size() * sizeof(Complex)), 0);   // untouched
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        ASSERT_TRUE(same_bits(b[i], expected[i])) << "sample " << i << ": " << b[i] << " vs " << expected[i];
+    EXPECT_TRUE(same_bits(b[n], b_before[n]));
+    EXPECT_TRUE(same_table(plain, fast));
+    EXPECT_EQ(plain.random_seed(), fast.random_seed());
+}
+
+class PreparedEqualsInterp : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PreparedEqualsInterp, SampleBySample) { expect_same_as_interp(GetParam()); }
+
+TEST_P(PreparedEqualsInterp, WholeSignalsOnOneAndTwoThreads) {
+    expect_samples_same_as_interp(GetParam(), 1);
+    expect_samples_same_as_interp(GetParam(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formulas, PreparedEqualsInterp, ::testing::ValuesIn(kFormulas));
 
 TEST(PreparedFormula, FillingTheTableFallsBackAndMatches) {
     // The 40th entry is created by the first sample; afterwards the record is valid.

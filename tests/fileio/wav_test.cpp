@@ -106,9 +106,27 @@ TEST_F(WavFile, StreamedFileWithPlaceholderSizesReadsTheFramesPresent) {
     EXPECT_EQ(read(streamed, 2).samples.size(), 2u);
     // A half frame at the end is left out; a stream without a whole frame has no samples.
     EXPECT_EQ(read(streamed + "x").samples.size(), 3u);
+    // ffmpeg and others leave 0 or 0xFFFFFFFF.
+    for (std::uint32_t placeholder : {0u, 0xFFFFFFFFu}) {
+        const std::string stream = Bytes{}.text("RIFF").u32(placeholder).text("WAVE").s + fmt(1, 1, 8000, 16) +
+                                   Bytes{}.text("data").u32(placeholder).s + frames({4, 5});
+        EXPECT_EQ(read(stream).samples, (std::vector<Complex>{{4, 0}, {5, 0}})) << placeholder;
+    }
     const std::string empty_stream =
         Bytes{}.text("RIFF").u32(0xFFFFFFFFu).text("WAVE").s + fmt(1, 2, 8000, 16) + Bytes{}.text("data").u32(0xFFFFFFFFu).s + "ab";
     EXPECT_EQ(read(empty_stream).status.message, "No samples in file: t.wav");
+}
+
+// A file cut short: the header and 6 bytes of a 200-byte data chunk. Its
+// stated sizes are not placeholders, so it is refused, not read as 3 samples.
+TEST_F(WavFile, ATruncatedDataChunkIsARefusedRead) {
+    const std::string whole = riff(fmt(1, 1, 8000, 16) + chunk("data", std::string(200, '\1')));
+    const std::string cut = whole.substr(0, whole.size() - 194);
+    const SignalRead r = read(cut);
+    EXPECT_FALSE(r.status.ok);
+    EXPECT_EQ(r.code, ReadStatus::NothingRead);
+    EXPECT_EQ(r.status.message, "Error reading file: t.wav");
+    EXPECT_TRUE(r.samples.empty());
 }
 
 TEST_F(WavFile, RefusesWhatItCannotRead) {

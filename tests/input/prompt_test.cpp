@@ -144,10 +144,9 @@ TEST_F(PromptTest, HomeEndAndCtrlAOrCtrlEMoveToTheEndsOfTheLine) {
 
 TEST_F(PromptTest, EndStopsAtTheLastCursorColumn) {
     ScriptKeySource keys;
-    keys.text(std::string(85, 'a')).extended(kKeyHome).extended(kKeyEnd).text("Z").enter();
+    keys.text(std::string(79, 'a')).extended(kKeyHome).extended(kKeyEnd).text("Z").enter();
     PromptRequest request{.title = "t", .prompt = "Name:"};
     ASSERT_TRUE(ask(keys, request));
-    // The cursor never passes column 80: Z goes in there.
     EXPECT_EQ(request.current, std::string(79, 'a') + "Z");
 }
 
@@ -175,10 +174,13 @@ TEST_F(PromptTest, AHeadlessFileNameThatIsNoUtf8KeepsItsBytes) {
 }
 
 TEST_F(PromptTest, TheEightyCharacterReplyCountsCharacters) {
-    ScriptKeySource keys = ScriptKeySource::from_lines({std::string(78, 'x') + "ππππ"});
+    // 80 characters in 82 bytes fill the field; one more character is refused.
+    ScriptKeySource keys = ScriptKeySource::from_lines({std::string(78, 'x') + "ππ", std::string(78, 'x') + "πππ"});
     PromptRequest request{.title = "t", .prompt = "Name:"};
-    ASSERT_TRUE(ask(keys, request));
-    EXPECT_EQ(request.current, std::string(78, 'x') + "ππ");   // cut between characters, not inside one
+    Prompter prompter(console_, keys, interpreter_, session_);
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(request.current, std::string(78, 'x') + "ππ");
+    EXPECT_FALSE(prompter.ask(message_, request));   // refused, then the input ends
 }
 
 TEST_F(PromptTest, NumericFieldsAroundNonAsciiTextAreDecodedByCharacter) {
@@ -230,6 +232,62 @@ TEST_F(PromptTest, RepliesAreLoggedExceptReplayWords) {
     Prompter prompter(console_, keys, interpreter_, session_);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(prompter.ask(message_, request));
     EXPECT_EQ(saved_log(), "/work\n\n\nSP PO       *! Enter command...\n            *! Enter command...\n");
+}
+
+// A log on a full disk: the first lost reply is reported once on the message
+// line, and the replies saved before are not replaced by the broken log.
+TEST_F(PromptTest, ALogThatCannotBeWrittenIsReportedOnceAndNeverSaved) {
+    ASSERT_TRUE(session_.log.create("/dev/full", "/work", "", ""));
+    ScriptKeySource keys;
+    keys.text("SP PO").enter().text("AS RE").enter().text("AS IM").enter();
+    PromptRequest request{.title = "t", .prompt = "Enter command...", .command_prompt = true};
+    Prompter prompter(console_, keys, interpreter_, session_);
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(message_, "Error writing file: /dev/full");
+    ASSERT_TRUE(prompter.ask(message_, request));   // shows it and blanks it
+    EXPECT_EQ(message_, "");
+    ASSERT_TRUE(prompter.ask(message_, request));
+    EXPECT_EQ(message_, "");   // once only
+
+    const auto saved = directory_ / "ZEPH32.RL";
+    std::ofstream(saved) << "good replies\n";
+    EXPECT_FALSE(session_.log.save_as(saved.string()));
+    std::ifstream in(saved);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "good replies\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator()),
+              2);   // ZEPH32.TMP and ZEPH32.RL: no temporary left
+}
+
+// A reply with text beyond the 80-character field is refused whole and asked
+// again, typed, read as a line or replayed; it is never evaluated cut.
+TEST_F(PromptTest, AReplyLongerThanTheFieldIsRefusedAndAskedAgain) {
+    std::string formula = "X";
+    for (int i = 0; i < 39; ++i) formula += "+0";
+    formula += "+10000";   // 85 characters: cut at 80 it would end in "+10"
+    ASSERT_GT(formula.size(), 80u);
+    const std::string far_text = "1" + std::string(130, ' ') + "+2";   // beyond the edit line too
+    ScriptKeySource lines = ScriptKeySource::from_lines({formula, far_text, "3"});
+    PromptRequest request = numeric({0, 0, 0, 0}, 1);
+    interpreter_.define("X", 1.0, message_);
+    ASSERT_TRUE(ask(lines, request));
+    EXPECT_EQ(request.values[0], 3.0);
+    int refusals = 0;
+    for (const std::string& line : presenter_.lines) refusals += line == kReplyTooLongMessage;
+    EXPECT_EQ(refusals, 2);
+
+    std::ofstream(directory_ / "r.RL") << formula << "  *! Enter values:\n4   *! Enter values:\n";
+    ASSERT_TRUE(session_.replay.open((directory_ / "r.RL").string()));
+    session_.source = InputSource::replay_then_keyboard;
+    ScriptKeySource none;
+    ASSERT_TRUE(ask(none, request));
+    EXPECT_EQ(request.values[0], 4.0);
+
+    ScriptKeySource typed;   // at the keyboard the cursor stops at column 80; text is pushed beyond it
+    typed.text(std::string(85, '1')).enter().text("5").enter();
+    ASSERT_TRUE(ask(typed, request));
+    EXPECT_EQ(request.values[0], 5.0);
 }
 
 TEST_F(PromptTest, ReplayThenKeyboard) {

@@ -37,6 +37,38 @@ TEST(Allocate, RefusalKeepsTheOldStorageAndSignals) {
     }
 }
 
+TEST(Allocate, AnImpossibleCountIsShownAsAsked) {
+    ScriptedSession s({"1E30", "-1E300"});
+    for (const char* expected : {"Unable to allocate memory for   1E+30 data points",
+                                 "Unable to allocate memory for -1E+300 data points"}) {
+        s.line("AL");
+        EXPECT_EQ(s.session.workspace.message_line, expected);
+        EXPECT_EQ(s.session.workspace.max_points, 4096);
+        s.session.workspace.message_line.clear();
+    }
+}
+
+// However many constants DE defines, the grid variables keep their slots:
+// listings and plot defaults go on working, and the constant beyond the
+// limit gets the limit's message.
+TEST(Define, ConstantsNeverTakeTheGridVariablesSlots) {
+    std::vector<std::string> replies;
+    for (int i = 0; i < 40; ++i) replies.push_back("C" + std::to_string(i) + "=" + std::to_string(i));
+    ScriptedSession s(replies);
+    s.set_a({{1, 0}, {2, 0}, {3, 0}});
+    std::string last_message;
+    for (int i = 0; i < 40; ++i) {
+        s.line("DE");
+        if (!s.session.workspace.message_line.empty()) last_message = s.session.workspace.message_line;
+        s.session.workspace.message_line.clear();
+    }
+    EXPECT_EQ(last_message, "*****INTERP. NO MORE THAN 40 VARIABLES ALLOWED");
+    s.keys = ScriptKeySource::from_lines({"XMIN, XMAX"});
+    s.line("AS RE LI");
+    EXPECT_EQ(s.session.workspace.message_line, "");
+    EXPECT_TRUE(s.transcript_has("    3   2."));
+}
+
 TEST(SetRange, LimitsToTheCapacityAndMarksANonDefaultRange) {
     ScriptedSession s({"1 1 99999", "2 3 100", "0 1 5", "5000 1 5"});
     Workspace& w = s.session.workspace;

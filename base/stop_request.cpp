@@ -1,0 +1,29 @@
+#include "base/stop_request.hpp"
+
+#include <csignal>
+#include <initializer_list>
+
+namespace zeph {
+
+namespace {
+// A signal handler can reach only file-scope state: this flag is the one piece.
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+void record_stop(int signal_number) {
+    if (g_stop_signal == 0) g_stop_signal = signal_number;
+}
+}  // namespace
+
+void install_stop_handlers() {
+    struct sigaction action {};
+    action.sa_handler = record_stop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;   // no SA_RESTART: a blocked read returns with EINTR
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal_number, &action, nullptr);
+}
+
+void request_stop(int signal_number) { record_stop(signal_number); }
+
+int stop_signal() { return g_stop_signal; }
+
+}  // namespace zeph
