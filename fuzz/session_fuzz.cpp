@@ -6,8 +6,9 @@
 //
 // Input: lines separated by '\n', at most kMaxReplies of them.
 //   - A line whose first byte is 0x80 or above is made of vocabulary tokens:
-//     each byte picks one entry of kVocabulary, and the entries are joined by
-//     blanks ("AS EQ", "3 0 1", a formula, a file name, a key name ...).
+//     each byte after that one picks an entry of kVocabulary, and the entries
+//     are joined by blanks ("AS EQ", "3 0 1", a formula, a file name, a key
+//     name ...).
 //   - Any other line is the reply itself (at most kMaxLiteral bytes), left
 //     out when it could leave the scratch folder, run a shell command or
 //     replay itself (see literal_allowed).
@@ -124,7 +125,7 @@ std::vector<std::string> decode_replies(std::string_view input, bool& pause) {
         first = false;
         if (!line.empty() && static_cast<unsigned char>(line.front()) >= 0x80) {
             std::string reply;
-            for (const unsigned char byte : line) {
+            for (const unsigned char byte : line.substr(1)) {
                 if (!reply.empty()) reply.push_back(' ');
                 reply.append(kVocabulary[byte % kVocabularySize]);
             }
@@ -302,3 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::current_path(starting_folder(), error);
     return 0;
 }
+
+// Undefined behaviour (a NaN cast to an index, an overflowing count) ends the
+// run as a crash does, so that the fuzzer keeps the input.
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
