@@ -19,8 +19,8 @@
 //
 // Bounds that keep one input well under the fuzzing timeout: every run
 // starts by allocating kCapacity points, the vocabulary holds no count above
-// 1000 (and 1E30, which is refused), and only plain numbers answer the
-// allocation question.
+// 1000 (and 1E30, which is refused), only plain numbers answer the
+// allocation question, and at most kMaxReplays replies are RL.
 #include <unistd.h>
 
 #include <array>
@@ -49,6 +49,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxReplies = 64;
 constexpr std::size_t kMaxLiteral = 100;
 constexpr int kMaxRuns = 3;
+constexpr int kMaxReplays = 2;   // RL replies per input
 constexpr std::string_view kCapacity = "4096";
 constexpr std::string_view kAllocatePrompt = "Number of sample points to allocate memory for:";
 
@@ -98,14 +99,15 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // A typed line may not name a path outside the scratch folder, run a shell
-// command (SY), or put a replay word other than a bare RL into the reply log.
+// command (SY), or hold RL other than as the exact reply "RL", which is not
+// logged: a logged RL would make the log replay itself for ever.
 bool literal_allowed(std::string_view line) {
     const std::string text = upper(line);
     if (trimmed(text).starts_with('/') || text.find("..") != std::string::npos ||
         text.find('\\') != std::string::npos || text.find('~') != std::string::npos)
         return false;
     if (text.find("SY") != std::string::npos) return false;
-    return text.find("RL") == std::string::npos || trimmed(text) == "RL";
+    return text.find("RL") == std::string::npos || line == "RL";
 }
 
 // The reply lines of one input.
@@ -113,6 +115,7 @@ std::vector<std::string> decode_replies(std::string_view input, bool& pause) {
     std::vector<std::string> replies;
     pause = false;
     bool first = true;
+    int replays = 0;
     while (!input.empty() && replies.size() < kMaxReplies) {
         const std::size_t end = input.find('\n');
         const std::string_view line = input.substr(0, end);
@@ -126,13 +129,17 @@ std::vector<std::string> decode_replies(std::string_view input, bool& pause) {
         if (!line.empty() && static_cast<unsigned char>(line.front()) >= 0x80) {
             std::string reply;
             for (const unsigned char byte : line.substr(1)) {
+                const std::string_view token = kVocabulary[byte % kVocabularySize];
+                if (token == "RL" && line.size() > 2) continue;   // RL stands alone
                 if (!reply.empty()) reply.push_back(' ');
-                reply.append(kVocabulary[byte % kVocabularySize]);
+                reply.append(token);
             }
             replies.push_back(std::move(reply));
         } else if (line.size() <= kMaxLiteral && literal_allowed(line)) {
             replies.emplace_back(line);
         }
+        // Each RL replays the whole log again.
+        if (!replies.empty() && replies.back() == "RL" && ++replays > kMaxReplays) replies.pop_back();
     }
     return replies;
 }
