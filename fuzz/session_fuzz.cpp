@@ -21,10 +21,12 @@
 // starts by allocating kCapacity points, the vocabulary holds no count above
 // 1000 (and 1E30, which is refused), only plain numbers answer the
 // allocation question, and at most kMaxReplays replies are RL.
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -51,6 +53,7 @@ constexpr std::size_t kMaxLiteral = 100;
 constexpr int kMaxRuns = 3;
 constexpr int kMaxReplays = 2;   // RL replies per input
 constexpr std::string_view kCapacity = "4096";
+constexpr std::string_view kScratchPrefix = "zeph-session-fuzz-";   // + the process id
 constexpr std::string_view kAllocatePrompt = "Number of sample points to allocate memory for:";
 
 // Appending entries keeps the token lines of the seeds meaning the same.
@@ -82,6 +85,8 @@ constexpr std::string_view kVocabulary[] = {
     // Keys and replay.
     "", "<ESC>", "<ENTER>", "<LEFT>", "<RIGHT>", "<UP>", "<DOWN>", "<PGUP>", "<PGDN>", "<HOME>", "<END>",
     "<DEL>", "<CTRL-LEFT>", "<CTRL-RIGHT>", "RL",
+    // Formulas with one NaN among finite values, on grids through 0 or 1.
+    "X+0/X", "X+0/(X-1)", "A/A", "B/B",
 };
 constexpr std::size_t kVocabularySize = std::size(kVocabulary);
 static_assert(kVocabularySize <= 256);
@@ -238,6 +243,18 @@ void remove_scratch_folder() {
     fs::remove_all(scratch_folder(), error);
 }
 
+// A run ended by a crash or a timeout leaves its folder behind: the next run
+// removes the folders of processes that are gone.
+void remove_abandoned_folders(const fs::path& temporary) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(temporary, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kScratchPrefix)) continue;
+        const long pid = std::strtol(name.c_str() + kScratchPrefix.size(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) fs::remove_all(entry.path(), error);
+    }
+}
+
 void empty_scratch_folder(const fs::path& folder) {
     std::error_code error;
     fs::current_path(folder, error);
@@ -277,8 +294,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     show_transcript() = std::getenv("ZEPH_FUZZ_TRANSCRIPT") != nullptr;
     std::error_code error;
     starting_folder() = fs::current_path(error);
-    std::string folder = (fs::temp_directory_path() / "zeph-session-fuzz-XXXXXX").string();
-    if (!::mkdtemp(folder.data())) std::abort();
+    const fs::path temporary = fs::temp_directory_path(error);
+    remove_abandoned_folders(temporary);
+    const fs::path folder = temporary / (std::string(kScratchPrefix) + std::to_string(::getpid()));
+    fs::remove_all(folder, error);
+    if (!fs::create_directory(folder, error)) std::abort();
     scratch_folder() = fs::canonical(folder);
     std::atexit(remove_scratch_folder);
     // A crash happens inside the scratch folder, which goes at exit: its
