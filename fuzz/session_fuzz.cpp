@@ -6,9 +6,10 @@
 //
 // Input: lines separated by '\n', at most kMaxReplies of them.
 //   - A line whose first byte is 0x80 or above is made of vocabulary tokens:
-//     each byte after that one picks an entry of kVocabulary, and the entries
-//     are joined by blanks ("AS EQ", "3 0 1", a formula, a file name, a key
-//     name ...).
+//     that byte picks a group of kVocabulary (command words, numbers,
+//     formulas, definitions, answers, file names, keys), each byte after it an
+//     entry of the group, and the entries are joined by blanks ("AS EQ",
+//     "3 0 1", a formula, a file name, a key name ...).
 //   - Any other line is the reply itself (at most kMaxLiteral bytes), left
 //     out when it could leave the scratch folder, run a shell command or
 //     replay itself (see literal_allowed).
@@ -33,6 +34,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -56,8 +58,9 @@ constexpr std::string_view kCapacity = "4096";
 constexpr std::string_view kScratchPrefix = "zeph-session-fuzz-";   // + the process id
 constexpr std::string_view kAllocatePrompt = "Number of sample points to allocate memory for:";
 
-// Appending entries keeps the token lines of the seeds meaning the same.
-constexpr std::string_view kVocabulary[] = {
+// The vocabulary of token lines, in groups; the marker byte picks the group.
+// Appending entries keeps the token lines of a corpus meaning the same.
+constexpr std::string_view kCommandWords[] = {
     // Functions, parameters, operations, reads and the commands that run at once (SY left out).
     "WA", "SP", "AS", "BS", "RE", "IM", "AM", "PO", "DP", "RP", "DD", "RD", "XY", "PR", "SU", "RX", "RR", "IN",
     "GR", "WI", "LT", "CS", "CH", "DX", "IX", "FF", "AC", "CV", "XC", "SW", "A=", "B=", "AD", "MU", "DE", "SH",
@@ -67,29 +70,38 @@ constexpr std::string_view kVocabulary[] = {
     "MA", "SM", "PG", "AX", "GO", "ZE", "CO", "AR", "HI", "NOPL", "NOAV", "NODI", "NOFI", "NOLI", "NOCU",
     "NOST", "NOEX", "NOMO", "NOWR", "NOSC", "NOME", "NOBI", "NODB", "NOSS", "NOLA", "NOLO", "NOMA", "NOSM",
     "NOPG", "NOAX", "NOGO", "NOZE", "NOCO", "NOAR", "NOHI",
-    // Numbers: no count above 1000 (1E30 is refused).
+};
+// No count above 1000 (1E30 is refused).
+constexpr std::string_view kNumbers[] = {
     "0", "1", "2", "3", "4", "5", "7", "8", "10", "16", "64", "100", "1000", "-1", "-2", "-100", "0.5", "-0.25",
     "1.5", "3.14159", "0.001", "1E30", "-1E30", "1E-30", ",", "/", "NPTS", "XMIN", "XMAX", "DX", "DT", "DF",
-    // Formulas, some of them making NaN and ±Inf.
+};
+// Formulas, many of them making NaN or ±Inf somewhere.
+constexpr std::string_view kFormulas[] = {
     "X", "A", "B", "A+B", "A*B", "X*X", "SIN(X)", "COS(2*PI*X/8)", "CMPLX(0,X)", "CMPLX(X,1)", "EXP(X)",
     "X+REAL((X-1)/(X-1))", "1/X", "-1/X", "LOG(X-X)", "(X-X)/(X-X)", "SQRT(-1)", "1E308*10", "RAND", "K*A+B",
-    "S/(S+1)", "1/(S*S+S+1)", "ABS(A)", "REAL(A)", "IMAG(B)",
-    // Definitions.
+    "S/(S+1)", "1/(S*S+S+1)", "ABS(A)", "REAL(A)", "IMAG(B)", "X+0/X", "X+0/(X-1)", "A/A", "B/B",
+};
+constexpr std::string_view kDefinitions[] = {
     "Z=COS(PI/4)", "K=2", "C=1/0", "A=0/0", "PI=3", "NPTS=5", "==1", "1=2",
-    // Answers to word questions: filters, windows, transforms, resampling, formats.
+};
+// Answers to word questions: filters, windows, transforms, resampling, formats, labels.
+constexpr std::string_view kAnswers[] = {
     "CHE", "BUTT", "TRAN", "BESS", "HILB", "H(S)", "LPF", "BPF", "C", "S", "R", "K", "N", "O", "XV", "SA", "I",
-    "D", "M", "E", "MO", "ST", "R4", "R8", "I2", "2C", "1C", "=CONSTANT", "!", "TITLE", "Y",
-    // Names of the files the replies write, and the program's own files.
-    "F1.DAT", "F2.TXT", "S.WAV", "G.WMF", "G.BMP", "G.PNG", "STATS.TXT", "ZEPH32.TMP", "ZEPH32.RL", "NONE.DAT",
-    "*",
-    // Keys and replay.
+    "D", "M", "E", "A", "B", "MO", "ST", "R4", "R8", "I2", "2C", "1C", "=CONSTANT", "!", "TITLE", "Y",
+};
+// Names of the files the replies write, and the program's own files.
+constexpr std::string_view kFileNames[] = {
+    "F1.DAT", "F2.TXT", "S.WAV", "G.WMF", "G.BMP", "G.PNG", "STATS.TXT", "ZEPH32.TMP", "ZEPH32.RL", "NONE.DAT", "*",
+};
+// Keys and replay.
+constexpr std::string_view kKeys[] = {
     "", "<ESC>", "<ENTER>", "<LEFT>", "<RIGHT>", "<UP>", "<DOWN>", "<PGUP>", "<PGDN>", "<HOME>", "<END>",
     "<DEL>", "<CTRL-LEFT>", "<CTRL-RIGHT>", "RL",
-    // Formulas with one NaN among finite values, on grids through 0 or 1.
-    "X+0/X", "X+0/(X-1)", "A/A", "B/B",
 };
-constexpr std::size_t kVocabularySize = std::size(kVocabulary);
-static_assert(kVocabularySize <= 256);
+constexpr std::array<std::span<const std::string_view>, 7> kVocabulary{
+    kCommandWords, kNumbers, kFormulas, kDefinitions, kAnswers, kFileNames, kKeys,
+};
 
 std::string upper(std::string_view text) {
     std::string result(text);
@@ -133,8 +145,9 @@ std::vector<std::string> decode_replies(std::string_view input, bool& pause) {
         first = false;
         if (!line.empty() && static_cast<unsigned char>(line.front()) >= 0x80) {
             std::string reply;
+            const auto group = kVocabulary[static_cast<unsigned char>(line.front()) % kVocabulary.size()];
             for (const unsigned char byte : line.substr(1)) {
-                const std::string_view token = kVocabulary[byte % kVocabularySize];
+                const std::string_view token = group[byte % group.size()];
                 if (token == "RL" && line.size() > 2) continue;   // RL stands alone
                 if (!reply.empty()) reply.push_back(' ');
                 reply.append(token);
