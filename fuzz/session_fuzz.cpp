@@ -26,7 +26,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +39,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/text.hpp"
 #include "shell/command_loop.hpp"
 #include "shell/startup.hpp"
 #include "window/headless.hpp"
@@ -103,12 +103,6 @@ constexpr std::array<std::span<const std::string_view>, 7> kVocabulary{
     kCommandWords, kNumbers, kFormulas, kDefinitions, kAnswers, kFileNames, kKeys,
 };
 
-std::string upper(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
-
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
@@ -119,7 +113,7 @@ std::string_view trimmed(std::string_view text) {
 // command (SY), or hold RL other than as the exact reply "RL", which is not
 // logged: a logged RL would make the log replay itself for ever.
 bool literal_allowed(std::string_view line) {
-    const std::string text = upper(line);
+    const std::string text = zeph::upper_case(line);
     if (trimmed(text).starts_with('/') || text.find("..") != std::string::npos ||
         text.find('\\') != std::string::npos || text.find('~') != std::string::npos)
         return false;
