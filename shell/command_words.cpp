@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <ranges>
+#include <functional>
+#include <vector>
 
 #include "base/utf8.hpp"
 
@@ -13,8 +14,11 @@ constexpr int kLineLength = 80;
 constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
 
 // The rows of one kind of word.
-auto words_of(WordKind kind) {
-    return command_words() | std::views::filter([kind](const CommandWord& w) { return w.kind == kind; });
+std::vector<std::reference_wrapper<const CommandWord>> words_of(WordKind kind) {
+    std::vector<std::reference_wrapper<const CommandWord>> words;
+    for (const CommandWord& word : command_words())
+        if (word.kind == kind) words.emplace_back(word);
+    return words;
 }
 
 int last_non_blank_column(std::string_view line) {
