@@ -213,6 +213,8 @@ public:
         return zeph::kKeyExtended;
     }
 
+    int poll_key() override { return read_key(); }   // every reply is already there
+
     std::optional<std::string> read_line() override {
         // A file name with a directory part makes that directory current;
         // every later file stays in the scratch folder all the same.
