@@ -213,7 +213,7 @@ public:
         return zeph::kKeyExtended;
     }
 
-    int poll_key() override { return read_key(); }   // the replies are all there
+    int poll_key() override { return read_key(); }   // every reply is already there
 
     std::optional<std::string> read_line() override {
         // A file name with a directory part makes that directory current;

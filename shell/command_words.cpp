@@ -14,13 +14,12 @@ namespace {
 constexpr int kLineLength = 80;
 constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
 
-// The rows of one kind of word, in table order. (A plain list: clang's
-// libFuzzer build cannot compile a filter view over the table.)
+// The rows of one kind of word.
 std::vector<std::reference_wrapper<const CommandWord>> words_of(WordKind kind) {
-    std::vector<std::reference_wrapper<const CommandWord>> rows;
-    for (const CommandWord& w : command_words())
-        if (w.kind == kind) rows.emplace_back(w);
-    return rows;
+    std::vector<std::reference_wrapper<const CommandWord>> words;
+    for (const CommandWord& word : command_words())
+        if (word.kind == kind) words.emplace_back(word);
+    return words;
 }
 
 int last_non_blank_column(std::string_view line) {
