@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/read_line.hpp"
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "base/replace_file.hpp"
@@ -13,19 +14,7 @@ constexpr std::size_t kMinimumReplyWidth = 10;
 constexpr std::size_t kSavedLineLength = 132;
 constexpr std::size_t kLongestLine = 4096;   // longer replay lines are cut, never unbounded
 
-std::optional<std::string> read_line(std::FILE* file) {
-    std::string line;
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(file)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kLongestLine) line.push_back(static_cast<char>(c));
-    }
-    if (!any) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
+std::optional<std::string> read_line(std::FILE* file) { return read_text_line(file, kLongestLine); }
 }  // namespace
 
 std::string format_reply_record(std::string_view reply, std::string_view prompt) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/read_line.hpp"
 #include "base/text.hpp"
 
 #include <poll.h>
@@ -84,17 +85,7 @@ int StreamKeySource::poll_key() {
 }
 
 std::optional<std::string> StreamKeySource::read_line() {
-    if (!in_ || stop_requested()) return std::nullopt;
-    std::string line;
-    bool got_any = false;
-    for (int c = std::getc(in_); c != EOF && !stop_requested(); c = std::getc(in_)) {
-        got_any = true;
-        if (c == '\n') break;
-        if (line.size() < kMaxLineBytes) line.push_back(static_cast<char>(c));
-    }
-    if (!got_any) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    return read_text_line(in_, kMaxLineBytes, true);
 }
 
 }  // namespace zeph
