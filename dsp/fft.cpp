@@ -13,6 +13,7 @@
 #endif
 
 #include "base/parallel.hpp"
+#include "base/stop_request.hpp"
 
 namespace zeph {
 
@@ -592,6 +593,9 @@ void run_wide_stage(double* data, std::ptrdiff_t n, int level, const double* twi
 Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
     int log2n = 0;
     if (!valid_transform_size(x.size(), log2n)) return Status::failure(kNotPowerOfTwo);
+    // Operations chain several transforms: a stop asked for meanwhile ends
+    // the chain at the next one (x is then left as it was).
+    if (stop_requested()) return Status::failure(kTransformStopped);
     if (Status status = table.prepare(log2n); !status) return status;
     // std::complex<double> is laid out as double[2] {re, im}.
     double* data = reinterpret_cast<double*>(x.data());
@@ -622,6 +626,7 @@ Status fft_forward(std::span<Complex> x, BitReverseTable& table) {
 Status fft_inverse(std::span<Complex> x, BitReverseTable& table) {
     int log2n = 0;
     if (!valid_transform_size(x.size(), log2n)) return Status::failure(kNotPowerOfTwo);
+    if (stop_requested()) return Status::failure(kTransformStopped);
     conjugate_all(x);
     Status status = fft_forward(x, table);
     conjugate_all(x);

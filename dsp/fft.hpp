@@ -24,6 +24,8 @@
 namespace zeph {
 
 inline const std::string kNotPowerOfTwo = "ERROR. NUMBER POINTS MUST BE A POWER OF 2.";
+// A transform asked for while the run is being ended by a signal is not made.
+inline const std::string kTransformStopped = "Transform not made: the run is ending.";
 // A caller handed storage shorter than the grid's point count.
 inline const std::string kStorageTooSmall = "ERROR. NUMBER POINTS EXCEEDS THE ALLOCATED STORAGE.";
 // The tables of a new point count could not be allocated.

@@ -1,3 +1,8 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include "base/stop_request.hpp"
 #include "dsp/fft.hpp"
 
 #include <gtest/gtest.h>
@@ -338,3 +343,22 @@ TEST(SpectrumCreation, RefusesBadPointCountsAndShortStorageWithoutChangingAnythi
 
 }  // namespace
 }  // namespace zeph
+
+// A run being ended by a signal makes no more transforms and leaves the data
+// as it was. The stop request cannot be taken back, so it is made in a child.
+TEST(FftStop, NoTransformOnceTheRunIsEnding) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::vector<zeph::Complex> x(1024, zeph::Complex{1.0, 0.0});
+        zeph::BitReverseTable table;
+        zeph::request_stop(SIGTERM);
+        const zeph::Status status = zeph::fft_forward(x, table);
+        const bool unchanged = std::all_of(x.begin(), x.end(), [](zeph::Complex v) { return v == zeph::Complex{1.0, 0.0}; });
+        ::_exit(!status.ok && status.message == zeph::kTransformStopped && unchanged ? 0 : 1);
+    }
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(child, &wait_status, 0), child);
+    ASSERT_TRUE(WIFEXITED(wait_status));
+    EXPECT_EQ(WEXITSTATUS(wait_status), 0);
+}
