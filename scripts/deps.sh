@@ -18,7 +18,9 @@ fi
 
 missing=()
 for package in "${wanted[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  # Removed but not purged packages still answer dpkg -s: ask for the installed state.
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
