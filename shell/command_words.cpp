@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <ranges>
+#include <functional>
+#include <vector>
 
 #include "base/utf8.hpp"
 
@@ -12,9 +13,13 @@ namespace {
 constexpr int kLineLength = 80;
 constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
 
-// The rows of one kind of word.
-auto words_of(WordKind kind) {
-    return command_words() | std::views::filter([kind](const CommandWord& w) { return w.kind == kind; });
+// The rows of one kind of word (a plain list: clang 14 cannot iterate a
+// filter view of the standard library it builds against).
+std::vector<std::reference_wrapper<const CommandWord>> words_of(WordKind kind) {
+    std::vector<std::reference_wrapper<const CommandWord>> rows;
+    for (const CommandWord& w : command_words())
+        if (w.kind == kind) rows.emplace_back(w);
+    return rows;
 }
 
 int last_non_blank_column(std::string_view line) {
