@@ -22,7 +22,7 @@ DISPLAY= WAYLAND_DISPLAY= xvfb-run -a ctest --test-dir build --output-on-failure
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^E2e' | tee "$log"
 asan_count=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log")
 
