@@ -421,7 +421,7 @@ constexpr int kTerminalQueryMs = 300;
 // Where plots go: chosen at the first plot and noted once on the message
 // line. In auto the window is tried first; the window opened for the test is
 // kept for this plot.
-PlotTarget choose_target(PlotState& plot, Workspace& w, PlotWindow& window) {
+PlotTarget choose_target(PlotState& plot, Workspace& w, TextConsole& console, PlotWindow& window) {
     if (plot.target) return *plot.target;
     const std::optional<PlotRequest> parsed = parse_plot_request(std::getenv("ZEPH_PLOT"));
     const PlotRequest request = parsed.value_or(PlotRequest{});
@@ -432,6 +432,7 @@ PlotTarget choose_target(PlotState& plot, Workspace& w, PlotWindow& window) {
         return *plot.target;
     }
     if (request.automatic) {
+        console.library_messages();   // only what the attempt below writes counts
         around.window_opens = display_variables_set() &&
                               window.open(std::string(kPlotWindowTitle), plot.window_width, plot.window_height).ok;
     }
@@ -446,7 +447,14 @@ PlotTarget choose_target(PlotState& plot, Workspace& w, PlotWindow& window) {
         around.iterm = known.iterm;
     }
     plot.target = choose_plot_target(request, around);
-    w.message_line = parsed ? plot_target_note(*plot.target, request.automatic)
+    // Why the window did not open: what the display library wrote (an
+    // authorisation refused, say) tells more than SDL's own reason.
+    std::string window_failure = request.automatic ? window.failure_reason() : std::string();
+    if (!window_failure.empty()) {
+        const std::string written = display_complaint(console.library_messages());
+        if (!written.empty()) window_failure = written;
+    }
+    w.message_line = parsed ? plot_target_note(*plot.target, request.automatic, window_failure)
                             : "ZEPH_PLOT is not one of auto, window, sixel, kitty, iterm, symbols, none: auto";
     return *plot.target;
 }
@@ -457,7 +465,7 @@ void PlotDialogue::draw() {
     KeySource& keys = session_.prompter.keys();
 
     PlotWindow window;
-    const PlotTarget target = choose_target(plot_, w_, window);
+    const PlotTarget target = choose_target(plot_, w_, session_.console, window);
     const bool on_window = target == PlotTarget::Window;
     if (on_window && !window.is_open() &&
         !window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok) {

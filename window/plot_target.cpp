@@ -1,5 +1,8 @@
 #include "window/plot_target.hpp"
 
+#include "base/text.hpp"
+#include "base/utf8.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -114,7 +117,7 @@ std::string_view plot_target_name(PlotTarget target) {
     return "none";
 }
 
-std::string plot_target_note(PlotTarget target, bool automatic) {
+std::string plot_target_note(PlotTarget target, bool automatic, std::string_view window_failure) {
     std::string where;
     switch (target) {
         case PlotTarget::Window: where = "in a window"; break;
@@ -124,7 +127,18 @@ std::string plot_target_note(PlotTarget target, bool automatic) {
         case PlotTarget::Symbols: where = "in the terminal as text symbols"; break;
         case PlotTarget::None: where = "off screen only (exports work)"; break;
     }
-    return "Plots: " + where + (automatic ? " (auto)" : "") + ". Set ZEPH_PLOT to change.";
+    constexpr std::string_view kHowToChange = " Set ZEPH_PLOT to change.";
+    if (window_failure.empty()) return "Plots: " + where + (automatic ? " (auto)." : ".") + std::string(kHowToChange);
+    // A display is named but the window did not open: say why, since the
+    // user expected a window. The reason is cut to the message line.
+    const std::string head = "Plots: " + where + " (no window: ";
+    const std::size_t used = character_count(head) + 2;   // and the closing ")."
+    const std::size_t room = kMessageLineWidth > used ? kMessageLineWidth - used : 0;
+    std::string reason(window_failure);
+    if (character_count(reason) > room) reason = trim_right(first_characters(reason, room > 3 ? room - 3 : 0)) + "...";
+    std::string note = head + reason + ").";
+    if (character_count(note) + kHowToChange.size() <= kMessageLineWidth) note += kHowToChange;
+    return note;
 }
 
 }  // namespace zeph

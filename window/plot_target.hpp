@@ -64,7 +64,10 @@ KnownGraphics known_graphics(const char* (*get)(const char*));
 
 // The name ZEPH_PLOT uses for a target ("window", "sixel", ...).
 std::string_view plot_target_name(PlotTarget target);
-// The message-line note of the choice made, written once per run.
-std::string plot_target_note(PlotTarget target, bool automatic);
+// The message-line note of the choice made, written once per run, at most
+// kMessageLineWidth characters. `window_failure` is SDL's reason when a
+// display was named but the window did not open.
+inline constexpr std::size_t kMessageLineWidth = 80;
+std::string plot_target_note(PlotTarget target, bool automatic, std::string_view window_failure = {});
 
 }  // namespace zeph

@@ -1,6 +1,7 @@
 #include "window/plot_window.hpp"
 
 #include "base/stop_request.hpp"
+#include "base/text.hpp"
 
 #include <SDL.h>
 
@@ -40,7 +41,9 @@ bool start_video() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     if (!shows_nothing(SDL_GetCurrentVideoDriver())) return true;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    SDL_SetError("no display answers");
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) display = std::getenv("WAYLAND_DISPLAY");
+    SDL_SetError("no display answers at %s", display ? display : "");
     return false;
 }
 
@@ -52,6 +55,23 @@ void SDLCALL record_log(void* log, int /*category*/, SDL_LogPriority /*priority*
 std::vector<int> extended(int code) { return {kKeyExtended, code}; }
 
 }  // namespace
+
+std::string display_complaint(const std::string& written) {
+    std::size_t start = 0;
+    while (start < written.size()) {
+        const std::size_t end = std::min(written.find('\n', start), written.size());
+        std::string line = written.substr(start, end - start);
+        start = end + 1;
+        for (char& c : line)
+            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        line = trim_right(line);
+        // The wayland client writes this whenever SDL probes for a compositor,
+        // also on an X desktop: it is no reason for the window's failure.
+        if (line.empty() || line.find("XDG_RUNTIME_DIR") != std::string::npos) continue;
+        return line;
+    }
+    return {};
+}
 
 PixelRect fitted_rect(int width, int height, int area_width, int area_height) {
     if (width <= 0 || height <= 0 || area_width <= 0 || area_height <= 0) return {0, 0, 0, 0};
@@ -112,12 +132,13 @@ PlotWindow::~PlotWindow() { close(); }
 
 Status PlotWindow::open(const std::string& title, int width, int height) {
     close();
+    failure_reason_.clear();
     if (!display_variables_set()) return Status::failure(kNoDisplayMessage);
     SDL_LogSetOutputFunction(&record_log, &log_);
     if (!start_video()) {
-        const std::string reason = SDL_GetError();
+        failure_reason_ = SDL_GetError();
         SDL_LogSetOutputFunction(nullptr, nullptr);
-        return Status::failure(kNoDisplayMessage + " (" + reason + ")");
+        return Status::failure(kNoDisplayMessage + " (" + failure_reason_ + ")");
     }
     // The user may resize or maximise the window; the picture is scaled to it.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
@@ -128,14 +149,14 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     }
     if (!window_ || !renderer_) {
-        const std::string reason = SDL_GetError();
+        failure_reason_ = SDL_GetError();
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
         renderer_ = nullptr;
         window_ = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         SDL_LogSetOutputFunction(nullptr, nullptr);
-        return Status::failure(kNoDisplayMessage + " (" + reason + ")");
+        return Status::failure(kNoDisplayMessage + " (" + failure_reason_ + ")");
     }
     SDL_StartTextInput();
     pending_keys_.clear();

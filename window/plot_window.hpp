@@ -45,6 +45,11 @@ std::vector<int> console_keys_for_key(int sdl_keycode, bool ctrl);
 // (see key_source.hpp); bytes that are no valid UTF-8 are dropped.
 std::vector<int> console_keys_for_text(std::string_view utf8);
 
+// The first line a display library wrote on standard error while the window
+// was tried (an X server refusing authorisation, say), control characters
+// made spaces; empty when there is none.
+std::string display_complaint(const std::string& written);
+
 class PlotWindow : public KeySource {
 public:
     PlotWindow() = default;
@@ -83,6 +88,8 @@ public:
 
     // SDL's last log message while the window was open.
     const std::string& sdl_log() const { return log_; }
+    // SDL's reason when the last open failed after trying; empty otherwise.
+    const std::string& failure_reason() const { return failure_reason_; }
 
 private:
     void handle_pending_events();
@@ -100,6 +107,7 @@ private:
     std::deque<int> pending_keys_;
     std::function<int()> other_source_;
     std::string log_;
+    std::string failure_reason_;
 };
 
 }  // namespace zeph

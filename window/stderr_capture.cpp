@@ -67,12 +67,4 @@ std::string StderrCapture::take() {
     return text;
 }
 
-std::string last_line(const std::string& text) {
-    std::string line = trim_right(text);
-    line.erase(0, line.rfind('\n') + 1);   // no newline: npos + 1 keeps it all
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    return line;
-}
-
 }  // namespace zeph

@@ -30,7 +30,4 @@ private:
     long read_offset_ = 0;
 };
 
-// The last non-empty line of `text`, for the message line.
-std::string last_line(const std::string& text);
-
 }  // namespace zeph

@@ -145,9 +145,8 @@ public:
     // While set, a change of the terminal's size calls this instead of
     // drawing the grid (a plot has the screen).
     void set_resize_hook(std::function<void()> hook) { resize_hook_ = std::move(hook); }
-    // The last line a library wrote on standard error since the last call:
-    // while the console is up, standard error goes to a file, not the screen.
-    std::string captured_errors() { return last_line(errors_.take()); }
+    // While the console is up, standard error goes to a file, not the screen.
+    std::string library_messages() override { return errors_.take(); }
 
     bool utf8_terminal() const { return utf8_; }
     ColourMode colour_mode() const { return mode_; }

@@ -33,6 +33,9 @@ public:
     // Leaves and re-enters the screen around an operating-system command.
     virtual void suspend() {}
     virtual void resume() {}
+    // What libraries wrote on standard error since the last call, when the
+    // presenter keeps it off the screen; empty otherwise.
+    virtual std::string library_messages() { return {}; }
 };
 
 class TextConsole {
@@ -58,6 +61,7 @@ public:
     void transcript(std::string_view line);
 
     void beep(int hz, int ms);
+    std::string library_messages() { return presenter_ ? presenter_->library_messages() : std::string(); }
     // Pushes the grid to the presenter (the terminal redraws).
     void present();
 

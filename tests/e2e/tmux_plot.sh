@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plots in a terminal without a window: the program runs in tmux (80 x 50),
 # first without DISPLAY, then with DISPLAY naming a display that does not
-# exist. Each time the plot must appear in the pane as Unicode symbols, no
+# exist, then with DISPLAY naming an X server that refuses the connection.
+# Each time the plot must appear in the pane as Unicode symbols, no
 # library may write on the screen, and Esc must bring the prompt back.
 set -euo pipefail
 export LC_ALL=C.UTF-8   # the symbol ranges below are characters, not bytes
@@ -12,7 +13,7 @@ source "$(dirname "$0")/tmux_common.bash"
 # Characters of the symbol sets in the pane: blocks and braille (not the blank one).
 symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
-run_plot() {   # environment for the program
+run_plot() {   # environment for the program, the note on where plots go
     local command="cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
     if tmux has-session -t "$session" 2>/dev/null; then
         tmux respawn-pane -k -t "$session" "$command"
@@ -46,13 +47,30 @@ run_plot() {   # environment for the program
     sleep 1
     tmux send-keys -t "$session" Escape
     wait_for "Enter command..."
-    wait_for "Plots: in the terminal as text symbols (auto). Set ZEPH_PLOT to change."
+    wait_for "$2"
     [ "$(symbol_count)" -eq 0 ] || fail "the plot stayed on the screen"
     ! screen | grep -qiE 'XDG_RUNTIME_DIR|SDL' || fail "a library wrote on the screen"
     tmux send-keys -t "$session" "EN" Enter
 }
 
-run_plot "-u DISPLAY"
+run_plot "-u DISPLAY" "Plots: in the terminal as text symbols (auto). Set ZEPH_PLOT to change."
 [ -n "${ZEPH_E2E_KEEP:-}" ] && cp "$work/plot-screen.txt" "$ZEPH_E2E_KEEP/tmux-plot-screen.txt"
-run_plot "DISPLAY=:93 XDG_RUNTIME_DIR="
+# The user expected a window here: the note says why there is none.
+run_plot "DISPLAY=:93 XDG_RUNTIME_DIR=" "Plots: in the terminal as text symbols (no window: no display answers at :93)."
+
+# An X server that wants a cookie the program does not have: the note gives
+# the X library's reason, which otherwise would have gone over the screen.
+if command -v Xvfb >/dev/null && command -v xauth >/dev/null; then
+    xauth -q -f "$work/cookies" add :0 . 0123456789abcdef0123456789abcdef
+    Xvfb -displayfd 4 -auth "$work/cookies" -screen 0 640x480x24 -nolisten tcp 4>"$work/display_number" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill $xvfb_pid 2>/dev/null || true; tmux kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
+    for _ in $(seq 1 100); do
+        [ -s "$work/display_number" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/display_number" ] || fail "Xvfb did not start"
+    run_plot "DISPLAY=:$(head -n 1 "$work/display_number") XAUTHORITY=$work/no-cookies" \
+        "Plots: in the terminal as text symbols (no window: Authorization required,...)."
+fi
 echo "tmux plot test passed"

@@ -71,7 +71,9 @@ TEST(CommandTable, HelpEntriesStartWithTheWordAndDoNotOverlap) {
             continue;
         }
         EXPECT_TRUE(w.help.text.starts_with(w.word)) << w.help.text;
-        if (w.has_no_form) EXPECT_NE(w.help.text.find(", NO" + std::string(w.word)), std::string_view::npos) << w.word;
+        if (w.has_no_form) {
+            EXPECT_NE(w.help.text.find(", NO" + std::string(w.word)), std::string_view::npos) << w.word;
+        }
         EXPECT_GE(w.help.row, 2);
         EXPECT_LE(w.help.row, kHelpRows);
         EXPECT_GE(w.help.column, 2);

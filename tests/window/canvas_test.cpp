@@ -511,10 +511,15 @@ TEST(PlotWindow, DoesNotOpenWhereNoDisplayAnswers) {
     const Status opened = window.open("Tavola", 320, 240);
     EXPECT_FALSE(opened.ok);
     EXPECT_FALSE(window.is_open());
-    if (!window.is_open()) EXPECT_EQ(window.read_key(), kKeyEscape);   // nothing could deliver a key
+    if (!window.is_open()) {
+        EXPECT_EQ(window.read_key(), kKeyEscape);   // nothing could deliver a key
+    }
     EXPECT_EQ(desktop_size().width, 1920);
-    if (old_display.empty()) ::unsetenv("DISPLAY");
-    else ::setenv("DISPLAY", old_display.c_str(), 1);
+    if (old_display.empty()) {
+        ::unsetenv("DISPLAY");
+    } else {
+        ::setenv("DISPLAY", old_display.c_str(), 1);
+    }
     if (!old_wayland.empty()) ::setenv("WAYLAND_DISPLAY", old_wayland.c_str(), 1);
 }
 

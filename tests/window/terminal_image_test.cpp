@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.hpp"
 #include "window/plot_target.hpp"
+#include "window/plot_window.hpp"
 #include "window/stderr_capture.hpp"
 #include "window/terminal_image.hpp"
 
@@ -75,6 +77,17 @@ TEST(PlotTargetNote, FitsTheMessageLine) {
     }
     EXPECT_EQ(plot_target_note(PlotTarget::Sixel, true),
               "Plots: in the terminal as sixel images (auto). Set ZEPH_PLOT to change.");
+}
+
+TEST(PlotTargetNote, NamesWhyTheWindowDidNotOpen) {
+    EXPECT_EQ(plot_target_note(PlotTarget::Symbols, true, "No available video device"),
+              "Plots: in the terminal as text symbols (no window: No available video device).");
+    EXPECT_EQ(plot_target_note(PlotTarget::None, true, "x"),
+              "Plots: off screen only (exports work) (no window: x). Set ZEPH_PLOT to change.");
+    // A long reason is cut so the note still fits the message line.
+    const std::string note = plot_target_note(PlotTarget::Iterm, true, std::string(200, 'r') + "\u00e9");
+    EXPECT_EQ(character_count(note), kMessageLineWidth);
+    EXPECT_EQ(note.substr(note.size() - 6), "r...).");
 }
 
 // Primary device attributes as terminals answer them.
@@ -324,11 +337,21 @@ TEST(StderrCapture, KeepsLibraryTextOffTheTerminal) {
     ASSERT_TRUE(capture.start());
     std::fprintf(stderr, "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n");
     EXPECT_TRUE(capture.capturing());
-    EXPECT_EQ(last_line(capture.take()), "error: XDG_RUNTIME_DIR is invalid or not set in the environment.");
+    EXPECT_EQ(capture.take(), "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n");
     EXPECT_EQ(capture.take(), "");   // taken once
     capture.stop();
     EXPECT_FALSE(capture.capturing());
-    EXPECT_EQ(last_line("first\nsecond\x07\n\n"), "second ");
+}
+
+TEST(DisplayComplaint, IsTheFirstLineThatGivesAReason) {
+    EXPECT_EQ(display_complaint("\nAuthorization required, but no authorization protocol specified\n\n"
+                                "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n"),
+              "Authorization required, but no authorization protocol specified");
+    // The wayland probe's notice alone is no reason.
+    EXPECT_EQ(display_complaint("error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n"), "");
+    EXPECT_EQ(display_complaint("bad\x07 \t\nsecond"), "bad");
+    EXPECT_EQ(display_complaint("a\tb"), "a b");
+    EXPECT_EQ(display_complaint(""), "");
 }
 
 }  // namespace

@@ -7,6 +7,13 @@
 #include "window/script_keys.hpp"
 
 namespace zeph {
+
+// Failures show a typed key's fields (found by gtest next to TypedKey).
+void PrintTo(const TypedKey& k, std::ostream* os) {
+    *os << "kind " << static_cast<int>(k.kind) << " code " << k.code << " U+" << std::hex
+        << static_cast<unsigned>(k.character);
+}
+
 namespace {
 
 TEST(Utf8Text, DecodesToCodePointsWithReplacementForBadBytes) {
@@ -35,11 +42,6 @@ TEST(Utf8Text, WidthsCountCharactersNotBytes) {
     EXPECT_EQ(padded_characters("µs", 4), "µs  ");
     EXPECT_EQ(padded_characters("αβγδ", 2), "αβ");
     EXPECT_EQ(character_count(padded_characters("Θ", 80)), 80u);
-}
-
-void PrintTo(const TypedKey& k, std::ostream* os) {
-    *os << "kind " << static_cast<int>(k.kind) << " code " << k.code << " U+" << std::hex
-        << static_cast<unsigned>(k.character);
 }
 
 TEST(TypedKeys, AssembleNonAsciiCharactersFromTheirUtf8Bytes) {
