@@ -251,22 +251,9 @@ RgbPicture read_ppm(const std::string& data) {
     return p;
 }
 
-// The sixel image decoded back is the canvas picture scaled to the
-// terminal's cells, colour for colour. libsixel decodes it (ImageMagick
-// 6.9.11 reads every sixel as black); ImageMagick turns the PNG into a PPM.
-TEST(TerminalPicture, SixelDecodesBackToTheCanvasPicture) {
-    ASSERT_FALSE(command_output("command -v sixel2png").empty()) << "libsixel-bin is missing";
-    ASSERT_FALSE(command_output("command -v convert").empty()) << "ImageMagick is missing";
-    const RgbPicture canvas = test_plot(640, 432);
-    const TerminalGeometry area{.columns = 40, .rows = 18, .cell_width = 8, .cell_height = 16};
-    const std::string sixel = encode_terminal_picture(canvas, PlotTarget::Sixel, area, true);
-    ASSERT_FALSE(sixel.empty());
-    EXPECT_EQ(sixel.rfind("\x1bP", 0), 0u) << "a device control string";
-    const std::string file = std::filesystem::temp_directory_path() / ("zeph-" + std::to_string(::getpid()) + ".six");
-    std::ofstream(file, std::ios::binary) << sixel;
-    const RgbPicture decoded = read_ppm(command_output("sixel2png <" + file + " | convert png:- -depth 8 ppm:- 2>/dev/null"));
-    std::filesystem::remove(file);
-    const RgbPicture expected = terminal_picture(canvas, PlotTarget::Sixel, area);
+// The decoded image is the picture for the terminal, colour for colour: the
+// canvas scaled to the terminal's cells, the disc and line in blue.
+void expect_same_picture(const RgbPicture& decoded, const RgbPicture& expected) {
     ASSERT_EQ(decoded.width, expected.width);
     ASSERT_EQ(decoded.height, expected.height);
     int different = 0, blue = 0;
@@ -280,14 +267,81 @@ TEST(TerminalPicture, SixelDecodesBackToTheCanvasPicture) {
     EXPECT_GT(blue, 1500);   // the disc (about 1460 pixels) and the line are there, in blue
 }
 
-TEST(TerminalPicture, KittyAndItermImagesUseTheirProtocols) {
+// A scratch file holding `data`, removed with the object.
+struct ScratchFile {
+    explicit ScratchFile(const std::string& data, const std::string& suffix)
+        : path(std::filesystem::temp_directory_path() / ("zeph-" + std::to_string(::getpid()) + suffix)) {
+        std::ofstream(path, std::ios::binary) << data;
+    }
+    ~ScratchFile() { std::filesystem::remove(path); }
+    std::string path;
+};
+
+const TerminalGeometry kImageArea{.columns = 40, .rows = 18, .cell_width = 8, .cell_height = 16};
+
+// libsixel decodes the sixel image (ImageMagick 6.9.11 reads every sixel as
+// black); ImageMagick turns the PNG into a PPM.
+TEST(TerminalPicture, SixelDecodesBackToTheCanvasPicture) {
+    ASSERT_FALSE(command_output("command -v sixel2png").empty()) << "libsixel-bin is missing";
+    ASSERT_FALSE(command_output("command -v convert").empty()) << "ImageMagick is missing";
+    const RgbPicture canvas = test_plot(640, 432);
+    const std::string sixel = encode_terminal_picture(canvas, PlotTarget::Sixel, kImageArea, true);
+    ASSERT_FALSE(sixel.empty());
+    EXPECT_EQ(sixel.rfind("\x1bP", 0), 0u) << "a device control string";
+    const ScratchFile file(sixel, ".six");
+    const RgbPicture decoded = read_ppm(command_output("sixel2png <" + file.path + " | convert png:- -depth 8 ppm:- 2>/dev/null"));
+    expect_same_picture(decoded, terminal_picture(canvas, PlotTarget::Sixel, kImageArea));
+}
+
+// Kitty graphics: APC commands ESC _ G keys ; base64 ESC \, the first with
+// the format (f=32, RGBA) and size, the payload split over chunks (m=1
+// while more follow).
+TEST(TerminalPicture, KittyImageDecodesBackToTheCanvasPicture) {
+    const RgbPicture canvas = test_plot(640, 432);
+    const std::string printed = encode_terminal_picture(canvas, PlotTarget::Kitty, kImageArea, true);
+    std::string keys, payload;
+    bool last_chunk_seen = false;
+    for (std::size_t at = printed.find("\x1b_G"); at != std::string::npos; at = printed.find("\x1b_G", at)) {
+        const std::size_t end = printed.find("\x1b\\", at);
+        ASSERT_NE(end, std::string::npos) << "an unterminated command";
+        const std::string command = printed.substr(at + 3, end - at - 3);
+        const std::size_t semicolon = command.find(';');
+        if (keys.empty()) keys = command.substr(0, semicolon);
+        if (semicolon != std::string::npos) payload += command.substr(semicolon + 1);
+        last_chunk_seen = command.starts_with("m=0");
+        at = end;
+    }
+    EXPECT_TRUE(last_chunk_seen);
+    int width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(keys.c_str(), "a=T,f=32,s=%d,v=%d", &width, &height), 2) << keys;
+    const std::string rgba = command_output("base64 -d <" + ScratchFile(payload, ".b64").path);
+    ASSERT_EQ(rgba.size(), static_cast<std::size_t>(width) * height * 4);
+    RgbPicture decoded{width, height, {}};
+    for (std::size_t i = 0; i < rgba.size(); i += 4) decoded.pixels.insert(decoded.pixels.end(), &rgba[i], &rgba[i + 3]);
+    expect_same_picture(decoded, terminal_picture(canvas, PlotTarget::Kitty, kImageArea));
+}
+
+// iTerm2 inline images: OSC 1337 ; File=inline=1;... : base64 of an image
+// file, ended by BEL. ImageMagick reads the file.
+TEST(TerminalPicture, ItermImageDecodesBackToTheCanvasPicture) {
+    ASSERT_FALSE(command_output("command -v convert").empty()) << "ImageMagick is missing";
+    const RgbPicture canvas = test_plot(640, 432);
+    const std::string printed = encode_terminal_picture(canvas, PlotTarget::Iterm, kImageArea, true);
+    const std::size_t start = printed.find("\x1b]1337;File=");
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t colon = printed.find(':', start);
+    const std::size_t bell = printed.find('\a', colon);
+    ASSERT_NE(bell, std::string::npos);
+    EXPECT_NE(printed.substr(start, colon - start).find("inline=1"), std::string::npos);
+    const ScratchFile file(printed.substr(colon + 1, bell - colon - 1), ".b64");
+    const RgbPicture decoded = read_ppm(command_output("base64 -d <" + file.path + " | convert - -depth 8 ppm:- 2>/dev/null"));
+    expect_same_picture(decoded, terminal_picture(canvas, PlotTarget::Iterm, kImageArea));
+}
+
+TEST(TerminalPicture, NothingWithoutATerminalTargetOrRoom) {
     const RgbPicture canvas = test_plot(320, 216);
-    const TerminalGeometry area{.columns = 20, .rows = 10, .cell_width = 8, .cell_height = 16};
-    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Kitty, area, true).rfind("\x1b_G", 0), 0u);
-    EXPECT_NE(encode_terminal_picture(canvas, PlotTarget::Iterm, area, true).find("\x1b]1337;File="),
-              std::string::npos);
-    // Nothing for targets that are not in the terminal, or no room.
-    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Window, area, true), "");
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Window, kImageArea, true), "");
+    EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::None, kImageArea, true), "");
     EXPECT_EQ(encode_terminal_picture(canvas, PlotTarget::Sixel, {.columns = 0}, true), "");
 }
 
