@@ -10,6 +10,7 @@
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
 #include "base/format_number.hpp"
+#include "base/parallel.hpp"
 #include "shell/command_words.hpp"
 #include "shell/file_output_dialogue.hpp"
 #include "shell/listing.hpp"
@@ -36,6 +37,16 @@ std::string regression_text(const RegressionLine& line) {
     return std::string(kRegressionLine) + format_number(line.slope) + "*X + " + format_number(line.intercept);
 }
 
+// Calls value(k) for every k < n, shared between the worker threads: for
+// derivations where each value depends on its own sample only, so every
+// thread count gives the same bytes.
+template <class PerSample>
+void for_each_sample(std::size_t n, PerSample value) {
+    run_blocks(static_cast<long long>(n), kElementBlock, [&](long long begin, long long end) {
+        for (auto k = static_cast<std::size_t>(begin); k < static_cast<std::size_t>(end); ++k) value(k);
+    });
+}
+
 // The derivation of work_y (and the same values in work_x) from the signal.
 class Deriver {
 public:
@@ -49,11 +60,11 @@ public:
         std::span<double> x(w_.work_x.data(), n);
         w_.display.xmin = signal_.xmin;
         w_.display.dx = signal_.dx;
-        if (parameter == "RE") for (std::size_t k = 0; k < n; ++k) y[k] = z[k].real();
-        else if (parameter == "IM") for (std::size_t k = 0; k < n; ++k) y[k] = z[k].imag();
-        else if (parameter == "PR") for (std::size_t k = 0; k < n; ++k) y[k] = z[k].real() * z[k].imag();
-        else if (parameter == "AM") for (std::size_t k = 0; k < n; ++k) y[k] = std::hypot(z[k].real(), z[k].imag());
-        else if (parameter == "PO") for (std::size_t k = 0; k < n; ++k) y[k] = std::norm(z[k]);
+        if (parameter == "RE") for_each_sample(n, [&](std::size_t k) { y[k] = z[k].real(); });
+        else if (parameter == "IM") for_each_sample(n, [&](std::size_t k) { y[k] = z[k].imag(); });
+        else if (parameter == "PR") for_each_sample(n, [&](std::size_t k) { y[k] = z[k].real() * z[k].imag(); });
+        else if (parameter == "AM") for_each_sample(n, [&](std::size_t k) { y[k] = std::hypot(z[k].real(), z[k].imag()); });
+        else if (parameter == "PO") for_each_sample(n, [&](std::size_t k) { y[k] = std::norm(z[k]); });
         else if (parameter == "RP") unwrapped_phase(z, y);
         else if (parameter == "DP") unwrapped_phase(z, y, kDegreesPerRadian);
         else if (parameter == "SU") return weighted_sum(z, y);
@@ -68,7 +79,9 @@ public:
     }
 
 private:
-    void copy_to_work_x(std::size_t n) { std::copy_n(w_.work_y.begin(), n, w_.work_x.begin()); }
+    void copy_to_work_x(std::size_t n) {
+        for_each_sample(n, [this](std::size_t k) { w_.work_x[k] = w_.work_y[k]; });
+    }
 
     Derivation weighted_sum(std::span<const Complex> z, std::span<double> y) {
         auto& answers = w_.display_answers;
@@ -77,16 +90,17 @@ private:
         if (!session_.ask(request)) return Derivation::escaped;
         answers.sum_a = request.values[0];
         answers.sum_b = request.values[1];
-        for (std::size_t k = 0; k < z.size(); ++k) y[k] = answers.sum_a * z[k].real() + answers.sum_b * z[k].imag();
+        const double a = answers.sum_a, b = answers.sum_b;
+        for_each_sample(z.size(), [&](std::size_t k) { y[k] = a * z[k].real() + b * z[k].imag(); });
         copy_to_work_x(z.size());
         return Derivation::done;
     }
 
     Derivation real_against_imaginary(std::span<const Complex> z, std::span<double> x, std::span<double> y) {
-        for (std::size_t k = 0; k < z.size(); ++k) {
+        for_each_sample(z.size(), [&](std::size_t k) {
             x[k] = z[k].real();
             y[k] = z[k].imag();
-        }
+        });
         w_.display.dx = 0.0;
         return Derivation::done;
     }

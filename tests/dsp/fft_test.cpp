@@ -99,6 +99,55 @@ TEST(Fft, LargeTransformMatchesClosedForm) {
     }
 }
 
+// The transform's bits are fixed: kernels may be rearranged for speed, but
+// every result must stay what it was (saved spectra and the replayed
+// sessions of users compare equal). FNV-1a hashes of the output bytes for a
+// fixed input, recorded from the kernels as first released.
+std::uint64_t transform_hash(int log2n, BitReverseTable& table) {
+    std::vector<Complex> x(std::size_t{1} << log2n);
+    std::uint32_t state = 12345u + static_cast<std::uint32_t>(log2n);
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 8) / 16777216.0 - 0.5;
+    };
+    for (Complex& v : x) {
+        const double re = next();
+        v = Complex(re, next());
+    }
+    EXPECT_TRUE(fft_forward(x, table).ok);
+    std::uint64_t hash = 1469598103934665603ull;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(x.data());
+    for (std::size_t i = 0; i < x.size() * sizeof(Complex); ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    return hash;
+}
+
+TEST(Fft, ResultsKeepTheirBits) {
+    const std::pair<int, std::uint64_t> expected[] = {
+        {1, 0x71ee42fcc7428c5eull},
+        {2, 0x2d83794fbe591672ull},
+        {3, 0x4e790e9fea659819ull},
+        {4, 0x8426f24e164e495aull},
+        {5, 0xcbb004c5e6311792ull},
+        {6, 0x9a3cc9e9dfbeef1aull},
+        {7, 0xd9c4f06d60bff071ull},
+        {8, 0x1f33f55af30cf4f2ull},
+        {9, 0xa29d91a5318a5c9cull},
+        {10, 0xa9060dd17e0c3c69ull},
+        {11, 0x69197c280addcb2aull},
+        {12, 0xc06b58be6cf23619ull},
+        {13, 0x7367d62ea4652ea7ull},
+        {14, 0x8169b617c59b91f2ull},
+        {15, 0x7dafb6d4290519f9ull},
+        {16, 0x6aa158d880b4018cull},
+        {17, 0x3fd9d5076f861250ull},
+        {18, 0xf84363a099c11ea0ull},
+        {19, 0xa6a7ae6a7fd925baull},
+        {20, 0xb09949d67019d7b3ull}};
+    BitReverseTable table;
+    for (const auto& [log2n, hash] : expected)
+        EXPECT_EQ(transform_hash(log2n, table), hash) << "N = 2^" << log2n;
+}
+
 TEST(Fft, ForwardThenInverseGivesNTimesTheInput) {
     BitReverseTable table;
     for (std::size_t n : {std::size_t{2}, std::size_t{8}, std::size_t{4096}, std::size_t{1} << 17}) {

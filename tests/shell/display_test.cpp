@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "dsp/ordinate.hpp"
 #include "base/format_number.hpp"
 #include "session_fixture.hpp"
+#include "tests/support/thread_count.hpp"
 #include "shell/command_words.hpp"
 
 namespace zeph {
@@ -27,6 +29,38 @@ TEST(Display, InstantaneousFrequencyOfALinearPhase) {
     const auto y = s.shown();
     ASSERT_EQ(y.size(), 8u);
     for (double f : y) EXPECT_NEAR(f, 1.0 / kTwoPi, 1e-12);
+}
+
+// Derivations of a long signal are shared between threads: one and two
+// threads give the same bytes, and the values are the per-sample formulas.
+TEST(Display, LongDerivationsGiveTheSameBytesOnOneAndTwoThreads) {
+    constexpr int kPoints = 3 * 32768 + 17;   // several blocks and a ragged end
+    std::vector<Complex> z;
+    for (int k = 0; k < kPoints; ++k) z.push_back({std::sin(0.001 * k) * 1e3, std::cos(0.0007 * k) - 0.5});
+    for (const char* line : {"AS RE NOPL", "AS IM NOPL", "AS PR NOPL", "AS AM NOPL", "AS PO DB NOPL", "AS XY NOPL"}) {
+        std::vector<double> shown[2], abscissae[2];
+        for (int threads : {1, 2}) {
+            testing::with_threads(threads, [&] {
+                ScriptedSession s({}, kPoints);
+                s.set_a(z);
+                s.line(line);
+                shown[threads - 1] = s.shown();
+                const Workspace& w = s.session.workspace;
+                abscissae[threads - 1].assign(w.work_x.begin(), w.work_x.begin() + kPoints);
+            });
+        }
+        ASSERT_EQ(shown[0].size(), static_cast<std::size_t>(kPoints)) << line;
+        EXPECT_EQ(std::memcmp(shown[0].data(), shown[1].data(), kPoints * sizeof(double)), 0) << line;
+        EXPECT_EQ(std::memcmp(abscissae[0].data(), abscissae[1].data(), kPoints * sizeof(double)), 0) << line;
+    }
+    ScriptedSession s({}, kPoints);
+    s.set_a(z);
+    s.line("AS AM NOPL");
+    const std::vector<double> amplitude = s.shown();
+    for (int k : {0, 40000, kPoints - 1}) EXPECT_EQ(amplitude[k], std::hypot(z[k].real(), z[k].imag())) << k;
+    s.line("AS XY NOPL");
+    EXPECT_EQ(s.session.workspace.work_x[kPoints - 1], z[kPoints - 1].real());
+    EXPECT_EQ(s.shown()[kPoints - 1], z[kPoints - 1].imag());
 }
 
 TEST(Display, GroupDelayOfAWaveformIsRefused) {
