@@ -205,47 +205,8 @@ ZEPH_AVX2 void radix4_stage_avx2(const double* in, double* out, std::ptrdiff_t q
     }
 }
 
-// Two stage pairs fused over one block of 16·r points (r even): the pair
-// whose butterflies span the block (twiddles `outer`), then the pair that
-// spans each of its quarters (`inner`), on 16 points held in registers, so
-// the block is read and written once instead of twice. Point k + m·r + j·4r
-// is x[4j + m]; the same operations as two radix4_stage_avx2 calls, so the
-// same bits.
-ZEPH_AVX2 void fused_stage_pairs_avx2(const double* in, double* out, std::ptrdiff_t r, const double* outer,
-                                      const double* inner) {
-    const std::ptrdiff_t q = 4 * r;
-    for (std::ptrdiff_t k = 0; k < r; k += 2) {
-        __m256d x[16];
-        for (int j = 0; j < 4; ++j)
-            for (int m = 0; m < 4; ++m) x[4 * j + m] = _mm256_loadu_pd(in + 2 * (k + m * r + j * q));
-        for (int m = 0; m < 4; ++m)
-            butterfly_pairs(x[m], x[4 + m], x[8 + m], x[12 + m], outer + kTwiddleStride * (k + m * r));
-        for (int j = 0; j < 4; ++j)
-            butterfly_pairs(x[4 * j], x[4 * j + 1], x[4 * j + 2], x[4 * j + 3], inner + kTwiddleStride * k);
-        for (int j = 0; j < 4; ++j)
-            for (int m = 0; m < 4; ++m) _mm256_storeu_pd(out + 2 * (k + m * r + j * q), x[4 * j + m]);
-    }
-}
-
-// The stage pairs from `level` down to (not including) `stop` on every block
-// of 2^level points in [0, n), from `in` to `out` (the same or separate
-// storage; separate only for the first pass): two pairs a pass where two are
-// left, one otherwise.
-ZEPH_AVX2 void middle_stages_avx2(const double* in, double* out, std::ptrdiff_t n, int level, int stop,
-                                  const BitReverseTable& table) {
-    for (; level > stop; level -= 2) {
-        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
-        if (level - 2 > stop && level >= 6) {
-            for (std::ptrdiff_t offset = 0; offset < n; offset += size)
-                fused_stage_pairs_avx2(in + 2 * offset, out + 2 * offset, size / 16, table.stage_twiddles(level),
-                                       table.stage_twiddles(level - 2));
-            level -= 2;
-        } else {
-            for (std::ptrdiff_t offset = 0; offset < n; offset += size)
-                radix4_stage_avx2(in + 2 * offset, out + 2 * offset, size / 4, table.stage_twiddles(level));
-        }
-        in = out;
-    }
+ZEPH_AVX2 void radix4_stage_avx2(double* block, std::ptrdiff_t q, const double* twiddles) {
+    radix4_stage_avx2(block, block, q, twiddles);
 }
 
 // The stages from kLevel (3 or 4) down on one block of 2^kLevel points at
@@ -342,7 +303,12 @@ ZEPH_AVX2 void sorted_tail_avx2(const double* in, double* out, int log2n, const 
 ZEPH_AVX2 void sorted_transform_avx2(double* x, int log2n, BitReverseTable& table) {
     double* scratch = reinterpret_cast<double*>(table.scratch());
     const std::ptrdiff_t n = std::ptrdiff_t{1} << log2n;
-    middle_stages_avx2(x, scratch, n, log2n, tail_level(log2n), table);
+    radix4_stage_avx2(x, scratch, n / 4, table.stage_twiddles(log2n));
+    for (int level = log2n - 2; level > tail_level(log2n); level -= 2) {
+        const std::ptrdiff_t size = std::ptrdiff_t{1} << level;
+        for (std::ptrdiff_t offset = 0; offset < n; offset += size)
+            radix4_stage_avx2(scratch + 2 * offset, size / 4, table.stage_twiddles(level));
+    }
     sorted_tail_avx2(scratch, x, log2n, table);
 }
 
@@ -372,11 +338,9 @@ inline void run_stage_levels(double* block, int log2_block, const BitReverseTabl
 void run_stages_on_block(double* block, int log2_block, const BitReverseTable& table) {
 #ifdef ZEPH_FFT_AVX2
     if (has_avx2()) {
-        // The stage pairs down to blocks of 2^4 or 2^3 points, then the tail.
-        const int tail = log2_block > 4 ? 4 - log2_block % 2 : log2_block;
-        const std::ptrdiff_t points = std::ptrdiff_t{1} << log2_block;
-        middle_stages_avx2(block, block, points, log2_block, tail, table);
-        return tail_stages_avx2(block, points, tail, table);
+        auto stage = [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage_avx2(b, q, twiddles); };
+        return run_stage_levels(block, log2_block, table, stage,
+                                [&](double* x, std::ptrdiff_t n, int level) { tail_stages_avx2(x, n, level, table); });
     }
 #endif
     auto stage = [](double* b, std::ptrdiff_t q, const double* twiddles) { radix4_stage<false>(b, q, twiddles, 0, q); };
