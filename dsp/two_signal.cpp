@@ -43,7 +43,7 @@ Status correlate_pair(std::span<Complex> a, std::span<Complex> b, ResultOperand 
     std::span<const Complex> other = into_a ? b : a;
 
     // The other operand is transformed in a copy, so it keeps its samples exactly.
-    std::vector<Complex> other_spectrum(other.begin(), other.end());
+    std::vector<Complex, ZeroedAllocator<Complex>> other_spectrum(other.begin(), other.end());   // aligned for the transform
     if (mirrored && into_a) conjugate(other_spectrum);
     if (Status status = fft_forward(other_spectrum, table); !status) return status;
     // The tables are ready for this N: the transforms below cannot fail.
