@@ -54,6 +54,41 @@ run_plot() {   # environment for the program, the note on where plots go
 }
 
 run_plot "-u DISPLAY" "Plots: in the terminal as text symbols (auto). Set ZEPH_PLOT to change."
+
+# The plot's keys in the terminal: an arrow pans (the picture changes), B
+# saves the bitmap asked for with BI, and an overlay draws on the picture.
+tmux respawn-pane -k -t "$session" "cd '$work' && env -u DISPLAY -u WAYLAND_DISPLAY TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
+wait_for "Enter command..."
+tmux send-keys -t "$session" "AS EQ" Enter
+wait_for "Enter   # sample points,   Xmin,   dX"
+tmux send-keys -t "$session" "1024 0 1" Enter
+wait_for "Y="
+tmux send-keys -t "$session" "SIN(X/20.)" Enter
+wait_for "Enter command..."
+tmux send-keys -t "$session" "AS RE PL BI" Enter
+wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
+tmux send-keys -t "$session" "0 500 -1 1" Enter
+wait_for "Enter file name for graphics BITMAP file"
+tmux send-keys -t "$session" "sine.bmp" Enter
+for _ in $(seq 1 50); do [ "$(symbol_count)" -gt 200 ] && break; sleep 0.1; done
+sleep 0.5
+screen >"$work/before-pan.txt"
+tmux send-keys -t "$session" Right
+sleep 1
+screen | cmp -s - "$work/before-pan.txt" && fail "the arrow did not pan the plot"
+[ "$(symbol_count)" -gt 200 ] || fail "no plot after the pan"
+tmux send-keys -t "$session" B
+for _ in $(seq 1 50); do [ -s "$work/sine.bmp" ] && break; sleep 0.1; done
+sleep 0.5
+tmux send-keys -t "$session" Escape
+wait_for "Enter command..."
+identify "$work/sine.bmp" 2>/dev/null | grep -qE "BMP3? 1280x864" || fail "B did not save the bitmap"
+tmux send-keys -t "$session" "AS IM PL OV" Enter
+for _ in $(seq 1 50); do [ "$(symbol_count)" -gt 200 ] && break; sleep 0.1; done
+[ "$(symbol_count)" -gt 200 ] || fail "no overlay plot"
+tmux send-keys -t "$session" Escape
+wait_for "Enter command..."
+tmux send-keys -t "$session" "EN" Enter
 [ -n "${ZEPH_E2E_KEEP:-}" ] && cp "$work/plot-screen.txt" "$ZEPH_E2E_KEEP/tmux-plot-screen.txt"
 # The user expected a window here: the note says why there is none.
 run_plot "DISPLAY=:93 XDG_RUNTIME_DIR=" "Plots: in the terminal as text symbols (no window: no display answers at :93)."
