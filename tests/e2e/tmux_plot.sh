@@ -13,7 +13,8 @@ source "$(dirname "$0")/tmux_common.bash"
 # Characters of the symbol sets in the pane: blocks and braille (not the blank one).
 symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
-run_plot() {   # environment for the program, the note on where plots go
+# Starts the program with the given environment and makes A a sine.
+start_with_sine() {
     local command="cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
     if tmux has-session -t "$session" 2>/dev/null; then
         tmux respawn-pane -k -t "$session" "$command"
@@ -27,14 +28,22 @@ run_plot() {   # environment for the program, the note on where plots go
     wait_for "Y="
     tmux send-keys -t "$session" "SIN(X/20.)" Enter
     wait_for "Enter command..."
+}
+
+wait_for_symbols() {
+    for _ in $(seq 1 50); do
+        [ "$(symbol_count)" -gt 200 ] && return 0
+        sleep 0.1
+    done
+    fail "no plot in symbols${1:+ $1}"
+}
+
+run_plot() {   # environment for the program, the note on where plots go
+    start_with_sine "$1"
     tmux send-keys -t "$session" "AS RE PL" Enter
     wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
     tmux send-keys -t "$session" Enter
-    for _ in $(seq 1 50); do
-        [ "$(symbol_count)" -gt 200 ] && break
-        sleep 0.1
-    done
-    [ "$(symbol_count)" -gt 200 ] || fail "no plot in symbols"
+    wait_for_symbols
     # The frame's bottom edge: one row with a long run of symbols.
     screen | grep -qP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]{40}' || fail "no frame line"
     ! screen | grep -qiE 'XDG_RUNTIME_DIR|error|SDL|display' || fail "a library wrote on the screen"
@@ -57,20 +66,13 @@ run_plot "-u DISPLAY" "Plots: in the terminal as text symbols (auto). Set ZEPH_P
 
 # The plot's keys in the terminal: an arrow pans (the picture changes), B
 # saves the bitmap asked for with BI, and an overlay draws on the picture.
-tmux respawn-pane -k -t "$session" "cd '$work' && env -u DISPLAY -u WAYLAND_DISPLAY TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
-wait_for "Enter command..."
-tmux send-keys -t "$session" "AS EQ" Enter
-wait_for "Enter   # sample points,   Xmin,   dX"
-tmux send-keys -t "$session" "1024 0 1" Enter
-wait_for "Y="
-tmux send-keys -t "$session" "SIN(X/20.)" Enter
-wait_for "Enter command..."
+start_with_sine "-u DISPLAY"
 tmux send-keys -t "$session" "AS RE PL BI" Enter
 wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
 tmux send-keys -t "$session" "0 500 -1 1" Enter
 wait_for "Enter file name for graphics BITMAP file"
 tmux send-keys -t "$session" "sine.bmp" Enter
-for _ in $(seq 1 50); do [ "$(symbol_count)" -gt 200 ] && break; sleep 0.1; done
+wait_for_symbols
 sleep 0.5
 screen >"$work/before-pan.txt"
 tmux send-keys -t "$session" Right
@@ -84,8 +86,7 @@ tmux send-keys -t "$session" Escape
 wait_for "Enter command..."
 identify "$work/sine.bmp" 2>/dev/null | grep -qE "BMP3? 1280x864" || fail "B did not save the bitmap"
 tmux send-keys -t "$session" "AS IM PL OV" Enter
-for _ in $(seq 1 50); do [ "$(symbol_count)" -gt 200 ] && break; sleep 0.1; done
-[ "$(symbol_count)" -gt 200 ] || fail "no overlay plot"
+wait_for_symbols "for the overlay"
 tmux send-keys -t "$session" Escape
 wait_for "Enter command..."
 tmux send-keys -t "$session" "EN" Enter
