@@ -105,7 +105,7 @@ protected:
 void draw_picture(Painter& p) {
     p.set_colour(0);
     p.move_to(180, 135);
-    for (const auto [x, y] : {std::pair{1620, 135}, {1620, 1215}, {180, 1215}, {180, 135}}) p.line_to(x, y);
+    for (const auto& [x, y] : {std::pair{1620, 135}, {1620, 1215}, {180, 1215}, {180, 135}}) p.line_to(x, y);
     const double xs[] = {0, 200, 0}, ys[] = {0, 0, -200};
     p.draw_polygon(xs, ys, 3, 0, 1350, true);
     p.select_font("Times New Roman", 0.04, 0, 0, false, false, false);
@@ -187,7 +187,7 @@ TEST_F(VectorFileTest, PdfEmbedsTheFontsAndCarriesTheText) {
 void draw_border(Painter& p) {
     p.set_colour(1);
     p.move_to(10, 10);
-    for (const auto [x, y] : {std::pair{1790, 10}, {1790, 1340}, {10, 1340}, {10, 10}}) p.line_to(x, y);
+    for (const auto& [x, y] : {std::pair{1790, 10}, {1790, 1340}, {10, 1340}, {10, 10}}) p.line_to(x, y);
 }
 
 TEST_F(VectorFileTest, PanLeavesTheLastViewAndOverlayContinuesThePicture) {
