@@ -3,6 +3,7 @@
 #include "base/replace_file.hpp"
 
 #include <gtest/gtest.h>
+#include "tests/support/file_text.hpp"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,13 +19,6 @@ namespace zeph {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A file size limit for the scope, as `ulimit -f` sets it, with SIGXFSZ
 // ignored as the program does: a write beyond it fails with EFBIG.
@@ -70,10 +64,10 @@ TEST_F(ReplaceFile, CommitPutsTheNewContentInPlace) {
     ReplacementFile file(target_.string());
     ASSERT_TRUE(file.is_open());
     std::fputs("new", file.get());
-    EXPECT_EQ(contents(target_), "old content\n");   // not yet
+    EXPECT_EQ(testing::file_text(target_), "old content\n");   // not yet
     EXPECT_EQ(file_count(), 2);
     EXPECT_TRUE(file.commit());
-    EXPECT_EQ(contents(target_), "new");
+    EXPECT_EQ(testing::file_text(target_), "new");
     EXPECT_EQ(file_count(), 1);
     struct stat info {};
     ASSERT_EQ(::stat(target_.c_str(), &info), 0);
@@ -91,7 +85,7 @@ TEST_F(ReplaceFile, DiscardedOrAbandonedKeepsTheOldFile) {
         ReplacementFile abandoned(target_.string());
         std::fputs("half", abandoned.get());
     }
-    EXPECT_EQ(contents(target_), "old content\n");
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
     EXPECT_EQ(file_count(), 1);
 }
 
@@ -106,7 +100,7 @@ TEST_F(ReplaceFile, AWriteBeyondTheSizeLimitKeepsTheOldFile) {
         committed = file.commit();
     }
     EXPECT_FALSE(committed);
-    EXPECT_EQ(contents(target_), "old content\n");
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
     EXPECT_EQ(file_count(), 1);
 }
 
@@ -117,7 +111,7 @@ TEST_F(ReplaceFile, ALinkKeepsPointingAtTheNewFile) {
     std::fputs("through the link", file.get());
     ASSERT_TRUE(file.commit());
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(contents(target_), "through the link");
+    EXPECT_EQ(testing::file_text(target_), "through the link");
 }
 
 TEST_F(ReplaceFile, ANamedPipeIsWrittenDirectlyAndNotReplaced) {
@@ -149,7 +143,7 @@ TEST_F(ReplaceFile, AFailedAppendIsCutBackToTheOldLength) {
         std::fputs("more\n", append.get());
         EXPECT_TRUE(append.finish());
     }
-    EXPECT_EQ(contents(target_), "old content\nmore\n");
+    EXPECT_EQ(testing::file_text(target_), "old content\nmore\n");
     const std::string big(64 * 1024, 'y');
     bool finished = true;
     {
@@ -160,13 +154,13 @@ TEST_F(ReplaceFile, AFailedAppendIsCutBackToTheOldLength) {
         finished = append.finish(written);
     }
     EXPECT_FALSE(finished);
-    EXPECT_EQ(contents(target_), "old content\nmore\n");
+    EXPECT_EQ(testing::file_text(target_), "old content\nmore\n");
     {
         GuardedAppend refused(target_.string());
         std::fputs("given up", refused.get());
         EXPECT_FALSE(refused.finish(false));   // the caller saw a failure
     }
-    EXPECT_EQ(contents(target_), "old content\nmore\n");
+    EXPECT_EQ(testing::file_text(target_), "old content\nmore\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Runs the real program headless: replies piped in, transcript and files checked.
 #include <gtest/gtest.h>
+#include "tests/support/file_text.hpp"
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -19,13 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // What a shell command writes to standard output and standard error.
 std::string output_of(const std::string& command) {
@@ -83,7 +77,7 @@ TEST_F(Program, AllocateThenEndOfInputEndsTheRun) {
         << transcript;
     EXPECT_NE(transcript.find("Maximum number of sample points:      1002\nEnter command..."), std::string::npos);
     // The end of the input at the command prompt ends the run as EN does.
-    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
     EXPECT_NE(saved.find("AL          *! Enter command...\n1001        *! Number of sample points"), std::string::npos)
         << saved;
     EXPECT_TRUE(fs::exists(directory_ / "ZEPH32.TMP"));
@@ -103,7 +97,7 @@ TEST_F(Program, TranscriptShowsMessagesAndCommandResults) {
 
 TEST_F(Program, ReplayWithNopauseRepeatsTheRunAndEndsByItself) {
     run("DE\nQ=2*PI\nAL\n2000\nEN\n");
-    const std::string first = read_file(directory_ / "ZEPH32.RL");
+    const std::string first = zeph::testing::file_text(directory_ / "ZEPH32.RL");
     ASSERT_NE(first.find("Q=2*PI"), std::string::npos);
 
     const std::string transcript = run("", "RL NOPAUSE");
@@ -111,7 +105,7 @@ TEST_F(Program, ReplayWithNopauseRepeatsTheRunAndEndsByItself) {
     EXPECT_NE(transcript.find("Q = ( 6.28318530718"), std::string::npos) << transcript;
     EXPECT_NE(transcript.find("Maximum number of sample points:      2000"), std::string::npos);
     // The replay wrote the same replies again, after the same three header lines.
-    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), first);
+    EXPECT_EQ(zeph::testing::file_text(directory_ / "ZEPH32.RL"), first);
     const std::string header = first.substr(0, first.find('\n'));
     EXPECT_EQ(fs::path(header), fs::canonical(directory_ / "work"));
 }
@@ -138,7 +132,7 @@ TEST_F(Program, EndOfReplayInsideADialogueEndsTheRun) {
     const std::string transcript = run("", "rl nopause");
     EXPECT_EQ(exit_status_, 0);
     EXPECT_NE(transcript.find("Number of sample points to allocate memory for:"), std::string::npos);
-    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AL          *! Enter command..."), std::string::npos);
+    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("AL          *! Enter command..."), std::string::npos);
 }
 
 TEST_F(Program, TypedReplaySkipsTheHeaderLines) {
@@ -162,7 +156,7 @@ TEST_F(Program, NamedReplayFileAndSyntaxHelp) {
 TEST_F(Program, StartupFileNamesChangeDirectoryAndAreLogged) {
     fs::create_directories(directory_ / "data");
     run("EN\n", "'" + (directory_ / "data" / "Sig.re").string() + "' sig.IM");
-    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
     std::istringstream lines(saved);
     std::string directory, real, imag;
     std::getline(lines, directory);
@@ -194,7 +188,7 @@ TEST_F(Program, ToneSpectrumStatisticsAreSavedAndReplayed) {
     const std::string transcript = run(replies);
     EXPECT_NE(transcript.find("Data appended to file 'STATS.TXT'. <Esc> to continue:"), std::string::npos)
         << transcript;
-    const std::string stats = read_file(directory_ / "STATS.TXT");
+    const std::string stats = zeph::testing::file_text(directory_ / "STATS.TXT");
     EXPECT_NE(stats.find(" SAMP POINTS, N =  1024"), std::string::npos) << stats;
     EXPECT_NE(stats.find("  FREQ INT., DF =  9.765625"), std::string::npos) << stats;
     EXPECT_NE(stats.find(" CEPT: -12.5 KHZ ="), std::string::npos);
@@ -204,7 +198,7 @@ TEST_F(Program, ToneSpectrumStatisticsAreSavedAndReplayed) {
 
     // Replaying the run appends the same block again.
     run("", "RL NOPAUSE");
-    const std::string twice = read_file(directory_ / "STATS.TXT");
+    const std::string twice = zeph::testing::file_text(directory_ / "STATS.TXT");
     EXPECT_EQ(twice, stats + stats);
 }
 
@@ -217,7 +211,7 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
     auto have = [](const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0; };
 
     ASSERT_TRUE(fs::exists(work / "points.txt"));
-    const std::string points = read_file(work / "points.txt");
+    const std::string points = zeph::testing::file_text(work / "points.txt");
     EXPECT_EQ(points.substr(0, 30), "      0.000000,      0.000000\n");
     if (have("python3") || fs::exists("/usr/bin/python3")) {
         const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
@@ -232,7 +226,7 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
     if (have("wmf2svg")) {
         const fs::path svg = directory_ / "plot.svg";
         EXPECT_EQ(output_of("wmf2svg -o '" + svg.string() + "' '" + (work / "plot.wmf").string() + "'"), "");
-        const std::string text = read_file(svg);
+        const std::string text = zeph::testing::file_text(svg);
         EXPECT_NE(text.find(">Signal A: 0+j0</text>"), std::string::npos);
         EXPECT_NE(text.find("<line"), std::string::npos);
     }
@@ -243,7 +237,7 @@ TEST_F(Program, PlotExportsOpenInOrdinaryTools) {
 TEST_F(Program, PointFileValuesTooWideForPlainFormKeepTheirField) {
     const fs::path work = directory_ / "work";
     run("AS EQ\n8 0 1\n(X-4)*1E8\nAS RE EX\n\npoints.txt\n\nEN\n");
-    const std::string points = read_file(work / "points.txt");
+    const std::string points = zeph::testing::file_text(work / "points.txt");
     ASSERT_FALSE(points.empty());
     std::istringstream lines(points);
     int count = 0;
@@ -268,15 +262,15 @@ TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
     const std::string transcript = run("AS EQ\n8 0 1\nX\nAS LT\nS\n2 0 0 0\nAS SU ST SS NOPL\n1 1\n\nEN\n");
     EXPECT_NE(transcript.find("\n" + type_prompt + "\n"), std::string::npos) << transcript;
     EXPECT_NE(transcript.find("\n Real ± Imag\n"), std::string::npos) << transcript;
-    EXPECT_NE(read_file(directory_ / "STATS.TXT").find("Real ± Imag"), std::string::npos);
-    const std::string saved = read_file(directory_ / "ZEPH32.RL");
+    EXPECT_NE(zeph::testing::file_text(directory_ / "STATS.TXT").find("Real ± Imag"), std::string::npos);
+    const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
     EXPECT_NE(saved.find("S           *! " + type_prompt + "\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("2 0 0 0     *! OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, f, Θ (radians)\n"),
               std::string::npos)
         << saved;
 
     const std::string replayed = run("", "RL NOPAUSE");
-    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);
+    EXPECT_EQ(zeph::testing::file_text(directory_ / "ZEPH32.RL"), saved);
 
     // The same replies under the prompts an older version wrote.
     std::string old = saved;
@@ -291,7 +285,7 @@ TEST_F(Program, TextsAreUtf8AndOldAsciiReplayFilesStillReplay) {
     }
     std::ofstream(directory_ / "ZEPH32.RL", std::ios::binary) << old;
     EXPECT_EQ(run("", "RL NOPAUSE"), replayed);
-    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"), saved);   // logged again with today's prompts
+    EXPECT_EQ(zeph::testing::file_text(directory_ / "ZEPH32.RL"), saved);   // logged again with today's prompts
 }
 
 // A UTF-8 file name is written and read back as typed, and the status line
@@ -341,7 +335,7 @@ TEST_F(Program, DistributionOfDataWithANanEndsNormally) {
         EXPECT_NE(transcript.find("1 value that is NaN or infinite left out\nXmin, Xmax, Ymin, Ymax for plot:"),
                   std::string::npos)
             << transcript;
-        EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE DI"), std::string::npos);
+        EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("AS RE DI"), std::string::npos);
     }
 }
 
@@ -364,11 +358,11 @@ TEST_F(Program, WritesBeyondTheFileSizeLimitKeepTheOldFiles) {
     int files = 0;
     for (const auto& entry : fs::directory_iterator(work)) {
         ++files;
-        EXPECT_EQ(read_file(entry.path()), "old\n") << entry.path();
+        EXPECT_EQ(zeph::testing::file_text(entry.path()), "old\n") << entry.path();
     }
     EXPECT_EQ(files, 4);
-    EXPECT_EQ(read_file(directory_ / "STATS.TXT"), old_stats);
-    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
+    EXPECT_EQ(zeph::testing::file_text(directory_ / "STATS.TXT"), old_stats);
+    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
 }
 
 // Starts the program with a pipe on standard input that stays open, sends
@@ -414,7 +408,7 @@ TEST_F(Program, SignalsAtAPromptEndTheRunAndSaveTheReplies) {
         SCOPED_TRACE(signal_number);
         fs::remove(directory_ / "ZEPH32.RL");
         EXPECT_EQ(run_and_signal(directory_, "AS EQ\n16 0 1\nX\n", 500, signal_number), 128 + signal_number);
-        const std::string saved = read_file(directory_ / "ZEPH32.RL");
+        const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
         EXPECT_NE(saved.find("X           *! A = F(A,B,X,constants)."), std::string::npos) << saved;
     }
 }
@@ -429,7 +423,7 @@ TEST_F(Program, ASignalDuringALongFormulaEndsTheRunPromptly) {
     const auto seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 10.0);
-    EXPECT_NE(read_file(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
+    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+
+#include "tests/support/file_text.hpp"
 #include <span>
 #include <sstream>
 #include <string>
@@ -41,12 +43,7 @@ protected:
         return p;
     }
 
-    static std::string read_file(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string read_file(const std::string& p) { return zeph::testing::file_text(p); }
 
     std::filesystem::path dir_;
 

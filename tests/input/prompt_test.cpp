@@ -1,6 +1,7 @@
 #include "input/prompt.hpp"
 
 #include <gtest/gtest.h>
+#include "tests/support/file_text.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -29,10 +30,7 @@ protected:
     std::string saved_log() {
         const auto path = directory_ / "saved.RL";
         EXPECT_TRUE(session_.log.save_as(path.string()));
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return testing::file_text(path);
     }
 
     bool ask(ScriptKeySource& keys, PromptRequest& request) {
@@ -252,10 +250,7 @@ TEST_F(PromptTest, ALogThatCannotBeWrittenIsReportedOnceAndNeverSaved) {
     const auto saved = directory_ / "ZEPH32.RL";
     std::ofstream(saved) << "good replies\n";
     EXPECT_FALSE(session_.log.save_as(saved.string()));
-    std::ifstream in(saved);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "good replies\n");
+    EXPECT_EQ(testing::file_text(saved), "good replies\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), std::filesystem::directory_iterator()),
               2);   // ZEPH32.TMP and ZEPH32.RL: no temporary left
 }

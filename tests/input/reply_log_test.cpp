@@ -1,6 +1,7 @@
 #include "input/reply_log.hpp"
 
 #include <gtest/gtest.h>
+#include "tests/support/file_text.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -10,13 +11,6 @@
 
 namespace zeph {
 namespace {
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ReplyLogTest : public ::testing::Test {
 protected:
@@ -54,12 +48,12 @@ TEST_F(ReplyLogTest, SavedCopyHasHeaderAndTrimmedRecords) {
     log.append(format_reply_record("SP PO", "Enter command..."));
     log.append(std::string(200, 'x'));
     ASSERT_TRUE(log.save_as((directory_ / "ZEPH32.RL").string()));
-    EXPECT_EQ(read_file(directory_ / "ZEPH32.RL"),
+    EXPECT_EQ(testing::file_text(directory_ / "ZEPH32.RL"),
               "/data\nsig.re\n\nSP PO       *! Enter command...\n" + std::string(132, 'x') + "\n");
     // Appending after a save continues the same log.
     log.append("EN");
     ASSERT_TRUE(log.save_as((directory_ / "again.RL").string()));
-    EXPECT_NE(read_file(directory_ / "again.RL").find("\nEN\n"), std::string::npos);
+    EXPECT_NE(testing::file_text(directory_ / "again.RL").find("\nEN\n"), std::string::npos);
 }
 
 TEST_F(ReplyLogTest, RewindKeepsTheHeaderAndDropsTheReplies) {
@@ -69,7 +63,7 @@ TEST_F(ReplyLogTest, RewindKeepsTheHeaderAndDropsTheReplies) {
     log.rewind_replies();
     log.append("second");
     ASSERT_TRUE(log.save_as((directory_ / "out.RL").string()));
-    EXPECT_EQ(read_file(directory_ / "out.RL"), "/w\na\nb\nsecond\n");
+    EXPECT_EQ(testing::file_text(directory_ / "out.RL"), "/w\na\nb\nsecond\n");
 }
 
 TEST_F(ReplyLogTest, SaveToAnUnwritablePlaceFails) {

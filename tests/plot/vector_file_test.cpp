@@ -2,6 +2,7 @@
 // and pdftoppm render the files (without a word on standard error), pdffonts
 // lists the fonts embedded, pdftotext reads the text back.
 #include <gtest/gtest.h>
+#include "tests/support/file_text.hpp"
 #include <unistd.h>
 
 #include <cctype>
@@ -25,13 +26,6 @@ using test::RecordedPlot;
 using test::draw_view;
 using test::have_tool;
 using test::run_command;
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A binary PPM (P6) image as RGB triples.
 struct Image {
@@ -92,7 +86,7 @@ protected:
                       &status);
         }
         EXPECT_EQ(status, 0) << file;
-        EXPECT_EQ(read_text(err), "") << file;
+        EXPECT_EQ(testing::file_text(err), "") << file;
         return parse_ppm(ppm);
     }
 
@@ -251,14 +245,14 @@ TEST_F(VectorFileTest, LineStylesMarkersAndHatchesRenderCleanly) {
         EXPECT_EQ(image.width, 360);
     }
     // An SVG file is SVG, both 6 × 4.5 inches; a metafile name still gets the placeable metafile.
-    EXPECT_NE(read_text(dir_ / "styles.svg").find("<svg"), std::string::npos);
-    EXPECT_NE(read_text(dir_ / "styles.svg").find("width=\"432pt\" height=\"324pt\""), std::string::npos);
-    EXPECT_EQ(read_text(dir_ / "styles.pdf").substr(0, 5), "%PDF-");
+    EXPECT_NE(testing::file_text(dir_ / "styles.svg").find("<svg"), std::string::npos);
+    EXPECT_NE(testing::file_text(dir_ / "styles.svg").find("width=\"432pt\" height=\"324pt\""), std::string::npos);
+    EXPECT_EQ(testing::file_text(dir_ / "styles.pdf").substr(0, 5), "%PDF-");
     EXPECT_NE(run_command("pdfinfo '" + (dir_ / "styles.pdf").string() + "'").find("432 x 324 pts"), std::string::npos);
     RecordedPlot wmf;
     ASSERT_TRUE(wmf.start(dir_ / "plot.wmf").ok);
     ASSERT_TRUE(wmf.finish().ok);
-    EXPECT_EQ(read_text(dir_ / "plot.wmf").substr(0, 4), std::string("\xD7\xCD\xC6\x9A", 4));
+    EXPECT_EQ(testing::file_text(dir_ / "plot.wmf").substr(0, 4), std::string("\xD7\xCD\xC6\x9A", 4));
 }
 
 TEST_F(VectorFileTest, WriteFailureNamesTheFileAndKeepsTheOldOne) {
@@ -279,7 +273,7 @@ TEST_F(VectorFileTest, WriteFailureNamesTheFileAndKeepsTheOldOne) {
     ASSERT_TRUE(plot.start(dir_ / "ro" / "old.pdf").ok);
     EXPECT_FALSE(plot.finish().ok);
     fs::permissions(dir_ / "ro", fs::perms::owner_all);
-    EXPECT_EQ(read_text(dir_ / "ro" / "old.pdf"), "old");
+    EXPECT_EQ(testing::file_text(dir_ / "ro" / "old.pdf"), "old");
 }
 
 TEST(VectorFileName, SvgOrPdfInAnyCaseAfterAName) {

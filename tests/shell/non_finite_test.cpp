@@ -12,6 +12,7 @@
 
 #include "dsp/ordinate.hpp"
 #include "session_fixture.hpp"
+#include "tests/support/file_text.hpp"
 
 namespace zeph {
 namespace {
@@ -41,13 +42,6 @@ struct HostileSession : ScriptedSession {
         session.plot.bitmap_name = folder + "plot.bmp";
     }
 };
-
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The replies of one display line: Enter at every question, except that FI
 // is given a file name and a format after the questions that come before it.
@@ -135,7 +129,7 @@ TEST(NonFiniteData, ListingAndFileShowThemAsTheyAre) {
     HostileSession f;
     f.keys = ScriptKeySource::from_lines({(f.directory / "values.txt").string(), "1C"});
     f.line("AS RE FI");
-    const std::string text = contents(f.directory / "values.txt");
+    const std::string text = testing::file_text(f.directory / "values.txt");
     EXPECT_EQ(f.session.workspace.message_line, "");
     EXPECT_NE(text.find("NAN"), std::string::npos) << text;
     EXPECT_NE(text.find("-INF"), std::string::npos) << text;
