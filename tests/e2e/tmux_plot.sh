@@ -98,15 +98,10 @@ run_plot "DISPLAY=:93 XDG_RUNTIME_DIR=" "Plots: in the terminal as text symbols 
 # the X library's reason, which otherwise would have gone over the screen.
 if command -v Xvfb >/dev/null && command -v xauth >/dev/null; then
     xauth -q -f "$work/cookies" add :0 . 0123456789abcdef0123456789abcdef
-    Xvfb -displayfd 4 -auth "$work/cookies" -screen 0 640x480x24 -nolisten tcp 4>"$work/display_number" >/dev/null 2>&1 &
-    xvfb_pid=$!
+    source "$(dirname "$0")/xvfb_common.bash"
     trap 'kill $xvfb_pid 2>/dev/null || true; tmux kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
-    for _ in $(seq 1 100); do
-        [ -s "$work/display_number" ] && break
-        sleep 0.1
-    done
-    [ -s "$work/display_number" ] || fail "Xvfb did not start"
-    run_plot "DISPLAY=:$(head -n 1 "$work/display_number") XAUTHORITY=$work/no-cookies" \
+    start_xvfb -auth "$work/cookies" -screen 0 640x480x24
+    run_plot "DISPLAY=$display XAUTHORITY=$work/no-cookies" \
         "Plots: in the terminal as text symbols (no window: Authorization required,...)."
 fi
 echo "tmux plot test passed"

@@ -13,7 +13,7 @@ for tool in Xvfb xterm xdotool import convert tmux; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/xvfb_common.bash"
 xterm_pid=""
 session="zeph-xterm-$$"
 cleanup() {
@@ -25,14 +25,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "xterm plot test failed: $*"; exit 1; }
 
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display_number" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display_number" ] && break
-    sleep 0.1
-done
-[ -s "$work/display_number" ] || fail "Xvfb did not start"
-display=":$(head -n 1 "$work/display_number")"
+start_xvfb -screen 0 1280x1024x24
 cp "$program" "$work/zeph"
 
 # The terminal's area at the top-left corner (80 x 50 cells of DejaVu Sans Mono 9).

@@ -12,7 +12,7 @@ for tool in Xvfb import convert compare; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/xvfb_common.bash"
 zeph_pid=""
 cleanup() {
     exec 3>&- 2>/dev/null || true
@@ -23,15 +23,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "xvfb plot test failed: $*"; echo "--- transcript (last lines)"; tail -n 30 "$work/transcript.txt" 2>/dev/null || true; exit 1; }
 
-# Xvfb picks a free display number itself and writes it to fd 4.
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$work/display_number" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display_number" ] && break
-    sleep 0.1
-done
-[ -s "$work/display_number" ] || fail "Xvfb did not start"
-display=":$(head -n 1 "$work/display_number")"
+start_xvfb -screen 0 1280x1024x24
 screenshot() { import -display "$display" -window root "$1" 2>/dev/null; }
 for _ in $(seq 1 100); do
     screenshot "$work/empty.png" && break
