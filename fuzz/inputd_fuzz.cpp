@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.hpp"
 #include "input/expr/inputd.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const zeph::InputdResult r = zeph::inputd(interp, current, reply);
     if (r.decoded_count < 0 || r.decoded_count > 6) std::abort();
     if (r.status < 0 && r.decoded_count != -r.status) std::abort();
-    if (r.status < 0 && r.current_text.size() > 80) std::abort();
+    // Columns are characters: a kept text of 80 characters may be longer in bytes.
+    if (r.status < 0 && zeph::character_count(r.current_text) > 80) std::abort();
     if ((r.status == 32 || r.status == 33) && r.console_lines.size() != 1) std::abort();
     if (r.status > 0 && r.status <= 20 && r.message.empty()) std::abort();
 
