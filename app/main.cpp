@@ -18,6 +18,11 @@
 #include "window/terminal.hpp"
 #include "window/terminal_image.hpp"
 
+namespace {
+// A start-up that cannot begin (a replay file that cannot be read, no memory).
+constexpr int kExitCannotStart = 2;
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace zeph;
     // A file size limit is an ordinary write error ("Error writing file:"), not the end of the run.
@@ -25,7 +30,7 @@ int main(int argc, char** argv) {
     // Before the terminal opens, so that ncurses keeps out of these signals.
     install_stop_handlers();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const StartupArguments startup = classify_arguments(arguments);
+    StartupArguments startup = classify_arguments(arguments);
     // --help and --version answer before anything is opened or written.
     if (startup.show_help) {
         std::fputs(usage_text(find_program_directory(false)).c_str(), stdout);
@@ -60,13 +65,14 @@ int main(int argc, char** argv) {
     Interpreter interpreter;
     Session session(console, *keys, interpreter);
     session.plot.terminal_screen = plot_screen.get();
-    session.program_directory = find_program_directory();
+    session.program_directory = find_program_directory(true, &session.files_problem);
+    startup.scripted = startup.nopause || !terminal;
     const Status started = start_session(session, startup);
     if (!started) {
         keys.reset();
         terminal.reset();
-        std::fprintf(stderr, "%s\n", started.message.c_str());
-        return 1;
+        std::fprintf(stderr, "zeph: %s\n", started.message.c_str());
+        return kExitCannotStart;
     }
     run_command_loop(session);
     // A signal ended the run as EN does; the terminal is given back before exit.

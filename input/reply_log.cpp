@@ -1,11 +1,18 @@
 #include "input/reply_log.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #include "base/read_line.hpp"
 #include "base/text.hpp"
 #include "base/utf8.hpp"
-#include "base/replace_file.hpp"
+#include "base/open_file.hpp"
+#include "base/private_file.hpp"
 
 namespace zeph {
 
@@ -39,24 +46,72 @@ bool is_unlogged_reply(std::string_view reply) {
     return false;
 }
 
-ReplyLog::~ReplyLog() {
-    if (file_) std::fclose(file_);
+ReplyLog::~ReplyLog() { close(); }
+
+namespace {
+// A second run that finds the log locked keeps its own beside it: "ZEPH32.TMP" -> "ZEPH32-<pid>.TMP".
+std::string separate_log_path(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string pid = "-" + std::to_string(::getpid());
+    return has_extension ? path.substr(0, dot) + pid + path.substr(dot) : path + pid;
 }
+
+// Opens the log for this run alone: a regular file of the user's, locked;
+// -1 with the reason when it cannot be, or with `busy` set when another run holds it.
+int open_locked_log(const std::string& path, bool& busy, std::string& why) {
+    busy = false;
+    const int fd = open_private_file(path, O_RDWR | O_CREAT, why);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        busy = errno == EWOULDBLOCK;
+        why = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+}  // namespace
 
 Status ReplyLog::create(const std::string& path, std::string_view directory, std::string_view real_name,
                         std::string_view imag_name) {
-    if (file_) std::fclose(file_);
+    close();
     path_ = path;
     write_failed_ = failure_reported_ = false;
-    file_ = std::fopen(path.c_str(), "w+");
-    if (!file_) return Status::failure(std::string(kCannotOpenFile) + path);
-    for (auto header : {directory, real_name, imag_name}) {
-        const std::string line = trim_right(header);
-        if (std::fprintf(file_, "%s\n", line.c_str()) < 0) write_failed_ = true;
+    bool busy = false;
+    std::string why;
+    int fd = open_locked_log(path, busy, why);
+    if (fd < 0 && busy) {
+        path_ = separate_log_path(path);
+        separate_ = true;
+        fd = open_locked_log(path_, busy, why);
     }
-    if (std::fflush(file_) != 0) write_failed_ = true;
-    header_end_ = std::ftell(file_);
+    if (fd < 0) return Status::failure(std::string(kCannotOpenFile) + path_ + " (" + why + ")");
+    // Emptied only once this run holds the lock, so another run's log is never cut.
+    if (::ftruncate(fd, 0) != 0 || !(file_ = ::fdopen(fd, "w+"))) {
+        ::close(fd);
+        return Status::failure(std::string(kCannotOpenFile) + path_);
+    }
+    write_header(directory, real_name, imag_name);
     return Status::success();
+}
+
+void ReplyLog::write_header(std::string_view directory, std::string_view real_name, std::string_view imag_name) {
+    header_.clear();
+    for (auto line : {directory, real_name, imag_name}) {
+        header_ += trim_right(line);
+        header_ += '\n';
+    }
+    if (std::fwrite(header_.data(), 1, header_.size(), file_) != header_.size()) write_failed_ = true;
+    if (std::fflush(file_) != 0) write_failed_ = true;
+}
+
+void ReplyLog::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (separate_) ::unlink(path_.c_str());   // its replies were saved by EN, or are of no use
+    separate_ = false;
 }
 
 void ReplyLog::append(std::string_view record) {
@@ -74,17 +129,16 @@ std::optional<std::string> ReplyLog::failure_notice() {
 
 void ReplyLog::rewind_replies() {
     if (!file_) return;
-    // Keep the three header lines; the replies of the replay replace the old ones.
+    // Keep the three header lines; the replies of the replay replace the old
+    // ones. The file is emptied in place: it stays this run's, locked.
     std::fflush(file_);
-    std::string header(static_cast<std::size_t>(header_end_), '\0');
     std::rewind(file_);
-    const bool read_back = std::fread(header.data(), 1, header.size(), file_) == header.size();
-    std::fseek(file_, 0, SEEK_END);
-    if (!read_back) return;
-    file_ = std::freopen(path_.c_str(), "w+", file_);
-    if (!file_) return;
+    if (::ftruncate(fileno(file_), 0) != 0) {
+        write_failed_ = true;
+        return;
+    }
     // The fresh log holds no reply yet: it is whole again when its header is.
-    write_failed_ = std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0;
+    write_failed_ = std::fwrite(header_.data(), 1, header_.size(), file_) != header_.size() || std::fflush(file_) != 0;
 }
 
 Status ReplyLog::save_as(const std::string& path) {
@@ -93,26 +147,33 @@ Status ReplyLog::save_as(const std::string& path) {
     // off: the file saved before is kept rather than replaced by it.
     if (!file_ || write_failed_ || std::fflush(file_) != 0) return failed;
     std::rewind(file_);
-    ReplacementFile out(path);
-    bool ok = out.is_open();
-    while (ok) {
-        auto line = read_line(file_);
-        if (!line) break;
-        const std::string trimmed = trim_right(first_characters(*line, kSavedLineLength));
-        ok = std::fprintf(out.get(), "%s\n", trimmed.c_str()) >= 0;
+    std::string content;
+    while (auto line = read_line(file_)) {
+        content += trim_right(first_characters(*line, kSavedLineLength));
+        content += '\n';
     }
-    ok = ok && !std::ferror(file_);
-    if (!ok) out.discard();
-    ok = out.commit() && ok;
+    const bool read_whole = !std::ferror(file_);
     std::fseek(file_, 0, SEEK_END);
-    return ok ? Status::success() : failed;
+    if (!read_whole) return failed;
+    // Replaced whole in one rename: runs that end at once leave one complete log.
+    return replace_private_file(path, content);
 }
 
 ReplayFile::~ReplayFile() { close(); }
 
 bool ReplayFile::open(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "r");
+    file_ = open_file_without_waiting(path, "r");   // a named pipe without a writer must not hang the start
+    return file_ != nullptr;
+}
+
+bool ReplayFile::open_program_file(const std::string& path) {
+    close();
+    std::string why;
+    const int fd = open_private_file(path, O_RDONLY, why);
+    if (fd < 0) return false;
+    file_ = ::fdopen(fd, "r");
+    if (!file_) ::close(fd);
     return file_ != nullptr;
 }
 

@@ -31,7 +31,11 @@ public:
     ReplyLog(const ReplyLog&) = delete;
     ReplyLog& operator=(const ReplyLog&) = delete;
 
-    // Creates the log anew with its three header lines.
+    // Creates the log anew with its three header lines, for this run alone:
+    // the file is locked while the run lasts. When another run holds `path`,
+    // the log is a file of this run's own beside it (see path(), is_separate()),
+    // removed when the log is closed. A link, a named pipe or another user's
+    // file at `path` is refused.
     Status create(const std::string& path, std::string_view directory, std::string_view real_name,
                   std::string_view imag_name);
     // Writes and flushes one reply; a failure is remembered (see failure_notice).
@@ -45,11 +49,18 @@ public:
     // copy of a log that lost no reply; otherwise it stays and the status has failed.
     Status save_as(const std::string& path);
     bool is_open() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
+    bool is_separate() const { return separate_; }
+    // Closes the log (and removes it when it was this run's own).
+    void close();
 
 private:
+    void write_header(std::string_view directory, std::string_view real_name, std::string_view imag_name);
+
     std::FILE* file_ = nullptr;
     std::string path_;
-    long header_end_ = 0;
+    std::string header_;
+    bool separate_ = false;
     bool write_failed_ = false;
     bool failure_reported_ = false;
 };
@@ -62,7 +73,10 @@ public:
     ReplayFile(const ReplayFile&) = delete;
     ReplayFile& operator=(const ReplayFile&) = delete;
 
+    // A replay file the user named.
     bool open(const std::string& path);
+    // The program's own replay file: never through a link, only a regular file of the user's.
+    bool open_program_file(const std::string& path);
     void close();
     bool is_open() const { return file_ != nullptr; }
     // The next line without its end of line; nothing at the end of the file or on an error.

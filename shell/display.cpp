@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <span>
 
-#include "base/replace_file.hpp"
+#include "base/private_file.hpp"
 #include "dsp/linear_transform.hpp"
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
@@ -276,14 +276,16 @@ bool cumulative_stage(Session& session) {
 }
 
 void append_statistics_file(Session& session, const std::vector<std::string>& lines) {
-    const std::string path = session.program_directory + std::string(kStatisticsFileName);
-    GuardedAppend file(path);   // a failed append is cut back to the old length
-    bool ok = file.is_open();
-    for (const std::string& line : lines) {
-        if (!ok) break;
-        ok = std::fprintf(file.get(), "%s\n", line.c_str()) >= 0;
+    if (session.program_directory.empty()) {
+        session.workspace.message_line = session.files_problem;
+        return;
     }
-    if (!file.finish(ok)) session.workspace.message_line = std::string(kErrorWritingFile) + path;
+    std::string block;
+    for (const std::string& line : lines) block += line + "\n";
+    // One block whole under a lock: runs side by side never interleave their reports.
+    const Status appended =
+        append_private_file(session.program_directory + std::string(kStatisticsFileName), block);
+    if (!appended) session.workspace.message_line = appended.message;
 }
 
 void statistics_stage(Session& session, const SignalView& signal) {

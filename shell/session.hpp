@@ -21,7 +21,7 @@ inline constexpr std::string_view kReplyLogName = "ZEPH32.TMP";
 inline constexpr std::string_view kReplayFileName = "ZEPH32.RL";
 inline constexpr std::string_view kStatisticsFileName = "STATS.TXT";
 inline constexpr std::string_view kSyntaxLine =
-    "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] ] [NOPAUSE]";
+    "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] [NOPAUSE]";
 
 struct Session {
     Session(TextConsole& console_, KeySource& keys_, Interpreter& interpreter_)
@@ -39,7 +39,8 @@ struct Session {
     OperationSettings operation_settings;
     PlotState plot;
 
-    std::string program_directory;   // ends with "/"
+    std::string program_directory;   // ends with "/"; empty when there is no folder for the program's files
+    std::string files_problem;       // why there is none
     std::string replay_file_name;
     bool nopause = false;
     bool ended = false;              // EN ran: the loop stops

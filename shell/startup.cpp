@@ -1,6 +1,9 @@
 #include "base/text.hpp"
 #include "base/utf8.hpp"
+#include "base/private_file.hpp"
+#include "fileio/sample_file.hpp"
 #include "shell/startup.hpp"
+#include "shell/system_commands.hpp"
 
 #include <unistd.h>
 
@@ -10,7 +13,6 @@
 namespace zeph {
 
 namespace {
-constexpr std::size_t kFileNameLength = 80;
 
 bool is_writable_directory(const std::filesystem::path& directory) {
     return ::access(directory.c_str(), W_OK | X_OK) == 0;
@@ -65,36 +67,50 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
             std::string directory, name;
             split_path(argument, directory, name);
             result.directory = directory;
-            result.real_file_name = std::string(first_characters(name, kFileNameLength));
+            result.real_file_name = name;
         } else {
             std::string directory, name;
             split_path(argument, directory, name);
-            result.imag_file_name = std::string(first_characters(name, kFileNameLength));
+            result.imag_file_name = name;
         }
     }
     return result;
 }
 
-std::string choose_files_directory(const std::filesystem::path& program_folder, bool create) {
-    if (!program_folder.empty() && is_writable_directory(program_folder)) return with_separator(program_folder);
-    std::error_code error;
-    std::filesystem::path state;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
-        state = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        state = std::filesystem::path(home) / ".local" / "state";
-    } else {
-        state = std::filesystem::temp_directory_path(error);
+std::filesystem::path state_folder() {
+    // The XDG rules take only an absolute XDG_STATE_HOME.
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') return std::filesystem::path(xdg) / "zeph";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".local" / "state" / "zeph";
+    return {};   // never a shared folder such as /tmp, which another user could make first
+}
+
+bool keeps_files_beside_program(const std::filesystem::path& program_folder) {
+    // An installation (".../bin") keeps its files in the state folder, for root too.
+    return !program_folder.empty() && program_folder.filename() != "bin" && is_writable_directory(program_folder);
+}
+
+std::string choose_files_directory(const std::filesystem::path& program_folder, bool create, std::string* problem) {
+    if (problem) problem->clear();
+    if (keeps_files_beside_program(program_folder)) return with_separator(program_folder);
+    const std::filesystem::path state = state_folder();
+    if (state.empty()) {
+        if (problem) *problem = std::string(kNoFilesFolder);
+        return {};
     }
-    state /= "zeph";
-    if (create) std::filesystem::create_directories(state, error);
+    if (create) {
+        if (Status prepared = prepare_private_folder(state.string()); !prepared) {
+            if (problem) *problem = prepared.message;
+            return {};
+        }
+    }
     return with_separator(state.string());
 }
 
-std::string find_program_directory(bool create) {
+std::string find_program_directory(bool create, std::string* problem) {
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return choose_files_directory(error ? std::filesystem::path() : executable.parent_path(), create);
+    return choose_files_directory(error ? std::filesystem::path() : executable.parent_path(), create, problem);
 }
 
 std::string usage_text(std::string_view files_directory) {
@@ -121,7 +137,8 @@ std::string usage_text(std::string_view files_directory) {
         "\n"
         "Files: the reply log ZEPH32.TMP, the replay file ZEPH32.RL (saved by EN) and\n"
         "the statistics log STATS.TXT are kept in the program's folder, or in\n"
-        "$XDG_STATE_HOME/zeph (default ~/.local/state/zeph) when that is not writable.\n"
+        "$XDG_STATE_HOME/zeph (default ~/.local/state/zeph) when that is not writable\n"
+        "or is named bin (an installation).\n"
         "For this program: ";
     text += files_directory;
     text +=
@@ -137,9 +154,7 @@ std::string usage_text(std::string_view files_directory) {
 Status start_session(Session& session, const StartupArguments& arguments) {
     Workspace& workspace = session.workspace;
     session.nopause = arguments.nopause;
-    session.replay_file_name = arguments.replay_file.empty()
-                                   ? session.program_directory + std::string(kReplayFileName)
-                                   : arguments.replay_file;
+    session.replay_file_name = arguments.replay_file.empty() ? program_replay_file(session) : arguments.replay_file;
     if (!arguments.directory.empty()) {
         std::error_code error;
         std::filesystem::current_path(arguments.directory, error);
@@ -148,7 +163,7 @@ Status start_session(Session& session, const StartupArguments& arguments) {
     workspace.imag_file_name = arguments.imag_file_name;
 
     session.input.source = InputSource::keyboard;
-    if (arguments.replay && session.input.replay.open(session.replay_file_name)) {
+    if (arguments.replay && open_replay_file(session)) {
         session.input.source = arguments.nopause ? InputSource::replay_then_end : InputSource::replay_then_keyboard;
         const auto directory = session.input.replay.next_line();
         const auto real_name = session.input.replay.next_line();
@@ -157,15 +172,24 @@ Status start_session(Session& session, const StartupArguments& arguments) {
             std::error_code error;
             std::filesystem::current_path(trim_right(*directory), error);
         }
-        if (real_name) workspace.real_file_name = std::string(first_characters(trim_right(*real_name), kFileNameLength));
-        if (imag_name) workspace.imag_file_name = std::string(first_characters(trim_right(*imag_name), kFileNameLength));
+        if (real_name) workspace.real_file_name = trim_right(*real_name);
+        if (imag_name) workspace.imag_file_name = trim_right(*imag_name);
+    } else if (arguments.replay && arguments.scripted) {
+        // A script that cannot be read must not pass for one that ran.
+        return Status::failure(std::string(kCannotFindFile) + session.replay_file_name);
     }
 
-    const std::string log_path = session.program_directory + std::string(kReplyLogName);
-    if (Status created = session.input.log.create(log_path, current_directory(), workspace.real_file_name,
-                                                  workspace.imag_file_name);
-        !created) {
+    if (session.program_directory.empty()) {
+        workspace.message_line = session.files_problem;
+    } else if (Status created = session.input.log.create(session.program_directory + std::string(kReplyLogName),
+                                                         current_directory(), workspace.real_file_name,
+                                                         workspace.imag_file_name);
+               !created) {
         workspace.message_line = created.message;
+    } else if (session.input.log.is_separate()) {
+        std::string directory, name;
+        split_path(session.input.log.path(), directory, name);
+        workspace.message_line = std::string(kSeparateLogNotice) + name;
     }
 
     if (Status allocated = allocate_storage(workspace, kInitialMaxPoints); !allocated) return allocated;

@@ -125,13 +125,24 @@ void system_dialogue(Session& session) {
     session.wait_for_key();
 }
 
+bool open_replay_file(Session& session) {
+    ReplayFile& replay = session.input.replay;
+    if (session.replay_file_name == program_replay_file(session))
+        return !session.program_directory.empty() && replay.open_program_file(session.replay_file_name);
+    return replay.open(session.replay_file_name);
+}
+
+std::string program_replay_file(const Session& session) {
+    return session.program_directory + std::string(kReplayFileName);
+}
+
 void start_replay(Session& session) {
     // A replay that reached RL would start itself again from the top, for ever.
     if (session.input.source != InputSource::keyboard) {
         session.workspace.message_line = kReplayRunning;
         return;
     }
-    if (!session.input.replay.open(session.replay_file_name)) return;
+    if (!open_replay_file(session)) return;
     // The three header lines describe the run; the replies follow them.
     for (int i = 0; i < kHeaderLines; ++i) session.input.replay.next_line();
     session.input.log.rewind_replies();
@@ -140,9 +151,12 @@ void start_replay(Session& session) {
 
 void end_program(Session& session) {
     session.input.replay.close();
-    const std::string saved = session.program_directory + std::string(kReplayFileName);
-    const Status status = session.input.log.save_as(saved);
-    if (!status) session.console.print_line(status.message);
+    // Without a folder for the program's files there is no log to save.
+    if (session.input.log.is_open()) {
+        const Status status = session.input.log.save_as(program_replay_file(session));
+        if (!status) session.console.print_line(status.message);
+    }
+    session.input.log.close();
     if (!trim_right(session.workspace.message_line).empty()) session.console.print_line(session.workspace.message_line);
     session.console.present();
     session.ended = true;

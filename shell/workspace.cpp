@@ -62,7 +62,9 @@ std::string allocation_failure_message(double requested) {
         std::snprintf(text, sizeof text, "%8lld", static_cast<long long>(requested));
     else
         std::snprintf(text, sizeof text, "%8.6G", requested);
-    return std::string("Unable to allocate memory for") + text + " data points";
+    // The count is right-aligned in 8 columns; a wider one still stands apart from the words.
+    const std::string count = text[0] == ' ' ? text : std::string(" ") + text;
+    return "Unable to allocate memory for" + count + " data points";
 }
 
 Status allocate_storage(Workspace& workspace, long long requested) {

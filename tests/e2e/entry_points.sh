@@ -23,7 +23,7 @@ out=$(echo "EN" | "$work/zeph" --version) || fail "--version exit status $?"
 [ "$out" = "zeph $version" ] || fail "--version printed: $out"
 
 out=$(echo "EN" | "$work/zeph" '?') || fail "? exit status $?"
-[ "$out" = "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] ] [NOPAUSE]" ] || fail "? printed: $out"
+[ "$out" = "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] [NOPAUSE]" ] || fail "? printed: $out"
 
 [ ! -e "$work/ZEPH32.TMP" ] || fail "ZEPH32.TMP was created"
 [ ! -e "$work/ZEPH32.RL" ] || fail "ZEPH32.RL was created"

@@ -3,6 +3,7 @@
 #include "tests/support/file_text.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,7 +151,69 @@ TEST_F(Program, NamedReplayFileAndSyntaxHelp) {
     EXPECT_NE(transcript.find("K = ( 5."), std::string::npos) << transcript;
 
     const std::string syntax = run("", "?");
-    EXPECT_EQ(syntax, "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] ] [NOPAUSE]\n");
+    EXPECT_EQ(syntax, "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] [NOPAUSE]\n");
+}
+
+// A script whose replay file is missing (a misspelt name) could not start: it
+// says so on standard error and ends with status 2, never as a run that worked.
+TEST_F(Program, AMissingReplayFileEndsTheStartWithStatusTwo) {
+    const std::string transcript = run("", "plot.rl NOPAUSE");
+    EXPECT_EQ(exit_status_, 2);
+    EXPECT_EQ(transcript, "zeph: Cannot find file: plot.rl\n");
+    EXPECT_FALSE(fs::exists(directory_ / "ZEPH32.RL"));
+    run("EN\n", "RL");   // headless: no ZEPH32.RL yet
+    EXPECT_EQ(exit_status_, 2);
+}
+
+// Links and pipes in place of the program's files are neither followed nor
+// waited on: the victim's file is untouched, a planted replay never runs.
+TEST_F(Program, PlantedLinksAndPipesAreNotFollowed) {
+    const fs::path victim = directory_ / "work" / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, directory_ / "ZEPH32.TMP");
+    std::string transcript = run("EN\n");
+    EXPECT_EQ(zeph::testing::file_text(victim), "precious");
+    EXPECT_NE(transcript.find("ZEPH32.TMP (a symbolic link)"), std::string::npos) << transcript;
+
+    fs::remove(directory_ / "ZEPH32.TMP");
+    std::ofstream(directory_ / "planted.RL") << "/\n\n\nSY          *! Enter command...\n"
+                                                "touch pwned *! command\n";
+    fs::create_symlink(directory_ / "planted.RL", directory_ / "ZEPH32.RL");
+    transcript = run("", "RL NOPAUSE");
+    EXPECT_FALSE(fs::exists(directory_ / "work" / "pwned")) << transcript;
+
+    fs::remove(directory_ / "ZEPH32.RL");
+    ASSERT_EQ(::mkfifo((directory_ / "ZEPH32.TMP").c_str(), 0600), 0);
+    transcript = run("DE\nQ=1\nEN\n");   // would hang on the pipe: the run's time limit would end it
+    EXPECT_EQ(exit_status_, 0);
+    EXPECT_NE(transcript.find("ZEPH32.TMP (not a regular file)"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Q = ( 1."), std::string::npos);
+}
+
+// An installed program (its folder named bin) keeps its files in the state
+// folder; without a home it keeps none, and never falls back to /tmp.
+TEST_F(Program, AnInstalledProgramKeepsItsFilesInTheUsersStateFolderOnly) {
+    fs::create_directories(directory_ / "prefix" / "bin");
+    fs::create_directories(directory_ / "tmp");
+    fs::copy_file(directory_ / "zeph", directory_ / "prefix" / "bin" / "zeph");
+    const std::string bin = (directory_ / "prefix" / "bin" / "zeph").string();
+    const std::string input = (directory_ / "input.txt").string();
+    std::ofstream(input) << "DE\nQ=1\nEN\n";
+    const std::string go = "cd '" + (directory_ / "work").string() + "' && ";
+    std::string transcript = output_of(go + "env -u HOME -u XDG_STATE_HOME TMPDIR='" + (directory_ / "tmp").string() +
+                                       "' timeout 20 '" + bin + "' < '" + input + "'");
+    EXPECT_NE(transcript.find("No reply log: neither HOME nor XDG_STATE_HOME is set."), std::string::npos)
+        << transcript;
+    EXPECT_TRUE(fs::is_empty(directory_ / "tmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_ / "prefix" / "bin"), fs::directory_iterator()), 1);
+
+    transcript = output_of(go + "env -u XDG_STATE_HOME HOME='" + (directory_ / "home").string() + "' timeout 20 '" +
+                           bin + "' < '" + input + "'");
+    const fs::path state = directory_ / "home" / ".local" / "state" / "zeph";
+    EXPECT_NE(zeph::testing::file_text(state / "ZEPH32.RL").find("Q=1"), std::string::npos) << transcript;
+    EXPECT_EQ(fs::status(state).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(fs::status(state / "ZEPH32.RL").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_ / "prefix" / "bin"), fs::directory_iterator()), 1);
 }
 
 TEST_F(Program, StartupFileNamesChangeDirectoryAndAreLogged) {

@@ -1,6 +1,10 @@
 #include "input/prompt.hpp"
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
 #include "tests/support/file_text.hpp"
 
 #include <filesystem>
@@ -235,13 +239,22 @@ TEST_F(PromptTest, RepliesAreLoggedExceptReplayWords) {
 // A log on a full disk: the first lost reply is reported once on the message
 // line, and the replies saved before are not replaced by the broken log.
 TEST_F(PromptTest, ALogThatCannotBeWrittenIsReportedOnceAndNeverSaved) {
-    ASSERT_TRUE(session_.log.create("/dev/full", "/work", "", ""));
+    ASSERT_TRUE(session_.log.create(log_path(), "/work", "", ""));
+    // No byte more fits: a file size limit at the header's length.
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit full = old_limit;
+    full.rlim_cur = std::filesystem::file_size(log_path());
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
     ScriptKeySource keys;
     keys.text("SP PO").enter().text("AS RE").enter().text("AS IM").enter();
     PromptRequest request{.title = "t", .prompt = "Enter command...", .command_prompt = true};
     Prompter prompter(console_, keys, interpreter_, session_);
     ASSERT_TRUE(prompter.ask(message_, request));
-    EXPECT_EQ(message_, "Error writing file: /dev/full");
+    ::setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(message_, "Error writing file: " + log_path());
     ASSERT_TRUE(prompter.ask(message_, request));   // shows it and blanks it
     EXPECT_EQ(message_, "");
     ASSERT_TRUE(prompter.ask(message_, request));

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include "tests/support/file_text.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -85,6 +88,66 @@ TEST_F(ReplyLogTest, ReplayLinesAreReadInOrderAndEndCleanly) {
     EXPECT_EQ(*replay.next_line(), "last-without-newline");
     EXPECT_FALSE(replay.next_line());
     EXPECT_FALSE(replay.open((directory_ / "absent.RL").string()));
+}
+
+// Runs side by side: the second finds the log locked, keeps one of its own
+// and never cuts or writes into the first run's log.
+TEST_F(ReplyLogTest, ASecondRunKeepsALogOfItsOwn) {
+    const std::string shared = (directory_ / "ZEPH32.TMP").string();
+    ReplyLog first;
+    ASSERT_TRUE(first.create(shared, "/one", "", ""));
+    first.append("first run");
+    {
+        ReplyLog second;
+        ASSERT_TRUE(second.create(shared, "/two", "", ""));
+        EXPECT_TRUE(second.is_separate());
+        EXPECT_EQ(second.path(), (directory_ / ("ZEPH32-" + std::to_string(::getpid()) + ".TMP")).string());
+        second.append("second run");
+        ASSERT_TRUE(second.save_as((directory_ / "ZEPH32.RL").string()));
+        EXPECT_EQ(testing::file_text(directory_ / "ZEPH32.RL"), "/two\n\n\nsecond run\n");
+        // The first run's log is whole and untouched.
+        EXPECT_EQ(testing::file_text(shared), "/one\n\n\nfirst run\n");
+    }
+    // The separate log is gone with its run; a rewind keeps the first run's log its own.
+    EXPECT_FALSE(std::filesystem::exists(directory_ / ("ZEPH32-" + std::to_string(::getpid()) + ".TMP")));
+    first.rewind_replies();
+    first.append("again");
+    EXPECT_FALSE(first.is_separate());
+    EXPECT_EQ(testing::file_text(shared), "/one\n\n\nagain\n");
+    ReplyLog third;
+    ASSERT_TRUE(third.create(shared, "/three", "", ""));
+    EXPECT_TRUE(third.is_separate());
+    first.close();
+    ReplyLog fourth;
+    ASSERT_TRUE(fourth.create(shared, "/four", "", ""));
+    EXPECT_FALSE(fourth.is_separate());
+}
+
+// What another user may have planted in place of the log: a link to one of
+// the victim's files, a named pipe. Neither is followed nor waited on.
+TEST_F(ReplyLogTest, APlantedLinkOrPipeIsRefused) {
+    const auto victim = directory_ / "victim.txt";
+    std::ofstream(victim) << "precious";
+    const auto log_path = directory_ / "ZEPH32.TMP";
+    std::filesystem::create_symlink(victim, log_path);
+    ReplyLog log;
+    const Status refused = log.create(log_path.string(), "/w", "", "");
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.message.find("Cannot open file: "), std::string::npos);
+    EXPECT_NE(refused.message.find("a symbolic link"), std::string::npos) << refused.message;
+    EXPECT_EQ(testing::file_text(victim), "precious");
+    std::filesystem::remove(log_path);
+    ASSERT_EQ(::mkfifo(log_path.c_str(), 0600), 0);
+    EXPECT_FALSE(log.create(log_path.string(), "/w", "", ""));
+    EXPECT_FALSE(log.is_open());
+
+    // The program's replay file is not read through a link either; a file the user names is.
+    const auto replay = directory_ / "ZEPH32.RL";
+    std::ofstream(directory_ / "planted.RL") << "dir\nreal\nimag\nSY id\n";
+    std::filesystem::create_symlink(directory_ / "planted.RL", replay);
+    ReplayFile file;
+    EXPECT_FALSE(file.open_program_file(replay.string()));
+    EXPECT_TRUE(file.open(replay.string()));
 }
 
 }  // namespace

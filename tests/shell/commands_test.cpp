@@ -26,8 +26,8 @@ TEST(Allocate, RefusalKeepsTheOldStorageAndSignals) {
     ScriptedSession s({"0", "1E15", "1E9"});
     s.set_a({{7, 0}});
     for (const char* expected : {"Unable to allocate memory for       0 data points",
-                                 "Unable to allocate memory for1000000000000000 data points",
-                                 "Unable to allocate memory for1000000000 data points"}) {
+                                 "Unable to allocate memory for 1000000000000000 data points",
+                                 "Unable to allocate memory for 1000000000 data points"}) {
         s.line("AL");
         EXPECT_EQ(s.session.workspace.message_line, expected);
         EXPECT_EQ(s.session.workspace.max_points, 4096);

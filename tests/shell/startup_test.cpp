@@ -8,7 +8,9 @@
 #include <filesystem>
 
 #include "shell/startup.hpp"
-#include "base/utf8.hpp"
+#include "tests/support/temp_directory.hpp"
+
+#include <sys/stat.h>
 
 namespace zeph {
 namespace {
@@ -45,25 +47,56 @@ TEST(StartupArguments, WordsInAnyCaseAndNamesKeepTheirCase) {
     EXPECT_FALSE(b.show_help);
 }
 
-// The state folder is used when the program's own folder is not writable (as
-// for an installed program); --help asks without creating it.
+// The state folder is used when the program's own folder is not writable or
+// is an installation's "bin"; --help asks without creating it.
 TEST(ProgramDirectory, StateFolderWhenTheProgramFolderIsNotWritable) {
-    const auto state = std::filesystem::temp_directory_path() / ("zeph-state-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(state);
+    testing::TempDirectory dir("zst");
+    const auto state = dir.path() / "state";
     ::setenv("XDG_STATE_HOME", state.c_str(), 1);
     const std::string expected = (state / "zeph").string() + "/";
-    EXPECT_EQ(choose_files_directory("/nonexistent/bin", false), expected);
+    EXPECT_EQ(choose_files_directory("/nonexistent/folder", false), expected);
     EXPECT_FALSE(std::filesystem::exists(state / "zeph"));
-    EXPECT_EQ(choose_files_directory("/nonexistent/bin", true), expected);
+    EXPECT_EQ(choose_files_directory("/nonexistent/folder", true), expected);
     EXPECT_TRUE(std::filesystem::is_directory(state / "zeph"));
-    // A writable program folder is used itself.
-    EXPECT_EQ(choose_files_directory(state, true), state.string() + "/");
+    EXPECT_EQ(std::filesystem::status(state / "zeph").permissions(), std::filesystem::perms::owner_all);
+    // A writable program folder is used itself, unless it is named bin.
+    const auto copy = dir.path() / "copy";
+    const auto bin = dir.path() / "prefix" / "bin";
+    std::filesystem::create_directories(copy);
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(choose_files_directory(copy, true), copy.string() + "/");
+    EXPECT_EQ(choose_files_directory(bin, true), expected);
+    // Only an absolute XDG_STATE_HOME counts.
+    ::setenv("XDG_STATE_HOME", "relative/state", 1);
+    ::setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(choose_files_directory(bin, false), (dir.path() / ".local/state/zeph").string() + "/");
     ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(choose_files_directory(bin, false), (dir.path() / ".local/state/zeph").string() + "/");
+}
+
+// Without a home there is no folder of the user's: never a shared one such as
+// /tmp/zeph, which another user could make first. A state folder others may
+// write is refused.
+TEST(ProgramDirectory, NoSharedFolderAndNoFolderOthersMayWrite) {
+    testing::TempDirectory dir("zst");
     const char* home = std::getenv("HOME");
-    if (home && *home) {
-        EXPECT_EQ(choose_files_directory("/nonexistent/bin", false), std::string(home) + "/.local/state/zeph/");
-    }
-    std::filesystem::remove_all(state);
+    const std::string saved_home = home ? home : "";
+    ::unsetenv("XDG_STATE_HOME");
+    ::unsetenv("HOME");
+    std::string problem;
+    EXPECT_EQ(choose_files_directory("/usr/bin", true, &problem), "");
+    EXPECT_EQ(problem, kNoFilesFolder);
+    const auto state = dir.path() / "state";
+    std::filesystem::create_directories(state / "zeph");
+    ::chmod((state / "zeph").c_str(), 0777);
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    EXPECT_EQ(choose_files_directory("/usr/bin", true, &problem), "");
+    EXPECT_NE(problem.find("others may write it"), std::string::npos) << problem;
+    ::chmod((state / "zeph").c_str(), 0700);
+    EXPECT_EQ(choose_files_directory("/usr/bin", true, &problem), (state / "zeph").string() + "/");
+    EXPECT_EQ(problem, "");
+    ::unsetenv("XDG_STATE_HOME");
+    if (!saved_home.empty()) ::setenv("HOME", saved_home.c_str(), 1);
 }
 
 TEST(Usage, NamesTheArgumentsEnvironmentFilesAndManual) {
@@ -79,7 +112,8 @@ TEST(Usage, NamesTheArgumentsEnvironmentFilesAndManual) {
     EXPECT_LE(lines, 40u);
 }
 
-TEST(StartupArguments, FileNamesKeepEightyCharactersNotEightyBytes) {
+// A start-up file name is taken whole, however long: a cut name would not be found.
+TEST(StartupArguments, FileNamesAreTakenWhole) {
     std::string fifty;   // 50 characters, 100 bytes
     for (int i = 0; i < 50; ++i) fifty += "π";
     std::string ninety;   // 90 characters, 180 bytes
@@ -87,8 +121,7 @@ TEST(StartupArguments, FileNamesKeepEightyCharactersNotEightyBytes) {
     const StartupArguments a = classify_arguments({"/data/señal/" + fifty, ninety, "nopause"});
     EXPECT_EQ(a.directory, "/data/señal");
     EXPECT_EQ(a.real_file_name, fifty);
-    EXPECT_EQ(character_count(a.imag_file_name), 80u);
-    EXPECT_EQ(a.imag_file_name, ninety.substr(0, 160));   // cut between characters
+    EXPECT_EQ(a.imag_file_name, ninety);
     EXPECT_TRUE(a.nopause);
 }
 
