@@ -20,6 +20,12 @@ void install_stop_handlers() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;   // no SA_RESTART: a blocked read returns with EINTR
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signal_number, &action, nullptr);
+    // The other signals whose default is to end the process end the run the
+    // same way, so the reply log is saved and no temporary file is left.
+    for (int signal_number : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT, SIGXCPU})
+        sigaction(signal_number, &action, nullptr);
+    // A reader that went away is a failed write (the run then ends as on a signal), not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void request_stop(int signal_number) { record_stop(signal_number); }

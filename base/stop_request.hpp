@@ -7,7 +7,9 @@
 namespace zeph {
 
 // Installs the handlers (without SA_RESTART, so that a read waiting for a
-// reply returns at once). Called once, by main.
+// reply returns at once) for those four and for the other signals that would
+// end the process silently (SIGUSR1, SIGALRM, ...); SIGPIPE is ignored.
+// Called once, by main.
 void install_stop_handlers();
 
 // Records a stop as the handler does (Ctrl+C read as a key asks for SIGINT).

@@ -1,9 +1,11 @@
 #include "shell/system_commands.hpp"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "base/shell_command.hpp"
 #include "base/text.hpp"
 #include "shell/command_words.hpp"
 
@@ -14,6 +16,8 @@ constexpr std::string_view kAllocatePrompt = "Number of sample points to allocat
 constexpr std::string_view kRangePrompt =
     "Sample numbers for read operations: First point #,  Interval,  Max #";
 constexpr std::string_view kSystemPrompt = "Enter DOS command:";
+constexpr auto kRefreshInterval = std::chrono::milliseconds(50);
+constexpr std::string_view kCannotRunCommand = "Cannot run the command.";
 constexpr std::string_view kHitAnyKey = "Hit any key to continue...";
 constexpr std::string_view kRangeRefused = "Error. First point #, Interval and Max # must be at least 1.";
 constexpr std::string_view kFirstBeyondCapacity = "Error. First point # is beyond the maximum number of sample points.";
@@ -27,30 +31,6 @@ long long nearest_whole(double value) {
     return std::llround(value);
 }
 
-// Runs a command through the shell with no input and returns its output lines.
-std::vector<std::string> run_shell_command(const std::string& command) {
-    std::vector<std::string> lines;
-    std::fflush(stdout);
-    // popen runs the text with /bin/sh -c; the command reads no input and its errors are shown too.
-    const std::string wrapped = "exec </dev/null 2>&1\n" + command;
-    std::FILE* pipe = ::popen(wrapped.c_str(), "r");
-    if (!pipe) return {"Cannot run the command."};
-    std::string line;
-    int c;
-    while ((c = std::fgetc(pipe)) != EOF) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (c == '\t') {
-            line.append(8 - line.size() % 8, ' ');
-        } else {
-            line.push_back(static_cast<char>(c));
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    ::pclose(pipe);
-    return lines;
-}
 }  // namespace
 
 void Session::wait_for_key() {
@@ -115,10 +95,19 @@ void system_dialogue(Session& session) {
     if (!session.ask(request)) return;
     const std::string command = trim_right(request.current);
     session.console.clear();
-    for (const std::string& line : run_shell_command(command)) {
+    // Lines are shown as they come: a long or endless output is never held in memory.
+    auto shown = std::chrono::steady_clock::now();
+    const CommandEnd end = run_shell_command(command, [&](std::string_view line) {
         for (std::size_t start = 0; start == 0 || start < line.size(); start += TextConsole::kColumns)
-            session.console.print_line(std::string_view(line).substr(start, TextConsole::kColumns));
-    }
+            session.console.print_line(line.substr(start, TextConsole::kColumns));
+        // The screen follows a fast output a few times a second, not line by line.
+        if (const auto now = std::chrono::steady_clock::now(); now - shown > kRefreshInterval) {
+            session.console.present();
+            shown = now;
+        }
+    });
+    if (end == CommandEnd::not_started) session.console.print_line(kCannotRunCommand);
+    if (end == CommandEnd::stopped) return;   // the run ends: no key is waited for
     session.console.print_line("");
     session.console.print_line(kHitAnyKey);
     session.console.present();

@@ -3,6 +3,7 @@
 #include "base/stop_request.hpp"
 
 #include <algorithm>
+#include <csignal>
 #include <array>
 
 #include "base/read_line.hpp"
@@ -48,10 +49,19 @@ ConsoleKey key_from_reply_line(std::string_view line) {
 
 void HeadlessPresenter::transcript(std::string_view line) {
     if (!out_) return;
-    const std::string text = encode_text(decode_text(line));
-    std::fwrite(text.data(), 1, text.size(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    std::u32string characters = decode_text(line);
+    // Control characters (from SY output, a file name, a key reply) would act
+    // on the reader's terminal: they are written as blanks, as in replies.
+    for (char32_t& c : characters)
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) c = U' ';
+    const std::string text = encode_text(characters);
+    const bool written = std::fwrite(text.data(), 1, text.size(), out_) == text.size() &&
+                         std::fputc('\n', out_) != EOF && std::fflush(out_) == 0;
+    // The reader went away (a closed pipe): the run ends as on a signal, its replies saved.
+    if (!written) {
+        out_ = nullptr;
+        request_stop(SIGPIPE);
+    }
 }
 
 StreamKeySource::StreamKeySource(std::FILE* in, Presenter* transcript) : in_(in), transcript_(transcript) {

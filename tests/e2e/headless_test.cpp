@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -402,43 +403,33 @@ TEST_F(Program, DistributionOfDataWithANanEndsNormally) {
     }
 }
 
-// Under a file size limit every export fails with a message and the run goes
-// on; the files written before are kept as they were, nothing is left beside
-// them, and a statistics append is cut back.
-TEST_F(Program, WritesBeyondTheFileSizeLimitKeepTheOldFiles) {
-    const fs::path work = directory_ / "work";
-    for (const char* name : {"out.dat", "points.txt", "plot.wmf", "plot.bmp"}) std::ofstream(work / name) << "old\n";
-    const std::string old_stats(3000, '#');
-    std::ofstream(directory_ / "STATS.TXT") << old_stats;
-    const std::string transcript =
-        run("AS EQ\n32768 0 .01\nSIN(TWOPI*X)\nAS RE FI\nout.dat\nR8\nAS RE PL ME EX BI\n\npoints.txt\n"
-            "plot.wmf\nplot.bmp\n\nAS RE ST SS NOPL\n\nEN\n",
-            "", "ulimit -f 8 &&");   // 4 or 8 KB, as the shell counts blocks
-    EXPECT_EQ(exit_status_, 0) << transcript;
-    EXPECT_NE(transcript.find("Error writing file: out.dat\nEnter command..."), std::string::npos) << transcript;
-    EXPECT_NE(transcript.find("Error writing file: points.txt"), std::string::npos);
-    EXPECT_NE(transcript.find("Error writing file: " + (directory_ / "STATS.TXT").string()), std::string::npos);
-    int files = 0;
-    for (const auto& entry : fs::directory_iterator(work)) {
-        ++files;
-        EXPECT_EQ(zeph::testing::file_text(entry.path()), "old\n") << entry.path();
+// True when `texts` appear in `file` in this order.
+bool shows_in_order(const fs::path& file, const std::vector<std::string>& texts) {
+    const std::string content = zeph::testing::file_text(file);
+    std::size_t at = 0;
+    for (const std::string& text : texts) {
+        at = content.find(text, at);
+        if (at == std::string::npos) return false;
+        at += text.size();
     }
-    EXPECT_EQ(files, 4);
-    EXPECT_EQ(zeph::testing::file_text(directory_ / "STATS.TXT"), old_stats);
-    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("AS RE ST SS NOPL"), std::string::npos);
+    return true;
 }
 
-// Starts the program with a pipe on standard input that stays open, sends
-// `input`, waits `delay_ms`, sends `signal_number` and returns the exit status
-// (-1 when it did not end by itself within 20 s).
-int run_and_signal(const fs::path& directory, const std::string& input, int delay_ms, int signal_number) {
+// Runs the program in `directory`/work with `input` on a pipe kept open,
+// waits until its transcript shows `texts` in order, sends `signal_number`
+// and returns the exit status (-1 when it did not get there or did not end
+// within a minute, which only a hung run takes).
+int run_and_signal(const fs::path& directory, const std::string& input, const std::vector<std::string>& texts,
+                   int signal_number) {
     int pipe_fds[2];
     if (::pipe(pipe_fds) != 0) return -2;
+    const fs::path transcript = directory / "transcript.txt";
+    fs::remove(transcript);   // an earlier run's transcript must not be taken for this one's
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(pipe_fds[0], STDIN_FILENO);
         ::close(pipe_fds[1]);
-        const int out = ::open((directory / "transcript.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = ::open(transcript.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(out, STDERR_FILENO);
         if (::chdir((directory / "work").c_str()) != 0) ::_exit(126);
@@ -448,12 +439,17 @@ int run_and_signal(const fs::path& directory, const std::string& input, int dela
     }
     ::close(pipe_fds[0]);
     if (::write(pipe_fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return -3;
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-    ::kill(child, signal_number);
     int status = 0;
-    for (int waited = 0; waited < 2000; ++waited) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    bool signalled = false;
+    while (std::chrono::steady_clock::now() < give_up) {
+        if (!signalled && shows_in_order(transcript, texts)) {
+            ::kill(child, signal_number);
+            signalled = true;
+        }
         if (::waitpid(child, &status, WNOHANG) == child) {
             ::close(pipe_fds[1]);
+            if (!signalled) return -4;   // ended before the signal
             return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -465,28 +461,58 @@ int run_and_signal(const fs::path& directory, const std::string& input, int dela
 }
 
 // A signal at a prompt ends the run as EN does: the replies so far are saved
-// as ZEPH32.RL and the exit status is 128 + the signal.
+// as ZEPH32.RL and the exit status is 128 + the signal. The other signals that
+// would end a process do the same.
 TEST_F(Program, SignalsAtAPromptEndTheRunAndSaveTheReplies) {
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         SCOPED_TRACE(signal_number);
         fs::remove(directory_ / "ZEPH32.RL");
-        EXPECT_EQ(run_and_signal(directory_, "AS EQ\n16 0 1\nX\n", 500, signal_number), 128 + signal_number);
+        EXPECT_EQ(run_and_signal(directory_, "AS EQ\n16 0 1\nX\n", {"\nX\n", "Enter command..."}, signal_number),
+                  128 + signal_number);
         const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
         EXPECT_NE(saved.find("X           *! A = F(A,B,X,constants)."), std::string::npos) << saved;
     }
 }
 
 // A signal during a long command (the allocation or the formula, as the
-// machine's speed decides) ends the run promptly, with the replies saved.
-TEST_F(Program, ASignalDuringALongFormulaEndsTheRunPromptly) {
+// machine's speed decides) ends the run, with the replies saved.
+TEST_F(Program, ASignalDuringALongFormulaEndsTheRun) {
     const std::string formula = "SIN(COS(SIN(COS(X))))*EXP(-X)*SQRT(X)*LOG(X+1)*ATAN(X)*SIN(X)*COS(X)";
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(run_and_signal(directory_, "AL\n4000000\nAS EQ\n4000000 0 1\n" + formula + "\n", 800, SIGTERM),
+    EXPECT_EQ(run_and_signal(directory_, "AL\n4000000\nAS EQ\n4000000 0 1\n" + formula + "\n", {"\n" + formula + "\n"},
+                             SIGTERM),
               143);
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 10.0);
     EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
+}
+
+// A command of SY that never ends (or never stops writing) is ended with its
+// whole process group by a signal, and the run ends as on any signal.
+TEST_F(Program, ASignalWhileASystemCommandRunsEndsBoth) {
+    EXPECT_EQ(run_and_signal(directory_, "SY\necho begun; sleep 1000\n", {"\nbegun\n"}, SIGTERM), 143);
+    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("echo begun; sleep 1000"), std::string::npos);
+    EXPECT_EQ(run_and_signal(directory_, "SY\nyes\n", {"\ny\ny\ny\n"}, SIGINT), 130);
+}
+
+// A reader that goes away (zeph ... | head) ends the run as a signal does:
+// the replies are saved, and the status tells the write failed.
+TEST_F(Program, AReaderThatGoesAwayEndsTheRunWithTheRepliesSaved) {
+    std::ofstream(directory_ / "input.txt") << "DE\nQ=1\nSY\nyes | head -n 100000\nDE\nR=2\nEN\n";
+    const fs::path script = directory_ / "reader.sh";
+    std::ofstream(script) << "cd '" << (directory_ / "work").string() << "' && timeout 60 '"
+                          << (directory_ / "zeph").string() << "' < '" << (directory_ / "input.txt").string()
+                          << "' | head -n 25 > /dev/null; echo \"${PIPESTATUS[0]}\"\n";
+    const std::string status = output_of("bash '" + script.string() + "'");
+    EXPECT_EQ(status, "141\n");
+    const std::string saved = zeph::testing::file_text(directory_ / "ZEPH32.RL");
+    EXPECT_NE(saved.find("Q=1"), std::string::npos) << saved;
+}
+
+// Control characters in what the transcript shows (a command's output) are
+// written as blanks, never passed on to the reader's terminal.
+TEST_F(Program, TheTranscriptCarriesNoControlCharacters) {
+    const std::string transcript = run("SY\nprintf 'bell\\007 esc\\033[31m red'\n\nEN\n");
+    EXPECT_NE(transcript.find("bell  esc [31m red"), std::string::npos) << transcript;
+    EXPECT_EQ(transcript.find('\x1b'), std::string::npos);
+    EXPECT_EQ(transcript.find('\x07'), std::string::npos);
 }
 
 }  // namespace
