@@ -1,5 +1,7 @@
 #include "input/prompt.hpp"
 
+#include <utility>
+
 #include <algorithm>
 
 #include "base/format_number.hpp"
@@ -155,8 +157,13 @@ Prompter::LineResult Prompter::edit_line(std::string& reply) {
 Prompter::LineResult Prompter::read_line(std::string& line) {
     if (session_.source != InputSource::keyboard) {
         if (auto replayed = session_.replay.next_line()) {
+            // A script names its inputs and outputs through the environment.
+            const std::string reply = reply_from_record(*replayed);
+            std::string missing;
+            const auto expanded = expand_variables(reply, missing);
+            if (!expanded) unset_variable_ = missing;
             // Never cut, so that text beyond the reply field is seen and refused.
-            line = padded_at_least(printable(reply_from_record(*replayed)), kEditLength);
+            line = padded_at_least(printable(expanded ? *expanded : reply), kEditLength);
             return LineResult::line;
         }
         if (session_.source == InputSource::replay_then_end) {
@@ -218,6 +225,10 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
         }
         record(line, request.prompt);
         if (auto notice = session_.log.failure_notice()) message_line = *notice;
+        if (!unset_variable_.empty()) {   // the reply is not used: the question is asked again
+            message_line = std::string(kVariableNotSet) + std::exchange(unset_variable_, {});
+            continue;
+        }
         if (character_count(trim_right(line)) > kReplyWidth) {
             message_line = kReplyTooLongMessage;   // never evaluate or open a cut reply
             continue;

@@ -79,6 +79,7 @@ private:
     Interpreter& interpreter_;
     InputSession& session_;
 
+    std::string unset_variable_;   // named by the replayed reply just read, not set in the environment
     bool text_reply_ = false;   // "/" on a blank line is typed, not a reply, for text prompts
     std::array<std::string, 40> history_{};
     int last_stored_ = 0;   // 1..40, 0 before the first reply

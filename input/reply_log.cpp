@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/read_line.hpp"
@@ -36,6 +37,43 @@ std::string format_reply_record(std::string_view reply, std::string_view prompt)
 std::string reply_from_record(std::string_view line) {
     const auto marker = line.find("*!");
     return std::string(marker == std::string_view::npos ? line : line.substr(0, marker));
+}
+
+namespace {
+bool is_name_character(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+}  // namespace
+
+std::optional<std::string> expand_variables(std::string_view reply, std::string& missing) {
+    std::string result;
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+        if (reply[i] != '$' || i + 1 == reply.size()) {
+            result.push_back(reply[i]);
+            continue;
+        }
+        if (reply[i + 1] == '$') {
+            result.push_back('$');
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 2;
+        while (end < reply.size() && is_name_character(reply[end])) ++end;
+        const bool named = reply[i + 1] == '{' && end > i + 2 && end < reply.size() && reply[end] == '}';
+        if (!named) {
+            result.push_back('$');
+            continue;
+        }
+        const std::string name(reply.substr(i + 2, end - i - 2));
+        const char* value = std::getenv(name.c_str());
+        if (!value) {
+            missing = name;
+            return std::nullopt;
+        }
+        result += value;
+        i = end;
+    }
+    return result;
 }
 
 bool is_unlogged_reply(std::string_view reply) {

@@ -21,6 +21,12 @@ inline constexpr std::string_view kReplyMarker = "  *! ";
 std::string format_reply_record(std::string_view reply, std::string_view prompt);
 // The reply part of a replay line: everything before the first "*!".
 std::string reply_from_record(std::string_view line);
+// A reply read from a replay file with ${NAME} replaced by the environment
+// variable NAME (letters, digits and "_") and "$$" by "$"; any other "$" stays.
+// Nothing, with the name in `missing`, when a variable named is not set.
+std::optional<std::string> expand_variables(std::string_view reply, std::string& missing);
+inline constexpr std::string_view kVariableNotSet = "Error. Environment variable not set: ";
+
 // Replies that are neither logged nor kept in the history.
 bool is_unlogged_reply(std::string_view reply);
 

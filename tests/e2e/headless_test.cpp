@@ -155,6 +155,27 @@ TEST_F(Program, NamedReplayFileAndSyntaxHelp) {
     EXPECT_EQ(syntax, "Syntax is: ZEPH [real file] [imag file] [RL] [filename.RL] [NOPAUSE]\n");
 }
 
+// A script names its files through the environment: ${NAME} in a replayed
+// reply; an unset name is an error and the question is asked again; typed
+// replies keep "$" as written.
+TEST_F(Program, ScriptsTakeNamesFromTheEnvironment) {
+    std::ofstream(directory_ / "work" / "analyse.RL")
+        << "/\n\n\nDE          *! Enter command...\nQ=${ZEPH_Q}+$$ *! prompt\n"
+           "DE          *! Enter command...\nR${ZEPH_UNSET}=1 *! prompt\nR=2      *! prompt\n";
+    std::string transcript = run("", "analyse.RL NOPAUSE", "export ZEPH_Q=40; unset ZEPH_UNSET;");
+    EXPECT_NE(transcript.find("\nQ=40+$\n"), std::string::npos) << transcript;
+    std::ofstream(directory_ / "work" / "analyse.RL")
+        << "/\n\n\nDE          *! Enter command...\nQ=${ZEPH_Q}+2 *! prompt\n"
+           "DE          *! Enter command...\nR${ZEPH_UNSET}=1 *! prompt\nR=2      *! prompt\n";
+    transcript = run("", "analyse.RL NOPAUSE", "export ZEPH_Q=40; unset ZEPH_UNSET;");
+    EXPECT_NE(transcript.find("Q = ( 42."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Error. Environment variable not set: ZEPH_UNSET"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("R = ( 2."), std::string::npos) << transcript;
+    // Typed (piped) replies are taken literally.
+    transcript = run("DE\nQ=${ZEPH_Q}\nEN\n", "", "export ZEPH_Q=40;");
+    EXPECT_EQ(transcript.find("Q = ( 40."), std::string::npos) << transcript;
+}
+
 // A script whose replay file is missing (a misspelt name) could not start: it
 // says so on standard error and ends with status 2, never as a run that worked.
 TEST_F(Program, AMissingReplayFileEndsTheStartWithStatusTwo) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -43,6 +44,24 @@ TEST(ReplyRecord, ReplyIsEverythingBeforeTheMarker) {
 TEST(ReplyRecord, UnloggedWordsAreCaseExact) {
     for (auto word : {"*", "rl", "RL", "end", "en", "EN", "END", "END   "}) EXPECT_TRUE(is_unlogged_reply(word)) << word;
     for (auto word : {"Rl", "End", "EN SP", "", "*!"}) EXPECT_FALSE(is_unlogged_reply(word)) << word;
+}
+
+TEST(ReplyVariables, NamesFromTheEnvironmentDollarsAndWhatStaysLiteral) {
+    ::setenv("ZEPH_TEST_IN", "speech", 1);
+    ::unsetenv("ZEPH_TEST_UNSET");
+    std::string missing;
+    EXPECT_EQ(*expand_variables("${ZEPH_TEST_IN}.wav", missing), "speech.wav");
+    EXPECT_EQ(*expand_variables("out/${ZEPH_TEST_IN}.psd.txt ${ZEPH_TEST_IN}", missing), "out/speech.psd.txt speech");
+    EXPECT_EQ(*expand_variables("cost $$5 and $$$$", missing), "cost $5 and $$");
+    // Not a name in braces: kept as written.
+    for (const char* literal : {"$HOME", "${}", "${A-B}", "${UNCLOSED", "a$", "$ {X}", "${ZEPH TEST}"})
+        EXPECT_EQ(*expand_variables(literal, missing), literal) << literal;
+    EXPECT_FALSE(expand_variables("${ZEPH_TEST_IN}/${ZEPH_TEST_UNSET}.wav", missing));
+    EXPECT_EQ(missing, "ZEPH_TEST_UNSET");
+    ::setenv("ZEPH_TEST_UNSET", "", 1);   // set but empty is set
+    EXPECT_EQ(*expand_variables("[${ZEPH_TEST_UNSET}]", missing), "[]");
+    ::unsetenv("ZEPH_TEST_UNSET");
+    ::unsetenv("ZEPH_TEST_IN");
 }
 
 TEST_F(ReplyLogTest, SavedCopyHasHeaderAndTrimmedRecords) {
