@@ -21,6 +21,8 @@
 namespace {
 // A start-up that cannot begin (a replay file that cannot be read, no memory).
 constexpr int kExitCannotStart = 2;
+// A script that showed at least one error message.
+constexpr int kExitErrorShown = 1;
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +41,10 @@ int main(int argc, char** argv) {
     if (startup.show_version) {
         std::printf("zeph %s\n", ZEPH_VERSION);
         return 0;
+    }
+    if (!startup.unknown_option.empty()) {
+        std::fprintf(stderr, "zeph: unknown option: %s (zeph --help lists them)\n", startup.unknown_option.c_str());
+        return kExitCannotStart;
     }
     if (startup.show_syntax) {
         std::printf("%s\n", std::string(kSyntaxLine).c_str());
@@ -67,6 +73,8 @@ int main(int argc, char** argv) {
     session.plot.terminal_screen = plot_screen.get();
     session.program_directory = find_program_directory(true, &session.files_problem);
     startup.scripted = startup.nopause || !terminal;
+    if (!terminal) session.input.report.set_error_stream(stderr);
+    session.input.report.set_fail_fast(startup.fail_fast);
     const Status started = start_session(session, startup);
     if (!started) {
         keys.reset();
@@ -81,5 +89,6 @@ int main(int argc, char** argv) {
         terminal.reset();
         return 128 + signal_number;
     }
-    return 0;
+    // A script (headless, or a NOPAUSE replay) tells whether any error was shown.
+    return startup.scripted && session.input.report.errors() > 0 ? kExitErrorShown : 0;
 }

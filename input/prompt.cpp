@@ -55,6 +55,7 @@ void Prompter::show_block(std::string& message_line, PromptRequest& request) {
     if (!is_blank(message_line)) {
         console_.write(kTitleRow, 1, padded_characters(message_line, 80), kMessageAttribute);
         console_.transcript(trim_right(message_line));
+        if (session_.report.shown(message_line)) session_.end_requested = true;   // --fail-fast
         console_.present();
         for (int i = 0; i < 4; ++i) {
             console_.beep(800, 60);
@@ -211,6 +212,7 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
         if (session_.end_requested) return false;
         text_reply_ = request.value_count < 1;
         show_block(message_line, request);
+        if (session_.end_requested) return false;   // --fail-fast: the error shown ends the run
         std::string line;
         const LineResult result = read_line(line);
         if (stop_requested()) {   // the reply read, if any, was cut short by the signal

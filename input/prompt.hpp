@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "input/expr/interp.hpp"
+#include "input/message_report.hpp"
 #include "input/reply_log.hpp"
 #include "window/key_source.hpp"
 #include "window/text_console.hpp"
@@ -39,6 +40,8 @@ struct InputSession {
     // escaped, so the dialogue unwinds and the command loop ends the program
     // the way EN does.
     bool end_requested = false;
+    // The messages shown: errors counted for the exit status.
+    MessageReport report;
 };
 
 struct PromptRequest {

@@ -53,6 +53,10 @@ StartupArguments classify_arguments(const std::vector<std::string>& arguments) {
             result.show_help = true;
         } else if (argument == "--version") {
             result.show_version = true;
+        } else if (argument == "--fail-fast") {
+            result.fail_fast = true;
+        } else if (argument.starts_with("--")) {
+            if (result.unknown_option.empty()) result.unknown_option = argument;
         } else if (upper == "RL") {
             result.replay = true;
         } else if (upper == "NOPAUSE") {
@@ -115,7 +119,7 @@ std::string find_program_directory(bool create, std::string* problem) {
 
 std::string usage_text(std::string_view files_directory) {
     std::string text =
-        "Usage: zeph [real file] [imag file] [RL] [filename.RL] [NOPAUSE]\n"
+        "Usage: zeph [real file] [imag file] [RL] [filename.RL] [NOPAUSE] [--fail-fast]\n"
         "       zeph --help | --version\n"
         "\n"
         "An interactive signal-analysis workbench: two signals, A and B, examined with\n"
@@ -128,7 +132,15 @@ std::string usage_text(std::string_view files_directory) {
         "  filename.RL            replay that file instead\n"
         "  NOPAUSE                wait for no keys; end the program when the replay ends\n"
         "  ?                      print the syntax line and exit\n"
+        "  --fail-fast            end the run at the first error message (status 1)\n"
         "  --help, --version      print this text or the version and exit\n"
+        "\n"
+        "Exit status of a script (no terminal on standard input, or NOPAUSE): 0 when\n"
+        "no error was shown, 1 when one was (each also on standard error), 2 when the\n"
+        "run could not start (a missing replay file, an unknown option), 128 + n after\n"
+        "signal n. An interactive run ends with 0.\n"
+        "In replies read from a replay file ${NAME} is the environment variable NAME\n"
+        "and $$ a dollar sign.\n"
         "\n"
         "Environment:\n"
         "  ZEPH_PLOT     where plots are shown: auto (default), window, sixel, kitty,\n"

@@ -15,6 +15,8 @@ struct StartupArguments {
     bool show_syntax = false;   // an argument containing "?"
     bool show_help = false;     // --help or -h
     bool show_version = false;  // --version
+    bool fail_fast = false;     // --fail-fast: the first error message ends the run
+    std::string unknown_option; // an argument beginning "--" that is none of these
     bool scripted = false;      // standard input is not a terminal: a replay that cannot be read ends the start
     std::string replay_file;    // empty: the default replay file
     std::string directory;      // the directory part of the real-part file name, when given

@@ -143,10 +143,16 @@ void end_program(Session& session) {
     // Without a folder for the program's files there is no log to save.
     if (session.input.log.is_open()) {
         const Status status = session.input.log.save_as(program_replay_file(session));
-        if (!status) session.console.print_line(status.message);
+        if (!status) {
+            session.console.print_line(status.message);
+            session.input.report.shown(status.message);
+        }
     }
     session.input.log.close();
-    if (!trim_right(session.workspace.message_line).empty()) session.console.print_line(session.workspace.message_line);
+    if (!trim_right(session.workspace.message_line).empty()) {
+        session.console.print_line(session.workspace.message_line);
+        session.input.report.shown(session.workspace.message_line);
+    }
     session.console.present();
     session.ended = true;
 }

@@ -45,7 +45,12 @@ open('bad_$f', 'wb').write(data)"
     input+="RA\ncut_$f\n\nRA\nbad_$f\n\n"
 done
 input+="AS RE FI\nafter.txt\n1C\nEN\n"
-printf "$input" | env -u DISPLAY ZEPH_PLOT=none timeout 60 "$program" > transcript.txt 2>&1 || fail "the run failed"
+status=0
+printf "$input" | env -u DISPLAY ZEPH_PLOT=none timeout 60 "$program" > transcript.txt 2> errors.txt || status=$?
+# The damaged reads are errors: the run says so with its status and on standard error, one line each.
+[ "$status" = 1 ] || fail "the run ended with status $status, not 1"
+[ "$(grep -c '^zeph: .*: \(cut\|bad\)_tone' errors.txt)" = 10 ] || { cat errors.txt; fail "errors on standard error"; }
+[ "$(wc -l < errors.txt)" = 10 ] || { cat errors.txt; fail "other errors on standard error"; }
 
 "$python" - "${lossless[@]}" <<'PY' || fail "values differ"
 import sys

@@ -121,7 +121,7 @@ TEST_F(Program, ReplayedRlIsRefusedAndTheReplayEnds) {
             << (directory_ / "work").string() << "\n\n\nDE          *! Enter command...\nQ=1         *! Enter\n"
             << line << "  *! Enter command...\nDE          *! Enter command...\nR=2         *! Enter\n";
         const std::string transcript = run("", "RL NOPAUSE");
-        EXPECT_EQ(exit_status_, 0) << transcript.substr(0, 2000);
+        EXPECT_EQ(exit_status_, 1) << transcript.substr(0, 2000);   // the refusal is an error
         EXPECT_NE(transcript.find("A replay is running: RL is not started again.\nEnter command..."),
                   std::string::npos);
         EXPECT_NE(transcript.find("R = ( 2."), std::string::npos);   // the replies after it were taken
@@ -176,6 +176,48 @@ TEST_F(Program, ScriptsTakeNamesFromTheEnvironment) {
     EXPECT_EQ(transcript.find("Q = ( 40."), std::string::npos) << transcript;
 }
 
+// A script tells a failed analysis from a good one: status 1 once an error
+// was shown, each error also on standard error, the transcript as it was;
+// --fail-fast ends the run at the first; an unknown option does not start.
+TEST_F(Program, TheExitStatusTellsWhetherAnErrorWasShown) {
+    struct Case {
+        const char* input;
+        const char* arguments;
+        int status;
+        const char* errors;
+    };
+    const Case cases[] = {
+        {"DE\nQ=1\nEN\n", "", 0, ""},
+        {"RT\nnothere.wav\nEN\n", "", 1, "zeph: Cannot find file: nothere.wav\n"},
+        {"SP PO\nEN\n", "", 1, "zeph: Must create data first. Use RT, RF, RA, RB, AS EQ, or BS EQ\n"},
+        {"DE\nQ=1+\nEN\n", "", 1, "zeph: *****INTERP. MISSING OPERAND FOR + OR -\n"},
+        {"AL\n1 2\n1000\nEN\n", "", 1, "zeph: Error. Invalid entry or wrong number of values.\n"},
+        {"RT\nnothere.wav\nDE\nQ=1\nEN\n", "--fail-fast", 1, "zeph: Cannot find file: nothere.wav\n"},
+        {"EN\n", "--colour", 2, "zeph: unknown option: --colour (zeph --help lists them)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        std::ofstream(directory_ / "input.txt") << c.input;
+        const std::string start = "cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
+                                  (directory_ / "zeph").string() + "' " + c.arguments + " < '" +
+                                  (directory_ / "input.txt").string() + "'";
+        const std::string errors = output_of("(" + start + " 2>&1 >/dev/null)");
+        const std::string transcript = output_of("(" + start + " 2>/dev/null; echo \"status $?\")");
+        EXPECT_EQ(errors, c.errors);
+        EXPECT_NE(transcript.find("status " + std::to_string(c.status) + "\n"), std::string::npos) << transcript;
+        EXPECT_EQ(transcript.find("zeph: "), std::string::npos);
+        if (c.status == 1) {   // the message stays in the transcript, where it always was
+            const std::string shown = std::string(c.errors).substr(6);
+            EXPECT_NE(transcript.find(shown), std::string::npos) << transcript;
+        }
+    }
+    // --fail-fast: nothing after the error ran, and the replies so far were saved as at EN.
+    std::ofstream(directory_ / "input.txt") << "RT\nnothere.wav\nDE\nQ=1\nEN\n";
+    const std::string transcript = run("RT\nnothere.wav\nDE\nQ=1\nEN\n", "--fail-fast");
+    EXPECT_EQ(transcript.find("Q = ("), std::string::npos) << transcript;
+    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("nothere.wav"), std::string::npos);
+}
+
 // A script whose replay file is missing (a misspelt name) could not start: it
 // says so on standard error and ends with status 2, never as a run that worked.
 TEST_F(Program, AMissingReplayFileEndsTheStartWithStatusTwo) {
@@ -207,7 +249,7 @@ TEST_F(Program, PlantedLinksAndPipesAreNotFollowed) {
     fs::remove(directory_ / "ZEPH32.RL");
     ASSERT_EQ(::mkfifo((directory_ / "ZEPH32.TMP").c_str(), 0600), 0);
     transcript = run("DE\nQ=1\nEN\n");   // would hang on the pipe: the run's time limit would end it
-    EXPECT_EQ(exit_status_, 0);
+    EXPECT_EQ(exit_status_, 1);   // the log refused is an error, and the run goes on
     EXPECT_NE(transcript.find("ZEPH32.TMP (not a regular file)"), std::string::npos) << transcript;
     EXPECT_NE(transcript.find("Q = ( 1."), std::string::npos);
 }

@@ -26,10 +26,12 @@ TEST(StartupArguments, HelpAndVersionAreNotFileNames) {
     EXPECT_FALSE(v.show_help);
     EXPECT_EQ(v.real_file_name, "sig.re");
     EXPECT_TRUE(v.imag_file_name.empty());
-    // Only the exact spellings count: "--HELP" stays a file name.
-    const StartupArguments upper = classify_arguments({"--HELP"});
+    // Only the exact spellings count: "--HELP" is an unknown option, as is any other "--" word.
+    const StartupArguments upper = classify_arguments({"--HELP", "--fail-fast", "--colour"});
+    EXPECT_EQ(upper.unknown_option, "--HELP");
+    EXPECT_TRUE(upper.fail_fast);
     EXPECT_FALSE(upper.show_help);
-    EXPECT_EQ(upper.real_file_name, "--HELP");
+    EXPECT_EQ(upper.real_file_name, "");
 }
 
 TEST(StartupArguments, WordsInAnyCaseAndNamesKeepTheirCase) {
