@@ -19,7 +19,13 @@ for library in libncursesw6 libsdl2 libfreetype6 libfontconfig1 libpng16 libc6 f
 done
 contents=$(dpkg-deb -c "$deb")
 grep -qE '\./usr/bin/zeph$' <<<"$contents" || fail "no /usr/bin/zeph in the package"
-grep -qE '\./usr/share/man/man1/zeph\.1' <<<"$contents" || fail "no manual page in the package"
+grep -qE '\./usr/share/man/man1/zeph\.1\.gz$' <<<"$contents" || fail "no compressed manual page in the package"
+# Debian's package checker finds no error and no warning.
+if command -v lintian >/dev/null; then
+    lintian --tag-display-limit 0 --fail-on error,warning "$deb" > "$work/lintian.log" 2>&1 ||
+        { cat "$work/lintian.log"; fail "lintian"; }
+    ! grep -E '^(E|W): ' "$work/lintian.log" || fail "lintian reports the above"
+fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -37,6 +43,10 @@ trap '$sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lo
 version=$(/usr/bin/zeph --version) || fail "installed zeph --version failed"
 [ "$version" = "zeph $(sed -n 's/^ Version: //p' <<<"$info")" ] || fail "installed version: $version"
 man -w zeph >/dev/null 2>&1 || fail "man does not find the installed page"
+# A run of the installed program (as root here) keeps its files in the state folder, never in /usr/bin.
+echo "EN" | HOME="$work/home" XDG_STATE_HOME= /usr/bin/zeph >/dev/null 2>&1 || fail "installed zeph run failed"
+[ -f "$work/home/.local/state/zeph/ZEPH32.TMP" ] || fail "no reply log in the state folder"
+! ls /usr/bin/ZEPH32.* /usr/bin/STATS.TXT 2>/dev/null || fail "files written beside /usr/bin/zeph"
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=60 zeph >"$work/apt.log" 2>&1 \
     || { cat "$work/apt.log"; fail "apt-get remove failed"; }
 [ ! -e /usr/bin/zeph ] || fail "/usr/bin/zeph left after removal"

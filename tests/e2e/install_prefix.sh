@@ -12,8 +12,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
 [ -x "$work/prefix/bin/zeph" ] || fail "bin/zeph not installed"
-[ -f "$work/prefix/share/man/man1/zeph.1" ] || fail "share/man/man1/zeph.1 not installed"
-MANWIDTH=80 man -l "$work/prefix/share/man/man1/zeph.1" 2>/dev/null | grep -q "zeph - interactive" \
+[ -f "$work/prefix/share/man/man1/zeph.1.gz" ] || fail "share/man/man1/zeph.1.gz not installed"
+MANWIDTH=80 man -l "$work/prefix/share/man/man1/zeph.1.gz" 2>/dev/null | grep -q "zeph - interactive" \
     || fail "installed manual page does not render"
 chmod -R a-w "$work/prefix"
 
