@@ -1,6 +1,7 @@
 #include "shell/command_loop.hpp"
 #include "shell/messages.hpp"
 
+#include <new>
 #include <span>
 
 #include "base/stop_request.hpp"
@@ -175,7 +176,12 @@ void run_command_loop(Session& session) {
         PromptRequest request{.title = session.workspace.status_line, .prompt = kCommandPrompt,
                               .command_prompt = true};
         if (!session.ask(request)) continue;
-        run_command_line(session, request.current);
+        // The last guard: a size that no check foresaw ends the command, never the run.
+        try {
+            run_command_line(session, request.current);
+        } catch (const std::bad_alloc&) {
+            session.workspace.message_line = kOutOfMemory;
+        }
     }
 }
 

@@ -1,12 +1,11 @@
 #include "shell/workspace.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
 
+#include "base/memory_limit.hpp"
 #include "base/utf8.hpp"
 
 namespace zeph {
@@ -18,15 +17,10 @@ constexpr long long kLargestCapacity = (1LL << 30);
 // transform's tables when a signal of that length is transformed.
 constexpr long long kBytesPerPoint = 2 * 16 + 2 * 8 + 36;
 
-// Whether `points` of capacity fit in three quarters of the machine's memory.
-// Storage is filled with zeros when it is allocated, so a request the machine
-// cannot hold would not fail cleanly: it would be ended by the system instead.
+// Whether `points` of capacity fit in what the process may still take (the
+// machine's memory, the address-space limit, the cgroup's limit).
 bool fits_in_memory(long long points) {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long page_size = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page_size <= 0) return true;
-    const long double memory = static_cast<long double>(pages) * page_size;
-    return static_cast<long double>(points) * kBytesPerPoint <= 0.75L * memory;
+    return static_cast<long double>(points) * kBytesPerPoint <= available_memory_bytes();
 }
 }  // namespace
 
