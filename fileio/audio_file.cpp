@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "base/replace_file.hpp"
+#include "fileio/audio_header.hpp"
 #include "fileio/byte_io.hpp"
 
 namespace zeph {
@@ -34,11 +36,52 @@ SignalRead failed_read(ReadStatus code, std::string message) {
     return result;
 }
 
-// text + name + ": " + libsndfile's reason, cut to the message width.
-std::string library_message(std::string_view text, std::string_view name, const char* reason) {
-    std::string named(name);
-    if (reason && *reason) named += std::string(": ") + reason;
+// libsndfile's error numbers that have a text (1.2.0: 1 … 183). Beyond, and
+// for −1 as its Ogg encoder leaves it, sf_error_number prints "Not a valid
+// error number" on standard output: it is never asked for those.
+constexpr int kLastLibraryError = 183;
+// Words of libsndfile's texts about its own workings, which mean nothing to
+// the user: such a reason is left out and the message is the plain one.
+constexpr std::array<std::string_view, 8> kInternalWords{"nternal", "SF_", "SNDFILE", "pointer", "karma",
+                                                         "cryptic", "misconfigured", "No Error"};
+
+// libsndfile's reason for error number `error` as message text: "Error : "
+// and the final point taken off, the first letter in lower case; empty for
+// no error, an unknown number or an internal text.
+std::string library_reason(int error) {
+    if (error < 1 || error > kLastLibraryError) return {};
+    std::string text = sf_error_number(error);
+    for (const std::string_view word : kInternalWords) {
+        if (text.find(word) != std::string::npos) return {};
+    }
+    for (const std::string_view prefix : {std::string_view("Error : "), std::string_view("Error: ")}) {
+        if (text.starts_with(prefix)) text.erase(0, prefix.size());
+    }
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z')) {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+    return text;
+}
+
+// text + name + ": " + the reason (when there is one), cut to the message width.
+std::string library_message(std::string_view text, std::string_view name, const std::string& reason) {
+    std::string named(trimmed_file_name(name));
+    if (!reason.empty()) named += ": " + reason;
     return message_with_name(text, named);
+}
+
+// text + name + ": " + libsndfile's reason for the error of `file` (null: of the last open).
+std::string library_error_message(std::string_view text, std::string_view name, SNDFILE* file) {
+    return library_message(text, name, library_reason(sf_error(file)));
+}
+
+// "Error reading file: " + name + ": sample rate " + the rate the header gives.
+std::string rate_message(std::string_view name, double rate) {
+    char shown[32];
+    if (std::isnan(rate)) std::snprintf(shown, sizeof shown, "nan");
+    else std::snprintf(shown, sizeof shown, "%g", rate);
+    return library_message(kErrorReadingFile, name, std::string("sample rate ") + shown);
 }
 
 // libsndfile reads the bytes of a ByteSource through its virtual I/O, so the
@@ -91,47 +134,80 @@ std::string channels_notice(int channels, std::string_view name) {
     return message_with_name("Read channels 1 and 2 of " + std::to_string(channels) + " in file: ", name);
 }
 
-SignalRead read_sndfile_source(ByteSource& source, std::string_view name, int max_count) {
+// The frame count libsndfile may trust as the header's claim: its own, for
+// FLAC (STREAMINFO); for the other containers it cuts the claim to the file.
+std::optional<std::uint64_t> declared_frames(const AudioHeaderFacts& facts, const SF_INFO& info) {
+    if (facts.frames) return facts.frames;
+    constexpr sf_count_t kPlausible = sf_count_t{1} << 48;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && info.frames > 0 && info.frames < kPlausible) {
+        return static_cast<std::uint64_t>(info.frames);
+    }
+    return std::nullopt;
+}
+
+SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const ReadRange& range) {
+    const AudioHeaderFacts facts = audio_header_facts(source);
+    if (facts.sample_rate && !(std::isfinite(*facts.sample_rate) && *facts.sample_rate > 0.0)) {
+        return failed_read(ReadStatus::Unsupported, rate_message(name, *facts.sample_rate));
+    }
     SF_VIRTUAL_IO io{input_length, input_seek, input_read, input_write, input_tell};
     VirtualInput input{source};
     SF_INFO info{};
     SndfileHandle file(sf_open_virtual(&io, SFM_READ, &info, &input));
-    if (!file) return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, sf_strerror(nullptr)));
-    if (info.channels < 1 || info.samplerate < 1) {
-        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, "no channels or rate"));
+    if (!file) return failed_read(ReadStatus::Unsupported, library_error_message(kErrorReadingFile, name, nullptr));
+    if (info.channels < 1) {
+        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, "no channels"));
     }
+    if (info.samplerate < 1) return failed_read(ReadStatus::Unsupported, rate_message(name, info.samplerate));
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);   // full scale ±1.0
 
     const auto channels = static_cast<std::size_t>(info.channels);
-    const std::size_t wanted = static_cast<std::size_t>(std::max(max_count, 0));
+    const std::size_t wanted = static_cast<std::size_t>(std::max(range.max_count, 0));
+    const auto skipped = static_cast<std::uint64_t>(std::max(range.first, 1) - 1);
+    const auto stride = static_cast<std::uint64_t>(std::max(range.interval, 1));
+    const std::optional<std::uint64_t> declared = declared_frames(facts, info);
     const std::size_t block_frames = std::max<std::size_t>(1, kSamplesPerBlock / channels);
     std::vector<double> block(block_frames * channels);
     SignalRead result;
-    // The frame count is the header's claim: it bounds the reservation, never the loop.
+    // The header's claim bounds the reservation, never the loop.
     if (info.frames > 0) {
-        result.samples.reserve(static_cast<std::size_t>(std::min(info.frames, static_cast<sf_count_t>(wanted))));
+        const std::size_t claimed = samples_in_range(static_cast<std::uint64_t>(info.frames), range);
+        result.samples.reserve(std::min(claimed, wanted));
     }
+    // Frames are decoded in order from the first; those the range takes are kept.
+    std::uint64_t position = 0;   // frames decoded
+    bool at_end = false;
     while (result.samples.size() < wanted) {
-        const std::size_t k = std::min(block_frames, wanted - result.samples.size());
-        const sf_count_t got = sf_readf_double(file.get(), block.data(), static_cast<sf_count_t>(k));
-        if (got <= 0) break;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+        const sf_count_t got = sf_readf_double(file.get(), block.data(), static_cast<sf_count_t>(block_frames));
+        if (got <= 0) {
+            at_end = true;
+            break;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(got) && result.samples.size() < wanted; ++i) {
+            const std::uint64_t p = position + i;
+            if (p < skipped || (p - skipped) % stride != 0) continue;
             const double* frame = &block[i * channels];
             result.samples.emplace_back(frame[0] * kAudioFullScale, channels >= 2 ? frame[1] * kAudioFullScale : 0.0);
         }
+        position += static_cast<std::uint64_t>(got);
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, sf_strerror(file.get())));
+        return failed_read(ReadStatus::Unsupported, library_error_message(kErrorReadingFile, name, file.get()));
+    }
+    if (at_end && declared && position < *declared) {
+        return failed_read(ReadStatus::NothingRead, ends_early_message(name, position, *declared));
     }
     if (result.samples.empty()) return failed_read(ReadStatus::NothingRead, message_with_name(kNoSamples, name));
-    result.xmin = 0.0;
-    result.dx = 1.0 / info.samplerate;
+    // The header's rate as written where the program reads it (AIFF's may have a fraction).
+    const double rate = facts.sample_rate ? *facts.sample_rate : static_cast<double>(info.samplerate);
+    result.xmin = static_cast<double>(skipped) / rate;
+    result.dx = static_cast<double>(stride) / rate;
+    if (declared) result.available = samples_in_range(*declared, range);
+    else if (at_end) result.available = samples_in_range(position, range);
+    else if (info.frames > 0) result.available = samples_in_range(static_cast<std::uint64_t>(info.frames), range);
+    result.channels = info.channels;
     if (channels > 2) result.status = Status{true, channels_notice(info.channels, name)};
     return result;
-}
-
-bool starts_with(std::span<const std::byte> head, std::size_t at, std::string_view text) {
-    return head.size() >= at + text.size() && bytes_equal(head.data() + at, text);
 }
 
 // ---- Writing ----------------------------------------------------------------
@@ -247,13 +323,13 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     // libsndfile writes through the descriptor; the replacement closes it and
     // puts the file in place.
     SndfileHandle file(sf_open_fd(fileno(replacement.get()), SFM_WRITE, &info, SF_FALSE));
-    if (!file) return Status::failure(library_message(kErrorWritingFile, name, sf_strerror(nullptr)));
+    if (!file) return Status::failure(library_error_message(kErrorWritingFile, name, nullptr));
     const auto frame_count = static_cast<sf_count_t>(frames.size() / static_cast<std::size_t>(channel_count));
     const std::size_t block_frames = kSamplesPerBlock / static_cast<std::size_t>(channel_count);
     for (sf_count_t done = 0; done < frame_count;) {
         const sf_count_t k = std::min(static_cast<sf_count_t>(block_frames), frame_count - done);
         if (sf_writef_int(file.get(), frames.data() + done * channel_count, k) != k) {
-            return Status::failure(library_message(kErrorWritingFile, name, sf_strerror(file.get())));
+            return Status::failure(library_error_message(kErrorWritingFile, name, file.get()));
         }
         done += k;
     }
@@ -280,17 +356,15 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace zeph {
 
 bool is_audio_content(std::span<const std::byte> head) {
-    const bool wave_form = starts_with(head, 8, "WAVE");
-    if ((starts_with(head, 0, "RIFF") || starts_with(head, 0, "RIFX") || starts_with(head, 0, "RF64") ||
-         starts_with(head, 0, "BW64")) && wave_form) {
+    const bool wave_form = text_at(head, 8, "WAVE");
+    if ((text_at(head, 0, "RIFF") || text_at(head, 0, "RIFX") || text_at(head, 0, "RF64") ||
+         text_at(head, 0, "BW64")) && wave_form) {
         return true;
     }
-    // Sony Wave64: the RIFF GUID 66666972-912E-11CF-A5D6-28DB04C10000.
-    static constexpr unsigned char kW64[] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11};
-    if (head.size() >= sizeof kW64 && std::memcmp(head.data(), kW64, sizeof kW64) == 0) return true;
-    if (starts_with(head, 0, "FORM") && (starts_with(head, 8, "AIFF") || starts_with(head, 8, "AIFC"))) return true;
-    return starts_with(head, 0, "fLaC") || starts_with(head, 0, "OggS") || starts_with(head, 0, "caff") ||
-           starts_with(head, 0, ".snd") || starts_with(head, 0, "dns.");
+    if (starts_with_w64_magic(head)) return true;
+    if (text_at(head, 0, "FORM") && (text_at(head, 8, "AIFF") || text_at(head, 8, "AIFC"))) return true;
+    return text_at(head, 0, "fLaC") || text_at(head, 0, "OggS") || text_at(head, 0, "caff") ||
+           text_at(head, 0, ".snd") || text_at(head, 0, "dns.");
 }
 
 bool is_audio_file_content(const std::string& file_name) {
@@ -301,25 +375,25 @@ bool is_audio_file_content(const std::string& file_name) {
     return is_audio_content(head);
 }
 
-SignalRead read_audio_signal(const std::string& file_name, int max_count) {
-    SignalRead wav = read_wav(file_name, max_count);
+SignalRead read_audio_signal(const std::string& file_name, const ReadRange& range) {
+    SignalRead wav = read_wav(file_name, range);
     if (wav.code != ReadStatus::Unsupported) return wav;
-    SignalRead other = read_sndfile(file_name, max_count);
+    SignalRead other = read_sndfile(file_name, range);
     if (other.status.ok) return other;
     // Neither reader takes it: a file that is no audio at all keeps the WAV reader's word.
     if (wav.status.message.starts_with(kFormatNotRecognized) && !is_audio_file_content(file_name)) return wav;
     return other;
 }
 
-SignalRead read_sndfile(const std::string& file_name, int max_count) {
+SignalRead read_sndfile(const std::string& file_name, const ReadRange& range) {
     return read_named_file(file_name, [&](ByteSource& source, std::string_view name) {
-        return read_sndfile_source(source, name, max_count);
+        return read_sndfile_source(source, name, range);
     });
 }
 
-SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range) {
     ByteSource source(bytes);
-    return read_sndfile_source(source, file_name, max_count);
+    return read_sndfile_source(source, file_name, range);
 }
 
 bool is_audio_output_name(std::string_view file_name) {

@@ -30,22 +30,35 @@ bool is_audio_content(std::span<const std::byte> head);
 // The same for the first bytes of the named file; false when it cannot be read.
 bool is_audio_file_content(const std::string& file_name);
 
-// The whole read of an audio file named as the real-part file: a ".wav" name
-// or audio content. 16-bit PCM WAV, mono or stereo, goes to read_wav; a WAV
-// file that reader refuses for its sample format or channel count, and any
-// other audio content, goes to libsndfile. When libsndfile cannot open it
-// either, a file that is not RIFF at all keeps the WAV reader's message.
-SignalRead read_audio_signal(const std::string& file_name, int max_count);
+// The read of an audio file: a ".wav" name or audio content. 16-bit PCM WAV,
+// mono or stereo, goes to read_wav; a WAV file that reader refuses for its
+// sample format or channel count, and any other audio content, goes to
+// libsndfile. When libsndfile cannot open it either, a file that is not RIFF
+// at all keeps the WAV reader's message. The range's first point and
+// interval pick the frames (XMIN = (first − 1)/rate, DX = interval/rate).
+SignalRead read_audio_signal(const std::string& file_name, const ReadRange& range);
 
-// Reads at most max_count frames through libsndfile, the kind told by the
-// content. More than two channels: the first two are read, with the notice
-// "Read channels 1 and 2 of N in file: " + name. Failures:
+// Reads at most range.max_count frames through libsndfile, the kind told by
+// the content. More than two channels: the first two are read, with the notice
+// "Read channels 1 and 2 of N in file: " + name. `channels` and `available`
+// (the frames the header declares, for the range) are set. Failures:
 //   "Cannot find file: " + name                        (NothingRead)
-//   "Error reading file: " + name + ": " + libsndfile's reason   (Unsupported)
+//   "Error reading file: " + name + ": sample rate R"  (Unsupported) a rate in
+//       the header that is 0, negative, NaN or infinite
+//   "Error reading file: " + name + ": " + libsndfile's reason, left out when
+//       the reason is about libsndfile's own workings   (Unsupported)
+//   ends_early_message: the data stops before the frames the header declares
+//       and the read needs more                        (NothingRead)
 //   "No samples in file: " + name                      (NothingRead)
-SignalRead read_sndfile(const std::string& file_name, int max_count);
+SignalRead read_sndfile(const std::string& file_name, const ReadRange& range);
+inline SignalRead read_sndfile(const std::string& file_name, int max_count) {
+    return read_sndfile(file_name, ReadRange{.max_count = max_count});
+}
 // The same for a file's bytes held in memory; file_name is used in messages only.
-SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count);
+SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range);
+inline SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+    return read_sndfile_bytes(bytes, file_name, ReadRange{.max_count = max_count});
+}
 
 // Names that FI writes as audio: ".wav" (the 16-bit writer) and the names of
 // audio_output_kind. Any case.
