@@ -96,17 +96,24 @@ sf_count_t input_length(void* user) {
     return static_cast<sf_count_t>(static_cast<VirtualInput*>(user)->source.size());
 }
 
-sf_count_t input_seek(sf_count_t offset, int whence, void* user) {
-    auto& in = *static_cast<VirtualInput*>(user);
-    const auto size = static_cast<sf_count_t>(in.source.size());
+// The position a seek by `offset` from `whence` asks for in `size` bytes,
+// or −1 when it lies before the start or, `bounded`, beyond the end.
+// Overflow-safe: bounded positions stay within 0 … size.
+sf_count_t sought_position(sf_count_t position, sf_count_t size, sf_count_t offset, int whence, bool bounded) {
     sf_count_t base = 0;
-    if (whence == SEEK_CUR) base = in.position;
+    if (whence == SEEK_CUR) base = position;
     else if (whence == SEEK_END) base = size;
     else if (whence != SEEK_SET) return -1;
-    // Overflow-safe: positions stay within 0 … size (reads past the end give nothing).
-    if (offset < -base || offset > size - base) return -1;
-    in.position = base + offset;
-    return in.position;
+    if (offset < -base || (bounded && offset > size - base)) return -1;
+    return base + offset;
+}
+
+sf_count_t input_seek(sf_count_t offset, int whence, void* user) {
+    auto& in = *static_cast<VirtualInput*>(user);
+    // Reads past the end would give nothing: such a seek is refused.
+    const sf_count_t to = sought_position(in.position, static_cast<sf_count_t>(in.source.size()), offset, whence, true);
+    if (to >= 0) in.position = to;
+    return to;
 }
 
 sf_count_t input_read(void* destination, sf_count_t count, void* user) {
@@ -234,18 +241,24 @@ std::optional<OutputKind> output_kind(std::string_view file_name) {
     return std::nullopt;
 }
 
+// The values a writer limits: beyond ±32768 (full scale) or NaN.
+std::size_t values_beyond_full_scale(std::span<const Complex> samples, WavChannels channels) {
+    const auto beyond = [](double v) { return !(std::abs(v) <= kAudioFullScale); };   // also NaN
+    std::size_t count = 0;
+    for (const Complex& s : samples) {
+        count += beyond(s.real()) + (channels == WavChannels::Stereo && beyond(s.imag()));
+    }
+    return count;
+}
+
 // Interleaved frames on libsndfile's integer scale, each value limited to
-// the 16-bit full scale; `clipped` counts the values that were beyond it.
-std::vector<int> interleaved_frames(std::span<const Complex> samples, int channels, std::size_t& clipped) {
+// the 16-bit full scale, NaN as 0.
+std::vector<int> interleaved_frames(std::span<const Complex> samples, int channels) {
     std::vector<int> frames;
     frames.reserve(samples.size() * static_cast<std::size_t>(channels));
-    clipped = 0;
     const auto put = [&](double v) {
         constexpr double kTop = std::numeric_limits<int>::max() / kIntPerUnit;
-        if (!(v >= -kAudioFullScale && v <= kTop)) {   // also NaN
-            ++clipped;
-            v = std::isnan(v) ? 0.0 : std::clamp(v, -kAudioFullScale, kTop);
-        }
+        v = std::isnan(v) ? 0.0 : std::clamp(v, -kAudioFullScale, kTop);
         frames.push_back(static_cast<int>(std::lround(v * kIntPerUnit)));
     };
     for (const Complex& s : samples) {
@@ -254,6 +267,47 @@ std::vector<int> interleaved_frames(std::span<const Complex> samples, int channe
     }
     return frames;
 }
+
+// libsndfile writes into memory through its virtual I/O: it may seek back to
+// fill in sizes (FLAC's STREAMINFO, AIFF's and WAV's chunk sizes), which a
+// named pipe cannot, and a write into memory cannot fail half way. The
+// finished bytes then go to the file or pipe in one checked pass.
+struct MemoryOutput {
+    std::vector<unsigned char> bytes;
+    sf_count_t position = 0;
+};
+
+sf_count_t output_length(void* user) { return static_cast<sf_count_t>(static_cast<MemoryOutput*>(user)->bytes.size()); }
+
+sf_count_t output_seek(sf_count_t offset, int whence, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    // Beyond the end is allowed: a write there extends the bytes.
+    const sf_count_t to = sought_position(out.position, static_cast<sf_count_t>(out.bytes.size()), offset, whence, false);
+    if (to >= 0) out.position = to;
+    return to;
+}
+
+sf_count_t output_read(void* destination, sf_count_t count, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    const auto size = static_cast<sf_count_t>(out.bytes.size());
+    if (count <= 0 || out.position >= size) return 0;
+    const sf_count_t n = std::min(count, size - out.position);
+    std::memcpy(destination, out.bytes.data() + out.position, static_cast<std::size_t>(n));
+    out.position += n;
+    return n;
+}
+
+sf_count_t output_write(const void* source, sf_count_t count, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    if (count <= 0) return 0;
+    const auto end = static_cast<std::size_t>(out.position + count);
+    if (end > out.bytes.size()) out.bytes.resize(end);
+    std::memcpy(out.bytes.data() + out.position, source, static_cast<std::size_t>(count));
+    out.position += count;
+    return count;
+}
+
+sf_count_t output_tell(void* user) { return static_cast<MemoryOutput*>(user)->position; }
 
 // The lowest Opus rate at or above `rate`, 48 kHz at most.
 int opus_rate_for(int rate) {
@@ -306,8 +360,7 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     info.channels = channel_count;
     info.format = kind.format;
 
-    std::size_t clipped = 0;
-    std::vector<int> frames = interleaved_frames(samples, channel_count, clipped);
+    std::vector<int> frames = interleaved_frames(samples, channel_count);
     std::string resample_notice;
     if ((kind.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS && opus_rate_for(info.samplerate) != info.samplerate) {
         const int to = opus_rate_for(info.samplerate);
@@ -318,11 +371,9 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     }
     if (!sf_format_check(&info)) return Status::failure(message_with_name(kAudioRateOutOfRange, name));
 
-    ReplacementFile replacement(name);
-    if (!replacement) return Status::failure(message_with_name(kCannotOpenFile, name));
-    // libsndfile writes through the descriptor; the replacement closes it and
-    // puts the file in place.
-    SndfileHandle file(sf_open_fd(fileno(replacement.get()), SFM_WRITE, &info, SF_FALSE));
+    SF_VIRTUAL_IO io{output_length, output_seek, output_read, output_write, output_tell};
+    MemoryOutput encoded;
+    SndfileHandle file(sf_open_virtual(&io, SFM_WRITE, &info, &encoded));
     if (!file) return Status::failure(library_error_message(kErrorWritingFile, name, nullptr));
     const auto frame_count = static_cast<sf_count_t>(frames.size() / static_cast<std::size_t>(channel_count));
     const std::size_t block_frames = kSamplesPerBlock / static_cast<std::size_t>(channel_count);
@@ -333,13 +384,15 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
         }
         done += k;
     }
-    // Closing writes the last encoded pages and the header sizes: a full disk may show only here.
-    if (sf_close(file.release()) != 0 || !replacement.commit()) {
-        return Status::failure(message_with_name(kErrorWritingFile, name));
-    }
-    std::string clip_notice;
-    if (clipped > 0) clip_notice = "Clipped " + std::to_string(clipped) + " values beyond full scale";
-    return Status{true, join_notices(resample_notice, clip_notice)};
+    // Closing encodes the last pages and fills in the header sizes.
+    if (sf_close(file.release()) != 0) return Status::failure(message_with_name(kErrorWritingFile, name));
+
+    ReplacementFile replacement(name);
+    if (!replacement) return Status::failure(message_with_name(kCannotOpenFile, name));
+    const bool written = std::fwrite(encoded.bytes.data(), 1, encoded.bytes.size(), replacement.get()) ==
+                         encoded.bytes.size();
+    if (!written || !replacement.commit()) return Status::failure(message_with_name(kErrorWritingFile, name));
+    return Status{true, resample_notice};
 }
 
 }  // namespace
@@ -403,8 +456,12 @@ bool is_audio_output_name(std::string_view file_name) {
 Status write_audio_signal(std::span<const Complex> samples, const std::string& file_name, WavChannels channels,
                           double dx) {
     const std::string name(trimmed_file_name(file_name));
-    if (const std::optional<OutputKind> kind = output_kind(name)) return write_sndfile(samples, name, *kind, channels, dx);
-    return write_wav(samples, name, channels, dx);
+    const std::optional<OutputKind> kind = output_kind(name);
+    Status written = kind ? write_sndfile(samples, name, *kind, channels, dx) : write_wav(samples, name, channels, dx);
+    if (const std::size_t clipped = values_beyond_full_scale(samples, channels); written.ok && clipped > 0) {
+        written.message = join_notices(written.message, "Clipped " + std::to_string(clipped) + " values beyond full scale");
+    }
+    return written;
 }
 
 }  // namespace zeph

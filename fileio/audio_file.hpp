@@ -70,9 +70,11 @@ bool is_audio_output_name(std::string_view file_name);
 // through libsndfile. Mono writes the real parts, stereo real then imaginary
 // part. Sample rate = nearest integer to 1/dx. Opus takes only 8, 12, 16, 24
 // and 48 kHz: another rate is resampled to the next of those up (48 kHz at
-// most), with a notice. Values beyond −32768 … 32767 (and NaN) are limited,
-// with a notice giving how many. A returned status that is ok may carry a
-// notice in its message. Failures: "Sample rate 1/DX out of range for …",
+// most), with a notice. Values beyond ±32768 (and NaN) are limited, in every
+// format, with the notice "Clipped N values beyond full scale". libsndfile
+// encodes the whole file in memory first, so a named pipe receives a
+// complete stream whose header sizes are filled in. A returned status that is
+// ok may carry a notice in its message. Failures: "Sample rate 1/DX out of range for …",
 // "Error writing file: " + name (+ ": " + libsndfile's reason).
 Status write_audio_signal(std::span<const Complex> samples, const std::string& file_name, WavChannels channels,
                           double dx);

@@ -3,6 +3,7 @@
 #include "base/replace_file.hpp"
 
 #include <gtest/gtest.h>
+#include "tests/support/file_size_limit.hpp"
 #include "tests/support/file_text.hpp"
 
 #include <sys/resource.h>
@@ -22,25 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file size limit for the scope, as `ulimit -f` sets it, with SIGXFSZ
-// ignored as the program does: a write beyond it fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{bytes, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_handler_)(int) = nullptr;
-};
+using testing::FileSizeLimit;
 
 // Writes 64 KiB to `target` under a size limit of 4 KiB; true when the commit succeeded.
 bool write_beyond_size_limit(const std::string& target) {

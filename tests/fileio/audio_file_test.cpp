@@ -1,14 +1,22 @@
 // Audio files through libsndfile: the same tone made by sox in every format
 // reads as the same values on the 16-bit scale; FI's FLAC, AIFF and Ogg files
 // are read back by sox; damaged files of each format are refused by name.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <vector>
 
 #include "fileio/audio_file.hpp"
 #include "fileio/signal_reader.hpp"
 #include "tests/fileio/file_fixture.hpp"
+#include "tests/support/file_size_limit.hpp"
 
 namespace zeph::test {
 namespace {
@@ -412,6 +420,101 @@ TEST_F(AudioOutput, ValuesBeyondFullScaleAreClippedAndCounted) {
     EXPECT_EQ(back.samples[2].real(), 0.0);
     EXPECT_EQ(back.samples[3].real(), 32767.0);
     EXPECT_EQ(back.samples[5].real(), 0.25);
+}
+
+TEST_F(AudioOutput, EveryFormatCountsValuesBeyondFullScale) {
+    const std::vector<Complex> samples{{40000, 0}, {-40000, 0}, {NAN, 0}, {32767, 0}, {-32768, 0}, {0.25, 0}};
+    for (const std::string name : {"c.wav", "c.flac", "c.aiff", "c.ogg", "c.opus"}) {
+        const Status written = write_audio_signal(samples, path(name), WavChannels::Mono, 1.0 / 8000);
+        ASSERT_TRUE(written.ok) << name;
+        EXPECT_EQ(written.message, "Clipped 3 values beyond full scale") << name;
+    }
+    const SignalRead back = read_wav(path("c.wav"), 100);
+    ASSERT_EQ(back.samples.size(), samples.size());
+    EXPECT_EQ(back.samples[0].real(), 32767.0);
+    EXPECT_EQ(back.samples[1].real(), -32768.0);
+    EXPECT_EQ(back.samples[2].real(), 0.0);
+}
+
+// The bytes that arrive at the reading end of a named pipe while `write` runs.
+template <typename Write>
+std::string read_through_pipe(const std::string& pipe, Write write) {
+    const int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return {};
+    std::atomic<bool> written{false};
+    auto drained = std::async(std::launch::async, [&] {
+        std::string bytes;
+        char block[65536];
+        for (;;) {
+            pollfd wanted{fd, POLLIN, 0};
+            ::poll(&wanted, 1, 50);
+            const ssize_t n = ::read(fd, block, sizeof block);
+            if (n > 0) bytes.append(block, static_cast<std::size_t>(n));
+            else if (n == 0 && written) return bytes;   // no writer left, and the write is over
+        }
+    });
+    write();
+    written = true;
+    std::string bytes = drained.get();
+    ::close(fd);
+    return bytes;
+}
+
+TEST_F(AudioOutput, EveryFormatWrittenToANamedPipeDecodes) {
+    std::vector<Complex> samples;
+    for (int i = 0; i < 48000; ++i) samples.emplace_back(12000.0 * std::sin(0.05 * i), 0.0);
+    for (const std::string name : {"p.wav", "p.flac", "p.aiff", "p.aif", "p.ogg", "p.oga", "p.opus"}) {
+        const std::string pipe = path(name);
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        Status written;
+        const std::string bytes = read_through_pipe(pipe, [&] {
+            written = write_audio_signal(samples, pipe, WavChannels::Mono, 1.0 / 48000);
+        });
+        ASSERT_TRUE(written.ok) << name << ": " << written.message;
+        const SignalRead back = read_sndfile_bytes(as_bytes(bytes), name, 1 << 20);
+        ASSERT_TRUE(back.status.ok) << name << ": " << back.status.message;
+        // Another decoder takes the stream too.
+        if (!name.ends_with(".opus")) {
+            EXPECT_NEAR(static_cast<double>(sox_frames(write_file("got_" + name, bytes), true).size()), 48000.0, 960.0)
+                << name;
+        }
+        EXPECT_NEAR(static_cast<double>(back.samples.size()), 48000.0, 960.0) << name;
+        double error = 0, power = 0;
+        for (std::size_t i = 1000; i < 40000; ++i) {
+            error += std::norm(back.samples[i] - samples[i]);
+            power += std::norm(samples[i]);
+        }
+        EXPECT_LT(std::sqrt(error / power), 0.1) << name;
+    }
+}
+
+TEST_F(AudioOutput, AFailedWriteSaysSoAndPrintsNothing) {
+    std::vector<Complex> samples;
+    for (int i = 0; i < 200000; ++i) samples.emplace_back(10000.0 * std::sin(0.01 * i), 5000.0 * std::cos(0.03 * i));
+    // Standard output goes to a file for the writes: a library's print would show there.
+    std::fflush(stdout);
+    const std::string captured = path("stdout.txt");
+    const int saved = ::dup(1);
+    const int sink = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(sink, 0);
+    ::dup2(sink, 1);
+    std::vector<std::pair<std::string, Status>> results;
+    {
+        testing::FileSizeLimit limit(100);
+        for (const std::string name : {"f.ogg", "f.opus", "f.flac", "f.aiff", "f.wav"}) {
+            results.emplace_back(name, write_audio_signal(samples, path(name), WavChannels::Stereo, 1.0 / 48000));
+        }
+    }
+    std::fflush(stdout);
+    ::dup2(saved, 1);
+    ::close(saved);
+    ::close(sink);
+    for (const auto& [name, written] : results) {
+        EXPECT_FALSE(written.ok) << name;
+        EXPECT_TRUE(written.message.starts_with("Error writing file: " + path(name))) << written.message;
+        EXPECT_FALSE(std::filesystem::exists(path(name))) << name;
+    }
+    EXPECT_EQ(read_file(captured), "");
 }
 
 TEST_F(AudioOutput, FailedWriteKeepsTheOldFileAndLeavesNoScratch) {
