@@ -68,6 +68,7 @@ SignalRead read_component(const std::string& name, Component component, const Re
             if (!ascii.ok) return failed_read(ReadStatus::Unsupported, message_with_name(format_error, name));
             pass.samples.reserve(ascii.values.size());
             for (const double v : ascii.values) pass.samples.push_back(in_part(v, component));
+            pass.available = ascii.available;
             pass.xmin = ascii.xmin;
             pass.dx = ascii.dx;
             break;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fileio/binary_records.hpp"
+#include "fileio/output_file.hpp"
 #include "tests/fileio/file_fixture.hpp"
 
 namespace zeph::test {
@@ -28,11 +29,11 @@ TEST_F(ReadSignal, RealAndImaginaryFilesMakeOneSignal) {
     EXPECT_EQ(none.status.message, "");
 }
 
-TEST_F(ReadSignal, BinaryReadsTellHowManySamplesTheFileHolds) {
+TEST_F(ReadSignal, ReadsTellHowManySamplesTheFileHolds) {
     std::vector<double> values(100);
     for (int i = 0; i < 100; ++i) values[i] = i;
-    for (const char* code : {"R8", "R4", "I2"}) {
-        ASSERT_TRUE(write_signal_file(values, code, path("v.bin"), 0.0, 1.0));
+    for (const char* code : {"R8", "R4", "I2", "1C", "2C"}) {
+        ASSERT_TRUE(write_output_file(values, code, path("v.bin"), 0.0, 1.0));
         SignalRead r = read_signal(path("v.bin"), "", ReadRange{1, 1, 30});
         EXPECT_EQ(r.samples.size(), 30u);
         EXPECT_EQ(r.available, 100u) << code;
