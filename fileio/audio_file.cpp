@@ -209,9 +209,12 @@ SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const 
     const double rate = facts.sample_rate ? *facts.sample_rate : static_cast<double>(info.samplerate);
     result.xmin = static_cast<double>(skipped) / rate;
     result.dx = static_cast<double>(stride) / rate;
-    if (declared) result.available = samples_in_range(*declared, range);
-    else if (at_end) result.available = samples_in_range(position, range);
-    else if (info.frames > 0) result.available = samples_in_range(static_cast<std::uint64_t>(info.frames), range);
+    // The frames the file holds: all decoded when the end was reached, else the
+    // header's claim (libsndfile's own count for a file that does not say), and
+    // never fewer than were decoded (libsndfile may read beyond a claim).
+    std::uint64_t total = position;
+    if (!at_end) total = std::max(total, declared ? *declared : static_cast<std::uint64_t>(std::max<sf_count_t>(info.frames, 0)));
+    result.available = samples_in_range(total, range);
     result.channels = info.channels;
     if (channels > 2) result.status = Status{true, channels_notice(info.channels, name)};
     return result;
