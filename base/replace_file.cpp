@@ -30,6 +30,9 @@ constexpr int kSlots = 32;   // temporaries open at once; beyond, a name is not 
 TemporarySlot g_temporaries[kSlots];
 
 int register_temporary(const std::string& name) {
+    // An exit() that skips the destructors (from anywhere) still removes them.
+    static const bool at_exit = std::atexit(remove_replacement_temporaries) == 0;
+    (void)at_exit;
     if (name.size() >= PATH_MAX) return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;

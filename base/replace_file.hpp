@@ -57,8 +57,9 @@ private:
 };
 
 // Removes every temporary file of a ReplacementFile not yet committed or
-// discarded. Async-signal-safe (unlink only): for a handler of a fatal signal
-// or an exit path, so that no temporary file outlives the program.
+// discarded. Async-signal-safe (unlink only): for a handler of a fatal signal,
+// so that no temporary file outlives the program. Registered with atexit when
+// the first temporary file is made, so exit() removes them too.
 void remove_replacement_temporaries();
 
 // An append to a file that is cut back to its old length when it fails.

@@ -199,6 +199,20 @@ TEST_F(ReplaceFile, AnotherUsersFileKeepsItsOwner) {
     EXPECT_EQ(testing::file_text(target_), "new");
 }
 
+TEST_F(ReplaceFile, AnExitThatSkipsTheDestructorsLeavesNoTemporary) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ReplacementFile file(target_.string());
+        std::fputs("half", file.get());
+        std::exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
+    EXPECT_EQ(file_count(), 1);
+}
+
 TEST_F(ReplaceFile, TemporariesCanBeRemovedFromASignalHandler) {
     // A child writes, is stopped by a signal whose handler removes the
     // temporary files, and dies of the signal: nothing is left beside the target.
