@@ -275,7 +275,7 @@ TEST_F(AudioFiles, FilesCutShortAreRefusedWithBothCounts) {
 }
 
 TEST_F(AudioFiles, ReadRangeTakesFirstPointAndInterval) {
-    for (const std::string file : {path("tone.wav"), convert("-b 24", "tone.flac"), convert("-b 24", "r24.wav")}) {
+    for (const std::string& file : {path("tone.wav"), convert("-b 24", "tone.flac"), convert("-b 24", "r24.wav")}) {
         const SignalRead r = read_signal(file, "", ReadRange{.first = 3, .interval = 2, .max_count = 10});
         ASSERT_TRUE(r.status.ok) << file << ": " << r.status.message;
         ASSERT_EQ(r.samples.size(), 10u) << file;
@@ -315,7 +315,7 @@ TEST_F(AudioFiles, AnImaginaryPartFileIsReadBesideAnAudioFile) {
 }
 
 TEST_F(AudioFiles, ReadsTellHowManySamplesTheFileHolds) {
-    for (const std::string file : {path("tone.wav"), convert("-b 24", "tone.flac"), convert("-b 24", "t24.wav")}) {
+    for (const std::string& file : {path("tone.wav"), convert("-b 24", "tone.flac"), convert("-b 24", "t24.wav")}) {
         SignalRead r = read_signal(file, "", ReadRange{.max_count = 300});
         EXPECT_EQ(r.samples.size(), 300u);
         EXPECT_EQ(r.available, 2000u) << file;
