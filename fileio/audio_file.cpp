@@ -36,6 +36,8 @@ SignalRead failed_read(ReadStatus code, std::string message) {
     return result;
 }
 
+constexpr std::string_view kNotAudio = "format not recognised";   // reason for content of no audio container
+
 // libsndfile's error numbers that have a text (1.2.0: 1 … 183). Beyond, and
 // for −1 as its Ogg encoder leaves it, sf_error_number prints "Not a valid
 // error number" on standard output: it is never asked for those.
@@ -153,6 +155,12 @@ std::optional<std::uint64_t> declared_frames(const AudioHeaderFacts& facts, cons
 }
 
 SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const ReadRange& range) {
+    // Only the containers the program reads go to libsndfile: it would try
+    // anything else as MPEG or raw data, and its decoders print as they fail.
+    const auto head = source.bytes(0, static_cast<std::size_t>(std::min<std::uint64_t>(kAudioMagicBytes, source.size())));
+    if (!is_audio_content(head)) {
+        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, std::string(kNotAudio)));
+    }
     const AudioHeaderFacts facts = audio_header_facts(source);
     if (facts.sample_rate && !(std::isfinite(*facts.sample_rate) && *facts.sample_rate > 0.0)) {
         return failed_read(ReadStatus::Unsupported, rate_message(name, *facts.sample_rate));

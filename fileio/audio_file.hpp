@@ -43,6 +43,8 @@ SignalRead read_audio_signal(const std::string& file_name, const ReadRange& rang
 // "Read channels 1 and 2 of N in file: " + name. `channels` and `available`
 // (the frames the header declares, for the range) are set. Failures:
 //   "Cannot find file: " + name                        (NothingRead)
+//   "Error reading file: " + name + ": format not recognised"  (Unsupported)
+//       content that is_audio_content refuses: never handed to libsndfile
 //   "Error reading file: " + name + ": sample rate R"  (Unsupported) a rate in
 //       the header that is 0, negative, NaN or infinite
 //   "Error reading file: " + name + ": " + libsndfile's reason, left out when

@@ -24,6 +24,23 @@ namespace {
 constexpr int kRate = 8000;        // Hz
 constexpr int kCapacity = 1 << 20;
 
+// What `action` writes on descriptor `fd` (standard output or error) while it
+// runs, gathered in the file `capture`.
+template <typename Action>
+std::string output_of(int fd, const std::string& capture, Action action) {
+    std::fflush(nullptr);
+    const int saved = ::dup(fd);
+    const int sink = ::open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (saved < 0 || sink < 0) return "(no capture)";
+    ::dup2(sink, fd);
+    action();
+    std::fflush(nullptr);
+    ::dup2(saved, fd);
+    ::close(saved);
+    ::close(sink);
+    return zeph::testing::file_text(capture);
+}
+
 class AudioFiles : public FileTest {
 protected:
     void SetUp() override {
@@ -274,6 +291,21 @@ TEST_F(AudioFiles, FilesCutShortAreRefusedWithBothCounts) {
     EXPECT_EQ(r.samples.size(), 1900u);
 }
 
+TEST_F(AudioFiles, ContentOfNoAudioContainerIsNotHandedToTheLibrary) {
+    // Frame sync bytes: libsndfile would try them as MPEG, and its decoder prints as it fails.
+    std::string bytes = "\xFF\xFFWAV";
+    for (int i = 0; i < 512; ++i) bytes += static_cast<char>(i);
+    const std::string file = write_file("sync.wav", bytes);
+    SignalRead r;
+    const std::string printed = output_of(STDERR_FILENO, path("stderr.txt"), [&] {
+        r = read_signal(file, "", ReadRange{.max_count = kCapacity});
+    });
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(r.status.message, "File format not recognized.>??WA????<");
+    const SignalRead direct = read_sndfile_bytes(as_bytes(bytes), "x.mp3", 10);
+    EXPECT_EQ(direct.status.message, "Error reading file: x.mp3: format not recognised");
+}
+
 TEST_F(AudioFiles, ReadRangeTakesFirstPointAndInterval) {
     for (const std::string& file : {path("tone.wav"), convert("-b 24", "tone.flac"), convert("-b 24", "r24.wav")}) {
         const SignalRead r = read_signal(file, "", ReadRange{.first = 3, .interval = 2, .max_count = 10});
@@ -492,29 +524,19 @@ TEST_F(AudioOutput, AFailedWriteSaysSoAndPrintsNothing) {
     std::vector<Complex> samples;
     for (int i = 0; i < 200000; ++i) samples.emplace_back(10000.0 * std::sin(0.01 * i), 5000.0 * std::cos(0.03 * i));
     // Standard output goes to a file for the writes: a library's print would show there.
-    std::fflush(stdout);
-    const std::string captured = path("stdout.txt");
-    const int saved = ::dup(1);
-    const int sink = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(sink, 0);
-    ::dup2(sink, 1);
     std::vector<std::pair<std::string, Status>> results;
-    {
+    const std::string printed = output_of(STDOUT_FILENO, path("stdout.txt"), [&] {
         testing::FileSizeLimit limit(100);
         for (const std::string name : {"f.ogg", "f.opus", "f.flac", "f.aiff", "f.wav"}) {
             results.emplace_back(name, write_audio_signal(samples, path(name), WavChannels::Stereo, 1.0 / 48000));
         }
-    }
-    std::fflush(stdout);
-    ::dup2(saved, 1);
-    ::close(saved);
-    ::close(sink);
+    });
     for (const auto& [name, written] : results) {
         EXPECT_FALSE(written.ok) << name;
         EXPECT_TRUE(written.message.starts_with("Error writing file: " + path(name))) << written.message;
         EXPECT_FALSE(std::filesystem::exists(path(name))) << name;
     }
-    EXPECT_EQ(read_file(captured), "");
+    EXPECT_EQ(printed, "");
 }
 
 TEST_F(AudioOutput, FailedWriteKeepsTheOldFileAndLeavesNoScratch) {
