@@ -173,7 +173,9 @@ SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const 
     if (info.channels < 1) {
         return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, "no channels"));
     }
-    if (info.samplerate < 1) return failed_read(ReadStatus::Unsupported, rate_message(name, info.samplerate));
+    if (info.samplerate < 1) {
+        return failed_read(ReadStatus::Unsupported, rate_message(name, facts.sample_rate.value_or(info.samplerate)));
+    }
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);   // full scale ±1.0
 
     const auto channels = static_cast<std::size_t>(info.channels);
