@@ -204,6 +204,12 @@ AsciiRead read_ascii(TextLines& lines, const ReadRange& range, std::uint64_t byt
         result.values.push_back(value);
         more = skip_lines(lines, std::int64_t{range.interval} - 1);
     }
+    // The lines the range would take beyond the maximum count, counted unread.
+    result.available = result.values.size();
+    while (more && next_value_line(lines, line)) {
+        ++result.available;
+        more = skip_lines(lines, std::int64_t{range.interval} - 1);
+    }
     if (lines.failed()) return result;
     result.xmin += static_cast<double>(range.first - 1) * result.dx;
     result.dx *= static_cast<double>(range.interval);

@@ -19,6 +19,7 @@ struct AsciiRead {
     std::vector<double> values;   // the values read (the second column of a two-column file)
     double xmin = 0.0;          // abscissa of the first value read
     double dx = 1.0;            // step between the values read
+    std::size_t available = 0;  // the value lines the range takes from the whole text
 };
 
 // Reads one component from ASCII text.

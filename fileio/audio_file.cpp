@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "base/replace_file.hpp"
+#include "fileio/audio_header.hpp"
 #include "fileio/byte_io.hpp"
 
 namespace zeph {
@@ -34,11 +36,54 @@ SignalRead failed_read(ReadStatus code, std::string message) {
     return result;
 }
 
-// text + name + ": " + libsndfile's reason, cut to the message width.
-std::string library_message(std::string_view text, std::string_view name, const char* reason) {
-    std::string named(name);
-    if (reason && *reason) named += std::string(": ") + reason;
+constexpr std::string_view kNotAudio = "format not recognised";   // reason for content of no audio container
+
+// libsndfile's error numbers that have a text (1.2.0: 1 … 183). Beyond, and
+// for −1 as its Ogg encoder leaves it, sf_error_number prints "Not a valid
+// error number" on standard output: it is never asked for those.
+constexpr int kLastLibraryError = 183;
+// Words of libsndfile's texts about its own workings, which mean nothing to
+// the user: such a reason is left out and the message is the plain one.
+constexpr std::array<std::string_view, 8> kInternalWords{"nternal", "SF_", "SNDFILE", "pointer", "karma",
+                                                         "cryptic", "misconfigured", "No Error"};
+
+// libsndfile's reason for error number `error` as message text: "Error : "
+// and the final point taken off, the first letter in lower case; empty for
+// no error, an unknown number or an internal text.
+std::string library_reason(int error) {
+    if (error < 1 || error > kLastLibraryError) return {};
+    std::string text = sf_error_number(error);
+    for (const std::string_view word : kInternalWords) {
+        if (text.find(word) != std::string::npos) return {};
+    }
+    for (const std::string_view prefix : {std::string_view("Error : "), std::string_view("Error: ")}) {
+        if (text.starts_with(prefix)) text.erase(0, prefix.size());
+    }
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z')) {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+    return text;
+}
+
+// text + name + ": " + the reason (when there is one), cut to the message width.
+std::string library_message(std::string_view text, std::string_view name, const std::string& reason) {
+    std::string named(trimmed_file_name(name));
+    if (!reason.empty()) named += ": " + reason;
     return message_with_name(text, named);
+}
+
+// text + name + ": " + libsndfile's reason for the error of `file` (null: of the last open).
+std::string library_error_message(std::string_view text, std::string_view name, SNDFILE* file) {
+    return library_message(text, name, library_reason(sf_error(file)));
+}
+
+// "Error reading file: " + name + ": sample rate " + the rate the header gives.
+std::string rate_message(std::string_view name, double rate) {
+    char shown[32];
+    if (std::isnan(rate)) std::snprintf(shown, sizeof shown, "nan");
+    else std::snprintf(shown, sizeof shown, "%g", rate);
+    return library_message(kErrorReadingFile, name, std::string("sample rate ") + shown);
 }
 
 // libsndfile reads the bytes of a ByteSource through its virtual I/O, so the
@@ -53,17 +98,24 @@ sf_count_t input_length(void* user) {
     return static_cast<sf_count_t>(static_cast<VirtualInput*>(user)->source.size());
 }
 
-sf_count_t input_seek(sf_count_t offset, int whence, void* user) {
-    auto& in = *static_cast<VirtualInput*>(user);
-    const auto size = static_cast<sf_count_t>(in.source.size());
+// The position a seek by `offset` from `whence` asks for in `size` bytes,
+// or −1 when it lies before the start or, `bounded`, beyond the end.
+// Overflow-safe: bounded positions stay within 0 … size.
+sf_count_t sought_position(sf_count_t position, sf_count_t size, sf_count_t offset, int whence, bool bounded) {
     sf_count_t base = 0;
-    if (whence == SEEK_CUR) base = in.position;
+    if (whence == SEEK_CUR) base = position;
     else if (whence == SEEK_END) base = size;
     else if (whence != SEEK_SET) return -1;
-    // Overflow-safe: positions stay within 0 … size (reads past the end give nothing).
-    if (offset < -base || offset > size - base) return -1;
-    in.position = base + offset;
-    return in.position;
+    if (offset < -base || (bounded && offset > size - base)) return -1;
+    return base + offset;
+}
+
+sf_count_t input_seek(sf_count_t offset, int whence, void* user) {
+    auto& in = *static_cast<VirtualInput*>(user);
+    // Reads past the end would give nothing: such a seek is refused.
+    const sf_count_t to = sought_position(in.position, static_cast<sf_count_t>(in.source.size()), offset, whence, true);
+    if (to >= 0) in.position = to;
+    return to;
 }
 
 sf_count_t input_read(void* destination, sf_count_t count, void* user) {
@@ -91,47 +143,91 @@ std::string channels_notice(int channels, std::string_view name) {
     return message_with_name("Read channels 1 and 2 of " + std::to_string(channels) + " in file: ", name);
 }
 
-SignalRead read_sndfile_source(ByteSource& source, std::string_view name, int max_count) {
+// The frame count libsndfile may trust as the header's claim: its own, for
+// FLAC (STREAMINFO); for the other containers it cuts the claim to the file.
+std::optional<std::uint64_t> declared_frames(const AudioHeaderFacts& facts, const SF_INFO& info) {
+    if (facts.frames) return facts.frames;
+    constexpr sf_count_t kPlausible = sf_count_t{1} << 48;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && info.frames > 0 && info.frames < kPlausible) {
+        return static_cast<std::uint64_t>(info.frames);
+    }
+    return std::nullopt;
+}
+
+SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const ReadRange& range) {
+    // Only the containers the program reads go to libsndfile: it would try
+    // anything else as MPEG or raw data, and its decoders print as they fail.
+    const auto head = source.bytes(0, static_cast<std::size_t>(std::min<std::uint64_t>(kAudioMagicBytes, source.size())));
+    if (!is_audio_content(head)) {
+        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, std::string(kNotAudio)));
+    }
+    const AudioHeaderFacts facts = audio_header_facts(source);
+    if (facts.sample_rate && !(std::isfinite(*facts.sample_rate) && *facts.sample_rate > 0.0)) {
+        return failed_read(ReadStatus::Unsupported, rate_message(name, *facts.sample_rate));
+    }
     SF_VIRTUAL_IO io{input_length, input_seek, input_read, input_write, input_tell};
     VirtualInput input{source};
     SF_INFO info{};
     SndfileHandle file(sf_open_virtual(&io, SFM_READ, &info, &input));
-    if (!file) return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, sf_strerror(nullptr)));
-    if (info.channels < 1 || info.samplerate < 1) {
-        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, "no channels or rate"));
+    if (!file) return failed_read(ReadStatus::Unsupported, library_error_message(kErrorReadingFile, name, nullptr));
+    if (info.channels < 1) {
+        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, "no channels"));
+    }
+    if (info.samplerate < 1) {
+        return failed_read(ReadStatus::Unsupported, rate_message(name, facts.sample_rate.value_or(info.samplerate)));
     }
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);   // full scale ±1.0
 
     const auto channels = static_cast<std::size_t>(info.channels);
-    const std::size_t wanted = static_cast<std::size_t>(std::max(max_count, 0));
+    const std::size_t wanted = static_cast<std::size_t>(std::max(range.max_count, 0));
+    const auto skipped = static_cast<std::uint64_t>(std::max(range.first, 1) - 1);
+    const auto stride = static_cast<std::uint64_t>(std::max(range.interval, 1));
+    const std::optional<std::uint64_t> declared = declared_frames(facts, info);
     const std::size_t block_frames = std::max<std::size_t>(1, kSamplesPerBlock / channels);
     std::vector<double> block(block_frames * channels);
     SignalRead result;
-    // The frame count is the header's claim: it bounds the reservation, never the loop.
+    // The header's claim bounds the reservation, never the loop.
     if (info.frames > 0) {
-        result.samples.reserve(static_cast<std::size_t>(std::min(info.frames, static_cast<sf_count_t>(wanted))));
+        const std::size_t claimed = samples_in_range(static_cast<std::uint64_t>(info.frames), range);
+        result.samples.reserve(std::min(claimed, wanted));
     }
+    // Frames are decoded in order from the first; those the range takes are kept.
+    std::uint64_t position = 0;   // frames decoded
+    bool at_end = false;
     while (result.samples.size() < wanted) {
-        const std::size_t k = std::min(block_frames, wanted - result.samples.size());
-        const sf_count_t got = sf_readf_double(file.get(), block.data(), static_cast<sf_count_t>(k));
-        if (got <= 0) break;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+        const sf_count_t got = sf_readf_double(file.get(), block.data(), static_cast<sf_count_t>(block_frames));
+        if (got <= 0) {
+            at_end = true;
+            break;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(got) && result.samples.size() < wanted; ++i) {
+            const std::uint64_t p = position + i;
+            if (p < skipped || (p - skipped) % stride != 0) continue;
             const double* frame = &block[i * channels];
             result.samples.emplace_back(frame[0] * kAudioFullScale, channels >= 2 ? frame[1] * kAudioFullScale : 0.0);
         }
+        position += static_cast<std::uint64_t>(got);
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-        return failed_read(ReadStatus::Unsupported, library_message(kErrorReadingFile, name, sf_strerror(file.get())));
+        return failed_read(ReadStatus::Unsupported, library_error_message(kErrorReadingFile, name, file.get()));
+    }
+    if (at_end && declared && position < *declared) {
+        return failed_read(ReadStatus::NothingRead, ends_early_message(name, position, *declared));
     }
     if (result.samples.empty()) return failed_read(ReadStatus::NothingRead, message_with_name(kNoSamples, name));
-    result.xmin = 0.0;
-    result.dx = 1.0 / info.samplerate;
+    // The header's rate as written where the program reads it (AIFF's may have a fraction).
+    const double rate = facts.sample_rate ? *facts.sample_rate : static_cast<double>(info.samplerate);
+    result.xmin = static_cast<double>(skipped) / rate;
+    result.dx = static_cast<double>(stride) / rate;
+    // The frames the file holds: all decoded when the end was reached, else the
+    // header's claim (libsndfile's own count for a file that does not say), and
+    // never fewer than were decoded (libsndfile may read beyond a claim).
+    std::uint64_t total = position;
+    if (!at_end) total = std::max(total, declared ? *declared : static_cast<std::uint64_t>(std::max<sf_count_t>(info.frames, 0)));
+    result.available = samples_in_range(total, range);
+    result.channels = info.channels;
     if (channels > 2) result.status = Status{true, channels_notice(info.channels, name)};
     return result;
-}
-
-bool starts_with(std::span<const std::byte> head, std::size_t at, std::string_view text) {
-    return head.size() >= at + text.size() && bytes_equal(head.data() + at, text);
 }
 
 // ---- Writing ----------------------------------------------------------------
@@ -158,18 +254,24 @@ std::optional<OutputKind> output_kind(std::string_view file_name) {
     return std::nullopt;
 }
 
+// The values a writer limits: beyond ±32768 (full scale) or NaN.
+std::size_t values_beyond_full_scale(std::span<const Complex> samples, WavChannels channels) {
+    const auto beyond = [](double v) { return !(std::abs(v) <= kAudioFullScale); };   // also NaN
+    std::size_t count = 0;
+    for (const Complex& s : samples) {
+        count += beyond(s.real()) + (channels == WavChannels::Stereo && beyond(s.imag()));
+    }
+    return count;
+}
+
 // Interleaved frames on libsndfile's integer scale, each value limited to
-// the 16-bit full scale; `clipped` counts the values that were beyond it.
-std::vector<int> interleaved_frames(std::span<const Complex> samples, int channels, std::size_t& clipped) {
+// the 16-bit full scale, NaN as 0.
+std::vector<int> interleaved_frames(std::span<const Complex> samples, int channels) {
     std::vector<int> frames;
     frames.reserve(samples.size() * static_cast<std::size_t>(channels));
-    clipped = 0;
     const auto put = [&](double v) {
         constexpr double kTop = std::numeric_limits<int>::max() / kIntPerUnit;
-        if (!(v >= -kAudioFullScale && v <= kTop)) {   // also NaN
-            ++clipped;
-            v = std::isnan(v) ? 0.0 : std::clamp(v, -kAudioFullScale, kTop);
-        }
+        v = std::isnan(v) ? 0.0 : std::clamp(v, -kAudioFullScale, kTop);
         frames.push_back(static_cast<int>(std::lround(v * kIntPerUnit)));
     };
     for (const Complex& s : samples) {
@@ -178,6 +280,47 @@ std::vector<int> interleaved_frames(std::span<const Complex> samples, int channe
     }
     return frames;
 }
+
+// libsndfile writes into memory through its virtual I/O: it may seek back to
+// fill in sizes (FLAC's STREAMINFO, AIFF's and WAV's chunk sizes), which a
+// named pipe cannot, and a write into memory cannot fail half way. The
+// finished bytes then go to the file or pipe in one checked pass.
+struct MemoryOutput {
+    std::vector<unsigned char> bytes;
+    sf_count_t position = 0;
+};
+
+sf_count_t output_length(void* user) { return static_cast<sf_count_t>(static_cast<MemoryOutput*>(user)->bytes.size()); }
+
+sf_count_t output_seek(sf_count_t offset, int whence, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    // Beyond the end is allowed: a write there extends the bytes.
+    const sf_count_t to = sought_position(out.position, static_cast<sf_count_t>(out.bytes.size()), offset, whence, false);
+    if (to >= 0) out.position = to;
+    return to;
+}
+
+sf_count_t output_read(void* destination, sf_count_t count, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    const auto size = static_cast<sf_count_t>(out.bytes.size());
+    if (count <= 0 || out.position >= size) return 0;
+    const sf_count_t n = std::min(count, size - out.position);
+    std::memcpy(destination, out.bytes.data() + out.position, static_cast<std::size_t>(n));
+    out.position += n;
+    return n;
+}
+
+sf_count_t output_write(const void* source, sf_count_t count, void* user) {
+    auto& out = *static_cast<MemoryOutput*>(user);
+    if (count <= 0) return 0;
+    const auto end = static_cast<std::size_t>(out.position + count);
+    if (end > out.bytes.size()) out.bytes.resize(end);
+    std::memcpy(out.bytes.data() + out.position, source, static_cast<std::size_t>(count));
+    out.position += count;
+    return count;
+}
+
+sf_count_t output_tell(void* user) { return static_cast<MemoryOutput*>(user)->position; }
 
 // The lowest Opus rate at or above `rate`, 48 kHz at most.
 int opus_rate_for(int rate) {
@@ -230,8 +373,7 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     info.channels = channel_count;
     info.format = kind.format;
 
-    std::size_t clipped = 0;
-    std::vector<int> frames = interleaved_frames(samples, channel_count, clipped);
+    std::vector<int> frames = interleaved_frames(samples, channel_count);
     std::string resample_notice;
     if ((kind.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS && opus_rate_for(info.samplerate) != info.samplerate) {
         const int to = opus_rate_for(info.samplerate);
@@ -242,28 +384,28 @@ Status write_sndfile(std::span<const Complex> samples, const std::string& name, 
     }
     if (!sf_format_check(&info)) return Status::failure(message_with_name(kAudioRateOutOfRange, name));
 
-    ReplacementFile replacement(name);
-    if (!replacement) return Status::failure(message_with_name(kCannotOpenFile, name));
-    // libsndfile writes through the descriptor; the replacement closes it and
-    // puts the file in place.
-    SndfileHandle file(sf_open_fd(fileno(replacement.get()), SFM_WRITE, &info, SF_FALSE));
-    if (!file) return Status::failure(library_message(kErrorWritingFile, name, sf_strerror(nullptr)));
+    SF_VIRTUAL_IO io{output_length, output_seek, output_read, output_write, output_tell};
+    MemoryOutput encoded;
+    SndfileHandle file(sf_open_virtual(&io, SFM_WRITE, &info, &encoded));
+    if (!file) return Status::failure(library_error_message(kErrorWritingFile, name, nullptr));
     const auto frame_count = static_cast<sf_count_t>(frames.size() / static_cast<std::size_t>(channel_count));
     const std::size_t block_frames = kSamplesPerBlock / static_cast<std::size_t>(channel_count);
     for (sf_count_t done = 0; done < frame_count;) {
         const sf_count_t k = std::min(static_cast<sf_count_t>(block_frames), frame_count - done);
         if (sf_writef_int(file.get(), frames.data() + done * channel_count, k) != k) {
-            return Status::failure(library_message(kErrorWritingFile, name, sf_strerror(file.get())));
+            return Status::failure(library_error_message(kErrorWritingFile, name, file.get()));
         }
         done += k;
     }
-    // Closing writes the last encoded pages and the header sizes: a full disk may show only here.
-    if (sf_close(file.release()) != 0 || !replacement.commit()) {
-        return Status::failure(message_with_name(kErrorWritingFile, name));
-    }
-    std::string clip_notice;
-    if (clipped > 0) clip_notice = "Clipped " + std::to_string(clipped) + " values beyond full scale";
-    return Status{true, join_notices(resample_notice, clip_notice)};
+    // Closing encodes the last pages and fills in the header sizes.
+    if (sf_close(file.release()) != 0) return Status::failure(message_with_name(kErrorWritingFile, name));
+
+    ReplacementFile replacement(name);
+    if (!replacement) return Status::failure(message_with_name(kCannotOpenFile, name));
+    const bool written = std::fwrite(encoded.bytes.data(), 1, encoded.bytes.size(), replacement.get()) ==
+                         encoded.bytes.size();
+    if (!written || !replacement.commit()) return Status::failure(message_with_name(kErrorWritingFile, name));
+    return Status{true, resample_notice};
 }
 
 }  // namespace
@@ -280,17 +422,15 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace zeph {
 
 bool is_audio_content(std::span<const std::byte> head) {
-    const bool wave_form = starts_with(head, 8, "WAVE");
-    if ((starts_with(head, 0, "RIFF") || starts_with(head, 0, "RIFX") || starts_with(head, 0, "RF64") ||
-         starts_with(head, 0, "BW64")) && wave_form) {
+    const bool wave_form = text_at(head, 8, "WAVE");
+    if ((text_at(head, 0, "RIFF") || text_at(head, 0, "RIFX") || text_at(head, 0, "RF64") ||
+         text_at(head, 0, "BW64")) && wave_form) {
         return true;
     }
-    // Sony Wave64: the RIFF GUID 66666972-912E-11CF-A5D6-28DB04C10000.
-    static constexpr unsigned char kW64[] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11};
-    if (head.size() >= sizeof kW64 && std::memcmp(head.data(), kW64, sizeof kW64) == 0) return true;
-    if (starts_with(head, 0, "FORM") && (starts_with(head, 8, "AIFF") || starts_with(head, 8, "AIFC"))) return true;
-    return starts_with(head, 0, "fLaC") || starts_with(head, 0, "OggS") || starts_with(head, 0, "caff") ||
-           starts_with(head, 0, ".snd") || starts_with(head, 0, "dns.");
+    if (starts_with_w64_magic(head)) return true;
+    if (text_at(head, 0, "FORM") && (text_at(head, 8, "AIFF") || text_at(head, 8, "AIFC"))) return true;
+    return text_at(head, 0, "fLaC") || text_at(head, 0, "OggS") || text_at(head, 0, "caff") ||
+           text_at(head, 0, ".snd") || text_at(head, 0, "dns.");
 }
 
 bool is_audio_file_content(const std::string& file_name) {
@@ -301,25 +441,25 @@ bool is_audio_file_content(const std::string& file_name) {
     return is_audio_content(head);
 }
 
-SignalRead read_audio_signal(const std::string& file_name, int max_count) {
-    SignalRead wav = read_wav(file_name, max_count);
+SignalRead read_audio_signal(const std::string& file_name, const ReadRange& range) {
+    SignalRead wav = read_wav(file_name, range);
     if (wav.code != ReadStatus::Unsupported) return wav;
-    SignalRead other = read_sndfile(file_name, max_count);
+    SignalRead other = read_sndfile(file_name, range);
     if (other.status.ok) return other;
     // Neither reader takes it: a file that is no audio at all keeps the WAV reader's word.
     if (wav.status.message.starts_with(kFormatNotRecognized) && !is_audio_file_content(file_name)) return wav;
     return other;
 }
 
-SignalRead read_sndfile(const std::string& file_name, int max_count) {
+SignalRead read_sndfile(const std::string& file_name, const ReadRange& range) {
     return read_named_file(file_name, [&](ByteSource& source, std::string_view name) {
-        return read_sndfile_source(source, name, max_count);
+        return read_sndfile_source(source, name, range);
     });
 }
 
-SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range) {
     ByteSource source(bytes);
-    return read_sndfile_source(source, file_name, max_count);
+    return read_sndfile_source(source, file_name, range);
 }
 
 bool is_audio_output_name(std::string_view file_name) {
@@ -329,8 +469,12 @@ bool is_audio_output_name(std::string_view file_name) {
 Status write_audio_signal(std::span<const Complex> samples, const std::string& file_name, WavChannels channels,
                           double dx) {
     const std::string name(trimmed_file_name(file_name));
-    if (const std::optional<OutputKind> kind = output_kind(name)) return write_sndfile(samples, name, *kind, channels, dx);
-    return write_wav(samples, name, channels, dx);
+    const std::optional<OutputKind> kind = output_kind(name);
+    Status written = kind ? write_sndfile(samples, name, *kind, channels, dx) : write_wav(samples, name, channels, dx);
+    if (const std::size_t clipped = values_beyond_full_scale(samples, channels); written.ok && clipped > 0) {
+        written.message = join_notices(written.message, "Clipped " + std::to_string(clipped) + " values beyond full scale");
+    }
+    return written;
 }
 
 }  // namespace zeph

@@ -30,22 +30,37 @@ bool is_audio_content(std::span<const std::byte> head);
 // The same for the first bytes of the named file; false when it cannot be read.
 bool is_audio_file_content(const std::string& file_name);
 
-// The whole read of an audio file named as the real-part file: a ".wav" name
-// or audio content. 16-bit PCM WAV, mono or stereo, goes to read_wav; a WAV
-// file that reader refuses for its sample format or channel count, and any
-// other audio content, goes to libsndfile. When libsndfile cannot open it
-// either, a file that is not RIFF at all keeps the WAV reader's message.
-SignalRead read_audio_signal(const std::string& file_name, int max_count);
+// The read of an audio file: a ".wav" name or audio content. 16-bit PCM WAV,
+// mono or stereo, goes to read_wav; a WAV file that reader refuses for its
+// sample format or channel count, and any other audio content, goes to
+// libsndfile. When libsndfile cannot open it either, a file that is not RIFF
+// at all keeps the WAV reader's message. The range's first point and
+// interval pick the frames (XMIN = (first − 1)/rate, DX = interval/rate).
+SignalRead read_audio_signal(const std::string& file_name, const ReadRange& range);
 
-// Reads at most max_count frames through libsndfile, the kind told by the
-// content. More than two channels: the first two are read, with the notice
-// "Read channels 1 and 2 of N in file: " + name. Failures:
+// Reads at most range.max_count frames through libsndfile, the kind told by
+// the content. More than two channels: the first two are read, with the notice
+// "Read channels 1 and 2 of N in file: " + name. `channels` and `available`
+// (the frames the header declares, for the range) are set. Failures:
 //   "Cannot find file: " + name                        (NothingRead)
-//   "Error reading file: " + name + ": " + libsndfile's reason   (Unsupported)
+//   "Error reading file: " + name + ": format not recognised"  (Unsupported)
+//       content that is_audio_content refuses: never handed to libsndfile
+//   "Error reading file: " + name + ": sample rate R"  (Unsupported) a rate in
+//       the header that is 0, negative, NaN or infinite
+//   "Error reading file: " + name + ": " + libsndfile's reason, left out when
+//       the reason is about libsndfile's own workings   (Unsupported)
+//   ends_early_message: the data stops before the frames the header declares
+//       and the read needs more                        (NothingRead)
 //   "No samples in file: " + name                      (NothingRead)
-SignalRead read_sndfile(const std::string& file_name, int max_count);
+SignalRead read_sndfile(const std::string& file_name, const ReadRange& range);
+inline SignalRead read_sndfile(const std::string& file_name, int max_count) {
+    return read_sndfile(file_name, ReadRange{.max_count = max_count});
+}
 // The same for a file's bytes held in memory; file_name is used in messages only.
-SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count);
+SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range);
+inline SignalRead read_sndfile_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+    return read_sndfile_bytes(bytes, file_name, ReadRange{.max_count = max_count});
+}
 
 // Names that FI writes as audio: ".wav" (the 16-bit writer) and the names of
 // audio_output_kind. Any case.
@@ -57,9 +72,11 @@ bool is_audio_output_name(std::string_view file_name);
 // through libsndfile. Mono writes the real parts, stereo real then imaginary
 // part. Sample rate = nearest integer to 1/dx. Opus takes only 8, 12, 16, 24
 // and 48 kHz: another rate is resampled to the next of those up (48 kHz at
-// most), with a notice. Values beyond −32768 … 32767 (and NaN) are limited,
-// with a notice giving how many. A returned status that is ok may carry a
-// notice in its message. Failures: "Sample rate 1/DX out of range for …",
+// most), with a notice. Values beyond ±32768 (and NaN) are limited, in every
+// format, with the notice "Clipped N values beyond full scale". libsndfile
+// encodes the whole file in memory first, so a named pipe receives a
+// complete stream whose header sizes are filled in. A returned status that is
+// ok may carry a notice in its message. Failures: "Sample rate 1/DX out of range for …",
 // "Error writing file: " + name (+ ": " + libsndfile's reason).
 Status write_audio_signal(std::span<const Complex> samples, const std::string& file_name, WavChannels channels,
                           double dx);

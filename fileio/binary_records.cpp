@@ -123,23 +123,15 @@ Complex decode_element(const std::byte* p, BinaryFormat format) {
     return {};
 }
 
-// How many of the elements first−1, first−1+interval, … lie in a file of
-// `total` elements, at most max_count.
-std::uint64_t selected_count(std::uint64_t total, const ReadRange& range) {
-    const auto start = static_cast<std::uint64_t>(range.first - 1);
-    if (range.max_count <= 0 || start >= total) return 0;
-    const auto interval = static_cast<std::uint64_t>(range.interval);
-    const std::uint64_t available = (total - start + interval - 1) / interval;
-    return std::min(available, static_cast<std::uint64_t>(range.max_count));
-}
-
 // Reads the selected elements in chunks of about kChunkBytes that span
 // several of them (or one element per chunk for wide intervals).
+// `available` is the count the file holds for the range.
 bool read_elements(ByteSource& source, const Layout& layout, Component component,
-                   const ReadRange& range, std::vector<Complex>& samples) {
+                   const ReadRange& range, std::vector<Complex>& samples, std::size_t& available) {
     const std::size_t size = element_bytes(layout.format);
     const std::uint64_t total = (source.size() - layout.header_bytes) / size;
-    const std::uint64_t count = selected_count(total, range);
+    available = samples_in_range(total, range);
+    const std::uint64_t count = std::min<std::uint64_t>(available, static_cast<std::uint64_t>(std::max(range.max_count, 0)));
     const auto start = static_cast<std::uint64_t>(range.first - 1);
     const std::uint64_t stride = static_cast<std::uint64_t>(range.interval) * size;   // bytes
     const std::uint64_t per_chunk = std::max<std::uint64_t>(1, kChunkBytes / stride);
@@ -166,7 +158,7 @@ BinaryRead read_binary_signal(ByteSource& source, Component component, const Rea
     result.format = layout.format;
     if (layout.outcome != BinaryOutcome::Success) return result;
     const bool complex_as_imaginary = layout.format == BinaryFormat::C4 && component == Component::Imag;
-    if (!complex_as_imaginary && !read_elements(source, layout, component, range, result.samples)) {
+    if (!complex_as_imaginary && !read_elements(source, layout, component, range, result.samples, result.available)) {
         result.outcome = BinaryOutcome::ReadError;
     }
     result.xmin = layout.xmin + static_cast<double>(range.first - 1) * layout.dx;

@@ -46,6 +46,7 @@ struct BinaryRead {
     // C4 samples are (real, imag) and are read only as Component::Real; as
     // Component::Imag no sample is read.
     std::vector<Complex> samples;
+    std::size_t available = 0;   // the elements the file holds for the range, without max_count
 };
 
 // Reads samples first, first + interval, … of a binary signal file, at most

@@ -5,6 +5,8 @@
 // never a signal of the workspace: the read dialogue copies the samples and
 // the grid into signal A or B only when the read succeeded, so a failed read
 // leaves the workspace as it was.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,10 @@ struct SignalRead {
     std::vector<Complex> samples;   // N = samples.size(); real and imaginary parts
     double xmin = 0.0;              // abscissa of the first sample read (Tmin or Fmin)
     double dx = 1.0;                // abscissa step of the samples read (DT or DF)
+    // The samples the file holds for the read range (first point and
+    // interval) without the maximum count; 0 when the file does not tell.
+    std::size_t available = 0;
+    int channels = 0;   // of an audio file; 0 for the other formats
 };
 
 // Message texts of the sample-file layer, spelled once. A message that names a
@@ -70,8 +76,17 @@ inline constexpr std::string_view kBadReadRange = "First point # and Interval mu
 inline constexpr std::string_view kUnknownFormat = "Unknown file format: ";
 inline constexpr std::string_view kWavRateOutOfRange = "Sample rate 1/DX out of range for WAV file: ";
 inline constexpr std::string_view kAudioRateOutOfRange = "Sample rate 1/DX out of range for this file: ";
+inline constexpr std::string_view kStereoGivesBothParts = "A stereo file gives both parts, no IMAG file: ";
 
 // text + the trimmed name, cut to kMessageWidth bytes.
 std::string message_with_name(std::string_view text, std::string_view file_name);
+
+// "Error reading file: " + name + ": the file ends early (got of declared samples)",
+// for a file whose data stops before the count its header declares.
+std::string ends_early_message(std::string_view file_name, std::uint64_t got, std::uint64_t declared);
+
+// The samples a read range takes from `total` samples: first, first +
+// interval, … up to total (range.first and range.interval 1 or more).
+std::size_t samples_in_range(std::uint64_t total, const ReadRange& range);
 
 }  // namespace zeph

@@ -1,5 +1,6 @@
 #include "fileio/signal_reader.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -28,8 +29,22 @@ Complex in_part(double value, Component component) {
     return component == Component::Real ? Complex{value, 0.0} : Complex{0.0, value};
 }
 
-// One file read for one part: binary if it is a binary signal file, else ASCII.
+bool is_audio(const std::string& name) { return is_wav_file_name(name) || is_audio_file_content(name); }
+
+// An audio file read for one part: its one channel in that part. A stereo
+// file holds both parts and is read only alone.
+SignalRead read_audio_component(const std::string& name, Component component, const ReadRange& range) {
+    SignalRead pass = read_audio_signal(name, range);
+    if (!pass.status.ok) return pass;
+    if (pass.channels >= 2) return failed_read(ReadStatus::Unsupported, message_with_name(kStereoGivesBothParts, name));
+    for (Complex& s : pass.samples) s = in_part(s.real(), component);
+    return pass;
+}
+
+// One file read for one part: audio, else binary if it is a binary signal
+// file, else ASCII.
 SignalRead read_component(const std::string& name, Component component, const ReadRange& range) {
+    if (is_audio(name)) return read_audio_component(name, component, range);
     BinaryRead binary = read_binary_signal_file(name, component, range);
     SignalRead pass;
     std::string_view format_error = kErrorReadingBinary;
@@ -43,6 +58,7 @@ SignalRead read_component(const std::string& name, Component component, const Re
                 return failed_read(ReadStatus::Unsupported, message_with_name(kComplexOnlyAsReal, name));
             }
             pass.samples = std::move(binary.samples);
+            pass.available = binary.available;
             pass.xmin = binary.xmin;
             pass.dx = binary.dx;
             break;
@@ -52,6 +68,7 @@ SignalRead read_component(const std::string& name, Component component, const Re
             if (!ascii.ok) return failed_read(ReadStatus::Unsupported, message_with_name(format_error, name));
             pass.samples.reserve(ascii.values.size());
             for (const double v : ascii.values) pass.samples.push_back(in_part(v, component));
+            pass.available = ascii.available;
             pass.xmin = ascii.xmin;
             pass.dx = ascii.dx;
             break;
@@ -85,6 +102,7 @@ SignalRead combine_passes(SignalRead real, SignalRead imag) {
                            count_mismatch_message(real.samples.size(), imag.samples.size()));
     }
     for (std::size_t i = 0; i < imag.samples.size(); ++i) imag.samples[i].real(real.samples[i].real());
+    if (real.available != 0 && imag.available != 0) imag.available = std::min(real.available, imag.available);
     return imag;
 }
 
@@ -103,12 +121,11 @@ SignalRead read_signal(std::string_view real_file_name, std::string_view imag_fi
     const std::string real_name(trimmed_file_name(real_file_name));
     const std::string imag_name(trimmed_file_name(imag_file_name));
     if (real_name.empty() && imag_name.empty()) return failed_read(ReadStatus::NothingRead, "");
-    if (is_wav_file_name(real_name) || is_audio_file_content(real_name)) {
-        return read_audio_signal(real_name, range.max_count);
-    }
     if (range.first < 1 || range.interval < 1) {
         return failed_read(ReadStatus::Unsupported, std::string(kBadReadRange));
     }
+    // An audio file alone gives both parts (a stereo file its two channels).
+    if (imag_name.empty() && is_audio(real_name)) return read_audio_signal(real_name, range);
 
     std::optional<SignalRead> real, imag;
     if (!real_name.empty()) {

@@ -14,11 +14,15 @@ namespace zeph {
 //
 // Names are blank padded or not; trailing blanks are ignored.
 //  - Both names blank: NothingRead, no message.
+//  - range.first or range.interval below 1: "First point # and Interval must
+//    be 1 or more." (Unsupported).
 //  - A real-part name ending in ".wav" (any case, 5 characters or more), or a
-//    real-part file whose content is audio (audio_file.hpp): the whole read is
-//    read_audio_signal with range.max_count; the imaginary name, first point
-//    and interval are not used.
-//  - Otherwise each named file is read for its part: a binary signal file
+//    real-part file whose content is audio (audio_file.hpp), and no imaginary
+//    name: the whole read is read_audio_signal with the range, a stereo file
+//    giving both parts.
+//  - Otherwise each named file is read for its part: an audio file (its one
+//    channel; a stereo file is refused, "A stereo file gives both parts, no
+//    IMAG file: " + name, Unsupported), a binary signal file
 //    (binary_records.hpp), else an ASCII file (ascii.hpp), with the samples
 //    range.first, first + interval, … up to range.max_count. A blank real name
 //    leaves the real parts 0; a blank imaginary name the imaginary parts 0.
@@ -32,8 +36,8 @@ namespace zeph {
 //    the real then the imaginary count, 12 columns each from column 46
 //    (CountMismatch). XMIN and DX are those of the imaginary file.
 //  - A resulting DX ≤ 0 becomes 1, with the notice "DX ≤ 0. Assigned a value of 1."
-//  - range.first or range.interval below 1: "First point # and Interval must
-//    be 1 or more." (Unsupported).
+//  - result.available: the samples the files hold for the range (the fewer of
+//    two files), 0 when a file does not tell.
 SignalRead read_signal(std::string_view real_file_name, std::string_view imag_file_name,
                        const ReadRange& range);
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "fileio/audio_header.hpp"
 #include "fileio/byte_io.hpp"
 
 namespace zeph {
@@ -59,9 +60,9 @@ std::optional<SignalRead> check_format(const std::byte* fields, WavFormat& forma
     return std::nullopt;
 }
 
-// The frames of a block of 16-bit PCM as a random-access range of Complex
-// values decoded on access: channel 1 the real part, channel 2 (stereo) the
-// imaginary part. vector::insert appends such a range in one tight pass,
+// Every `stride`-th frame of a block of 16-bit PCM as a random-access range of
+// Complex values decoded on access: channel 1 the real part, channel 2
+// (stereo) the imaginary part. vector::insert appends such a range in one tight pass,
 // without a capacity check per frame or a zero fill.
 template <unsigned Channels>
 class FrameIterator {
@@ -72,10 +73,11 @@ public:
     using pointer = void;
     using reference = Complex;
 
-    FrameIterator(const std::byte* frames, difference_type index) : frames_(frames), index_(index) {}
+    FrameIterator(const std::byte* frames, difference_type index, std::size_t stride)
+        : frames_(frames), index_(index), stride_(stride) {}
 
     Complex operator*() const {
-        const std::byte* p = frames_ + 2 * Channels * static_cast<std::size_t>(index_);
+        const std::byte* p = frames_ + 2 * Channels * stride_ * static_cast<std::size_t>(index_);
         return {static_cast<double>(le_i16(p)), Channels == 2 ? static_cast<double>(le_i16(p + 2)) : 0.0};
     }
     FrameIterator& operator++() { ++index_; return *this; }
@@ -88,55 +90,59 @@ public:
 private:
     const std::byte* frames_;
     difference_type index_;
+    std::size_t stride_;
 };
 
 template <unsigned Channels>
-void append_frames(std::vector<Complex>& samples, const std::byte* frames, std::size_t count) {
-    const FrameIterator<Channels> first(frames, 0), last(frames, static_cast<std::ptrdiff_t>(count));
+void append_frames(std::vector<Complex>& samples, const std::byte* frames, std::size_t count, std::size_t stride) {
+    const FrameIterator<Channels> first(frames, 0, stride), last(frames, static_cast<std::ptrdiff_t>(count), stride);
     samples.insert(samples.end(), first, last);
 }
 
-// A writer that streams to a pipe cannot go back to fill in the data size and
-// leaves a placeholder: 0, 0xFFFFFFFF, or 0x7FFFF000 (sox). Only then does the
-// data run to the end of the file; any other size beyond the file is a file
-// cut short.
-bool is_streaming_placeholder(std::uint32_t size) {
-    return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u;
-}
-
 // The frames of a "data" chunk whose body starts at `body` and holds `size`
-// bytes; with a placeholder size, the frames present up to the end of the file.
+// bytes that the range takes; with a streaming placeholder size (only then
+// does the data run to the end of the file), the frames present. Any other
+// size beyond the file is a file cut short.
 SignalRead read_frames(ByteSource& source, std::uint64_t body, std::uint32_t size, const WavFormat& format,
-                       int max_count, std::string_view name) {
+                       const ReadRange& range, std::string_view name) {
     const bool open_ended = is_streaming_placeholder(size);
     const std::uint64_t frame_bytes = 2 * format.channels;
     const std::uint64_t present = source.size() - body;
     const std::uint64_t stated = open_ended ? (size == 0 ? present : std::min<std::uint64_t>(size, present)) : size;
-    const std::uint64_t frames =
-        std::min<std::uint64_t>(stated / frame_bytes, static_cast<std::uint64_t>(std::max(max_count, 0)));
+    const std::uint64_t declared = stated / frame_bytes;
+    const std::size_t available = samples_in_range(declared, range);
+    const std::uint64_t frames = std::min<std::uint64_t>(available, static_cast<std::uint64_t>(std::max(range.max_count, 0)));
     if (frames == 0) return failed_read(ReadStatus::NothingRead, message_with_name(kNoSamples, name));
-    if (frames * frame_bytes > source.size() - body) {
-        return failed_read(ReadStatus::NothingRead, message_with_name(kErrorReadingFile, name));
+    const auto skipped = static_cast<std::uint64_t>(std::max(range.first, 1) - 1);
+    const auto stride = static_cast<std::uint64_t>(std::max(range.interval, 1));
+    if (skipped + (frames - 1) * stride + 1 > present / frame_bytes) {
+        return failed_read(ReadStatus::NothingRead, ends_early_message(name, present / frame_bytes, declared));
     }
     SignalRead result;
     result.samples.reserve(static_cast<std::size_t>(frames));
+    const std::uint64_t per_fetch = std::max<std::uint64_t>(1, kFramesPerChunk / stride);
     for (std::uint64_t done = 0; done < frames;) {
-        const std::uint64_t k = std::min(kFramesPerChunk, frames - done);
-        const auto chunk = source.bytes(body + done * frame_bytes, static_cast<std::size_t>(k * frame_bytes));
+        const std::uint64_t k = std::min(per_fetch, frames - done);
+        const std::uint64_t spanned = (k - 1) * stride + 1;   // frames from the first taken to the last
+        const auto chunk = source.bytes(body + (skipped + done * stride) * frame_bytes,
+                                        static_cast<std::size_t>(spanned * frame_bytes));
         if (chunk.empty()) return failed_read(ReadStatus::NothingRead, message_with_name(kErrorReadingFile, name));
         if (format.channels == 1) {
-            append_frames<1>(result.samples, chunk.data(), static_cast<std::size_t>(k));
+            append_frames<1>(result.samples, chunk.data(), static_cast<std::size_t>(k), static_cast<std::size_t>(stride));
         } else {
-            append_frames<2>(result.samples, chunk.data(), static_cast<std::size_t>(k));
+            append_frames<2>(result.samples, chunk.data(), static_cast<std::size_t>(k), static_cast<std::size_t>(stride));
         }
         done += k;
     }
-    result.xmin = 0.0;
-    result.dx = 1.0 / format.sample_rate;
+    const double step = 1.0 / format.sample_rate;
+    result.xmin = static_cast<double>(skipped) * step;
+    result.dx = static_cast<double>(stride) * step;
+    result.available = available;
+    result.channels = static_cast<int>(format.channels);
     return result;
 }
 
-SignalRead read_wav_source(ByteSource& source, std::string_view name, int max_count) {
+SignalRead read_wav_source(ByteSource& source, std::string_view name, const ReadRange& range) {
     const auto riff = source.bytes(0, kRiffHeaderBytes);
     if (riff.empty()) return failed_read(ReadStatus::NothingRead, message_with_name(kErrorReadingFile, name));
     if (!bytes_equal(riff.data(), "RIFF") || !bytes_equal(riff.data() + 8, "WAVE")) {
@@ -165,7 +171,7 @@ SignalRead read_wav_source(ByteSource& source, std::string_view name, int max_co
             format = checked;
         } else if (is_data) {
             if (!format) return failed_read(ReadStatus::Unsupported, message_with_name(kDataBeforeFormat, name));
-            return read_frames(source, body, size, *format, max_count, name);
+            return read_frames(source, body, size, *format, range, name);
         }
         // Skip the chunk body. An odd size is followed by one pad byte, a zero;
         // a writer that left it out has the next chunk's name there instead
@@ -186,15 +192,15 @@ bool is_wav_file_name(std::string_view file_name) {
     return has_extension(trimmed_file_name(file_name), ".wav");
 }
 
-SignalRead read_wav(const std::string& file_name, int max_count) {
+SignalRead read_wav(const std::string& file_name, const ReadRange& range) {
     return read_named_file(file_name, [&](ByteSource& source, std::string_view name) {
-        return read_wav_source(source, name, max_count);
+        return read_wav_source(source, name, range);
     });
 }
 
-SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range) {
     ByteSource source(bytes);
-    return read_wav_source(source, file_name, max_count);
+    return read_wav_source(source, file_name, range);
 }
 
 WavChannels wav_channels_from_reply(std::string_view reply) {

@@ -32,9 +32,20 @@ bool is_wav_file_name(std::string_view file_name);
 //   "Cannot read WAV files with 0 channels.", "… with sample rate 0."  (Unsupported)
 //   "WAV data chunk comes before fmt chunk: " + name  (Unsupported)
 //   "No data chunk in WAV file: " + name, "No samples in file: " + name  (NothingRead)
-SignalRead read_wav(const std::string& file_name, int max_count);
+// The range's first point and interval pick the frames as in every sample
+// file (XMIN = (first − 1)/rate, DX = interval/rate); `available` is the
+// count the data chunk holds for the range. A data chunk that ends before the
+// frames its size declares is refused when the read needs frames beyond the
+// end (ends_early_message, NothingRead).
+SignalRead read_wav(const std::string& file_name, const ReadRange& range);
+inline SignalRead read_wav(const std::string& file_name, int max_count) {
+    return read_wav(file_name, ReadRange{.max_count = max_count});
+}
 // The same for the bytes of a file held in memory; file_name is used in messages only.
-SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count);
+SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, const ReadRange& range);
+inline SignalRead read_wav_bytes(std::span<const std::byte> bytes, std::string_view file_name, int max_count) {
+    return read_wav_bytes(bytes, file_name, ReadRange{.max_count = max_count});
+}
 
 enum class WavChannels { Mono = 1, Stereo = 2 };
 

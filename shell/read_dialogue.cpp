@@ -251,6 +251,13 @@ bool read_files(Workspace& workspace, const ReadTarget& target) {
     }
     workspace.message_line = read.status.message;
     if (!read.status.ok) return false;
+    // Stopped by the storage, not by a maximum of the user's (SE below M): say so.
+    if (read.samples.size() == static_cast<std::size_t>(workspace.max_points) && read.available > read.samples.size()) {
+        const std::string limit = "Read " + std::to_string(read.samples.size()) + " of " +
+                                  std::to_string(read.available) + " samples: the limit. AL " +
+                                  std::to_string(read.available) + " raises it.";
+        workspace.message_line = read.status.message.empty() ? limit : read.status.message + "; " + limit;
+    }
     if (read.samples.size() > static_cast<std::size_t>(std::max(capacity, 0)))
         read.samples.resize(static_cast<std::size_t>(std::max(capacity, 0)));
     commit_signal(workspace, target, read.samples, read.xmin, read.dx, SignalOrigin::file);

@@ -3,12 +3,15 @@
 #include "base/replace_file.hpp"
 
 #include <gtest/gtest.h>
+#include "tests/support/file_size_limit.hpp"
 #include "tests/support/file_text.hpp"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -20,25 +23,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file size limit for the scope, as `ulimit -f` sets it, with SIGXFSZ
-// ignored as the program does: a write beyond it fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{bytes, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_handler_);
-    }
+using testing::FileSizeLimit;
 
-private:
-    rlimit saved_{};
-    void (*previous_handler_)(int) = nullptr;
-};
+// Writes 64 KiB to `target` under a size limit of 4 KiB; true when the commit succeeded.
+bool write_beyond_size_limit(const std::string& target) {
+    FileSizeLimit limit(4096);
+    const std::string big(64 * 1024, 'x');
+    ReplacementFile file(target);
+    if (!file.is_open()) return false;
+    std::fwrite(big.data(), 1, big.size(), file.get());
+    return file.commit();
+}
 
 class ReplaceFile : public ::testing::Test {
 protected:
@@ -90,16 +85,7 @@ TEST_F(ReplaceFile, DiscardedOrAbandonedKeepsTheOldFile) {
 }
 
 TEST_F(ReplaceFile, AWriteBeyondTheSizeLimitKeepsTheOldFile) {
-    const std::string big(64 * 1024, 'x');
-    bool committed = true;
-    {
-        FileSizeLimit limit(4096);
-        ReplacementFile file(target_.string());
-        ASSERT_TRUE(file.is_open());
-        std::fwrite(big.data(), 1, big.size(), file.get());
-        committed = file.commit();
-    }
-    EXPECT_FALSE(committed);
+    EXPECT_FALSE(write_beyond_size_limit(target_.string()));
     EXPECT_EQ(testing::file_text(target_), "old content\n");
     EXPECT_EQ(file_count(), 1);
 }
@@ -134,6 +120,120 @@ TEST_F(ReplaceFile, ANamedPipeIsWrittenDirectlyAndNotReplaced) {
 TEST_F(ReplaceFile, NoFolderNoFile) {
     EXPECT_FALSE(ReplacementFile((dir_ / "none" / "x").string()).is_open());
     EXPECT_FALSE(ReplacementFile(dir_.string() + "/").is_open());
+}
+
+// Runs `action` in a child process as an ordinary user (nobody) when the test
+// runs as root, which may write anywhere; as itself otherwise. True when the
+// action returned true.
+template <typename Action>
+bool as_ordinary_user(const fs::path& dir, Action action) {
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) (void)::lchown(entry.path().c_str(), kNobody, kNobody);
+        (void)::chown(dir.c_str(), kNobody, kNobody);
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(2);
+        ::_exit(action() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool write_text(const std::string& target, const char* text) {
+    ReplacementFile file(target);
+    return file.is_open() && std::fputs(text, file.get()) >= 0 && file.commit();
+}
+
+TEST_F(ReplaceFile, AReadOnlyTargetIsRefusedAndKept) {
+    ::chmod(target_.c_str(), 0444);
+    ReplacementFile file(target_.string());
+    EXPECT_FALSE(file.is_open());
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
+    EXPECT_EQ(file_count(), 1);
+}
+
+TEST_F(ReplaceFile, AFileInAReadOnlyFolderIsWrittenInPlace) {
+    const fs::path folder = dir_ / "locked";
+    fs::create_directory(folder);
+    const fs::path inside = folder / "data.txt";
+    std::ofstream(inside) << "old\n";
+    ::chmod(inside.c_str(), 0644);
+    const bool written = as_ordinary_user(dir_, [&] {
+        ::chmod(folder.c_str(), 0555);
+        return write_text(inside.string(), "written in place\n");
+    });
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(testing::file_text(inside), "written in place\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(ReplaceFile, HardLinksAllSeeTheNewContent) {
+    const fs::path second = dir_ / "second.dat";
+    fs::create_hard_link(target_, second);
+    ASSERT_TRUE(write_text(target_.string(), "shorter"));
+    EXPECT_EQ(fs::hard_link_count(target_), 2u);
+    EXPECT_EQ(testing::file_text(target_), "shorter");
+    EXPECT_EQ(testing::file_text(second), "shorter");
+    EXPECT_EQ(file_count(), 2);
+    // A failed write through one name leaves both names with the old content.
+    EXPECT_FALSE(write_beyond_size_limit(second.string()));
+    EXPECT_EQ(testing::file_text(target_), "shorter");
+    EXPECT_EQ(fs::hard_link_count(target_), 2u);
+}
+
+TEST_F(ReplaceFile, AnotherUsersFileKeepsItsOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+    ASSERT_EQ(::chown(target_.c_str(), 65534, 65534), 0);
+    ::chmod(target_.c_str(), 0664);
+    ASSERT_TRUE(write_text(target_.string(), "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat(target_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_mode & 0777, 0664u);
+    EXPECT_EQ(testing::file_text(target_), "new");
+}
+
+TEST_F(ReplaceFile, AnExitThatSkipsTheDestructorsLeavesNoTemporary) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ReplacementFile file(target_.string());
+        std::fputs("half", file.get());
+        std::exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
+    EXPECT_EQ(file_count(), 1);
+}
+
+TEST_F(ReplaceFile, TemporariesCanBeRemovedFromASignalHandler) {
+    // A child writes, is stopped by a signal whose handler removes the
+    // temporary files, and dies of the signal: nothing is left beside the target.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGUSR1, [](int signal) {
+            remove_replacement_temporaries();
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+        });
+        ReplacementFile file(target_.string());
+        std::fputs("half", file.get());
+        std::fflush(file.get());
+        std::raise(SIGUSR1);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(testing::file_text(target_), "old content\n");
+    EXPECT_EQ(file_count(), 1);
 }
 
 TEST_F(ReplaceFile, AFailedAppendIsCutBackToTheOldLength) {

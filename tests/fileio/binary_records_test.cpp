@@ -1,5 +1,7 @@
 #include "fileio/binary_records.hpp"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -131,6 +133,10 @@ TEST_F(BinaryFile, WriteFailuresAreReported) {
     EXPECT_FALSE(std::filesystem::exists(path("new")));
     EXPECT_EQ(write_signal_file(std::vector<double>{1.0}, "R8", path("no/dir/f"), 0, 1).message,
               "Cannot open file: " + path("no/dir/f"));
+    // A file without write permission is refused, as an editor refuses it.
+    ::chmod(keep.c_str(), 0444);
+    EXPECT_EQ(write_signal_file(std::vector<double>{1.0}, "R8", keep, 0, 1).message, "Cannot open file: " + keep);
+    EXPECT_EQ(read_file(keep), "old content");
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to fill";
     const std::vector<double> many(100000, 1.0);   // more than stdio buffers
     EXPECT_EQ(write_signal_file(many, "R8", "/dev/full", 0, 1).message, "Error writing file: /dev/full");

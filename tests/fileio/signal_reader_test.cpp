@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fileio/binary_records.hpp"
+#include "fileio/output_file.hpp"
 #include "tests/fileio/file_fixture.hpp"
 
 namespace zeph::test {
@@ -26,6 +27,23 @@ TEST_F(ReadSignal, RealAndImaginaryFilesMakeOneSignal) {
     const SignalRead none = read_signal("   ", "", kAll);
     EXPECT_EQ(none.code, ReadStatus::NothingRead);
     EXPECT_EQ(none.status.message, "");
+}
+
+TEST_F(ReadSignal, ReadsTellHowManySamplesTheFileHolds) {
+    std::vector<double> values(100);
+    for (int i = 0; i < 100; ++i) values[i] = i;
+    for (const char* code : {"R8", "R4", "I2", "1C", "2C"}) {
+        ASSERT_TRUE(write_output_file(values, code, path("v.bin"), 0.0, 1.0));
+        SignalRead r = read_signal(path("v.bin"), "", ReadRange{1, 1, 30});
+        EXPECT_EQ(r.samples.size(), 30u);
+        EXPECT_EQ(r.available, 100u) << code;
+        r = read_signal(path("v.bin"), "", ReadRange{11, 3, 5});   // samples 11, 14, … 98
+        EXPECT_EQ(r.available, 30u) << code;
+        EXPECT_EQ(r.samples.back(), Complex(22, 0));
+    }
+    // Two files: the fewer of their counts.
+    ASSERT_TRUE(write_signal_file(std::vector<double>(40, 1.0), "R8", path("w.bin"), 0.0, 1.0));
+    EXPECT_EQ(read_signal(path("v.bin"), path("w.bin"), ReadRange{1, 1, 20}).available, 40u);
 }
 
 TEST_F(ReadSignal, GridsAndCountsMustAgree) {

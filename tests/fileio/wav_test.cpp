@@ -64,12 +64,14 @@ TEST_F(WavFile, ReadsWhatItWrites) {
     std::vector<Complex> samples;
     for (int i = 0; i < 1000; ++i) samples.emplace_back(i - 500, 3 * i - 1500);
     ASSERT_TRUE(write_wav(samples, path("m.wav"), WavChannels::Mono, 1.0 / 8000));
-    const SignalRead mono = read_signal(path("m.wav"), "ignored", {5, 7, 32768});
+    const SignalRead mono = read_signal(path("m.wav"), "", {5, 7, 32768});
     ASSERT_TRUE(mono.status.ok) << mono.status.message;
-    ASSERT_EQ(mono.samples.size(), 1000u);   // first point and interval do not apply
-    EXPECT_EQ(mono.samples[999], Complex(499, 0));
-    EXPECT_EQ(mono.xmin, 0.0);
-    EXPECT_EQ(mono.dx, 0.000125);
+    ASSERT_EQ(mono.samples.size(), 143u);   // samples 5, 12, … 999
+    EXPECT_EQ(mono.samples[142], Complex(498, 0));
+    EXPECT_EQ(mono.xmin, 4 * 0.000125);
+    EXPECT_EQ(mono.dx, 7 * 0.000125);
+    // The imaginary-part file is read beside a mono file: one that is not there is not found.
+    EXPECT_EQ(read_signal(path("m.wav"), "missing", {1, 1, 32768}).status.message, "Cannot find file: missing");
     ASSERT_TRUE(write_wav(samples, path("s.WAV"), WavChannels::Stereo, 1.0 / 8000));
     EXPECT_EQ(read_wav(path("s.WAV"), 32768).samples, samples);
     EXPECT_EQ(read_wav(path("s.WAV"), 10).samples.size(), 10u);
@@ -125,7 +127,7 @@ TEST_F(WavFile, ATruncatedDataChunkIsARefusedRead) {
     const SignalRead r = read(cut);
     EXPECT_FALSE(r.status.ok);
     EXPECT_EQ(r.code, ReadStatus::NothingRead);
-    EXPECT_EQ(r.status.message, "Error reading file: t.wav");
+    EXPECT_EQ(r.status.message, "Error reading file: t.wav: the file ends early (3 of 100 samples)");
     EXPECT_TRUE(r.samples.empty());
 }
 
@@ -142,7 +144,7 @@ TEST_F(WavFile, RefusesWhatItCannotRead) {
         {std::string("RIFF\x10\0\0\0WAV", 11), ReadStatus::NothingRead, "Error reading file: t.wav"},
         // Sizes beyond the file: no huge allocation, a read error or no data.
         {riff(fmt(1, 2, 8000, 16) + chunk("data", frames({1, 2}), 0xFFFFFFF0u)), ReadStatus::NothingRead,
-         "Error reading file: t.wav"},
+         "Error reading file: t.wav: the file ends early (1 of 1073741820 samples)"},
         {riff(fmt(1, 2, 8000, 16) + chunk("LIST", "ab", 0xFFFFFFFFu) + data), ReadStatus::NothingRead,
          "No data chunk in WAV file: t.wav"},
         {riff(chunk("fmt ", "short")), ReadStatus::NothingRead, "Error reading file: t.wav"},

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "fileio/audio_file.hpp"
 #include "fileio/binary_records.hpp"
 #include "shell/command_words.hpp"
 #include "tests/fileio/file_fixture.hpp"
@@ -190,6 +191,32 @@ TEST_F(ReadDialogueTest, ReadRangeTakesFirstIntervalAndMaximum) {
     EXPECT_EQ(samples_a(3), (std::vector<Complex>{{2, 0}, {4, 0}, {6, 0}}));
     EXPECT_DOUBLE_EQ(workspace().slot(Domain::time).xmin, 0.5);
     EXPECT_DOUBLE_EQ(workspace().slot(Domain::time).dx, 1.0);
+}
+
+TEST_F(ReadDialogueTest, AReadStoppedByTheLimitSaysSo) {
+    // 100 samples each, with room for 64.
+    std::vector<Complex> tone;
+    for (int i = 0; i < 100; ++i) tone.emplace_back(100.0 * i, 0.0);
+    ASSERT_TRUE(write_audio_signal(tone, path("t.wav"), WavChannels::Mono, 1.0 / 8000).ok);
+    ASSERT_TRUE(write_audio_signal(tone, path("t.flac"), WavChannels::Mono, 1.0 / 8000).ok);
+    ASSERT_TRUE(write_signal_file(ramp(100, 1.0), "R8", path("t.r8"), 0.0, 1.0));
+    for (const char* name : {"t.wav", "t.flac", "t.r8"}) {
+        run("RT", {name, ""});
+        EXPECT_EQ(workspace().slot(Domain::time).npts, 64) << name;
+        EXPECT_EQ(workspace().message_line, "Read 64 of 100 samples: the limit. AL 100 raises it.") << name;
+        // A maximum set by SE is the user's own: no word about it.
+        workspace().read_max = 50;
+        run("RT", {name, ""});
+        EXPECT_EQ(workspace().slot(Domain::time).npts, 50) << name;
+        EXPECT_EQ(workspace().message_line, "") << name;
+        workspace().read_max = workspace().max_points;
+        // Every second sample: 50 fit.
+        workspace().read_interval = 2;
+        run("RT", {name, ""});
+        EXPECT_EQ(workspace().slot(Domain::time).npts, 50) << name;
+        EXPECT_EQ(workspace().message_line, "") << name;
+        workspace().read_interval = 1;
+    }
 }
 
 TEST_F(ReadDialogueTest, BackslashSeparatesTheDirectory) {
