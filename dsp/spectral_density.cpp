@@ -1,6 +1,7 @@
 #include "dsp/spectral_density.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -69,11 +70,10 @@ public:
     // Writes setup.bins densities of the segment starting at `segment` to
     // `out`. A non-finite sample makes them all NaN and `finite` false.
     Status compute(const Complex* segment, double* out, bool& finite) {
-        finite = setup_.half_length ? load_pairs(segment) : load(segment);
-        if (!finite) {
-            std::fill(out, out + setup_.bins, kNaN);
-            return Status::success();
-        }
+        if (setup_.half_length)
+            load_pairs(segment);
+        else
+            load(segment);
         if (Status status = setup_.plan.forward(buffer_, work_); !status) return status;
         if (setup_.half_length)
             separate_halves(out);
@@ -81,31 +81,30 @@ public:
             fold_one_sided(out);
         else
             shift_two_sided(out);
+        // A NaN or ±Inf sample reaches every bin of the transform (sums and
+        // products keep them), so only a non-finite bin asks for the samples
+        // to be read again; finite samples can overflow too.
+        finite = std::isfinite(out[0]) || all_finite(segment);
+        if (!finite) std::fill(out, out + setup_.bins, kNaN);
         return Status::success();
     }
 
 private:
-    // A NaN or ±Inf anywhere makes the sum of v·0 NaN.
-    bool load(const Complex* x) {
-        const double* w = setup_.window.data();
-        double check = 0.0;
-        for (long long n = 0; n < setup_.length; ++n) {
-            const Complex v = x[n];
-            check += v.real() * 0.0 + v.imag() * 0.0;
-            buffer_[static_cast<std::size_t>(n)] = {w[n] * v.real(), w[n] * v.imag()};
-        }
-        return check == 0.0;
+    bool all_finite(const Complex* x) const {
+        return std::all_of(x, x + setup_.length,
+                           [](const Complex& v) { return std::isfinite(v.real()) && std::isfinite(v.imag()); });
     }
 
-    bool load_pairs(const Complex* x) {
+    void load(const Complex* x) {
         const double* w = setup_.window.data();
-        double check = 0.0;
-        for (long long n = 0; n < setup_.length / 2; ++n) {
-            const double even = x[2 * n].real(), odd = x[2 * n + 1].real();
-            check += even * 0.0 + odd * 0.0;
-            buffer_[static_cast<std::size_t>(n)] = {w[2 * n] * even, w[2 * n + 1] * odd};
-        }
-        return check == 0.0;
+        for (long long n = 0; n < setup_.length; ++n)
+            buffer_[static_cast<std::size_t>(n)] = {w[n] * x[n].real(), w[n] * x[n].imag()};
+    }
+
+    void load_pairs(const Complex* x) {
+        const double* w = setup_.window.data();
+        for (long long n = 0; n < setup_.length / 2; ++n)
+            buffer_[static_cast<std::size_t>(n)] = {w[2 * n] * x[2 * n].real(), w[2 * n + 1] * x[2 * n + 1].real()};
     }
 
     // Z = transform of z[n] = a[2n] + j·a[2n+1] (h = L/2 points); the real
@@ -158,28 +157,30 @@ std::vector<double> frequencies(const SegmentSetup& setup, double dx) {
     return f;
 }
 
-// Calls segment_row(part, segment, densities) for every segment, in parts
-// taken by worker_threads() threads, each part with its own storage. Returns
-// the failure of the first failing part, if any; nonfinite counts the
-// segments found non-finite.
-template <class Row>
+// For every segment, in parts taken by worker_threads() threads, each part
+// with its own storage: computes the densities into row_of(part, segment,
+// scratch) (a row of setup.bins values; scratch is the part's own), then calls
+// done(part, row). Returns the failure of the first failing part, if any;
+// nonfinite counts the segments found non-finite.
+template <class RowOf, class Done>
 Status for_each_segment(const Complex* x, long long segments, long long parts, const SegmentSetup& setup,
-                        long long& nonfinite, Row&& segment_row) {
+                        long long& nonfinite, RowOf&& row_of, Done&& done) {
     std::vector<Status> statuses(static_cast<std::size_t>(parts));
     std::vector<long long> counts(static_cast<std::size_t>(parts), 0);
     run_parts(static_cast<int>(parts), worker_threads(), [&](int part) {
         try {
             SegmentDensity density(setup);
-            std::vector<double> row(static_cast<std::size_t>(setup.bins));
+            std::vector<double> scratch(static_cast<std::size_t>(setup.bins));
             for (long long i = part_start(segments, static_cast<int>(parts), part);
                  i < part_start(segments, static_cast<int>(parts), part + 1); ++i) {
+                double* row = row_of(part, i, scratch.data());
                 bool finite = true;
-                if (Status s = density.compute(x + i * setup.step, row.data(), finite); !s) {
+                if (Status s = density.compute(x + i * setup.step, row, finite); !s) {
                     statuses[static_cast<std::size_t>(part)] = s;
                     return;
                 }
                 if (!finite) ++counts[static_cast<std::size_t>(part)];
-                segment_row(part, i, row.data());
+                done(part, row);
             }
         } catch (const std::bad_alloc&) {
             statuses[static_cast<std::size_t>(part)] = Status::failure(kSpectrogramTooLarge);
@@ -239,7 +240,14 @@ std::vector<double> segment_window_weights(const SegmentWindow& window, long lon
 }
 
 bool is_real_signal(std::span<const Complex> x) {
-    return std::all_of(x.begin(), x.end(), [](const Complex& v) { return v.imag() == 0.0; });
+    std::atomic<bool> real{true};
+    run_blocks(static_cast<long long>(x.size()), kElementBlock * 8, [&](long long begin, long long end) {
+        if (!real.load(std::memory_order_relaxed)) return;
+        bool block_real = true;
+        for (long long i = begin; i < end; ++i) block_real &= x[static_cast<std::size_t>(i)].imag() == 0.0;
+        if (!block_real) real.store(false, std::memory_order_relaxed);
+    });
+    return real.load();
 }
 
 Status compute_spectrogram(std::span<const Complex> x, double xmin, double dx, const SegmentParameters& p,
@@ -253,7 +261,7 @@ Status compute_spectrogram(std::span<const Complex> x, double xmin, double dx, c
 
     Spectrogram result;
     try {
-        result.density.resize(static_cast<std::size_t>(segments * setup.bins));
+        result.density.resize(static_cast<std::size_t>(segments * setup.bins));   // fresh zero pages
         result.frequency = frequencies(setup, dx);
         result.time.resize(static_cast<std::size_t>(segments));
     } catch (const std::bad_alloc&) {
@@ -264,9 +272,8 @@ Status compute_spectrogram(std::span<const Complex> x, double xmin, double dx, c
             xmin + (static_cast<double>(i * setup.step) + static_cast<double>(p.length) / 2.0) * dx;
     const Status status = for_each_segment(
         x.data(), segments, std::min(segments, kMaxParts), setup, result.nonfinite_segments,
-        [&](int, long long segment, const double* row) {
-            std::copy(row, row + setup.bins, result.density.begin() + static_cast<std::ptrdiff_t>(segment * setup.bins));
-        });
+        [&](int, long long segment, double*) { return result.density.data() + segment * setup.bins; },
+        [](int, const double*) {});
     if (!status) return status;
     result.one_sided = setup.one_sided;
     result.segments = segments;
@@ -292,11 +299,12 @@ Status compute_welch(std::span<const Complex> x, double dx, const SegmentParamet
     } catch (const std::bad_alloc&) {
         return Status::failure(kSpectrogramTooLarge);
     }
-    const Status status = for_each_segment(x.data(), segments, parts, setup, result.nonfinite_segments,
-                                           [&](int part, long long, const double* row) {
-                                               double* sum = sums.data() + part * setup.bins;
-                                               for (long long k = 0; k < setup.bins; ++k) sum[k] += row[k];
-                                           });
+    const Status status = for_each_segment(
+        x.data(), segments, parts, setup, result.nonfinite_segments, [](int, long long, double* scratch) { return scratch; },
+        [&](int part, const double* row) {
+            double* sum = sums.data() + part * setup.bins;
+            for (long long k = 0; k < setup.bins; ++k) sum[k] += row[k];
+        });
     if (!status) return status;
     for (long long part = 0; part < parts; ++part)
         for (long long k = 0; k < setup.bins; ++k) result.density[static_cast<std::size_t>(k)] += sums[static_cast<std::size_t>(part * setup.bins + k)];

@@ -31,6 +31,7 @@
 
 #include "base/complex.hpp"
 #include "base/status.hpp"
+#include "base/zeroed_allocator.hpp"
 
 namespace zeph {
 
@@ -91,7 +92,8 @@ struct Spectrogram {
     long long bins = 0;                // rows: ⌊L/2⌋ + 1 one-sided, L two-sided
     std::vector<double> frequency;     // `bins` values, ascending [1/abscissa unit]
     std::vector<double> time;          // `segments` values, ascending [abscissa unit]
-    std::vector<double> density;       // segments·bins values, segment by segment
+    // segments·bins values, segment by segment [(signal unit)²·abscissa unit]
+    std::vector<double, ZeroedAllocator<double>> density;
     long long nonfinite_segments = 0;  // columns that are all NaN
 
     double at(long long segment, long long bin) const {
@@ -104,7 +106,7 @@ struct WelchSpectrum {
     bool one_sided = true;
     long long segments = 0;            // segments averaged (NaN ones included)
     std::vector<double> frequency;     // as Spectrogram::frequency
-    std::vector<double> density;       // one value per frequency
+    std::vector<double> density;       // one value per frequency [(signal unit)²·abscissa unit]
     long long nonfinite_segments = 0;  // when > 0, every density is NaN
 };
 

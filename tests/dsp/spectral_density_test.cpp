@@ -258,6 +258,11 @@ TEST(SpectralDensity, NonFiniteSamplesMakeTheirSegmentsNaN) {
     EXPECT_EQ(s.nonfinite_segments, 1);
     EXPECT_TRUE(std::isnan(s.at(0, 0)));
     EXPECT_FALSE(std::isnan(s.at(1, 0)));
+    // Finite samples whose densities overflow are not counted: their bins are +Inf.
+    const std::vector<Complex> huge(64, Complex{1e200, 0.0});
+    ASSERT_TRUE(compute_spectrogram(huge, 0.0, 1.0, {32, 0, {SegmentWindowKind::rectangular, 0.0}}, s).ok);
+    EXPECT_EQ(s.nonfinite_segments, 0);
+    EXPECT_EQ(s.at(1, 0), std::numeric_limits<double>::infinity());
 }
 
 TEST(SpectralDensity, HostileParametersAreRefused) {

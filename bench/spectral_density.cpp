@@ -1,0 +1,142 @@
+// Welch's estimate and the spectrogram of 28,800,000 real samples (periodic
+// Hann; Welch with L = 2048, O = 1024, the spectrogram with L = 1024,
+// O = 512), in wall time on worker_threads() threads, against
+// scipy.signal.welch and scipy.signal.spectrogram on the same samples
+// (bench/scipy_spectral.py, which times the calls alone). After the runs a
+// table gives the ratios ours/SciPy (medians when --benchmark_repetitions > 1).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/complex.hpp"
+#include "dsp/spectral_density.hpp"
+
+namespace {
+
+using zeph::Complex;
+
+constexpr long long kSamples = 28'800'000;
+const zeph::SegmentParameters kWelch{2048, 1024, {zeph::SegmentWindowKind::hann, 0.0}};
+const zeph::SegmentParameters kSpectrogram{1024, 512, {zeph::SegmentWindowKind::hann, 0.0}};
+
+// Uniform noise in [−1, 1), imaginary parts zero: a real signal.
+const std::vector<Complex>& samples() {
+    static const std::vector<Complex> x = [] {
+        std::mt19937_64 generator(2026);
+        std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+        std::vector<Complex> v(static_cast<std::size_t>(kSamples));
+        for (Complex& s : v) s = {uniform(generator), 0.0};
+        return v;
+    }();
+    return x;
+}
+
+void BM_Welch(benchmark::State& state) {
+    const std::vector<Complex>& x = samples();
+    zeph::WelchSpectrum w;
+    for (auto _ : state) {
+        if (!zeph::compute_welch(x, 1.0, kWelch, w)) {
+            state.SkipWithError("compute_welch failed");
+            break;
+        }
+        benchmark::DoNotOptimize(w.density.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
+void BM_Spectrogram(benchmark::State& state) {
+    const std::vector<Complex>& x = samples();
+    for (auto _ : state) {
+        zeph::Spectrogram s;   // a new matrix each time, as SciPy makes one
+        if (!zeph::compute_spectrogram(x, 0.0, 1.0, kSpectrogram, s)) {
+            state.SkipWithError("compute_spectrogram failed");
+            break;
+        }
+        benchmark::DoNotOptimize(s.density.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
+BENCHMARK(BM_Welch)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Spectrogram)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Console output as usual, plus the wall time [s] kept per benchmark.
+class TimeKeeper : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            auto [slot, fresh] = seconds.try_emplace(run.run_name.function_name, 0.0);
+            if (fresh || median) slot->second = run.GetAdjustedRealTime() / 1000.0;
+        }
+    }
+    std::map<std::string, double> seconds;
+};
+
+// SciPy's times [s] on the same samples, by name; empty when python3 with
+// scipy is missing or fails.
+std::map<std::string, double> scipy_seconds() {
+    std::map<std::string, double> out;
+    char name_template[] = "/tmp/zeph_bench_spectral_XXXXXX";
+    const int descriptor = mkstemp(name_template);
+    if (descriptor < 0) return out;
+    const std::string file = name_template;
+    FILE* f = fdopen(descriptor, "wb");
+    if (f == nullptr) {
+        close(descriptor);
+        std::remove(file.c_str());
+        return out;
+    }
+    bool written = true;
+    for (const Complex& v : samples()) {
+        const double re = v.real();
+        written = written && std::fwrite(&re, sizeof re, 1, f) == 1;
+    }
+    written = std::fclose(f) == 0 && written;
+    if (written) {
+        for (const char* python : {"python3", "/usr/bin/python3"}) {
+            const std::string command = std::string(python) + " -c 'import scipy.signal' 2>/dev/null && " + python +
+                                        " " ZEPH_BENCH_DIR "/scipy_spectral.py " + file;
+            if (FILE* pipe = popen(command.c_str(), "r")) {
+                char name[64];
+                double seconds = 0;
+                while (std::fscanf(pipe, "%63s %lf", name, &seconds) == 2) out[name] = seconds;
+                pclose(pipe);
+            }
+            if (!out.empty()) break;
+        }
+    }
+    std::remove(file.c_str());
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    samples();   // made before the timing
+    TimeKeeper keeper;
+    benchmark::RunSpecifiedBenchmarks(&keeper);
+    const std::map<std::string, double> scipy = scipy_seconds();
+    if (scipy.empty()) std::printf("\nscipy.signal not available: no ratios\n");
+    std::printf("\n%14s %12s %12s %12s\n", "", "ours [s]", "SciPy [s]", "ours/SciPy");
+    for (const auto& [ours_name, scipy_name] : {std::pair{"BM_Welch", "welch"}, std::pair{"BM_Spectrogram", "spectrogram"}}) {
+        const auto ours = keeper.seconds.find(ours_name);
+        const auto theirs = scipy.find(scipy_name);
+        if (ours == keeper.seconds.end() || theirs == scipy.end()) continue;
+        std::printf("%14s %12.3f %12.3f %12.3f\n", scipy_name, ours->second, theirs->second, ours->second / theirs->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
