@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/kept_runs.hpp"
 #include "dsp/any_length_fft.hpp"
 #include "dsp/fft.hpp"
 
@@ -190,14 +191,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Aggregate && !median) continue;
+        zeph::bench::for_each_kept_run(runs, [&](const Run& run, bool median) {
             const long long n = std::stoll(run.run_name.args);
             Times& slot = times_[run.run_name.function_name][n];
             if (median || !slot.median) slot = {run.GetAdjustedCPUTime(), run.GetAdjustedRealTime(), median};
-        }
+        });
     }
 
     void print_ratios() const {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/complex.hpp"
+#include "bench/kept_runs.hpp"
 #include "dsp/spectral_density.hpp"
 
 namespace {
@@ -72,13 +73,10 @@ class TimeKeeper : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Aggregate && !median) continue;
+        zeph::bench::for_each_kept_run(runs, [&](const Run& run, bool median) {
             auto [slot, fresh] = seconds.try_emplace(run.run_name.function_name, 0.0);
-            if (fresh || median) slot->second = run.GetAdjustedRealTime() / 1000.0;
-        }
+            if (fresh || median) slot->second = run.GetAdjustedRealTime() / 1000.0;   // ms → s
+        });
     }
     std::map<std::string, double> seconds;
 };
