@@ -188,9 +188,17 @@ Status TransformPlan::prepare(long long length) {
             while ((1LL << log2_length_) < length) ++log2_length_;
         } else if (const std::vector<int> radices = factor_radices(length); !radices.empty()) {
             method_ = Method::mixed_radix;
-            long long n = length, s = 1;
+            // L = P·Q with P the largest power of two dividing L: when P is
+            // long enough, the Q-point transforms run P at a time (the inner
+            // loops over P contiguous samples) and the P-point ones are the
+            // program's power-of-two transform.
+            long long split = length & -length;
+            if (split < kMinSplit) split = 1;
+            split_ = split;
+            const std::vector<int> odd_radices = split > 1 ? factor_radices(length / split) : radices;
+            long long n = length / split, s = split;
             std::size_t twiddle_count = 0, root_count = 0;
-            for (int p : radices) {
+            for (int p : odd_radices) {
                 Stage stage{p, n, s, twiddle_count, root_count};
                 twiddle_count += static_cast<std::size_t>((n / p) * (p - 1));
                 if (p > 5) root_count += static_cast<std::size_t>(p);
@@ -207,6 +215,13 @@ Status TransformPlan::prepare(long long length) {
                     for (int j = 1; j < stage.radix; ++j) *tw++ = unit_root(q * j, stage.span);
                 if (stage.radix > 5)
                     for (int i = 0; i < stage.radix; ++i) roots_[stage.root_offset + i] = unit_root(i, stage.radix);
+            }
+            if (split > 1) {
+                const long long q = length / split;
+                split_twiddles_.resize(static_cast<std::size_t>(length));
+                for (long long k2 = 0; k2 < q; ++k2)
+                    for (long long n1 = 0; n1 < split; ++n1)
+                        split_twiddles_[static_cast<std::size_t>(n1 + split * k2)] = unit_root(n1 * k2, length);
             }
         } else {
             method_ = Method::chirp_z;
@@ -283,8 +298,27 @@ Status TransformPlan::forward(std::span<Complex> x, TransformWorkspace& work) co
         return Status::failure(kTablesTooLarge);
     }
     if (method_ == Method::chirp_z) return chirp_z_forward(x, work);
-    run_stages(x.data(), work.buffer_.data());
-    if (stages_.size() % 2 == 1) std::copy(work.buffer_.begin(), work.buffer_.begin() + static_cast<std::ptrdiff_t>(x.size()), x.begin());
+    Complex* data = x.data();
+    Complex* other = work.buffer_.data();
+    run_stages(data, other);
+    if (stages_.size() % 2 == 1) std::swap(data, other);
+    if (split_ > 1) {
+        // Sample n1 + P·k2 holds bin k2 of the Q-point transform of
+        // x[n1 + P·n2]; times w_L^(n1·k2), the P-point transform of block k2
+        // gives X[Q·k1 + k2] at its k1.
+        const long long p = split_, q = length_ / split_;
+        for (long long k2 = 0; k2 < q; ++k2) {
+            Complex* block = data + p * k2;
+            const Complex* tw = split_twiddles_.data() + p * k2;
+            for (long long n1 = 0; n1 < p; ++n1) block[n1] = mul(block[n1], tw[n1]);
+            if (Status status = fft_forward(std::span<Complex>(block, static_cast<std::size_t>(p)), work.table_); !status)
+                return status;
+        }
+        for (long long k1 = 0; k1 < p; ++k1)
+            for (long long k2 = 0; k2 < q; ++k2) other[q * k1 + k2] = data[p * k2 + k1];
+        std::swap(data, other);
+    }
+    if (data != x.data()) std::copy(data, data + x.size(), x.begin());
     return Status::success();
 }
 

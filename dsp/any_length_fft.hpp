@@ -5,7 +5,8 @@
 // A power of two goes to fft_forward (the same bits as the program's own
 // transform); a length whose prime factors are all at most kLargestRadix is
 // computed by a mixed-radix Stockham transform (radices 4, 2, 3, 5 and a
-// general odd radix); any other length by the chirp-z (Bluestein) algorithm,
+// general odd radix), its power-of-two factor P, when P ≥ kMinSplit, by
+// fft_forward on blocks of P points; any other length by the chirp-z (Bluestein) algorithm,
 // a cyclic convolution of power-of-two length M ≥ 2L − 1 made with
 // fft_forward.
 //
@@ -26,6 +27,8 @@ namespace zeph {
 inline constexpr long long kMaxAnyLength = 1LL << 29;
 // Largest prime factor the mixed-radix transform takes; beyond it, chirp-z.
 inline constexpr int kLargestRadix = 31;
+// Smallest power-of-two factor of a mixed-radix length that goes to fft_forward.
+inline constexpr long long kMinSplit = 32;
 
 inline const std::string kTransformLengthInvalid = "ERROR. TRANSFORM LENGTH MUST BE FROM 2 TO 536870912.";
 inline const std::string kTransformLengthMismatch = "ERROR. SAMPLE COUNT DIFFERS FROM THE TRANSFORM LENGTH.";
@@ -52,8 +55,12 @@ public:
     // 0 before a successful prepare.
     long long length() const { return length_; }
     Method method() const { return method_; }
-    // The radices of the mixed-radix stages, first stage first (empty for
-    // the other methods).
+    // Mixed radix: the power of two P that divides L and is transformed by
+    // fft_forward (L = P·Q, P ≥ kMinSplit), or 1 when every factor is left to
+    // the stages. 1 for the other methods.
+    long long power_of_two_factor() const { return split_; }
+    // The radices of the mixed-radix stages (of Q = L/P), first stage first;
+    // empty for the other methods.
     std::vector<int> radices() const;
 
     // X = forward transform of x, in place. x.size() must equal length()
@@ -81,6 +88,8 @@ private:
     long long length_ = 0;
     Method method_ = Method::power_of_two;
     int log2_length_ = 0;
+    long long split_ = 1;
+    std::vector<Complex> split_twiddles_;   // w_L^(n1·k2) at n1 + P·k2
     std::vector<Stage> stages_;
     std::vector<Complex> twiddles_;
     std::vector<Complex> roots_;

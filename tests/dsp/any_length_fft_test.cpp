@@ -86,7 +86,7 @@ TEST(AnyLengthFft, EveryLengthFromTwoTo300MatchesTheDirectDft) {
 }
 
 TEST(AnyLengthFft, LongLengthsMatchTheDirectDft) {
-    for (std::size_t length : {1000u, 1024u, 4096u, 6000u}) {
+    for (std::size_t length : {1000u, 1024u, 3072u, 4096u, 6000u}) {
         const std::vector<Complex> x = random_signal(length, 11);
         EXPECT_LT(relative_error(x, forward(x), {}), 1e-12) << "L = " << length;
     }
@@ -95,7 +95,7 @@ TEST(AnyLengthFft, LongLengthsMatchTheDirectDft) {
 // All L² terms would take minutes: every bin near the ends and the middle,
 // and bins spread evenly between.
 TEST(AnyLengthFft, VeryLongLengthsMatchTheDirectDftAtSampledBins) {
-    for (std::int64_t length : {44100, 65537}) {
+    for (std::int64_t length : {20480, 44100, 65537}) {
         const std::vector<Complex> x = random_signal(static_cast<std::size_t>(length), 13);
         std::vector<std::int64_t> bins;
         for (std::int64_t k = 0; k < 8; ++k) {
@@ -115,6 +115,10 @@ TEST(AnyLengthFft, LengthsChooseTheirMethod) {
     ASSERT_TRUE(plan.prepare(6000).ok);   // 2^4·3·5^3
     EXPECT_EQ(plan.method(), TransformPlan::Method::mixed_radix);
     EXPECT_EQ(plan.radices(), (std::vector<int>{4, 4, 3, 5, 5, 5}));
+    EXPECT_EQ(plan.power_of_two_factor(), 1);   // 16 < kMinSplit
+    ASSERT_TRUE(plan.prepare(3 * 1024).ok);
+    EXPECT_EQ(plan.power_of_two_factor(), 1024);
+    EXPECT_EQ(plan.radices(), (std::vector<int>{3}));
     ASSERT_TRUE(plan.prepare(2 * 29 * 31).ok);
     EXPECT_EQ(plan.radices(), (std::vector<int>{2, 29, 31}));
     ASSERT_TRUE(plan.prepare(37).ok);
