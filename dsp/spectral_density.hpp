@@ -81,7 +81,8 @@ std::vector<double> segment_window_weights(const SegmentWindow& window, long lon
 // precision for 0 ≤ |x| ≤ 700 (power series of positive terms in long double).
 double bessel_i0(double x);
 
-// True when every imaginary part is zero: the densities are then one-sided.
+// True when every imaginary part is zero (a NaN one is not): the densities
+// are then one-sided.
 bool is_real_signal(std::span<const Complex> x);
 
 // Spectrogram: one column per segment (time across), one row per frequency
@@ -110,7 +111,7 @@ struct WelchSpectrum {
     long long nonfinite_segments = 0;  // when > 0, every density is NaN
 };
 
-// The spectrogram of x, whose sample i lies at xmin + i·dx. On failure `out`
+// The spectrogram of x, whose sample i lies at xmin + i·dx (xmin finite). On failure `out`
 // is unchanged and the status carries one of the messages above,
 // kSpectrogramTooLarge (more than kMaxSpectrogramValues values, or memory
 // ran out) or kTransformStopped (the run is ending).

@@ -31,16 +31,17 @@ std::vector<LongComplex> root_table(std::int64_t length) {
 // Bin k of the direct DFT of x.
 LongComplex direct_bin(const std::vector<Complex>& x, const std::vector<LongComplex>& roots, std::int64_t k) {
     const auto length = static_cast<std::int64_t>(x.size());
-    LongComplex sum = 0;
-    std::int64_t t = 0;   // n·k mod L
+    long double re = 0, im = 0;   // plain sums: quick in unoptimised builds too
+    std::int64_t t = 0;           // n·k mod L
     for (std::int64_t n = 0; n < length; ++n) {
         const Complex v = x[static_cast<std::size_t>(n)];
         const LongComplex r = roots[static_cast<std::size_t>(t)];
-        sum += LongComplex(v.real() * r.real() - v.imag() * r.imag(), v.real() * r.imag() + v.imag() * r.real());
+        re += v.real() * r.real() - v.imag() * r.imag();
+        im += v.real() * r.imag() + v.imag() * r.real();
         t += k;
         if (t >= length) t -= length;
     }
-    return sum;
+    return {re, im};
 }
 
 double max_abs(const std::vector<Complex>& x) {
@@ -103,7 +104,7 @@ TEST(AnyLengthFft, VeryLongLengthsMatchTheDirectDftAtSampledBins) {
             bins.push_back(length - 1 - k);
             bins.push_back(length / 2 - 4 + k);
         }
-        for (std::int64_t k = 8; k < length; k += length / 97) bins.push_back(k);
+        for (std::int64_t k = 8; k < length; k += length / 199) bins.push_back(k);
         EXPECT_LT(relative_error(x, forward(x), bins), 1e-12) << "L = " << length;
     }
 }
