@@ -130,6 +130,7 @@ void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const 
 }
 
 // Any odd radix p: pairs of outputs j and p − j share the sums of a_r ± a_(p−r).
+// roots[(j − 1)·(p/2) + r − 1] = w_p^(r·j) for 1 ≤ j, r ≤ p/2.
 void general_stage(const Complex* x, Complex* y, int p, long long m, long long s, const Complex* tw,
                    const Complex* roots) {
     const int half = p / 2;
@@ -153,8 +154,9 @@ void general_stage(const Complex* x, Complex* y, int p, long long m, long long s
                 // Σ_r a_r·w^(rj): real parts of the roots weigh the sums,
                 // imaginary parts the differences.
                 double re_sum = a0.real(), im_sum = a0.imag(), re_rot = 0.0, im_rot = 0.0;
+                const Complex* row = roots + (j - 1) * half;
                 for (int r = 1; r <= half; ++r) {
-                    const Complex root = roots[(static_cast<long long>(r) * j) % p];
+                    const Complex root = row[r - 1];
                     re_sum += root.real() * sums[r].real();
                     im_sum += root.real() * sums[r].imag();
                     re_rot += root.imag() * differences[r].real();
@@ -201,7 +203,7 @@ Status TransformPlan::prepare(long long length) {
             for (int p : odd_radices) {
                 Stage stage{p, n, s, twiddle_count, root_count};
                 twiddle_count += static_cast<std::size_t>((n / p) * (p - 1));
-                if (p > 5) root_count += static_cast<std::size_t>(p);
+                if (p > 5) root_count += static_cast<std::size_t>((p / 2) * (p / 2));
                 stages_.push_back(stage);
                 n /= p;
                 s *= p;
@@ -213,8 +215,12 @@ Status TransformPlan::prepare(long long length) {
                 Complex* tw = twiddles_.data() + stage.twiddle_offset;
                 for (long long q = 0; q < m; ++q)
                     for (int j = 1; j < stage.radix; ++j) *tw++ = unit_root(q * j, stage.span);
+                const int half = stage.radix / 2;
                 if (stage.radix > 5)
-                    for (int i = 0; i < stage.radix; ++i) roots_[stage.root_offset + i] = unit_root(i, stage.radix);
+                    for (int j = 1; j <= half; ++j)
+                        for (int r = 1; r <= half; ++r)
+                            roots_[stage.root_offset + static_cast<std::size_t>((j - 1) * half + r - 1)] =
+                                unit_root(r * j % stage.radix, stage.radix);
             }
             if (split > 1) {
                 const long long q = length / split;

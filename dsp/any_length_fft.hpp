@@ -79,7 +79,7 @@ private:
         long long span = 0;     // sub-transform length n at this stage (n = radix·m)
         long long stride = 0;   // s: interleaved sub-transforms
         std::size_t twiddle_offset = 0;   // w_n^(q·j), q < m, 1 ≤ j < radix
-        std::size_t root_offset = 0;      // w_radix^i, i < radix (general radix only)
+        std::size_t root_offset = 0;      // w_radix^(r·j), 1 ≤ r, j ≤ radix/2 (general radix only)
     };
 
     void run_stages(Complex* x, Complex* y) const;
