@@ -27,6 +27,9 @@ CASES = [
     ("kaiser", 14.0, 77, 20, 1234, 3.0, 2.0, False),
     ("hann", 0.0, 2, 1, 37, 0.0, 1.0, False),
     ("boxcar", 0.0, 500, 0, 500, 0.0, 1.0, False),
+    ("hann", 0.0, 101, 50, 999, 0.0, 1.0, False),     # prime L: chirp-z
+    ("kaiser", 3.0, 74, 37, 1000, 0.0, 1.0, False),   # L/2 = 37: chirp-z on the halves
+    ("hann", 0.0, 192, 96, 2500, 0.0, 1.0, False),    # L/2 = 32·3: power-of-two factor split
     ("hann", 0.0, 128, 64, 2000, 0.0, 1e-3, True),
     ("kaiser", 5.0, 129, 128, 400, -1.0, 0.25, True),
     ("boxcar", 0.0, 64, 0, 1000, 0.0, 1.0, True),
