@@ -101,31 +101,32 @@ private:
             buffer_[static_cast<std::size_t>(n)] = {w[n] * x[n].real(), w[n] * x[n].imag()};
     }
 
+    // Sample i's real part, weighted, to double i of the buffer: z[n] = a[2n] + j·a[2n+1].
     void load_pairs(const Complex* x) {
         const double* w = setup_.window.data();
-        for (long long n = 0; n < setup_.length / 2; ++n)
-            buffer_[static_cast<std::size_t>(n)] = {w[2 * n] * x[2 * n].real(), w[2 * n + 1] * x[2 * n + 1].real()};
+        const double* in = reinterpret_cast<const double*>(x);   // {re, im} pairs
+        double* out = reinterpret_cast<double*>(buffer_.data());
+        for (long long i = 0; i < setup_.length; ++i) out[i] = w[i] * in[2 * i];
     }
 
     // Z = transform of z[n] = a[2n] + j·a[2n+1] (h = L/2 points); the real
     // signal's transform is X[k] = E[k] + e^(−j2πk/L)·O[k] with
-    // E = (Z[k] + conj Z[h−k])/2, O = (Z[k] − conj Z[h−k])/(2j).
+    // E = (Z[k] + conj Z[h−k])/2, O = (Z[k] − conj Z[h−k])/(2j), Z[h] = Z[0].
+    // The halves are left out until the end: |2X|²/4, doubled inside the band.
     void separate_halves(double* out) const {
         const long long h = setup_.length / 2;
         const Complex* z = buffer_.data();
         const Complex* tw = setup_.half_twiddles.data();
-        for (long long k = 0; k <= h; ++k) {
-            const Complex zk = z[k == h ? 0 : k];
-            const Complex zc = std::conj(z[k == 0 ? 0 : h - k]);
-            const Complex even = 0.5 * (zk + zc);
-            const Complex d = 0.5 * (zk - zc);
-            const Complex odd{d.imag(), -d.real()};   // d/j
-            const Complex t = tw[k];
-            const Complex x{even.real() + t.real() * odd.real() - t.imag() * odd.imag(),
-                            even.imag() + t.real() * odd.imag() + t.imag() * odd.real()};
-            const double factor = (k == 0 || k == h) ? 1.0 : 2.0;
-            out[k] = factor * setup_.scale * squared_magnitude(x);
-        }
+        auto twice_x = [&](Complex zk, Complex zr, Complex t) {   // zr = Z[h − k], not conjugated
+            const double even_re = zk.real() + zr.real(), even_im = zk.imag() - zr.imag();
+            const double d_re = zk.real() - zr.real(), d_im = zk.imag() + zr.imag();
+            // odd = d/j = {d_im, −d_re}
+            return Complex{even_re + t.real() * d_im + t.imag() * d_re, even_im - t.real() * d_re + t.imag() * d_im};
+        };
+        const double edge = 0.25 * setup_.scale, inside = 0.5 * setup_.scale;
+        out[0] = edge * squared_magnitude(twice_x(z[0], z[0], tw[0]));
+        for (long long k = 1; k < h; ++k) out[k] = inside * squared_magnitude(twice_x(z[k], z[h - k], tw[k]));
+        out[h] = edge * squared_magnitude(twice_x(z[0], z[0], tw[h]));
     }
 
     void fold_one_sided(double* out) const {
