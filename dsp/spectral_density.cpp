@@ -230,11 +230,13 @@ std::vector<double> segment_window_weights(const SegmentWindow& window, long lon
             w[static_cast<std::size_t>(n)] = static_cast<double>(s * s);
         }
     } else if (window.kind == SegmentWindowKind::kaiser) {
+        // Symmetric about n = L/2: the second half mirrors the first.
         const long double peak = bessel_i0(window.kaiser_beta);
-        for (long long n = 0; n < length; ++n) {
+        for (long long n = 0; n <= length / 2; ++n) {
             const long double r = 2.0L * static_cast<long double>(n) / l - 1.0L;
             const long double argument = window.kaiser_beta * std::sqrt(std::max(0.0L, 1.0L - r * r));
             w[static_cast<std::size_t>(n)] = static_cast<double>(bessel_i0(static_cast<double>(argument)) / peak);
+            if (n > 0) w[static_cast<std::size_t>(length - n)] = w[static_cast<std::size_t>(n)];
         }
     }
     return w;

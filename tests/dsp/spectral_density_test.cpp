@@ -157,7 +157,10 @@ TEST(SpectralDensity, WindowsFollowTheirFormulas) {
     const std::vector<double> kaiser = segment_window_weights({SegmentWindowKind::kaiser, 8.6}, 10);
     EXPECT_DOUBLE_EQ(kaiser[5], 1.0);
     EXPECT_NEAR(kaiser[0], 1.0 / bessel_i0(8.6), 1e-18);
-    EXPECT_NEAR(kaiser[3], kaiser[7], 1e-16);   // periodic: symmetric about n = L/2
+    EXPECT_EQ(kaiser[3], kaiser[7]);   // periodic: symmetric about n = L/2
+    const std::vector<double> odd = segment_window_weights({SegmentWindowKind::kaiser, 8.6}, 9);
+    EXPECT_NEAR(odd[4], bessel_i0(8.6 * std::sqrt(1.0 - 1.0 / 81.0)) / bessel_i0(8.6), 1e-14);   // argument in double here
+    EXPECT_EQ(odd[4], odd[5]);
 }
 
 TEST(SpectralDensity, BesselI0MatchesKnownValues) {
