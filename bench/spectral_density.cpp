@@ -3,7 +3,8 @@
 // O = 512), in wall time on worker_threads() threads, against
 // scipy.signal.welch and scipy.signal.spectrogram on the same samples
 // (bench/scipy_spectral.py, which times the calls alone). After the runs a
-// table gives the ratios ours/SciPy (medians when --benchmark_repetitions > 1).
+// table gives the ratios ours/SciPy in wall time and in processor time of all
+// threads (medians when --benchmark_repetitions > 1).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -65,26 +66,33 @@ void BM_Spectrogram(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSamples);
 }
 
-BENCHMARK(BM_Welch)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Spectrogram)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Processor time of the whole process (every thread), beside wall time: on
+// a machine shared with other work, processor times compare more steadily.
+BENCHMARK(BM_Welch)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_Spectrogram)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
-// Console output as usual, plus the wall time [s] kept per benchmark.
+struct Seconds {
+    double wall = 0, cpu = 0;
+};
+
+// Console output as usual, plus the times kept per benchmark.
 class TimeKeeper : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         zeph::bench::for_each_kept_run(runs, [&](const Run& run, bool median) {
-            auto [slot, fresh] = seconds.try_emplace(run.run_name.function_name, 0.0);
-            if (fresh || median) slot->second = run.GetAdjustedRealTime() / 1000.0;   // ms → s
+            auto [slot, fresh] = seconds.try_emplace(run.run_name.function_name);
+            if (fresh || median)
+                slot->second = {run.GetAdjustedRealTime() / 1000.0, run.GetAdjustedCPUTime() / 1000.0};   // ms → s
         });
     }
-    std::map<std::string, double> seconds;
+    std::map<std::string, Seconds> seconds;
 };
 
-// SciPy's times [s] on the same samples, by name; empty when python3 with
-// scipy is missing or fails.
-std::map<std::string, double> scipy_seconds() {
-    std::map<std::string, double> out;
+// SciPy's times on the same samples, by name; empty when python3 with scipy
+// is missing or fails.
+std::map<std::string, Seconds> scipy_seconds() {
+    std::map<std::string, Seconds> out;
     char name_template[] = "/tmp/zeph_bench_spectral_XXXXXX";
     const int descriptor = mkstemp(name_template);
     if (descriptor < 0) return out;
@@ -107,8 +115,8 @@ std::map<std::string, double> scipy_seconds() {
                                         " " ZEPH_BENCH_DIR "/scipy_spectral.py " + file;
             if (FILE* pipe = popen(command.c_str(), "r")) {
                 char name[64];
-                double seconds = 0;
-                while (std::fscanf(pipe, "%63s %lf", name, &seconds) == 2) out[name] = seconds;
+                Seconds seconds;
+                while (std::fscanf(pipe, "%63s %lf %lf", name, &seconds.wall, &seconds.cpu) == 3) out[name] = seconds;
                 pclose(pipe);
             }
             if (!out.empty()) break;
@@ -126,14 +134,17 @@ int main(int argc, char** argv) {
     samples();   // made before the timing
     TimeKeeper keeper;
     benchmark::RunSpecifiedBenchmarks(&keeper);
-    const std::map<std::string, double> scipy = scipy_seconds();
+    const std::map<std::string, Seconds> scipy = scipy_seconds();
     if (scipy.empty()) std::printf("\nscipy.signal not available: no ratios\n");
-    std::printf("\n%14s %12s %12s %12s\n", "", "ours [s]", "SciPy [s]", "ours/SciPy");
+    std::printf("\n%12s %10s %10s %10s %10s %10s %10s\n", "", "ours", "SciPy", "ours/", "ours", "SciPy", "ours/");
+    std::printf("%12s %10s %10s %10s %10s %10s %10s\n", "", "wall [s]", "wall [s]", "SciPy", "CPU [s]", "CPU [s]", "SciPy");
     for (const auto& [ours_name, scipy_name] : {std::pair{"BM_Welch", "welch"}, std::pair{"BM_Spectrogram", "spectrogram"}}) {
         const auto ours = keeper.seconds.find(ours_name);
         const auto theirs = scipy.find(scipy_name);
         if (ours == keeper.seconds.end() || theirs == scipy.end()) continue;
-        std::printf("%14s %12.3f %12.3f %12.3f\n", scipy_name, ours->second, theirs->second, ours->second / theirs->second);
+        const Seconds a = ours->second, b = theirs->second;
+        std::printf("%12s %10.3f %10.3f %10.3f %10.3f %10.3f %10.3f\n", scipy_name, a.wall, b.wall, a.wall / b.wall,
+                    a.cpu, b.cpu, a.cpu / b.cpu);
     }
     benchmark::Shutdown();
     return 0;
