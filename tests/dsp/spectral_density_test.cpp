@@ -2,10 +2,14 @@
 // their formulas, and the refusals of hostile parameters and samples.
 #include "dsp/spectral_density.hpp"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -13,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/stop_request.hpp"
+#include "dsp/fft.hpp"
 #include "tests/support/random_signal.hpp"
 #include "tests/support/run_command.hpp"
 #include "tests/support/thread_count.hpp"
@@ -320,3 +326,28 @@ TEST(SpectralDensity, OversizedSpectrogramIsRefused) {
 
 }  // namespace
 }  // namespace zeph
+
+// A run being ended by a signal ends the segments' transforms: the failure is
+// reported and the results are left as they were. The stop request cannot be
+// taken back, so it is made in a child.
+TEST(SpectralDensityStop, NothingComputedOnceTheRunIsEnding) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::vector<zeph::Complex> x = zeph::testing::random_signal(5000, 1);
+        zeph::request_stop(SIGTERM);
+        zeph::Spectrogram s;
+        zeph::WelchSpectrum w;
+        bool ok = true;
+        for (long long length : {256LL, 300LL, 257LL}) {   // power of two, mixed radix, chirp-z
+            const zeph::SegmentParameters p{length, 10, {}};
+            ok = ok && zeph::compute_spectrogram(x, 0.0, 1.0, p, s).message == zeph::kTransformStopped;
+            ok = ok && zeph::compute_welch(x, 1.0, p, w).message == zeph::kTransformStopped;
+        }
+        ::_exit(ok && s.segments == 0 && w.segments == 0 && w.density.empty() ? 0 : 1);
+    }
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(child, &wait_status, 0), child);
+    ASSERT_TRUE(WIFEXITED(wait_status));
+    EXPECT_EQ(WEXITSTATUS(wait_status), 0);
+}
