@@ -6,9 +6,9 @@
 // transform); a length whose prime factors are all at most kLargestRadix is
 // computed by a mixed-radix Stockham transform (radices 4, 2, 3, 5 and a
 // general odd radix), its power-of-two factor P, when P ≥ kMinSplit, by
-// fft_forward on blocks of P points; any other length by the chirp-z (Bluestein) algorithm,
-// a cyclic convolution of power-of-two length M ≥ 2L − 1 made with
-// fft_forward.
+// fft_forward on blocks of P points; any other length by the chirp-z
+// (Bluestein) algorithm, a cyclic convolution of power-of-two length
+// M ≥ 2L − 1 made with fft_forward.
 //
 // A plan holds the tables of one L and is read only after prepare(), so one
 // plan may serve several threads at once, each with its own workspace.

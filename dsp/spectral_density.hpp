@@ -111,10 +111,10 @@ struct WelchSpectrum {
     long long nonfinite_segments = 0;  // when > 0, every density is NaN
 };
 
-// The spectrogram of x, whose sample i lies at xmin + i·dx (xmin finite). On failure `out`
-// is unchanged and the status carries one of the messages above,
-// kSpectrogramTooLarge (more than kMaxSpectrogramValues values, or memory
-// ran out) or kTransformStopped (the run is ending).
+// The spectrogram of x, whose sample i lies at xmin + i·dx (xmin finite).
+// On failure `out` is unchanged and the status carries one of the messages
+// above, kSpectrogramTooLarge (more than kMaxSpectrogramValues values, or
+// memory ran out) or kTransformStopped (the run is ending).
 Status compute_spectrogram(std::span<const Complex> x, double xmin, double dx, const SegmentParameters& p,
                            Spectrogram& out);
 
