@@ -238,7 +238,8 @@ Status TransformPlan::prepare(long long length) {
             // n² mod 2L keeps the angle π·n²/L small and exact.
             const auto twice = static_cast<unsigned long long>(2 * length);
             for (long long n = 0; n < length; ++n) {
-                const unsigned long long square = static_cast<unsigned long long>(n) * static_cast<unsigned long long>(n) % twice;
+                const auto u = static_cast<unsigned long long>(n);
+                const unsigned long long square = u * u % twice;
                 chirp_[static_cast<std::size_t>(n)] = unit_root(static_cast<long long>(square), 2 * length);
             }
             kernel_.assign(static_cast<std::size_t>(padded), Complex{});
@@ -285,7 +286,7 @@ Status TransformPlan::chirp_z_forward(std::span<Complex> x, TransformWorkspace& 
     // a cyclic convolution on M points, the inverse transform made as
     // conj(forward(conj(·))).
     for (std::size_t n = 0; n < length; ++n) a[n] = mul(x[n], chirp_[n]);
-    std::fill(a.begin() + static_cast<std::ptrdiff_t>(length), a.begin() + static_cast<std::ptrdiff_t>(padded), Complex{});
+    std::fill(a.data() + length, a.data() + padded, Complex{});
     if (Status status = fft_forward(std::span<Complex>(a.data(), padded), work.table_); !status) return status;
     for (std::size_t i = 0; i < padded; ++i) a[i] = std::conj(mul(a[i], kernel_[i]));
     if (Status status = fft_forward(std::span<Complex>(a.data(), padded), work.table_); !status) return status;

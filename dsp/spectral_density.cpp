@@ -303,14 +303,16 @@ Status compute_welch(std::span<const Complex> x, double dx, const SegmentParamet
         return Status::failure(kSpectrogramTooLarge);
     }
     const Status status = for_each_segment(
-        x.data(), segments, parts, setup, result.nonfinite_segments, [](int, long long, double* scratch) { return scratch; },
+        x.data(), segments, parts, setup, result.nonfinite_segments,
+        [](int, long long, double* scratch) { return scratch; },
         [&](int part, const double* row) {
             double* sum = sums.data() + part * setup.bins;
             for (long long k = 0; k < setup.bins; ++k) sum[k] += row[k];
         });
     if (!status) return status;
     for (long long part = 0; part < parts; ++part)
-        for (long long k = 0; k < setup.bins; ++k) result.density[static_cast<std::size_t>(k)] += sums[static_cast<std::size_t>(part * setup.bins + k)];
+        for (long long k = 0; k < setup.bins; ++k)
+            result.density[static_cast<std::size_t>(k)] += sums[static_cast<std::size_t>(part * setup.bins + k)];
     for (double& d : result.density) d /= static_cast<double>(segments);
     result.one_sided = setup.one_sided;
     result.segments = segments;
