@@ -11,6 +11,7 @@
 
 #include "dsp/filter_tables.hpp"
 #include "dsp/filters.hpp"
+#include "tests/support/run_command.hpp"
 
 namespace zeph {
 namespace {
@@ -256,18 +257,9 @@ struct Reference {
     std::vector<ReferenceCase> cases;
 };
 
-// The first of python3 on the PATH and the system's own that imports scipy.signal.
-std::string python_with_scipy() {
-    for (const std::string candidate : {"python3", "/usr/bin/python3"}) {
-        const std::string probe = candidate + " -c 'import scipy.signal' >/dev/null 2>&1";
-        if (std::system(probe.c_str()) == 0) return candidate;
-    }
-    return {};
-}
-
 Reference load_reference() {
     Reference ref;
-    const std::string python = python_with_scipy();
+    const std::string python = test::python_with_scipy();
     if (python.empty()) {
         ref.unavailable = "python3 with scipy.signal not found";
         return ref;

@@ -27,4 +27,14 @@ inline std::string run_command(const std::string& command, int* status = nullptr
     return out;
 }
 
+// The first of python3 on the PATH and the system's own that imports
+// scipy.signal; empty when neither does.
+inline std::string python_with_scipy() {
+    for (const std::string candidate : {"python3", "/usr/bin/python3"}) {
+        const std::string probe = candidate + " -c 'import scipy.signal' >/dev/null 2>&1";
+        if (std::system(probe.c_str()) == 0) return candidate;
+    }
+    return {};
+}
+
 }  // namespace zeph::test

@@ -1,0 +1,340 @@
+#include "dsp/any_length_fft.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "base/stop_request.hpp"
+
+namespace zeph {
+
+namespace {
+
+constexpr long double kPiLong = 3.141592653589793238462643383279502884L;
+
+// a·b without the NaN rescue of std::complex's operator* (a library call per
+// product); non-finite values still propagate.
+inline Complex mul(Complex a, Complex b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// −j·v
+inline Complex times_minus_j(Complex v) { return {v.imag(), -v.real()}; }
+
+// e^(−j2πt/n) for 0 ≤ t < n, computed in long double so that every factor is
+// correctly rounded or nearly so.
+Complex unit_root(long long t, long long n) {
+    const long double angle = -2.0L * kPiLong * static_cast<long double>(t) / static_cast<long double>(n);
+    return {static_cast<double>(std::cos(angle)), static_cast<double>(std::sin(angle))};
+}
+
+bool is_power_of_two(long long n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// The radices of L, fours first, then a two, then the odd primes in
+// increasing order; empty when a prime factor exceeds kLargestRadix.
+std::vector<int> factor_radices(long long length) {
+    std::vector<int> radices;
+    long long rest = length;
+    while (rest % 4 == 0) {
+        radices.push_back(4);
+        rest /= 4;
+    }
+    if (rest % 2 == 0) {
+        radices.push_back(2);
+        rest /= 2;
+    }
+    for (int p = 3; p <= kLargestRadix && rest > 1; p += 2) {
+        while (rest % p == 0) {
+            radices.push_back(p);
+            rest /= p;
+        }
+    }
+    if (rest != 1) radices.clear();
+    return radices;
+}
+
+// One Stockham stage: for q < m and k < s, the radix-p DFT of
+// x[k + s·(q + m·r)], r < p, times w_n^(q·j), goes to y[k + s·(j + p·q)].
+void radix2_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+    for (long long q = 0; q < m; ++q) {
+        const Complex w1 = tw[q];
+        const Complex* a = x + s * q;
+        Complex* b = y + s * 2 * q;
+        for (long long k = 0; k < s; ++k) {
+            const Complex a0 = a[k], a1 = a[k + s * m];
+            b[k] = a0 + a1;
+            b[k + s] = mul(a0 - a1, w1);
+        }
+    }
+}
+
+void radix4_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+    for (long long q = 0; q < m; ++q) {
+        const Complex w1 = tw[3 * q], w2 = tw[3 * q + 1], w3 = tw[3 * q + 2];
+        const Complex* a = x + s * q;
+        Complex* b = y + s * 4 * q;
+        const long long sm = s * m;
+        for (long long k = 0; k < s; ++k) {
+            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm], a3 = a[k + 3 * sm];
+            const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = times_minus_j(a1 - a3);
+            b[k] = t0 + t2;
+            b[k + s] = mul(t1 + t3, w1);
+            b[k + 2 * s] = mul(t0 - t2, w2);
+            b[k + 3 * s] = mul(t1 - t3, w3);
+        }
+    }
+}
+
+void radix3_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+    const double sin60 = 0.8660254037844386467637231707529362;
+    for (long long q = 0; q < m; ++q) {
+        const Complex w1 = tw[2 * q], w2 = tw[2 * q + 1];
+        const Complex* a = x + s * q;
+        Complex* b = y + s * 3 * q;
+        const long long sm = s * m;
+        for (long long k = 0; k < s; ++k) {
+            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm];
+            const Complex t = a1 + a2;
+            const Complex mid = a0 - 0.5 * t;
+            const Complex rot = times_minus_j(sin60 * (a1 - a2));
+            b[k] = a0 + t;
+            b[k + s] = mul(mid + rot, w1);
+            b[k + 2 * s] = mul(mid - rot, w2);
+        }
+    }
+}
+
+void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+    const double c1 = 0.3090169943749474241022934171828191;    // cos(2π/5)
+    const double c2 = -0.8090169943749474241022934171828191;   // cos(4π/5)
+    const double s1 = 0.9510565162951535721164393333793821;    // sin(2π/5)
+    const double s2 = 0.5877852522924731291687059546390728;    // sin(4π/5)
+    for (long long q = 0; q < m; ++q) {
+        const Complex* w = tw + 4 * q;
+        const Complex* a = x + s * q;
+        Complex* b = y + s * 5 * q;
+        const long long sm = s * m;
+        for (long long k = 0; k < s; ++k) {
+            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm], a3 = a[k + 3 * sm], a4 = a[k + 4 * sm];
+            const Complex t1 = a1 + a4, t2 = a2 + a3, t3 = a1 - a4, t4 = a2 - a3;
+            const Complex r1 = a0 + c1 * t1 + c2 * t2, r2 = a0 + c2 * t1 + c1 * t2;
+            const Complex i1 = times_minus_j(s1 * t3 + s2 * t4), i2 = times_minus_j(s2 * t3 - s1 * t4);
+            b[k] = a0 + t1 + t2;
+            b[k + s] = mul(r1 + i1, w[0]);
+            b[k + 2 * s] = mul(r2 + i2, w[1]);
+            b[k + 3 * s] = mul(r2 - i2, w[2]);
+            b[k + 4 * s] = mul(r1 - i1, w[3]);
+        }
+    }
+}
+
+// Any odd radix p: pairs of outputs j and p − j share the sums of a_r ± a_(p−r).
+// roots[(j − 1)·(p/2) + r − 1] = w_p^(r·j) for 1 ≤ j, r ≤ p/2.
+void general_stage(const Complex* x, Complex* y, int p, long long m, long long s, const Complex* tw,
+                   const Complex* roots) {
+    const int half = p / 2;
+    Complex sums[kLargestRadix], differences[kLargestRadix];
+    for (long long q = 0; q < m; ++q) {
+        const Complex* w = tw + (p - 1) * q;
+        const Complex* a = x + s * q;
+        Complex* b = y + s * p * q;
+        const long long sm = s * m;
+        for (long long k = 0; k < s; ++k) {
+            const Complex a0 = a[k];
+            Complex dc = a0;
+            for (int r = 1; r <= half; ++r) {
+                const Complex u = a[k + r * sm], v = a[k + (p - r) * sm];
+                sums[r] = u + v;
+                differences[r] = u - v;
+                dc += sums[r];
+            }
+            b[k] = dc;
+            for (int j = 1; j <= half; ++j) {
+                // Σ_r a_r·w^(rj): real parts of the roots weigh the sums,
+                // imaginary parts the differences.
+                double re_sum = a0.real(), im_sum = a0.imag(), re_rot = 0.0, im_rot = 0.0;
+                const Complex* row = roots + (j - 1) * half;
+                for (int r = 1; r <= half; ++r) {
+                    const Complex root = row[r - 1];
+                    re_sum += root.real() * sums[r].real();
+                    im_sum += root.real() * sums[r].imag();
+                    re_rot += root.imag() * differences[r].real();
+                    im_rot += root.imag() * differences[r].imag();
+                }
+                // + j·im(root)·difference = {−im_rot, re_rot}
+                const Complex plus{re_sum - im_rot, im_sum + re_rot};
+                const Complex minus{re_sum + im_rot, im_sum - re_rot};
+                b[k + j * s] = mul(plus, w[j - 1]);
+                b[k + (p - j) * s] = mul(minus, w[p - j - 1]);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<int> TransformPlan::radices() const {
+    std::vector<int> out;
+    for (const Stage& stage : stages_) out.push_back(stage.radix);
+    return out;
+}
+
+Status TransformPlan::prepare(long long length) {
+    if (length < 2 || length > kMaxAnyLength) return Status::failure(kTransformLengthInvalid);
+    if (length == length_) return Status::success();
+    *this = TransformPlan{};
+    try {
+        if (is_power_of_two(length)) {
+            method_ = Method::power_of_two;
+            while ((1LL << log2_length_) < length) ++log2_length_;
+        } else if (const std::vector<int> radices = factor_radices(length); !radices.empty()) {
+            method_ = Method::mixed_radix;
+            // L = P·Q with P the largest power of two dividing L: when P is
+            // long enough, the Q-point transforms run P at a time (the inner
+            // loops over P contiguous samples) and the P-point ones are the
+            // program's power-of-two transform.
+            long long split = length & -length;
+            if (split < kMinSplit) split = 1;
+            split_ = split;
+            const std::vector<int> odd_radices = split > 1 ? factor_radices(length / split) : radices;
+            long long n = length / split, s = split;
+            std::size_t twiddle_count = 0, root_count = 0;
+            for (int p : odd_radices) {
+                Stage stage{p, n, s, twiddle_count, root_count};
+                twiddle_count += static_cast<std::size_t>((n / p) * (p - 1));
+                if (p > 5) root_count += static_cast<std::size_t>((p / 2) * (p / 2));
+                stages_.push_back(stage);
+                n /= p;
+                s *= p;
+            }
+            twiddles_.resize(twiddle_count);
+            roots_.resize(root_count);
+            for (const Stage& stage : stages_) {
+                const long long m = stage.span / stage.radix;
+                Complex* tw = twiddles_.data() + stage.twiddle_offset;
+                for (long long q = 0; q < m; ++q)
+                    for (int j = 1; j < stage.radix; ++j) *tw++ = unit_root(q * j, stage.span);
+                const int half = stage.radix / 2;
+                if (stage.radix > 5)
+                    for (int j = 1; j <= half; ++j)
+                        for (int r = 1; r <= half; ++r)
+                            roots_[stage.root_offset + static_cast<std::size_t>((j - 1) * half + r - 1)] =
+                                unit_root(r * j % stage.radix, stage.radix);
+            }
+            if (split > 1) {
+                const long long q = length / split;
+                split_twiddles_.resize(static_cast<std::size_t>(length));
+                for (long long k2 = 0; k2 < q; ++k2)
+                    for (long long n1 = 0; n1 < split; ++n1)
+                        split_twiddles_[static_cast<std::size_t>(n1 + split * k2)] = unit_root(n1 * k2, length);
+            }
+        } else {
+            method_ = Method::chirp_z;
+            padded_log2_ = 1;
+            while ((1LL << padded_log2_) < 2 * length - 1) ++padded_log2_;
+            const long long padded = 1LL << padded_log2_;
+            chirp_.resize(static_cast<std::size_t>(length));
+            // n² mod 2L keeps the angle π·n²/L small and exact.
+            const auto twice = static_cast<unsigned long long>(2 * length);
+            for (long long n = 0; n < length; ++n) {
+                const auto u = static_cast<unsigned long long>(n);
+                const unsigned long long square = u * u % twice;
+                chirp_[static_cast<std::size_t>(n)] = unit_root(static_cast<long long>(square), 2 * length);
+            }
+            kernel_.assign(static_cast<std::size_t>(padded), Complex{});
+            const double scale = 1.0 / static_cast<double>(padded);
+            for (long long n = 0; n < length; ++n) {
+                const Complex c = std::conj(chirp_[static_cast<std::size_t>(n)]) * scale;
+                kernel_[static_cast<std::size_t>(n)] = c;
+                if (n > 0) kernel_[static_cast<std::size_t>(padded - n)] = c;
+            }
+            BitReverseTable table;
+            if (Status status = fft_forward(kernel_, table); !status) {
+                *this = TransformPlan{};
+                return status;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        *this = TransformPlan{};
+        return Status::failure(kTablesTooLarge);
+    }
+    length_ = length;
+    return Status::success();
+}
+
+void TransformPlan::run_stages(Complex* x, Complex* y) const {
+    for (const Stage& stage : stages_) {
+        const long long m = stage.span / stage.radix, s = stage.stride;
+        const Complex* tw = twiddles_.data() + stage.twiddle_offset;
+        switch (stage.radix) {
+            case 2: radix2_stage(x, y, m, s, tw); break;
+            case 3: radix3_stage(x, y, m, s, tw); break;
+            case 4: radix4_stage(x, y, m, s, tw); break;
+            case 5: radix5_stage(x, y, m, s, tw); break;
+            default: general_stage(x, y, stage.radix, m, s, tw, roots_.data() + stage.root_offset); break;
+        }
+        std::swap(x, y);
+    }
+}
+
+Status TransformPlan::chirp_z_forward(std::span<Complex> x, TransformWorkspace& work) const {
+    const std::size_t padded = kernel_.size();
+    const std::size_t length = x.size();
+    std::vector<Complex>& a = work.buffer_;
+    // X[k] = c[k]·Σ_n (x[n]·c[n])·conj(c[k − n]) with c[n] = e^(−jπn²/L):
+    // a cyclic convolution on M points, the inverse transform made as
+    // conj(forward(conj(·))).
+    for (std::size_t n = 0; n < length; ++n) a[n] = mul(x[n], chirp_[n]);
+    std::fill(a.data() + length, a.data() + padded, Complex{});
+    if (Status status = fft_forward(std::span<Complex>(a.data(), padded), work.table_); !status) return status;
+    for (std::size_t i = 0; i < padded; ++i) a[i] = std::conj(mul(a[i], kernel_[i]));
+    if (Status status = fft_forward(std::span<Complex>(a.data(), padded), work.table_); !status) return status;
+    for (std::size_t k = 0; k < length; ++k) x[k] = mul(std::conj(a[k]), chirp_[k]);
+    return Status::success();
+}
+
+Status TransformPlan::forward(std::span<Complex> x, TransformWorkspace& work) const {
+    if (length_ == 0 || static_cast<long long>(x.size()) != length_) return Status::failure(kTransformLengthMismatch);
+    if (method_ == Method::power_of_two) return fft_forward(x, work.table_);
+    if (stop_requested()) return Status::failure(kTransformStopped);
+    const std::size_t needed = method_ == Method::chirp_z ? kernel_.size() : x.size();
+    try {
+        if (work.buffer_.size() < needed) work.buffer_.resize(needed);
+    } catch (const std::bad_alloc&) {
+        return Status::failure(kTablesTooLarge);
+    }
+    if (method_ == Method::chirp_z) return chirp_z_forward(x, work);
+    Complex* data = x.data();
+    Complex* other = work.buffer_.data();
+    run_stages(data, other);
+    if (stages_.size() % 2 == 1) std::swap(data, other);
+    if (split_ > 1) {
+        // Sample n1 + P·k2 holds bin k2 of the Q-point transform of
+        // x[n1 + P·n2]; times w_L^(n1·k2), the P-point transform of block k2
+        // gives X[Q·k1 + k2] at its k1.
+        const long long p = split_, q = length_ / split_;
+        for (long long k2 = 0; k2 < q; ++k2) {
+            Complex* block = data + p * k2;
+            const Complex* tw = split_twiddles_.data() + p * k2;
+            for (long long n1 = 0; n1 < p; ++n1) block[n1] = mul(block[n1], tw[n1]);
+            if (Status status = fft_forward(std::span<Complex>(block, static_cast<std::size_t>(p)), work.table_); !status)
+                return status;
+        }
+        for (long long k1 = 0; k1 < p; ++k1)
+            for (long long k2 = 0; k2 < q; ++k2) other[q * k1 + k2] = data[p * k2 + k1];
+        std::swap(data, other);
+    }
+    if (data != x.data()) std::copy(data, data + x.size(), x.begin());
+    return Status::success();
+}
+
+Status TransformPlan::inverse(std::span<Complex> x, TransformWorkspace& work) const {
+    if (length_ == 0 || static_cast<long long>(x.size()) != length_) return Status::failure(kTransformLengthMismatch);
+    for (Complex& v : x) v = std::conj(v);
+    Status status = forward(x, work);
+    for (Complex& v : x) v = std::conj(v);
+    return status;
+}
+
+}  // namespace zeph
