@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/replace_file.hpp"
 #include "base/stop_request.hpp"
 #include "shell/command_loop.hpp"
 #include "shell/startup.hpp"
@@ -23,6 +24,22 @@ namespace {
 constexpr int kExitCannotStart = 2;
 // A script that showed at least one error message.
 constexpr int kExitErrorShown = 1;
+
+// A crash still removes the temporary file of a write in progress, then ends
+// as the signal would have.
+void remove_temporaries_and_end(int signal_number) {
+    zeph::remove_replacement_temporaries();
+    std::raise(signal_number);   // the disposition is the default again (SA_RESETHAND)
+}
+
+void install_crash_handlers() {
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS})
+        sigaction(signal_number, &action, nullptr);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,6 +48,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     // Before the terminal opens, so that ncurses keeps out of these signals.
     install_stop_handlers();
+    install_crash_handlers();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     StartupArguments startup = classify_arguments(arguments);
     // --help and --version answer before anything is opened or written.
