@@ -10,6 +10,9 @@
 #include "base/text.hpp"
 
 #include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace zeph {
 
@@ -87,7 +90,7 @@ int StreamKeySource::poll_key() {
     if (pending_code_ >= 0 || !in_) return read_key();
     // A stream without a descriptor (in memory) never has to wait.
     const int fd = ::fileno(in_);
-    if (fd >= 0) {
+    if (fd >= 0 && !has_buffered_line()) {
         pollfd request{fd, POLLIN, 0};
         if (::poll(&request, 1, 0) <= 0) return -1;
     }
@@ -95,7 +98,39 @@ int StreamKeySource::poll_key() {
 }
 
 std::optional<std::string> StreamKeySource::read_line() {
-    return read_text_line(in_, kMaxLineBytes, true);
+    if (!in_) return std::nullopt;
+    const int fd = ::fileno(in_);
+    // A stream in memory has no descriptor: read through stdio.
+    return fd >= 0 ? read_line_in_blocks(fd) : read_text_line(in_, kMaxLineBytes, true);
+}
+
+std::optional<std::string> StreamKeySource::read_line_in_blocks(int fd) {
+    constexpr std::size_t kBlockBytes = 64 * 1024;
+    std::string line;
+    bool any = false;
+    for (;;) {
+        if (stop_requested()) return std::nullopt;
+        if (next_ < buffer_.size()) {
+            any = true;
+            const std::size_t end_of_line = buffer_.find('\n', next_);
+            const std::size_t end = end_of_line == std::string::npos ? buffer_.size() : end_of_line;
+            // Beyond the longest line the rest is skipped, never kept.
+            if (line.size() < kMaxLineBytes) line.append(buffer_, next_, std::min(end - next_, kMaxLineBytes - line.size()));
+            next_ = end_of_line == std::string::npos ? buffer_.size() : end_of_line + 1;
+            if (end_of_line != std::string::npos) break;
+            continue;
+        }
+        if (end_of_input_) break;
+        buffer_.resize(kBlockBytes);
+        next_ = 0;
+        const ssize_t got = ::read(fd, buffer_.data(), kBlockBytes);
+        buffer_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        if (got < 0 && errno == EINTR) continue;   // a signal: the next turn looks at the stop request
+        if (got <= 0) end_of_input_ = true;
+    }
+    if (!any) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
 }
 
 }  // namespace zeph

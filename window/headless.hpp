@@ -61,9 +61,17 @@ public:
     std::optional<std::string> read_line() override;
 
 private:
+    // A line from the stream's descriptor, read in blocks (a long script or a
+    // huge line costs a system call per block, not per byte).
+    std::optional<std::string> read_line_in_blocks(int fd);
+    bool has_buffered_line() const { return next_ < buffer_.size() || end_of_input_; }
+
     std::FILE* in_;
     Presenter* transcript_;
     int pending_code_ = -1;   // the code of an extended key already announced
+    std::string buffer_;      // bytes read ahead of the lines taken
+    std::size_t next_ = 0;    // the first byte of buffer_ not taken yet
+    bool end_of_input_ = false;
 };
 
 }  // namespace zeph

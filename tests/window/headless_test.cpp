@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "window/headless.hpp"
 #include "window/script_keys.hpp"
@@ -95,6 +96,29 @@ TEST(StreamKeySourcePoll, SeesOnlyWhatHasBeenSent) {
     EXPECT_EQ(source.poll_key(), -1);
     ::close(fds[1]);
     EXPECT_EQ(source.poll_key(), kKeyEscape);
+    std::fclose(in);
+}
+
+// A line far longer than any reply, through a pipe: cut, the rest skipped
+// without keeping it, and the next line whole.
+TEST(StreamKeySourcePoll, AHugeLineIsCutAndTheNextOneKept) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::thread writer([fd = fds[1]] {
+        const std::string block(1 << 20, 'y');
+        for (int i = 0; i < 40; ++i)
+            if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) break;
+        const std::string rest = "\r\nnext line\r\n";
+        if (::write(fd, rest.data(), rest.size()) < 0) return;
+        ::close(fd);
+    });
+    std::FILE* in = ::fdopen(fds[0], "r");
+    ASSERT_NE(in, nullptr);
+    StreamKeySource source(in);
+    EXPECT_EQ(source.read_line(), std::string(StreamKeySource::kMaxLineBytes, 'y'));
+    EXPECT_EQ(source.read_line(), "next line");
+    EXPECT_EQ(source.read_line(), std::nullopt);
+    writer.join();
     std::fclose(in);
 }
 
