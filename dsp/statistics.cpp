@@ -12,8 +12,15 @@ namespace zeph {
 
 namespace {
 
-double power_level_db(double power) { return power > 0 ? 10.0 * std::log10(power) : kPowerFloorDb; }
-double amplitude_level_db(double amplitude) { return amplitude > 0 ? 20.0 * std::log10(amplitude) : kAmplitudeFloorDb; }
+// A NaN figure stays NaN: the floor is for a zero, not for a value that is no number.
+double power_level_db(double power) {
+    if (std::isnan(power)) return power;
+    return power > 0 ? 10.0 * std::log10(power) : kPowerFloorDb;
+}
+double amplitude_level_db(double amplitude) {
+    if (std::isnan(amplitude)) return amplitude;
+    return amplitude > 0 ? 20.0 * std::log10(amplitude) : kAmplitudeFloorDb;
+}
 
 // Nearest integer, halves away from zero, or nothing when |value| >= 10^15.
 std::optional<long long> nearest_integer(double value) {
@@ -77,7 +84,7 @@ SignalMetrics compute_signal_metrics(std::span<const Complex> samples, Statistic
     m.max_frequency = grids.fmin + (n - 1) * grids.df;
     m.time_span = n * grids.dt;
     m.frequency_span = n * grids.df;
-    m.rms = m.power > 0 ? std::sqrt(m.power) : 0.0;
+    m.rms = std::isnan(m.power) ? m.power : m.power > 0 ? std::sqrt(m.power) : 0.0;
     m.rms_dbv = amplitude_level_db(m.rms);
     m.power_dbw = power_level_db(m.power);
     // Defined only when the zero-frequency power is not negligible against
@@ -106,15 +113,21 @@ OrdinateStatistics compute_ordinate_statistics(std::span<const double> values) {
     }
     const double n = static_cast<double>(values.size());
     s.count = static_cast<int>(values.size());
-    s.minimum = minimum;
-    s.maximum = maximum;
+    // One NaN makes every figure NaN, the extremes too (min and max would pass it by).
+    const bool any_nan = std::isnan(sum);
+    s.minimum = any_nan ? sum : minimum;
+    s.maximum = any_nan ? sum : maximum;
     s.sum = sum;
     s.sum_of_magnitudes = sum_abs;
     s.sum_of_squares = sum_squares;
     s.mean = sum / n;
     s.mean_square = sum_squares / n;
     s.mean_magnitude = sum_abs / n;
-    if (values.size() > 1) s.variance = std::max(0.0, (shifted_squares - shifted_sum * shifted_sum / n) / (n - 1));
+    if (values.size() > 1) {
+        // Rounding may leave a tiny negative variance; a NaN one (a NaN value) stays NaN.
+        const double variance = (shifted_squares - shifted_sum * shifted_sum / n) / (n - 1);
+        s.variance = std::isnan(variance) ? variance : std::max(0.0, variance);
+    }
     s.standard_deviation = std::sqrt(s.variance);
     s.root_sum_of_squares = std::sqrt(sum_squares);
     s.rms = std::sqrt(sum_squares / n);

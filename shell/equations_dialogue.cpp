@@ -1,6 +1,8 @@
 #include "base/stop_request.hpp"
 #include "base/text.hpp"
 #include "shell/equations_dialogue.hpp"
+
+#include "base/numbers.hpp"
 #include "shell/messages.hpp"
 
 #include <cmath>
@@ -91,7 +93,11 @@ void equation_dialogue(Session& session) {
     if (!session.ask(grid)) return;
     // A zero step puts every sample at one abscissa: the spectrum step 1/(N·DT)
     // and every later display of the signal would be infinite or undefined.
-    if (!(grid.values[2] != 0.0 && std::isfinite(grid.values[2]) && std::isfinite(grid.values[1]))) {
+    if (!std::isfinite(grid.values[1])) {
+        workspace.message_line = kEquationStartInvalid;
+        return;
+    }
+    if (!(grid.values[2] != 0.0 && std::isfinite(grid.values[2]))) {
         workspace.message_line = kEquationStepInvalid;
         return;
     }
@@ -110,6 +116,11 @@ void equation_dialogue(Session& session) {
         return;
     }
     const int n = static_cast<int>(rounded);
+    // The other domain's step 1/(N·dX) must be a number too (dX = 5E-324 is not).
+    if (!has_finite_reciprocal_span(n, dx)) {
+        workspace.message_line = kEquationStepTooSmall;
+        return;
+    }
 
     const std::string prompt = std::string(1, target.letter) + std::string(kEquationFormulaPrompt);
     PromptRequest formula{.title = workspace.status_line, .prompt = prompt};

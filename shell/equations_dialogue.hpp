@@ -9,6 +9,8 @@ inline constexpr std::string_view kEquationGridPrompt = "Enter   # sample points
 inline constexpr std::string_view kEquationFormulaPrompt =
     " = F(A,B,X,constants). Enter F. Ex: K*A + B*CMPLX(0.,SIN(PI*X))";
 inline constexpr std::string_view kEquationStepInvalid = "Error. dX must be a finite number other than zero.";
+inline constexpr std::string_view kEquationStartInvalid = "Error. Xmin must be a finite number.";
+inline constexpr std::string_view kEquationStepTooSmall = "Error. dX is too small: 1/(N*dX) is not a finite number.";
 inline constexpr std::string_view kMustCreateA = "Must create the A signal before using this operation";
 inline constexpr std::string_view kMustCreateB = "Must create the B signal before using this operation";
 

@@ -1,6 +1,8 @@
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "shell/read_dialogue.hpp"
+
+#include "base/numbers.hpp"
 #include "shell/messages.hpp"
 
 #include <algorithm>
@@ -185,7 +187,7 @@ std::optional<ConstantSignal> ask_constant(Session& session, const ReadTarget& t
     // range and, linked, an infinite step in the other domain; it becomes 1
     // with the reader's notice, shown at the next prompt.
     constant.step = *step;
-    if (!(std::isfinite(*step) && *step > 0.0)) {
+    if (!(std::isfinite(*step) && *step > 0.0 && has_finite_reciprocal_span(*count, *step))) {
         constant.step = 1.0;
         session.workspace.message_line = kDxNotPositive;
     }

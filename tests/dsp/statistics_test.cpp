@@ -146,6 +146,20 @@ TEST(OrdinateStatistics, SingleValueConstantAndLargeOffsetGiveSoundVariance) {
     EXPECT_EQ(none.rms, 0.0);
 }
 
+// A signal holding one NaN has no figure that is a number: none may pass for
+// one (an RMS of 0 and -1540 dBV beside an average power of NaN).
+TEST(SignalMetrics, ANaNSampleMakesEveryFigureNaN) {
+    std::vector<Complex> samples(16, Complex(2, 0));
+    samples[7] = Complex(std::nan(""), 0);
+    const SignalMetrics m = compute_signal_metrics(samples, StatisticsDomain::time, kLinkedGrids);
+    for (double figure : {m.power, m.rms, m.rms_dbv, m.power_dbw, m.energy}) EXPECT_TRUE(std::isnan(figure)) << figure;
+    std::vector<double> values(16, 2.0);
+    values[7] = std::nan("");
+    const OrdinateStatistics o = compute_ordinate_statistics(values);
+    for (double figure : {o.mean, o.variance, o.standard_deviation, o.minimum, o.maximum, o.rms, o.mean_square})
+        EXPECT_TRUE(std::isnan(figure)) << figure;
+}
+
 TEST(AdjacentChannels, ReceiveFilterMaskBreakpoints) {
     struct Point {
         ChannelSpacing spacing;

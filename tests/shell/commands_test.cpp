@@ -157,16 +157,33 @@ TEST(Equation, RefusesTooManyAndTooFewPoints) {
     EXPECT_FALSE(s.session.workspace.slot(Domain::frequency).present);
 }
 
-TEST(Equation, RefusesAZeroStepAndKeepsTheGrid) {
-    ScriptedSession s({"8 0 0", "X"});
-    s.set_a({{9, 0}, {8, 0}}, 0.5, 0.25);
-    s.line("AS EQ");
-    const Workspace& w = s.session.workspace;
-    EXPECT_EQ(w.message_line, kEquationStepInvalid);
-    EXPECT_EQ(w.slot(Domain::time).npts, 2);
-    EXPECT_DOUBLE_EQ(w.slot(Domain::time).xmin, 0.5);
-    EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 0.25);
-    EXPECT_EQ(w.signal_a()[0], Complex(9, 0));
+// A grid that is no grid is refused, naming the field at fault, and the
+// signal keeps its grid: a zero step, a NaN start, a step whose reciprocal
+// (the spectrum's step) overflows.
+TEST(Equation, RefusesAGridThatIsNoGridAndKeepsTheOld) {
+    const struct {
+        const char* grid;
+        std::string_view message;
+    } cases[] = {
+        {"8 0 0", kEquationStepInvalid},
+        {"8 (0./0.) 1", kEquationStartInvalid},
+        {"8 0 (1./0.)", kEquationStepInvalid},
+        {"8 0 5E-324", kEquationStepTooSmall},
+        {"8 0 -5E-324", kEquationStepTooSmall},
+        {"8 0 1E308", kEquationStepTooSmall},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.grid);
+        ScriptedSession s({c.grid, "X"});
+        s.set_a({{9, 0}, {8, 0}}, 0.5, 0.25);
+        s.line("AS EQ");
+        const Workspace& w = s.session.workspace;
+        EXPECT_EQ(w.message_line, c.message);
+        EXPECT_EQ(w.slot(Domain::time).npts, 2);
+        EXPECT_DOUBLE_EQ(w.slot(Domain::time).xmin, 0.5);
+        EXPECT_DOUBLE_EQ(w.slot(Domain::time).dx, 0.25);
+        EXPECT_EQ(w.signal_a()[0], Complex(9, 0));
+    }
 }
 
 TEST(Equation, RandomDrawsContinueOneSequence) {
