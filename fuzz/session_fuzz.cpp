@@ -105,8 +105,13 @@ constexpr std::string_view kAnswers[] = {
 // Names of the files the replies write, and the program's own files.
 constexpr std::string_view kFileNames[] = {
     "F1.DAT", "F2.TXT", "S.WAV", "G.WMF", "G.BMP", "G.PNG", "STATS.TXT", "ZEPH32.TMP", "ZEPH32.RL", "NONE.DAT", "*",
-    "", "=CONSTANT", "=1/0",
+    "", "=CONSTANT", "=1/0", "S.FLAC", "S.OGG", "S.OPUS", "S.AIFF", "G.SVG", "G.PDF",
+    // Audio files of every format the reader takes, put in the scratch folder before each input.
+    "s.aifc", "s.au", "s.caf", "s.flac", "s.ogg", "s.opus", "s.rf64", "s.w64", "s16.wav", "s24.wav", "s4ch.wav",
+    "s8.wav", "sf.wav",
 };
+// Where the audio files named above come from (the audio reader's seeds).
+constexpr std::string_view kAudioLibrary = ZEPH_SOURCE_DIR "/fuzz/seeds/audio_fuzz";
 // Keys for key waits; RL is taken at the command prompt.
 constexpr std::string_view kKeys[] = {
     "", "<ESC>", "<ENTER>", "<LEFT>", "<RIGHT>", "<UP>", "<DOWN>", "<PGUP>", "<PGDN>", "<HOME>", "<END>",
@@ -399,10 +404,14 @@ void remove_abandoned_folders(const fs::path& temporary) {
     }
 }
 
+// Empties the folder and puts the audio files of every format in it, so that
+// reads of each format are a reply away.
 void empty_scratch_folder(const fs::path& folder) {
     std::error_code error;
     fs::current_path(folder, error);
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) fs::remove_all(entry.path(), error);
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(kAudioLibrary), error))
+        if (entry.path().filename().string().starts_with("s")) fs::copy_file(entry.path(), folder / entry.path().filename(), error);
 }
 
 // One start of the program on the replies from `next` on; false when it could not start.

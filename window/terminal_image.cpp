@@ -138,6 +138,18 @@ RgbPicture fit_picture(const RgbPicture& source, int width, int height, double p
     return out;
 }
 
+TerminalGeometry bounded_geometry(TerminalGeometry area) {
+    constexpr int kLargestCellWidth = 64, kLargestCellHeight = 128, kLargestSide = 4096;
+    area.columns = std::clamp(area.columns, 1, kLargestSide);
+    area.rows = std::clamp(area.rows, 1, kLargestSide);
+    if (area.cell_width <= 0 || area.cell_height <= 0 || area.cell_width > kLargestCellWidth ||
+        area.cell_height > kLargestCellHeight)
+        area.cell_width = kFallbackCellWidth, area.cell_height = kFallbackCellHeight;
+    area.cell_width = std::max(1, std::min(area.cell_width, kLargestSide / area.columns));
+    area.cell_height = std::max(1, std::min(area.cell_height, kLargestSide / area.rows));
+    return area;
+}
+
 RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area) {
     if (target == PlotTarget::Symbols) {
         const double aspect = static_cast<double>(area.cell_width) / std::max(area.cell_height, 1);
@@ -148,8 +160,9 @@ RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
 }
 
 std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
-                                    const TerminalGeometry& area, bool truecolour) {
-    if (!is_terminal_target(target) || area.columns <= 0 || area.rows <= 0) return {};
+                                    const TerminalGeometry& requested, bool truecolour) {
+    if (!is_terminal_target(target) || requested.columns <= 0 || requested.rows <= 0) return {};
+    const TerminalGeometry area = bounded_geometry(requested);
     const RgbPicture picture = terminal_picture(canvas_picture, target, area);
     if (picture.width <= 0 || picture.height <= 0) return {};
 
@@ -234,8 +247,7 @@ TerminalGeometry TerminalPlotScreen::geometry() const {
     if (width <= 0 || height <= 0) width = probed_pixels_.width, height = probed_pixels_.height;
     g.cell_width = width > 0 ? width / g.columns : 0;
     g.cell_height = height > 0 ? height / g.rows : 0;
-    if (g.cell_width <= 0 || g.cell_height <= 0) g.cell_width = kFallbackCellWidth, g.cell_height = kFallbackCellHeight;
-    return g;
+    return bounded_geometry(g);
 }
 
 void TerminalPlotScreen::begin(PlotTarget target) {

@@ -22,6 +22,12 @@ struct TerminalGeometry {
     int cell_height = 16;
 };
 
+// The geometry a picture may be drawn for: a terminal that reports absurd
+// sizes (65535 x 65535 pixels) would ask for gigabytes; cells beyond 64 x 128
+// pixels take the usual 8 x 16, and a picture beyond 4096 x 4096 pixels is
+// drawn with smaller cells.
+TerminalGeometry bounded_geometry(TerminalGeometry area);
+
 // An RGB picture (rows top first, 3 bytes a pixel).
 struct RgbPicture {
     int width = 0;

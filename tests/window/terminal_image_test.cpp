@@ -91,6 +91,25 @@ TEST(PlotTargetNote, NamesWhyTheWindowDidNotOpen) {
 }
 
 // Primary device attributes as terminals answer them.
+// A terminal may report any size: the picture drawn for it stays bounded.
+TEST(TerminalGeometryBound, AbsurdSizesGiveAPictureOfSaneSize) {
+    const TerminalGeometry huge = bounded_geometry({.columns = 80, .rows = 50, .cell_width = 819, .cell_height = 1310});
+    EXPECT_EQ(huge.cell_width, 8);
+    EXPECT_EQ(huge.cell_height, 16);
+    const TerminalGeometry wide = bounded_geometry({.columns = 65535, .rows = 65535, .cell_width = 8, .cell_height = 16});
+    EXPECT_LE(static_cast<long long>(wide.columns) * wide.cell_width, 4096 * 8);
+    EXPECT_LE(static_cast<long long>(wide.rows) * wide.cell_height, 4096 * 16);
+    const TerminalGeometry usual = bounded_geometry({.columns = 80, .rows = 50, .cell_width = 10, .cell_height = 20});
+    EXPECT_EQ(usual.cell_width, 10);
+    EXPECT_EQ(usual.cell_height, 20);
+    // The whole path: an image for a 65535 x 65535-pixel report is made, and small.
+    RgbPicture canvas{64, 48, std::vector<std::uint8_t>(64 * 48 * 3, 255)};
+    const std::string sixel = encode_terminal_picture(canvas, PlotTarget::Sixel,
+                                                      {.columns = 80, .rows = 50, .cell_width = 819, .cell_height = 1310}, true);
+    EXPECT_FALSE(sixel.empty());
+    EXPECT_LT(sixel.size(), 4u << 20);
+}
+
 TEST(DeviceAttributes, SixelIsAttributeFourOfTheAnswer) {
     const struct {
         const char* terminal;
