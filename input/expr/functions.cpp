@@ -23,8 +23,6 @@ bool letters_at(std::string_view name, std::string_view letters, int position) {
     return true;
 }
 
-constexpr double kSqrtTwoPi = 2.5066282746310002;   // sqrt(2*pi)
-
 }  // namespace
 
 std::optional<FunctionId> find_function(std::string_view name) {
@@ -74,15 +72,7 @@ Complex complex_power(const Complex& z, const Complex& w) {
     return complex_exp(complex_product(w, complex_log(z)));
 }
 
-double normal_cdf(double y) {
-    constexpr double p = 0.2316419;
-    constexpr double b1 = 0.319381530, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978, b5 = 1.330274429;
-    const double t = 1 / (1 + p * std::fabs(y));
-    const double density = std::exp(-y * y / 2) / kSqrtTwoPi;
-    const double polynomial = t * (b1 + t * (b2 + t * (b3 + t * (b4 + t * b5))));
-    const double q = 1 - density * polynomial;
-    return y >= 0 ? q : 1 - q;
-}
+double normal_cdf(double y) { return normal_cdf_given(y, std::exp(-y * y / 2)); }
 
 Complex apply_function(FunctionId id, const Complex& z, RandomGenerator& random) {
     const double a = z.real(), b = z.imag();

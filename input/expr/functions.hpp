@@ -7,6 +7,7 @@
 // Arguments outside a function's domain are not tested: the result is whatever
 // the arithmetic gives (inf or NaN included).
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -109,8 +110,20 @@ Complex complex_log(const Complex& z);
 // e^a (cos b + j sin b); a real argument gives a real result even when e^a overflows.
 Complex complex_exp(const Complex& z);
 
+inline constexpr double kSqrtTwoPi = 2.5066282746310002;   // sqrt(2*pi)
+
 // Phi(y), the standard normal distribution function, by the five-coefficient
 // polynomial approximation (absolute error about 7.5E-8).
 double normal_cdf(double y);
+// The same given gaussian = exp(-y*y/2) (computed by the caller, maybe in a vector).
+inline double normal_cdf_given(double y, double gaussian) {
+    constexpr double p = 0.2316419;
+    constexpr double b1 = 0.319381530, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978, b5 = 1.330274429;
+    const double t = 1 / (1 + p * std::fabs(y));
+    const double density = gaussian / kSqrtTwoPi;
+    const double polynomial = t * (b1 + t * (b2 + t * (b3 + t * (b4 + t * b5))));
+    const double q = 1 - density * polynomial;
+    return y >= 0 ? q : 1 - q;
+}
 
 }  // namespace zeph

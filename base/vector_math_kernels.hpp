@@ -1,0 +1,58 @@
+#pragma once
+// The array kernels of one instruction set, included by vector_math_<isa>.cpp
+// with VM_VECTOR (the vector type), VM_WIDTH, VM_LOAD, VM_STORE and VM_SLEEF(name)
+// (the SLEEF function of that set) defined. Results are not yet fixed up for
+// special values (vector_math.cpp does that).
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "base/vector_math_table.hpp"
+
+namespace zeph::VM_NAMESPACE {
+
+template <class F>
+inline void map1(F f, const double* x, double* y, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x + i)));
+    if (i == n) return;
+    alignas(64) double padded[VM_WIDTH] = {};   // the ragged end, padded with zeros
+    std::copy(x + i, x + n, padded);
+    VM_STORE(padded, f(VM_LOAD(padded)));
+    std::copy(padded, padded + (n - i), y + i);
+}
+
+template <class F>
+inline void map2(F f, const double* x1, const double* x2, double* y, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x1 + i), VM_LOAD(x2 + i)));
+    if (i == n) return;
+    alignas(64) double p1[VM_WIDTH] = {}, p2[VM_WIDTH] = {};
+    std::copy(x1 + i, x1 + n, p1);
+    std::copy(x2 + i, x2 + n, p2);
+    VM_STORE(p1, f(VM_LOAD(p1), VM_LOAD(p2)));
+    std::copy(p1, p1 + (n - i), y + i);
+}
+
+#define VM_ONE(f) [](const double* x, double* y, std::size_t n) { map1(VM_SLEEF(f), x, y, n); }
+#define VM_TWO(g) [](const double* x1, const double* x2, double* y, std::size_t n) { map2(g, x1, x2, y, n); }
+
+// In the order of VectorFunction and VectorFunction2.
+const VectorKernels kKernels{
+    {VM_ONE(sin), VM_ONE(cos), VM_ONE(tan), VM_ONE(exp), VM_ONE(log), VM_ONE(log10), VM_ONE(atan), VM_ONE(asin),
+     VM_ONE(acos), VM_ONE(cosh)},
+#if defined(VM_LIBRARY_HYPOT)
+    {VM_TWO(VM_SLEEF(atan2)),
+     [](const double* x1, const double* x2, double* y, std::size_t n) {
+         for (std::size_t i = 0; i < n; ++i) y[i] = std::hypot(x1[i], x2[i]);
+     },
+     VM_TWO(VM_SLEEF(pow))},
+#else
+    {VM_TWO(VM_SLEEF(atan2)), VM_TWO(VM_SLEEF2(hypot, u05)), VM_TWO(VM_SLEEF(pow))},
+#endif
+};
+
+#undef VM_ONE
+#undef VM_TWO
+
+}  // namespace zeph::VM_NAMESPACE
