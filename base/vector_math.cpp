@@ -86,16 +86,15 @@ void vector_apply(VectorFunction f, const double* x, double* y, std::size_t n) {
         return;
     }
     const VectorKernel1 kernel = kernels->one[static_cast<std::size_t>(f)];
-    double result[kChunk];
+    double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
-        kernel(x + begin, result, count);
-        bool special = false;
-        for (std::size_t i = 0; i < count; ++i) special |= needs_library(x[begin + i], result[i]);
-        if (special)
+        const double* in = x + begin;
+        double* result = x == y ? buffer : y + begin;   // in place: the arguments are still needed
+        if (kernel(in, result, count))
             for (std::size_t i = 0; i < count; ++i)
-                if (needs_library(x[begin + i], result[i])) result[i] = library_function(f, x[begin + i]);
-        std::copy(result, result + count, y + begin);
+                if (needs_library(in[i], result[i])) result[i] = library_function(f, in[i]);
+        if (result == buffer) std::copy(buffer, buffer + count, y + begin);
     }
 }
 
@@ -106,19 +105,17 @@ void vector_apply2(VectorFunction2 f, const double* x1, const double* x2, double
         return;
     }
     const VectorKernel2 kernel = kernels->two[static_cast<std::size_t>(f)];
-    double result[kChunk];
+    double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
-        kernel(x1 + begin, x2 + begin, result, count);
-        const auto special = [&](std::size_t i) {
-            return needs_library(x1[begin + i], result[i]) || !std::isfinite(x2[begin + i]);
-        };
-        bool any = false;
-        for (std::size_t i = 0; i < count; ++i) any |= special(i);
-        if (any)
+        const double* in1 = x1 + begin;
+        const double* in2 = x2 + begin;
+        double* result = x1 == y || x2 == y ? buffer : y + begin;
+        if (kernel(in1, in2, result, count))
             for (std::size_t i = 0; i < count; ++i)
-                if (special(i)) result[i] = library_function2(f, x1[begin + i], x2[begin + i]);
-        std::copy(result, result + count, y + begin);
+                if (needs_library(in1[i], result[i]) || !std::isfinite(in2[i]))
+                    result[i] = library_function2(f, in1[i], in2[i]);
+        if (result == buffer) std::copy(buffer, buffer + count, y + begin);
     }
 }
 

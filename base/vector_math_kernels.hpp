@@ -1,9 +1,10 @@
 #pragma once
 // The array kernels of one instruction set, included by vector_math_<isa>.cpp
 // with VM_VECTOR (the vector type), VM_WIDTH, VM_LOAD, VM_STORE and VM_SLEEF(name)
-// (the SLEEF function of that set) defined. Results are not yet fixed up for
-// special values (vector_math.cpp does that).
+// (the SLEEF function of that set) defined. A kernel says whether some result
+// needs fixing up for special values (vector_math.cpp does that).
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 
@@ -11,31 +12,44 @@
 
 namespace zeph::VM_NAMESPACE {
 
+// True when some result needs the C library (a special argument or result);
+// compiled for the instruction set, so the check vectorises.
+inline bool any_special(const double* x, const double* y, std::size_t n) {
+    int any = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        any |= !(std::fabs(x[i]) <= DBL_MAX) | !(std::fabs(y[i]) <= DBL_MAX) | (y[i] == 0);
+    return any != 0;
+}
+
 template <class F>
-inline void map1(F f, const double* x, double* y, std::size_t n) {
+inline bool map1(F f, const double* x, double* y, std::size_t n) {
     std::size_t i = 0;
     for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x + i)));
-    if (i == n) return;
-    alignas(64) double padded[VM_WIDTH] = {};   // the ragged end, padded with zeros
-    std::copy(x + i, x + n, padded);
-    VM_STORE(padded, f(VM_LOAD(padded)));
-    std::copy(padded, padded + (n - i), y + i);
+    if (i != n) {
+        alignas(64) double padded[VM_WIDTH] = {};   // the ragged end, padded with zeros
+        std::copy(x + i, x + n, padded);
+        VM_STORE(padded, f(VM_LOAD(padded)));
+        std::copy(padded, padded + (n - i), y + i);
+    }
+    return any_special(x, y, n);
 }
 
 template <class F>
-inline void map2(F f, const double* x1, const double* x2, double* y, std::size_t n) {
+inline bool map2(F f, const double* x1, const double* x2, double* y, std::size_t n) {
     std::size_t i = 0;
     for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x1 + i), VM_LOAD(x2 + i)));
-    if (i == n) return;
-    alignas(64) double p1[VM_WIDTH] = {}, p2[VM_WIDTH] = {};
-    std::copy(x1 + i, x1 + n, p1);
-    std::copy(x2 + i, x2 + n, p2);
-    VM_STORE(p1, f(VM_LOAD(p1), VM_LOAD(p2)));
-    std::copy(p1, p1 + (n - i), y + i);
+    if (i != n) {
+        alignas(64) double p1[VM_WIDTH] = {}, p2[VM_WIDTH] = {};
+        std::copy(x1 + i, x1 + n, p1);
+        std::copy(x2 + i, x2 + n, p2);
+        VM_STORE(p1, f(VM_LOAD(p1), VM_LOAD(p2)));
+        std::copy(p1, p1 + (n - i), y + i);
+    }
+    return any_special(x1, y, n) || any_special(x2, x2, n);   // a special second argument too
 }
 
-#define VM_ONE(f) [](const double* x, double* y, std::size_t n) { map1(VM_SLEEF(f), x, y, n); }
-#define VM_TWO(g) [](const double* x1, const double* x2, double* y, std::size_t n) { map2(g, x1, x2, y, n); }
+#define VM_ONE(f) [](const double* x, double* y, std::size_t n) { return map1(VM_SLEEF(f), x, y, n); }
+#define VM_TWO(g) [](const double* x1, const double* x2, double* y, std::size_t n) { return map2(g, x1, x2, y, n); }
 
 // In the order of VectorFunction and VectorFunction2.
 const VectorKernels kKernels{
@@ -45,6 +59,7 @@ const VectorKernels kKernels{
     {VM_TWO(VM_SLEEF(atan2)),
      [](const double* x1, const double* x2, double* y, std::size_t n) {
          for (std::size_t i = 0; i < n; ++i) y[i] = std::hypot(x1[i], x2[i]);
+         return false;   // the C library's already
      },
      VM_TWO(VM_SLEEF(pow))},
 #else

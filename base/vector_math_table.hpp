@@ -5,8 +5,9 @@
 
 namespace zeph {
 
-using VectorKernel1 = void (*)(const double* x, double* y, std::size_t n);
-using VectorKernel2 = void (*)(const double* x1, const double* x2, double* y, std::size_t n);
+// y = f(x); true when some argument or result is special (not finite, or a zero result).
+using VectorKernel1 = bool (*)(const double* x, double* y, std::size_t n);
+using VectorKernel2 = bool (*)(const double* x1, const double* x2, double* y, std::size_t n);
 
 struct VectorKernels {
     std::array<VectorKernel1, 10> one;   // indexed by VectorFunction

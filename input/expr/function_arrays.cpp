@@ -5,6 +5,15 @@
 
 #include "base/vector_math.hpp"
 
+// The loops are compiled for three instruction sets, chosen when the program
+// is loaded (the arithmetic is the same: no contraction into fused
+// multiply-adds, set for this file in CMakeLists.txt).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define ZEPH_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define ZEPH_CLONES
+#endif
+
 namespace zeph {
 
 namespace {
@@ -32,7 +41,7 @@ void scalar_lanes(FunctionId id, BlockIn z, BlockOut out, std::size_t n, Predica
 }
 
 // e^a (cos b + j sin b); {e^a, b} where b = 0, as complex_exp.
-void exp_block(BlockIn z, BlockOut out, std::size_t n) {
+ZEPH_CLONES void exp_block(BlockIn z, BlockOut out, std::size_t n) {
     vector_apply(VectorFunction::exp, z.re, out.re, n);
     if (!any_nonzero(z.im, n)) {
         std::copy(z.im, z.im + n, out.im);
@@ -90,7 +99,7 @@ bool uses_vector_math(FunctionId id) {
     }
 }
 
-void product_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
+ZEPH_CLONES void product_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         const double a = x.re[i], b = x.im[i], c = y.re[i], d = y.im[i];
         out.re[i] = a * c - b * d;
@@ -98,7 +107,7 @@ void product_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     }
 }
 
-void quotient_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
+ZEPH_CLONES void quotient_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     if (!any_nonzero(y.im, n)) {   // a real divisor: exact a/c, b/c
         for (std::size_t i = 0; i < n; ++i) {
             out.re[i] = x.re[i] / y.re[i];
@@ -125,14 +134,14 @@ void power_block(BlockIn z, BlockIn w, BlockOut out, std::size_t n) {
         }
 }
 
-void sum_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
+ZEPH_CLONES void sum_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         out.re[i] = x.re[i] + y.re[i];
         out.im[i] = x.im[i] + y.im[i];
     }
 }
 
-void difference_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
+ZEPH_CLONES void difference_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         out.re[i] = x.re[i] - y.re[i];
         out.im[i] = x.im[i] - y.im[i];
@@ -144,7 +153,7 @@ void comma_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {
     std::copy(y.re, y.re + n, out.im);
 }
 
-void apply_function_block(FunctionId id, BlockIn z, BlockOut out, std::size_t n, const double* draws,
+ZEPH_CLONES void apply_function_block(FunctionId id, BlockIn z, BlockOut out, std::size_t n, const double* draws,
                           std::size_t draw_stride) {
     const double* a = z.re;
     const double* b = z.im;
@@ -249,16 +258,16 @@ void apply_function_block(FunctionId id, BlockIn z, BlockOut out, std::size_t n,
             for (std::size_t i = 0; i < n; ++i) out.re[i] = a[i] + (b[i] - a[i]) * draws[i * draw_stride];
             return fill(out.im, 0, n);
         case FunctionId::gauss: {   // Box-Muller: r cos(2π u2), r = √(−2 ln u1) (13.23 for u1 = 0)
-            Real angle;
+            thread_local Real u1, angle;
             for (std::size_t i = 0; i < n; ++i) {
-                t[i] = draws[i * draw_stride];
+                u1[i] = draws[i * draw_stride];
                 angle[i] = kTwoPi * draws[i * draw_stride + 1];
             }
-            vector_apply(VectorFunction::log, t, t, n);
+            vector_apply(VectorFunction::log, u1, t, n);
             vector_apply(VectorFunction::cos, angle, angle, n);
             for (std::size_t i = 0; i < n; ++i) {
-                const double u1 = draws[i * draw_stride];
-                const double r = u1 == 0 ? 13.23 : std::sqrt(-2 * t[i]);
+                const double root = std::sqrt(-2 * t[i]);   // computed for every lane: the loop vectorises
+                const double r = u1[i] == 0 ? 13.23 : root;
                 out.re[i] = a[i] + b[i] * (r * angle[i]);
             }
             return fill(out.im, 0, n);

@@ -15,7 +15,7 @@
 namespace zeph {
 
 // Blocks never hold more samples than this.
-inline constexpr std::size_t kMaxBlockSamples = 512;
+inline constexpr std::size_t kMaxBlockSamples = 256;
 
 struct BlockIn {
     const double* re;

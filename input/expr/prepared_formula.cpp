@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "base/parallel.hpp"
 #include "base/stop_request.hpp"
 #include "input/expr/function_arrays.hpp"
@@ -70,6 +74,55 @@ RandomGenerator advanced(RandomGenerator random, std::uint64_t count) {
     return random;
 }
 
+// `count` draws of the generator in order, as draw_uniform gives them: eight
+// interleaved streams, each stepping eight draws at a time, so that the
+// recurrence vectorises instead of waiting on one multiplication per draw.
+void draw_block(RandomGenerator& random, double* draws, std::size_t count) {
+    constexpr std::size_t kStreams = 8;
+    if (count < 2 * kStreams) {
+        for (std::size_t j = 0; j < count; ++j) draws[j] = random.draw_uniform();
+        return;
+    }
+    std::uint32_t state[kStreams];
+    for (std::size_t k = 0; k < kStreams; ++k) {
+        draws[k] = random.draw_uniform();
+        state[k] = static_cast<std::uint32_t>(random.seed());
+    }
+    const auto after_eight = [](double seed) {
+        RandomGenerator g;
+        g.set_seed(seed);
+        return static_cast<std::uint32_t>(advanced(g, kStreams).seed());
+    };
+    const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
+    std::size_t j = kStreams;
+    for (; j + kStreams <= count; j += kStreams)
+        for (std::size_t k = 0; k < kStreams; ++k) {
+            state[k] = m * state[k] + c;
+            draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
+        }
+    for (std::size_t k = 0; j + k < count; ++k) {
+        state[k] = m * state[k] + c;
+        draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
+    }
+    random.set_seed(static_cast<double>(state[(count - 1) % kStreams]));
+}
+
+// Signals from this many samples are written past the caches: they would not
+// stay there anyway, and streaming saves reading each line before writing it.
+constexpr std::size_t kStreamingSamples = std::size_t{1} << 16;
+
+// out[j] = re[j] + j·im[j], streamed when `stream` and the storage allows.
+void store_samples(const double* re, const double* im, std::span<Complex> out, bool stream) {
+#if defined(__x86_64__)
+    if (stream && reinterpret_cast<std::uintptr_t>(out.data()) % 16 == 0) {
+        auto* target = reinterpret_cast<double*>(out.data());
+        for (std::size_t j = 0; j < out.size(); ++j) _mm_stream_pd(target + 2 * j, _mm_set_pd(im[j], re[j]));
+        return;
+    }
+#endif
+    for (std::size_t j = 0; j < out.size(); ++j) out[j] = Complex{re[j], im[j]};
+}
+
 // The recorded steps run a block of samples at a time: each step once per
 // block, over arrays of up to kMaxBlockSamples values (one dispatch per step
 // and block instead of per sample), the registers held as real and imaginary
@@ -98,8 +151,8 @@ public:
     std::size_t draws_per_sample() const { return draws_per_sample_; }
 
     // Samples [begin, end) into out, given the x of sample begin − 1 and the
-    // generator as sample begin finds it.
-    void run(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx, std::size_t begin,
+    // generator as sample begin finds it; returns the x of sample end − 1.
+    double run(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx, std::size_t begin,
              std::size_t end, RandomGenerator& random, std::span<Complex> out) const {
         constexpr std::size_t K = kMaxBlockSamples;
         thread_local std::vector<double> storage, draws;   // reused: no fresh pages per part
@@ -112,18 +165,18 @@ public:
             std::fill(im(r), im(r) + K, value.imag());
         }
         double x = x_before;
+        thread_local std::vector<double> x_values;
+        x_values.resize(K);
         for (std::size_t block = begin; block < end; block += K) {
             const std::size_t count = std::min(K, end - block);
+            // One chain of additions (it cannot be split without changing the sums).
+            for (std::size_t j = 0; j < count; ++j) x_values[j] = x += dx;
             for (const ReductionTrace::Load& load : per_sample_) {
                 double* load_re = re(load.reg);
                 double* load_im = im(load.reg);
                 if (load.table_index == kSlotX) {
-                    double xi = x;
-                    for (std::size_t j = 0; j < count; ++j) {
-                        xi += dx;
-                        load_re[j] = xi;
-                        load_im[j] = 0;
-                    }
+                    std::copy(x_values.begin(), x_values.begin() + static_cast<std::ptrdiff_t>(count), load_re);
+                    std::fill(load_im, load_im + count, 0.0);
                     continue;
                 }
                 const std::span<const Complex> signal = load.table_index == kSlotA ? a : b;
@@ -133,8 +186,7 @@ public:
                     load_im[j] = value.imag();
                 }
             }
-            for (std::size_t j = 0; j < count; ++j) x += dx;
-            for (std::size_t j = 0; j < count * draws_per_sample_; ++j) draws[j] = random.draw_uniform();
+            draw_block(random, draws.data(), count * draws_per_sample_);
 
             using Op = ReductionTrace::Op;
             for (std::size_t s = 0; s < trace_.steps.size(); ++s) {
@@ -156,8 +208,12 @@ public:
             }
             const double* result_re = re(static_cast<std::size_t>(trace_.result));
             const double* result_im = im(static_cast<std::size_t>(trace_.result));
-            for (std::size_t j = 0; j < count; ++j) out[block + j] = Complex{result_re[j], result_im[j]};
+            store_samples(result_re, result_im, out.subspan(block, count), out.size() >= kStreamingSamples);
         }
+#if defined(__x86_64__)
+        _mm_sfence();   // streamed stores are seen by other threads before the part counts as done
+#endif
+        return x;
     }
 
 private:
@@ -263,14 +319,17 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     const std::size_t n = out.size();
     if (first >= n) return true;
     const std::size_t parts = (n - first + kPartSamples - 1) / kPartSamples;
-    // The abscissa before each part, accumulated exactly as one by one.
+    const int threads = parts > 1 ? worker_threads() : 1;
+    // The abscissa before each part, accumulated exactly as one by one: ahead
+    // for several threads, part after part by the parts themselves on one.
     std::vector<double> x_before_part(parts);
     double x = x_before;
-    for (std::size_t part = 0, i = first; part < parts; ++part) {
-        x_before_part[part] = x;
-        const std::size_t end = std::min(n, i + kPartSamples);
-        for (; i < end; ++i) x += dx;
-    }
+    if (threads > 1)
+        for (std::size_t part = 0, i = first; part < parts; ++part) {
+            x_before_part[part] = x;
+            const std::size_t end = std::min(n, i + kPartSamples);
+            for (; i < end; ++i) x += dx;
+        }
     // The last sample's A and B, read before `out` (maybe their storage) is written.
     const std::size_t last = n - 1;
     const Complex last_a = last < a.size() ? a[last] : Complex{}, last_b = last < b.size() ? b[last] : Complex{};
@@ -287,9 +346,12 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
         const auto part = static_cast<std::size_t>(part_index);
         const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
         RandomGenerator random = advanced(random_at_start, draws * (begin - first));
-        program.run(a, b, x_before_part[part], dx, begin, end, random, out);
+        if (threads > 1) {
+            program.run(a, b, x_before_part[part], dx, begin, end, random, out);
+        } else {
+            x = program.run(a, b, x, dx, begin, end, random, out);   // parts come in order
+        }
     };
-    const int threads = parts > 1 ? worker_threads() : 1;
     run_parts(static_cast<int>(parts), threads, run_part);
     if (halted.load()) return false;
 
