@@ -49,8 +49,10 @@ const Isa& current_isa() {
 // Values per pass: the kernel's results are held here until checked, so y may be x.
 constexpr std::size_t kChunk = 512;
 
-// A result the C library must give itself: a special argument or result.
-bool needs_library(double x, double y) { return !std::isfinite(x) || !std::isfinite(y) || y == 0; }
+// A result the C library must give itself: an argument or result that is not
+// a normal number (subnormal ones carry fewer bits, where a vector result's
+// rounding error would be many units).
+bool needs_library(double x, double y) { return !std::isnormal(x) || !std::isnormal(y); }
 
 }  // namespace
 
@@ -113,7 +115,7 @@ void vector_apply2(VectorFunction2 f, const double* x1, const double* x2, double
         double* result = x1 == y || x2 == y ? buffer : y + begin;
         if (kernel(in1, in2, result, count))
             for (std::size_t i = 0; i < count; ++i)
-                if (needs_library(in1[i], result[i]) || !std::isfinite(in2[i]))
+                if (needs_library(in1[i], result[i]) || !std::isnormal(in2[i]))
                     result[i] = library_function2(f, in1[i], in2[i]);
         if (result == buffer) std::copy(buffer, buffer + count, y + begin);
     }

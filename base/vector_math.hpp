@@ -6,9 +6,9 @@
 //
 // Every result is within 1 ULP of the C library's (log10: within 1 ULP of
 // the correctly rounded value, the C library's own log10 being up to 2 ULP
-// off). Where the argument or the result is not finite, or the result is
-// zero, the C library's own value is taken, so special values (NaN, ±Inf,
-// ±0) are exactly the C library's. A value depends on its argument and, for
+// off). Where an argument or the result is not a normal number (zero,
+// subnormal, infinite, NaN), the C library's own value is taken, so special
+// values (NaN, ±Inf, ±0) and subnormal results are exactly the C library's. A value depends on its argument and, for
 // sin, cos and tan, on the arguments sharing its vector (their argument
 // reduction takes the path the largest one needs): the same array gives the
 // same values on every call, however the work is shared out, as long as the

@@ -12,12 +12,15 @@
 
 namespace zeph::VM_NAMESPACE {
 
-// True when some result needs the C library (a special argument or result);
-// compiled for the instruction set, so the check vectorises.
+// True when some result needs the C library: an argument or result that is
+// not a normal number (zero, subnormal, infinite, NaN). Compiled for the
+// instruction set, so the check vectorises.
 inline bool any_special(const double* x, const double* y, std::size_t n) {
     int any = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        any |= !(std::fabs(x[i]) <= DBL_MAX) | !(std::fabs(y[i]) <= DBL_MAX) | (y[i] == 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double ax = std::fabs(x[i]), ay = std::fabs(y[i]);
+        any |= !(ax >= DBL_MIN && ax <= DBL_MAX) | !(ay >= DBL_MIN && ay <= DBL_MAX);
+    }
     return any != 0;
 }
 

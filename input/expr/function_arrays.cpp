@@ -59,6 +59,12 @@ ZEPH_CLONES void exp_block(BlockIn z, BlockOut out, std::size_t n) {
 
 // ln|z| + j atan2(b, a), as complex_log.
 void log_block(BlockIn z, BlockOut out, std::size_t n) {
+    if (!any_nonzero(z.im, n)) {   // real arguments: |a| (hypot's value) and atan2(±0, a), ±0 for a > 0
+        for (std::size_t i = 0; i < n; ++i) out.re[i] = std::fabs(z.re[i]);
+        vector_apply(VectorFunction::log, out.re, out.re, n);
+        for (std::size_t i = 0; i < n; ++i) out.im[i] = z.re[i] > 0 ? z.im[i] : std::atan2(z.im[i], z.re[i]);
+        return;
+    }
     vector_apply2(VectorFunction2::hypot, z.re, z.im, out.re, n);
     vector_apply(VectorFunction::log, out.re, out.re, n);
     vector_apply2(VectorFunction2::atan2, z.im, z.re, out.im, n);

@@ -14,7 +14,7 @@
 
 namespace zeph {
 
-// Blocks never hold more samples than this.
+// Blocks never hold more samples than this: every n below is at most kMaxBlockSamples.
 inline constexpr std::size_t kMaxBlockSamples = 256;
 
 struct BlockIn {

@@ -1,14 +1,20 @@
 // PreparedFormula: replaying a recorded reduction must equal INTERP sample by sample.
 #include "input/expr/prepared_formula.hpp"
 
+#include "base/stop_request.hpp"
 #include "input/expr/function_arrays.hpp"
 #include "tests/support/thread_count.hpp"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -287,6 +293,95 @@ TEST(PreparedFormula, GeneratedFormulas) {
         expect_same_as_interp(text, 20);
         if (HasFatalFailure()) return;
     }
+}
+
+}  // namespace
+}  // namespace zeph
+
+// A stop request ends a long evaluation between blocks. The request cannot be
+// taken back, so each case runs in a child process, which reports by its exit
+// status which expectation failed (0: all held).
+namespace zeph {
+namespace {
+
+int in_child(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    int wait_status = 0;
+    if (child < 0 || ::waitpid(child, &wait_status, 0) != child || !WIFEXITED(wait_status)) return -1;
+    return WEXITSTATUS(wait_status);
+}
+
+constexpr std::size_t kParts = 10, kPart = 4096;   // the replay's parts, each preceded by a look at the request
+
+// Evaluates `formula` over 1 + kParts·kPart samples on one thread, the output
+// starting as 7s; `stop` makes the request. Exit bits: 1 status, 2 message,
+// 4 samples written up to `written` (exclusive), 8 the rest untouched.
+int stopped_evaluation(const std::string& formula, const std::function<void()>& stop, std::size_t written) {
+    setenv("ZEPH_THREADS", "1", 1);
+    Interpreter interp([] { return 1.0; });
+    PreparedFormula prepared(interp, formula);
+    const std::size_t n = 1 + kParts * kPart;
+    std::vector<Complex> out(n, Complex{7, 7});
+    std::string message;
+    stop();
+    const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+    const auto written_at = [&](std::size_t i) { return out[i] != Complex{7, 7}; };
+    int failures = 0;
+    if (status != kEvaluationStopped) failures |= 1;
+    if (message != kEvaluationStoppedMessage) failures |= 2;
+    for (std::size_t i = 1; i < written; ++i)
+        if (!written_at(i)) failures |= 4;
+    for (std::size_t i = std::max<std::size_t>(written, 1); i < n; ++i)
+        if (written_at(i)) failures |= 8;
+    if (written == 0 && written_at(0)) failures |= 8;
+    return failures;
+}
+
+TEST(PreparedFormulaStop, ARequestBeforeTheEvaluationLeavesTheSignalUntouched) {
+    EXPECT_EQ(in_child([] { return stopped_evaluation("SIN(X)+GAUSS(0.,1.)", [] { request_stop(SIGINT); }, 0); }), 0);
+}
+
+TEST(PreparedFormulaStop, ARequestMidwayEndsTheEvaluationAtTheNextBlock) {
+    // The third look sees the request: the first two parts are written, no later one.
+    EXPECT_EQ(in_child([] {
+                  return stopped_evaluation("SIN(X)+GAUSS(0.,1.)", [] { request_stop_at_look(SIGTERM, 3); },
+                                            1 + 2 * kPart);
+              }),
+              0);
+}
+
+TEST(PreparedFormulaStop, ARequestAfterTheLastBlockLetsTheEvaluationFinish) {
+    EXPECT_EQ(in_child([] {
+                  setenv("ZEPH_THREADS", "1", 1);
+                  Interpreter interp([] { return 1.0; });
+                  PreparedFormula prepared(interp, "X*2");
+                  std::vector<Complex> out(1 + kParts * kPart);
+                  std::string message;
+                  request_stop_at_look(SIGINT, kParts + 1);
+                  const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+                  // The evaluation looked once per part; the next look is the one that sees the request.
+                  return status == 0 && out.back() == Complex{2.0 * kParts * kPart, 0} && stop_requested() ? 0 : 1;
+              }),
+              0);
+}
+
+TEST(PreparedFormulaStop, AFormulaCarryingAValueStopsToo) {
+    // Z=Z+X reads what it assigns: evaluated one by one, which looks at the request as well.
+    EXPECT_EQ(in_child([] {
+                  Interpreter interp([] { return 1.0; });
+                  Complex r;
+                  std::string message;
+                  interp.evaluate("Z=0", r, message);
+                  PreparedFormula prepared(interp, "Z=Z+X");
+                  std::vector<Complex> out(3 * kStopCheckInterval, Complex{7, 7});
+                  request_stop_at_look(SIGINT, 2);
+                  const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+                  const bool untouched =
+                      std::all_of(out.begin(), out.end(), [](Complex v) { return v == Complex{7, 7}; });
+                  return status == kEvaluationStopped && untouched ? 0 : 1;
+              }),
+              0);
 }
 
 }  // namespace
