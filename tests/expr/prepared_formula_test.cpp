@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -125,7 +126,8 @@ bool close_values(Complex x, Complex y, double tolerance) {
 // is used; the thread counts give the same bytes); A is shorter than the run
 // and B longer (zeros beyond A's end), several blocks long with a ragged end,
 // and the output overwrites B's storage in place.
-std::vector<Complex> expect_samples_same_as_interp(const std::string& formula, int threads) {
+// `tolerance` 0: chosen for the formula (see close_values).
+std::vector<Complex> expect_samples_same_as_interp(const std::string& formula, int threads, double tolerance = 0) {
     SCOPED_TRACE(formula + " on " + std::to_string(threads) + " threads");
     const std::size_t n = 9000, a_size = 5000;   // two parts of 4096 and a ragged one
     Samples s{-0.75};
@@ -164,7 +166,8 @@ std::vector<Complex> expect_samples_same_as_interp(const std::string& formula, i
         return b;
     }
     const bool exact = !uses_vector_math(formula);
-    const double tolerance = formula.find("**") != std::string::npos || formula.find('^') != std::string::npos ? 1e-10 : 1e-13;
+    if (tolerance == 0)
+        tolerance = formula.find("**") != std::string::npos || formula.find('^') != std::string::npos ? 1e-10 : 1e-13;
     for (std::size_t i = 0; i < n; ++i) {
         const bool same = exact ? same_bits(b[i], expected[i]) : close_values(b[i], expected[i], tolerance);
         if (!same) {
@@ -196,6 +199,48 @@ TEST_P(PreparedEqualsInterp, WholeSignalsOnOneTwoAndThreeThreads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formulas, PreparedEqualsInterp, ::testing::ValuesIn(kFormulas));
+
+// A random formula of bounded values: atoms, bounded functions, + − * and
+// division by 1 + |...|, up to `depth` levels, with RAND and GAUSS among them.
+std::string random_formula(std::mt19937& engine, int depth) {
+    const auto pick = [&](int n) { return static_cast<int>(engine() % static_cast<unsigned>(n)); };
+    static const char* const kAtoms[] = {"A", "B*0.01", "X", "K", "2.5", "0.5", "PI", "Z", "RAND(0.,1.)", "GAUSS(0.,1.)"};
+    static const char* const kFunctions[] = {"SIN(", "COS(", "ATAN(", "TANH(", "ABS(", "SQRT(ABS(", "LOG10(1.+ABS(",
+                                             "EXP(COS(", "REAL(", "CONJG(", "NINT(", "SINC(", "CMPLX(0.,"};
+    if (depth == 0 || pick(8) == 0) return kAtoms[pick(static_cast<int>(std::size(kAtoms)))];
+    switch (pick(5)) {
+        case 0: {
+            const std::string f = kFunctions[pick(static_cast<int>(std::size(kFunctions)))];
+            const auto open = static_cast<std::size_t>(std::count(f.begin(), f.end(), '('));
+            std::string closing(open, ')');
+            if (f.rfind("LOG10", 0) == 0) closing = "))";
+            return f + random_formula(engine, depth - 1) + closing;
+        }
+        case 1: return "(-" + random_formula(engine, depth - 1) + ")";
+        case 2: return "(" + random_formula(engine, depth - 1) + ")/(1.+ABS(" + random_formula(engine, depth - 1) + "))";
+        default: {
+            static const char kOps[] = {'+', '-', '*'};
+            return "(" + random_formula(engine, depth - 1) + kOps[pick(3)] + random_formula(engine, depth - 1) + ")";
+        }
+    }
+}
+
+TEST(PreparedFormula, RandomFormulasOnWholeSignals) {
+    std::mt19937 engine(20261207);
+    for (int i = 0; i < 40; ++i) {
+        const std::string formula = random_formula(engine, 4);
+        Interpreter check([] { return 1.0; });
+        setup(check);
+        Complex ignored;
+        std::string message;
+        ASSERT_EQ(check.evaluate(formula, ignored, message), 0) << formula << ": " << message;
+        // Values of a few units: 1e-11 bounds rounding errors that the formula's sums and products carry on.
+        const std::vector<Complex> one = expect_samples_same_as_interp(formula, 1, 1e-11);
+        const std::vector<Complex> three = expect_samples_same_as_interp(formula, 3, 1e-11);
+        EXPECT_EQ(std::memcmp(one.data(), three.data(), one.size() * sizeof(Complex)), 0) << formula;
+        if (HasFailure()) return;
+    }
+}
 
 TEST(PreparedFormula, FillingTheTableFallsBackAndMatches) {
     // The 40th entry is created by the first sample; afterwards the record is valid.
