@@ -12,43 +12,52 @@
 
 namespace zeph::VM_NAMESPACE {
 
-// True when some result needs the C library: an argument or result that is
-// not a normal number (zero, subnormal, infinite, NaN). Compiled for the
-// instruction set, so the check vectorises.
-inline bool any_special(const double* x, const double* y, std::size_t n) {
-    int any = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double ax = std::fabs(x[i]), ay = std::fabs(y[i]);
-        any |= !(ax >= DBL_MIN && ax <= DBL_MAX) | !(ay >= DBL_MIN && ay <= DBL_MAX);
-    }
-    return any != 0;
+// True when some argument or result is not a normal number (zero, subnormal,
+// infinite, NaN): those results need the C library. VM_NOT_NORMAL(v) gives
+// the mask of such lanes of a vector.
+inline bool any_special(const double* x, std::size_t n) {
+    bool any = false;
+    for (std::size_t i = 0; i < n; ++i) any |= !std::isnormal(x[i]);
+    return any;
 }
 
 template <class F>
 inline bool map1(F f, const double* x, double* y, std::size_t n) {
     std::size_t i = 0;
-    for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x + i)));
+    unsigned special = 0;
+    for (; i + VM_WIDTH <= n; i += VM_WIDTH) {
+        const VM_VECTOR in = VM_LOAD(x + i), out = f(in);
+        special |= VM_NOT_NORMAL(in) | VM_NOT_NORMAL(out);
+        VM_STORE(y + i, out);
+    }
     if (i != n) {
         alignas(64) double padded[VM_WIDTH] = {};   // the ragged end, padded with zeros
         std::copy(x + i, x + n, padded);
         VM_STORE(padded, f(VM_LOAD(padded)));
         std::copy(padded, padded + (n - i), y + i);
+        special |= any_special(x + i, n - i) || any_special(y + i, n - i);
     }
-    return any_special(x, y, n);
+    return special != 0;
 }
 
 template <class F>
 inline bool map2(F f, const double* x1, const double* x2, double* y, std::size_t n) {
     std::size_t i = 0;
-    for (; i + VM_WIDTH <= n; i += VM_WIDTH) VM_STORE(y + i, f(VM_LOAD(x1 + i), VM_LOAD(x2 + i)));
+    unsigned special = 0;
+    for (; i + VM_WIDTH <= n; i += VM_WIDTH) {
+        const VM_VECTOR in1 = VM_LOAD(x1 + i), in2 = VM_LOAD(x2 + i), out = f(in1, in2);
+        special |= VM_NOT_NORMAL(in1) | VM_NOT_NORMAL(in2) | VM_NOT_NORMAL(out);
+        VM_STORE(y + i, out);
+    }
     if (i != n) {
         alignas(64) double p1[VM_WIDTH] = {}, p2[VM_WIDTH] = {};
         std::copy(x1 + i, x1 + n, p1);
         std::copy(x2 + i, x2 + n, p2);
         VM_STORE(p1, f(VM_LOAD(p1), VM_LOAD(p2)));
         std::copy(p1, p1 + (n - i), y + i);
+        special |= any_special(x1 + i, n - i) || any_special(x2 + i, n - i) || any_special(y + i, n - i);
     }
-    return any_special(x1, y, n) || any_special(x2, x2, n);   // a special second argument too
+    return special != 0;
 }
 
 #define VM_ONE(f) [](const double* x, double* y, std::size_t n) { return map1(VM_SLEEF(f), x, y, n); }
