@@ -36,6 +36,9 @@ bool uses_vector_math(FunctionId id);
 void apply_function_block(FunctionId id, BlockIn z, BlockOut out, std::size_t n, const double* draws,
                           std::size_t draw_stride);
 
+// `count` draws of the generator in order, exactly as draw_uniform gives them.
+void draw_uniforms(RandomGenerator& random, double* draws, std::size_t count);
+
 // The operators; `out` must not overlap the operands (x and y may be the same).
 void product_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n);
 void quotient_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n);

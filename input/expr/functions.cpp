@@ -42,6 +42,20 @@ void RandomGenerator::set_seed(double seed) {
     state_ = static_cast<std::uint32_t>(s);
 }
 
+void RandomGenerator::advance(std::uint64_t count) {
+    std::uint32_t multiplier = 1, increment = 0;   // the composed map s → m·s + c
+    std::uint32_t step_multiplier = 69069u, step_increment = 1u;
+    for (; count != 0; count >>= 1) {
+        if (count & 1u) {
+            multiplier *= step_multiplier;
+            increment = increment * step_multiplier + step_increment;
+        }
+        step_increment = step_increment * step_multiplier + step_increment;
+        step_multiplier *= step_multiplier;
+    }
+    state_ = multiplier * state_ + increment;
+}
+
 Complex complex_product(const Complex& x, const Complex& y) {
     const double a = x.real(), b = x.imag(), c = y.real(), d = y.imag();
     return {a * c - b * d, a * d + b * c};

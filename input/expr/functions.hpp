@@ -86,6 +86,9 @@ public:
         state_ = static_cast<std::uint32_t>(69069u * static_cast<std::uint64_t>(state_) + 1u);
         return static_cast<double>(state_) * 0x1p-32;
     }
+    // As after `count` more draws: the step s → 69069·s + 1 (mod 2^32) composed
+    // with itself by squaring.
+    void advance(std::uint64_t count);
 
 private:
     std::uint32_t state_ = 0;

@@ -56,56 +56,7 @@ std::size_t draws_of(const ReductionTrace::Step& step) {
     return step.function == FunctionId::gauss ? 2 : 0;
 }
 
-// The generator as it is after `count` more draws: the draw s → 69069·s + 1
-// (mod 2^32) composed with itself by squaring.
-RandomGenerator advanced(RandomGenerator random, std::uint64_t count) {
-    std::uint32_t multiplier = 1, increment = 0;         // the composed map s → m·s + c
-    std::uint32_t step_multiplier = 69069u, step_increment = 1u;
-    for (; count != 0; count >>= 1) {
-        if (count & 1u) {
-            multiplier *= step_multiplier;
-            increment = increment * step_multiplier + step_increment;
-        }
-        step_increment = step_increment * step_multiplier + step_increment;
-        step_multiplier *= step_multiplier;
-    }
-    const auto state = static_cast<std::uint32_t>(random.seed());
-    random.set_seed(static_cast<double>(static_cast<std::uint32_t>(multiplier * state + increment)));
-    return random;
-}
 
-// `count` draws of the generator in order, as draw_uniform gives them: eight
-// interleaved streams, each stepping eight draws at a time, so that the
-// recurrence vectorises instead of waiting on one multiplication per draw.
-void draw_block(RandomGenerator& random, double* draws, std::size_t count) {
-    constexpr std::size_t kStreams = 8;
-    if (count < 2 * kStreams) {
-        for (std::size_t j = 0; j < count; ++j) draws[j] = random.draw_uniform();
-        return;
-    }
-    std::uint32_t state[kStreams];
-    for (std::size_t k = 0; k < kStreams; ++k) {
-        draws[k] = random.draw_uniform();
-        state[k] = static_cast<std::uint32_t>(random.seed());
-    }
-    const auto after_eight = [](double seed) {
-        RandomGenerator g;
-        g.set_seed(seed);
-        return static_cast<std::uint32_t>(advanced(g, kStreams).seed());
-    };
-    const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
-    std::size_t j = kStreams;
-    for (; j + kStreams <= count; j += kStreams)
-        for (std::size_t k = 0; k < kStreams; ++k) {
-            state[k] = m * state[k] + c;
-            draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
-        }
-    for (std::size_t k = 0; j + k < count; ++k) {
-        state[k] = m * state[k] + c;
-        draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
-    }
-    random.set_seed(static_cast<double>(state[(count - 1) % kStreams]));
-}
 
 // Signals from this many samples are written past the caches: they would not
 // stay there anyway, and streaming saves reading each line before writing it.
@@ -142,9 +93,14 @@ public:
             if (!varies[load.reg]) fixed_values[load.reg] = table[load.table_index].value;
         for (std::size_t r = 0; r < varies.size(); ++r)
             if (!varies[r]) fixed_.push_back({static_cast<std::uint16_t>(r), fixed_values[r]});
+        // A step of fixed operands that draws nothing has one value for every sample too: it runs once per part.
         for (const ReductionTrace::Step& step : trace.steps) {
             draw_offset_.push_back(draws_per_sample_);
             draws_per_sample_ += draws_of(step);
+            const bool fixed = draws_of(step) == 0 && !varies[step.left] &&
+                               (step.op == ReductionTrace::Op::function || !varies[step.right]);
+            fixed_step_.push_back(fixed);
+            varies[step.dest] = !fixed;
         }
     }
 
@@ -164,6 +120,28 @@ public:
             std::fill(re(r), re(r) + K, value.real());
             std::fill(im(r), im(r) + K, value.imag());
         }
+        for (const ReductionTrace::Load& load : per_sample_)
+            if (load.table_index == kSlotX) std::fill(im(load.reg), im(load.reg) + K, 0.0);
+        const auto run_step = [&](std::size_t s, std::size_t count) {
+            using Op = ReductionTrace::Op;
+            const ReductionTrace::Step& step = trace_.steps[s];
+            const BlockIn left{re(step.left), im(step.left)}, right{re(step.right), im(step.right)};
+            const BlockOut dest{re(step.dest), im(step.dest)};
+            switch (step.op) {
+                case Op::function:
+                    apply_function_block(step.function, left, dest, count, draws.data() + draw_offset_[s],
+                                         draws_per_sample_);
+                    break;
+                case Op::power: power_block(left, right, dest, count); break;
+                case Op::product: product_block(left, right, dest, count); break;
+                case Op::quotient: quotient_block(left, right, dest, count); break;
+                case Op::sum: sum_block(left, right, dest, count); break;
+                case Op::difference: difference_block(left, right, dest, count); break;
+                case Op::comma: comma_block(left, right, dest, count); break;
+            }
+        };
+        for (std::size_t s = 0; s < trace_.steps.size(); ++s)
+            if (fixed_step_[s]) run_step(s, K);
         double x = x_before;
         thread_local std::vector<double> x_values;
         x_values.resize(K);
@@ -174,9 +152,8 @@ public:
             for (const ReductionTrace::Load& load : per_sample_) {
                 double* load_re = re(load.reg);
                 double* load_im = im(load.reg);
-                if (load.table_index == kSlotX) {
+                if (load.table_index == kSlotX) {   // imaginary part 0, set above
                     std::copy(x_values.begin(), x_values.begin() + static_cast<std::ptrdiff_t>(count), load_re);
-                    std::fill(load_im, load_im + count, 0.0);
                     continue;
                 }
                 const std::span<const Complex> signal = load.table_index == kSlotA ? a : b;
@@ -186,26 +163,10 @@ public:
                     load_im[j] = value.imag();
                 }
             }
-            draw_block(random, draws.data(), count * draws_per_sample_);
+            draw_uniforms(random, draws.data(), count * draws_per_sample_);
 
-            using Op = ReductionTrace::Op;
-            for (std::size_t s = 0; s < trace_.steps.size(); ++s) {
-                const ReductionTrace::Step& step = trace_.steps[s];
-                const BlockIn left{re(step.left), im(step.left)}, right{re(step.right), im(step.right)};
-                const BlockOut dest{re(step.dest), im(step.dest)};
-                switch (step.op) {
-                    case Op::function:
-                        apply_function_block(step.function, left, dest, count, draws.data() + draw_offset_[s],
-                                             draws_per_sample_);
-                        break;
-                    case Op::power: power_block(left, right, dest, count); break;
-                    case Op::product: product_block(left, right, dest, count); break;
-                    case Op::quotient: quotient_block(left, right, dest, count); break;
-                    case Op::sum: sum_block(left, right, dest, count); break;
-                    case Op::difference: difference_block(left, right, dest, count); break;
-                    case Op::comma: comma_block(left, right, dest, count); break;
-                }
-            }
+            for (std::size_t s = 0; s < trace_.steps.size(); ++s)
+                if (!fixed_step_[s]) run_step(s, count);
             const double* result_re = re(static_cast<std::size_t>(trace_.result));
             const double* result_im = im(static_cast<std::size_t>(trace_.result));
             store_samples(result_re, result_im, out.subspan(block, count), out.size() >= kStreamingSamples);
@@ -221,6 +182,7 @@ private:
     std::vector<std::pair<std::uint16_t, Complex>> fixed_;   // registers with one value for every sample
     std::vector<ReductionTrace::Load> per_sample_;            // loads of A, B and X
     std::vector<std::size_t> draw_offset_;                    // per step: its first draw within a sample's
+    std::vector<bool> fixed_step_;                            // per step: operands fixed, no draws
     std::size_t draws_per_sample_ = 0;
 };
 
@@ -345,7 +307,8 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
         }
         const auto part = static_cast<std::size_t>(part_index);
         const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
-        RandomGenerator random = advanced(random_at_start, draws * (begin - first));
+        RandomGenerator random = random_at_start;
+        random.advance(draws * (begin - first));
         if (threads > 1) {
             program.run(a, b, x_before_part[part], dx, begin, end, random, out);
         } else {
@@ -360,7 +323,8 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     interpreter_.set_slot(kSlotB + 1, last_b);
     interpreter_.set_slot(kSlotX + 1, Complex{x, 0.0});
     if (trace_.assign_index >= 0) interpreter_.set_slot(trace_.assign_index + 1, out[last]);
-    interpreter_.random_generator() = advanced(random_at_start, draws * (n - first));
+    interpreter_.random_generator() = random_at_start;
+    interpreter_.random_generator().advance(draws * (n - first));
     return true;
 }
 
