@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <thread>
 #include <cstdint>
 #include <vector>
 
@@ -282,16 +284,15 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     if (first >= n) return true;
     const std::size_t parts = (n - first + kPartSamples - 1) / kPartSamples;
     const int threads = parts > 1 ? worker_threads() : 1;
-    // The abscissa before each part, accumulated exactly as one by one: ahead
-    // for several threads, part after part by the parts themselves on one.
-    std::vector<double> x_before_part(parts);
+    // The abscissa before each part, accumulated exactly as one by one. On one
+    // thread the parts, coming in order, carry it along. On several, each part
+    // first adds up its own stretch of the chain once the part before has
+    // (parts are taken in order, so that one is running), then evaluates.
+    std::vector<double> x_before_part(parts + 1);
+    const auto x_ready = std::make_unique<std::atomic<bool>[]>(parts + 1);
+    x_before_part[0] = x_before;
+    x_ready[0].store(true);
     double x = x_before;
-    if (threads > 1)
-        for (std::size_t part = 0, i = first; part < parts; ++part) {
-            x_before_part[part] = x;
-            const std::size_t end = std::min(n, i + kPartSamples);
-            for (; i < end; ++i) x += dx;
-        }
     // The last sample's A and B, read before `out` (maybe their storage) is written.
     const std::size_t last = n - 1;
     const Complex last_a = last < a.size() ? a[last] : Complex{}, last_b = last < b.size() ? b[last] : Complex{};
@@ -301,12 +302,19 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     std::atomic<bool> halted{false};
 
     auto run_part = [&](int part_index) {
+        const auto part = static_cast<std::size_t>(part_index);
+        const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
+        if (threads > 1) {   // published even when stopping: later parts wait for it
+            while (!x_ready[part].load(std::memory_order_acquire)) std::this_thread::yield();
+            double x_end = x_before_part[part];
+            for (std::size_t i = begin; i < end; ++i) x_end += dx;
+            x_before_part[part + 1] = x_end;
+            x_ready[part + 1].store(true, std::memory_order_release);
+        }
         if (halted.load(std::memory_order_relaxed) || stop_requested()) {
             halted.store(true, std::memory_order_relaxed);
             return;
         }
-        const auto part = static_cast<std::size_t>(part_index);
-        const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
         RandomGenerator random = random_at_start;
         random.advance(draws * (begin - first));
         if (threads > 1) {
@@ -317,6 +325,7 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     };
     run_parts(static_cast<int>(parts), threads, run_part);
     if (halted.load()) return false;
+    if (threads > 1) x = x_before_part[parts];
 
     // The table and generator as the last sample leaves them.
     interpreter_.set_slot(kSlotA + 1, last_a);
