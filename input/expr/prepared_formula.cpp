@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <thread>
-#include <cstdint>
 #include <vector>
 
 #if defined(__x86_64__)

@@ -12,7 +12,8 @@
 // fresh INTERP call. Whenever that cannot be guaranteed the formula is
 // evaluated by INTERP again: after a failed evaluation (INTERP reports the same
 // error each time) and after the table's layout changed (an entry appended or
-// the table cut), in which case the record is made anew.
+// the table cut), in which case the record is made anew. A whole signal
+// (evaluate_samples) replays the record a block of samples at a time.
 #include <span>
 #include <string>
 #include <string_view>
