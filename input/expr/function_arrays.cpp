@@ -1,6 +1,7 @@
 #include "input/expr/function_arrays.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -21,10 +22,11 @@ namespace {
 
 using Real = double[kMaxBlockSamples];
 
+// True when some v[i] != 0 (NaN included): the bits but the sign, or-ed (an integer reduction vectorises).
 bool any_nonzero(const double* v, std::size_t n) {
-    bool any = false;
-    for (std::size_t i = 0; i < n; ++i) any |= v[i] != 0;
-    return any;
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < n; ++i) any |= std::bit_cast<std::uint64_t>(v[i]) << 1;
+    return any != 0;
 }
 
 void fill(double* v, double value, std::size_t n) { std::fill(v, v + n, value); }
@@ -94,11 +96,6 @@ ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size
         for (std::size_t j = 0; j < count; ++j) draws[j] = random.draw_uniform();
         return;
     }
-    std::uint32_t state[kStreams];
-    for (std::size_t k = 0; k < kStreams; ++k) {
-        draws[k] = random.draw_uniform();
-        state[k] = static_cast<std::uint32_t>(random.seed());
-    }
     const auto after_eight = [](double seed) {
         RandomGenerator g;
         g.set_seed(seed);
@@ -106,17 +103,19 @@ ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size
         return static_cast<std::uint32_t>(g.seed());
     };
     const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
-    std::size_t j = kStreams;
-    for (; j + kStreams <= count; j += kStreams)
-        for (std::size_t k = 0; k < kStreams; ++k) {
-            state[k] = m * state[k] + c;
-            draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
-        }
-    for (std::size_t k = 0; j + k < count; ++k) {
-        state[k] = m * state[k] + c;
-        draws[j + k] = static_cast<double>(state[k]) * 0x1p-32;
+    constexpr std::size_t kChunk = 1024;
+    std::uint32_t state[kChunk + kStreams];   // the seeds after each draw, the eight before the chunk first
+    for (std::size_t k = 0; k < kStreams; ++k) {
+        draws[k] = random.draw_uniform();
+        state[k] = static_cast<std::uint32_t>(random.seed());
     }
-    random.set_seed(static_cast<double>(state[(count - 1) % kStreams]));
+    for (std::size_t begin = kStreams; begin < count; begin += kChunk) {
+        const std::size_t n = std::min(kChunk, count - begin);
+        for (std::size_t j = 0; j < n; ++j) state[kStreams + j] = m * state[j] + c;   // distance eight: vectorises
+        for (std::size_t j = 0; j < n; ++j) draws[begin + j] = static_cast<double>(state[kStreams + j]) * 0x1p-32;
+        std::copy(state + n, state + n + kStreams, state);   // the last eight seeds start the next chunk
+    }
+    random.set_seed(static_cast<double>(state[kStreams - 1]));
 }
 
 bool uses_vector_math(FunctionId id) {

@@ -86,6 +86,7 @@ void expect_same_as_interp(const std::string& formula, int n = 300) {
 const std::vector<std::string> kFormulas{"K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A", "5", "-X", "+A-B", "A*B/(X+1)", "A**2 + B^X", "2**3**X",
         "-A**2", "(A, B)", "CMPLX(REAL(A), IMAG(B))", "RAND(0.,1.)", "GAUSS(1.,2.)",
         "RAND(-1.,1.)*A + GAUSS(0.,X)", "A*RAND(0.,1.)+B*RAND(0.,1.)", "GAUSS(RAND(0.,1.), RAND(1.,2.))",
+        "GAUSS(0.,1.)+GAUSS(0.,1.)+GAUSS(0.,1.)+GAUSS(0.,1.)+GAUSS(0.,1.)+RAND(0.,1.)*X",   // many draws per block
         "SQRT(A) + LOG(B) + EXP(X)", "LOG10(ABS(A)+1.) + ALOG10(2.)", "SINC(X) + SINC(A)",
         "ASIN(X) + ACOS(X) + ATAN(X) + ATAN2(A, X)", "SINH(X)+COSH(X)+TANH(X)", "SIN(A)*COS(B)",
         "COTAN(X) + TAN(X)", "CONJG(A)*A", "NINT(A*10.) + INT(B*10.) + MOD(A, X) + SIGN(A, X) + DIM(A, X)",
