@@ -1,5 +1,6 @@
 #include "base/stop_request.hpp"
 
+#include <atomic>
 #include <csignal>
 #include <initializer_list>
 
@@ -8,6 +9,10 @@ namespace zeph {
 namespace {
 // A signal handler can reach only file-scope state: this flag is the one piece.
 volatile std::sig_atomic_t g_stop_signal = 0;
+
+// A stop recorded later by request_stop_at_look: looks left before it, and its signal.
+std::atomic<long> g_looks_left{0};
+std::atomic<int> g_delayed_signal{0};
 
 void record_stop(int signal_number) {
     if (g_stop_signal == 0) g_stop_signal = signal_number;
@@ -30,6 +35,15 @@ void install_stop_handlers() {
 
 void request_stop(int signal_number) { record_stop(signal_number); }
 
-int stop_signal() { return g_stop_signal; }
+void request_stop_at_look(int signal_number, long looks) {
+    g_delayed_signal.store(signal_number);
+    g_looks_left.store(looks);
+}
+
+int stop_signal() {
+    if (g_looks_left.load(std::memory_order_relaxed) > 0 && g_looks_left.fetch_sub(1) == 1)
+        record_stop(g_delayed_signal.load());
+    return g_stop_signal;
+}
 
 }  // namespace zeph

@@ -39,6 +39,10 @@ public:
             // the heap's free lists, touching every page.
             p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (p == MAP_FAILED) p = nullptr;
+            // Huge pages where the system offers them: one fault per 2 MiB
+            // instead of per 4 KiB when a command first fills the storage
+            // (a touched huge page is held whole). Refusal changes nothing.
+            if (p != nullptr) madvise(p, bytes, MADV_HUGEPAGE);
         } else {
             // Cache-line aligned, as mapped storage is: vector loads of the
             // transform never straddle two lines.

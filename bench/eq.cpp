@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -148,8 +149,64 @@ void BM_EqCheck(benchmark::State& state) {
     state.counters["max_abs_diff"] = worst;
 }
 
+// EQ alone over a whole signal (evaluate_samples, as the command runs it):
+// X from 0 in steps of 1/n, no A or B; ns per sample = 1e9 / items_per_second.
+// Argument 0: the number of samples; argument 1: the threads (ZEPH_THREADS).
+const std::string kSignalFormula = "SIN(TWOPI*50*X)*EXP(-X)+GAUSS(1)";
+const std::string kSignalFormulaNormal = "SIN(TWOPI*50*X)*EXP(-X)+GAUSS(0.,1.)";
+
+void run_signal(benchmark::State& state, const std::string& formula) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::vector<Complex> out(n);
+    zeph::Interpreter interp;
+    make_interpreter(interp);
+    const std::string threads = std::to_string(state.range(1));
+    setenv("ZEPH_THREADS", threads.c_str(), 1);
+    for (auto _ : state) {
+        zeph::PreparedFormula prepared(interp, formula);
+        std::string message;
+        if (prepared.evaluate_samples({}, {}, 0.0, 1.0 / static_cast<double>(n), out, message) != 0) {
+            state.SkipWithError(message.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    unsetenv("ZEPH_THREADS");
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+
+// The same samples one by one through evaluate_sample (the replay per
+// sample, as EQ ran before blocks): the reference for the speed-up.
+void BM_EqSignalPerSample(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::vector<Complex> out(n);
+    zeph::Interpreter interp;
+    make_interpreter(interp);
+    for (auto _ : state) {
+        zeph::PreparedFormula prepared(interp, kSignalFormula);
+        std::string message;
+        double x = -1.0 / static_cast<double>(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            x += 1.0 / static_cast<double>(n);
+            if (prepared.evaluate_sample({}, {}, {x, 0}, out[i], message) != 0) {
+                state.SkipWithError(message.c_str());
+                return;
+            }
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+
+void BM_EqSignal(benchmark::State& state) { run_signal(state, kSignalFormula); }
+void BM_EqSignalNormal(benchmark::State& state) { run_signal(state, kSignalFormulaNormal); }
+
 }  // namespace
 
+BENCHMARK(BM_EqSignal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSignalPerSample)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSignalNormal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EqHandWritten)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqPrepared)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqHandWrittenRand)->Unit(benchmark::kMillisecond);

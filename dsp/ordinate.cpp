@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/parallel.hpp"
+#include "base/vector_math.hpp"
 
 namespace zeph {
 
@@ -140,9 +141,13 @@ void to_decibels(std::span<double> values, int db_kind) {
     const double factor = 10.0 * db_kind;
     const double floor = -770.0 * db_kind;
     run_blocks(static_cast<long long>(values.size()), kElementBlock, [&](long long begin, long long end) {
-        for (long long k = begin; k < end; ++k) {
-            double& y = values[static_cast<std::size_t>(k)];
-            y = y > 0.0 ? factor * std::log10(y) : floor;
+        constexpr long long kChunk = 512;   // log10 by vector math, a chunk at a time
+        double logarithm[kChunk];
+        for (long long chunk = begin; chunk < end; chunk += kChunk) {
+            double* y = values.data() + chunk;
+            const auto count = static_cast<std::size_t>(std::min(kChunk, end - chunk));
+            vector_apply(VectorFunction::log10, y, logarithm, count);
+            for (std::size_t k = 0; k < count; ++k) y[k] = y[k] > 0.0 ? factor * logarithm[k] : floor;
         }
     });
 }

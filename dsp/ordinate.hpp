@@ -62,7 +62,7 @@ Status distribution(std::span<const double> values, int divisions, Distribution&
 double cumulate(std::span<double> values, double xmin, double dx, double x1, double x2);
 
 // 10·db_kind·log10(y) for y > 0 and −770·db_kind otherwise (db_kind 1: power,
-// 2: amplitude).
+// 2: amplitude). log10 by vector math (base/vector_math.hpp).
 void to_decibels(std::span<double> values, int db_kind);
 
 }  // namespace zeph

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -219,12 +220,31 @@ Status write_signal_file(std::span<const double> values, std::string_view code,
     out.text(tag->tag);   // type tag, 8 bytes
     out.f64(xmin);        // XMIN
     out.f64(dx);          // DX
-    for (const double v : values) {
+    if constexpr (std::endian::native == std::endian::little) {
+        // The numbers' bytes in memory are the file's: converted a block at a time and written whole.
+        const auto write_as = [&]<class T>(T (*convert)(double)) {
+            constexpr std::size_t kBlock = 4096;
+            T block[kBlock];
+            for (std::size_t begin = 0; begin < values.size(); begin += kBlock) {
+                const std::size_t count = std::min(kBlock, values.size() - begin);
+                for (std::size_t k = 0; k < count; ++k) block[k] = convert(values[begin + k]);
+                out.text({reinterpret_cast<const char*>(block), count * sizeof(T)});
+            }
+        };
         switch (*format) {
-            case BinaryFormat::R8: out.f64(v); break;
-            case BinaryFormat::R4: out.f32(nearest_float(v)); break;
-            case BinaryFormat::I2: out.i16(nearest_int16(v)); break;
+            case BinaryFormat::R8: write_as(+[](double v) { return v; }); break;
+            case BinaryFormat::R4: write_as(+[](double v) { return nearest_float(v); }); break;
+            case BinaryFormat::I2: write_as(+[](double v) { return nearest_int16(v); }); break;
             default: break;
+        }
+    } else {
+        for (const double v : values) {
+            switch (*format) {
+                case BinaryFormat::R8: out.f64(v); break;
+                case BinaryFormat::R4: out.f32(nearest_float(v)); break;
+                case BinaryFormat::I2: out.i16(nearest_int16(v)); break;
+                default: break;
+            }
         }
     }
     return finish_output_file(std::move(file), out, name);

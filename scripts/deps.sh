@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
                 libfontconfig-dev libpng-dev libchafa-dev fonts-liberation ccache libsndfile1-dev
-                libsamplerate0-dev libcairo2-dev)
+                libsamplerate0-dev libcairo2-dev libsleef-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
                python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
                xterm xdotool libsixel-bin fonts-dejavu-core libfftw3-dev man-db groff-base bsdextrautils

@@ -23,8 +23,6 @@ bool letters_at(std::string_view name, std::string_view letters, int position) {
     return true;
 }
 
-constexpr double kSqrtTwoPi = 2.5066282746310002;   // sqrt(2*pi)
-
 }  // namespace
 
 std::optional<FunctionId> find_function(std::string_view name) {
@@ -42,6 +40,20 @@ void RandomGenerator::set_seed(double seed) {
     double s = std::fmod(std::trunc(seed), 4294967296.0);   // exact; |s| < 2^32
     if (s < 0) s += 4294967296.0;
     state_ = static_cast<std::uint32_t>(s);
+}
+
+void RandomGenerator::advance(std::uint64_t count) {
+    std::uint32_t multiplier = 1, increment = 0;   // the composed map s → m·s + c
+    std::uint32_t step_multiplier = 69069u, step_increment = 1u;
+    for (; count != 0; count >>= 1) {
+        if (count & 1u) {
+            multiplier *= step_multiplier;
+            increment = increment * step_multiplier + step_increment;
+        }
+        step_increment = step_increment * step_multiplier + step_increment;
+        step_multiplier *= step_multiplier;
+    }
+    state_ = multiplier * state_ + increment;
 }
 
 Complex complex_product(const Complex& x, const Complex& y) {
@@ -74,15 +86,7 @@ Complex complex_power(const Complex& z, const Complex& w) {
     return complex_exp(complex_product(w, complex_log(z)));
 }
 
-double normal_cdf(double y) {
-    constexpr double p = 0.2316419;
-    constexpr double b1 = 0.319381530, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978, b5 = 1.330274429;
-    const double t = 1 / (1 + p * std::fabs(y));
-    const double density = std::exp(-y * y / 2) / kSqrtTwoPi;
-    const double polynomial = t * (b1 + t * (b2 + t * (b3 + t * (b4 + t * b5))));
-    const double q = 1 - density * polynomial;
-    return y >= 0 ? q : 1 - q;
-}
+double normal_cdf(double y) { return normal_cdf_given(y, std::exp(-y * y / 2)); }
 
 Complex apply_function(FunctionId id, const Complex& z, RandomGenerator& random) {
     const double a = z.real(), b = z.imag();

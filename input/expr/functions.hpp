@@ -7,6 +7,7 @@
 // Arguments outside a function's domain are not tested: the result is whatever
 // the arithmetic gives (inf or NaN included).
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -85,6 +86,9 @@ public:
         state_ = static_cast<std::uint32_t>(69069u * static_cast<std::uint64_t>(state_) + 1u);
         return static_cast<double>(state_) * 0x1p-32;
     }
+    // As after `count` more draws: the step s → 69069·s + 1 (mod 2^32) composed
+    // with itself by squaring.
+    void advance(std::uint64_t count);
 
 private:
     std::uint32_t state_ = 0;
@@ -109,8 +113,20 @@ Complex complex_log(const Complex& z);
 // e^a (cos b + j sin b); a real argument gives a real result even when e^a overflows.
 Complex complex_exp(const Complex& z);
 
+inline constexpr double kSqrtTwoPi = 2.5066282746310002;   // sqrt(2*pi)
+
 // Phi(y), the standard normal distribution function, by the five-coefficient
 // polynomial approximation (absolute error about 7.5E-8).
 double normal_cdf(double y);
+// The same given gaussian = exp(-y*y/2) (computed by the caller, maybe in a vector).
+inline double normal_cdf_given(double y, double gaussian) {
+    constexpr double p = 0.2316419;
+    constexpr double b1 = 0.319381530, b2 = -0.356563782, b3 = 1.781477937, b4 = -1.821255978, b5 = 1.330274429;
+    const double t = 1 / (1 + p * std::fabs(y));
+    const double density = gaussian / kSqrtTwoPi;
+    const double polynomial = t * (b1 + t * (b2 + t * (b3 + t * (b4 + t * b5))));
+    const double q = 1 - density * polynomial;
+    return y >= 0 ? q : 1 - q;
+}
 
 }  // namespace zeph

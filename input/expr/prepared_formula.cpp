@@ -8,10 +8,19 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <thread>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "base/parallel.hpp"
+#include "base/stop_request.hpp"
+#include "input/expr/function_arrays.hpp"
 
 namespace zeph {
 
@@ -20,8 +29,9 @@ namespace {
 // The table entries (0-based) of the per-sample variables.
 constexpr std::uint16_t kSlotA = 3, kSlotB = 4, kSlotX = 5;
 
-// Samples per block when the replay is shared out between threads.
-constexpr std::size_t kBlockSamples = 4096;
+// Samples per part when the replay is shared out between threads; the stop
+// request is looked at before each part.
+constexpr std::size_t kPartSamples = 4096;
 
 // Runs the recorded steps on the registers (loads already done).
 Complex run_steps(const ReductionTrace& trace, Complex* reg, RandomGenerator& random) {
@@ -41,33 +51,146 @@ Complex run_steps(const ReductionTrace& trace, Complex* reg, RandomGenerator& ra
     return reg[trace.result];
 }
 
-// Draws of the shared generator per evaluation: RAND one, GAUSS two.
-std::uint64_t draws_per_evaluation(const ReductionTrace& trace) {
-    std::uint64_t draws = 0;
-    for (const ReductionTrace::Step& step : trace.steps) {
-        if (step.op != ReductionTrace::Op::function) continue;
-        if (step.function == FunctionId::rand) draws += 1;
-        if (step.function == FunctionId::gauss) draws += 2;
-    }
-    return draws;
+// Draws of the shared generator by one step: RAND one, GAUSS two.
+std::size_t draws_of(const ReductionTrace::Step& step) {
+    if (step.op != ReductionTrace::Op::function) return 0;
+    if (step.function == FunctionId::rand) return 1;
+    return step.function == FunctionId::gauss ? 2 : 0;
 }
 
-// The generator as it is after `count` more draws: the draw s → 69069·s + 1
-// (mod 2^32) composed with itself by squaring.
-RandomGenerator advanced(RandomGenerator random, std::uint64_t count) {
-    std::uint32_t multiplier = 1, increment = 0;         // the composed map s → m·s + c
-    std::uint32_t step_multiplier = 69069u, step_increment = 1u;
-    for (; count != 0; count >>= 1) {
-        if (count & 1u) {
-            multiplier *= step_multiplier;
-            increment = increment * step_multiplier + step_increment;
-        }
-        step_increment = step_increment * step_multiplier + step_increment;
-        step_multiplier *= step_multiplier;
+
+
+// Signals from this many samples are written past the caches: they would not
+// stay there anyway, and streaming saves reading each line before writing it.
+constexpr std::size_t kStreamingSamples = std::size_t{1} << 16;
+
+// out[j] = re[j] + j·im[j], streamed when `stream` and the storage allows.
+void store_samples(const double* re, const double* im, std::span<Complex> out, bool stream) {
+#if defined(__x86_64__)
+    if (stream && reinterpret_cast<std::uintptr_t>(out.data()) % 16 == 0) {
+        auto* target = reinterpret_cast<double*>(out.data());
+        for (std::size_t j = 0; j < out.size(); ++j) _mm_stream_pd(target + 2 * j, _mm_set_pd(im[j], re[j]));
+        return;
     }
-    const auto state = static_cast<std::uint32_t>(random.seed());
-    random.set_seed(static_cast<double>(static_cast<std::uint32_t>(multiplier * state + increment)));
-    return random;
+#endif
+    for (std::size_t j = 0; j < out.size(); ++j) out[j] = Complex{re[j], im[j]};
+}
+
+// The recorded steps run a block of samples at a time: each step once per
+// block, over arrays of up to kMaxBlockSamples values (one dispatch per step
+// and block instead of per sample), the registers held as real and imaginary
+// arrays. Random draws are taken in sample order, as one by one.
+class BlockProgram {
+public:
+    BlockProgram(const ReductionTrace& trace, const std::vector<Variable>& table) : trace_(trace) {
+        std::vector<bool> varies(trace.registers.size(), false);
+        for (const ReductionTrace::Step& step : trace.steps) varies[step.dest] = true;
+        for (const ReductionTrace::Load& load : trace.loads)
+            if (load.table_index == kSlotA || load.table_index == kSlotB || load.table_index == kSlotX) {
+                per_sample_.push_back(load);
+                varies[load.reg] = true;
+            }
+        std::vector<Complex> fixed_values = trace.registers;   // constants, and table entries as loaded now
+        for (const ReductionTrace::Load& load : trace.loads)
+            if (!varies[load.reg]) fixed_values[load.reg] = table[load.table_index].value;
+        for (std::size_t r = 0; r < varies.size(); ++r)
+            if (!varies[r]) fixed_.push_back({static_cast<std::uint16_t>(r), fixed_values[r]});
+        // A step of fixed operands that draws nothing has one value for every sample too: it runs once per part.
+        for (const ReductionTrace::Step& step : trace.steps) {
+            draw_offset_.push_back(draws_per_sample_);
+            draws_per_sample_ += draws_of(step);
+            const bool fixed = draws_of(step) == 0 && !varies[step.left] &&
+                               (step.op == ReductionTrace::Op::function || !varies[step.right]);
+            fixed_step_.push_back(fixed);
+            varies[step.dest] = !fixed;
+        }
+    }
+
+    std::size_t draws_per_sample() const { return draws_per_sample_; }
+
+    // Samples [begin, end) into out, given the x of sample begin − 1 and the
+    // generator as sample begin finds it; returns the x of sample end − 1.
+    double run(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx, std::size_t begin,
+             std::size_t end, RandomGenerator& random, std::span<Complex> out) const {
+        constexpr std::size_t K = kMaxBlockSamples;
+        thread_local std::vector<double> storage, draws;   // reused: no fresh pages per part
+        storage.resize(trace_.registers.size() * 2 * K);
+        draws.resize(draws_per_sample_ * K);
+        const auto re = [&](std::size_t r) { return storage.data() + r * 2 * K; };
+        const auto im = [&](std::size_t r) { return storage.data() + r * 2 * K + K; };
+        for (const auto& [r, value] : fixed_) {
+            std::fill(re(r), re(r) + K, value.real());
+            std::fill(im(r), im(r) + K, value.imag());
+        }
+        for (const ReductionTrace::Load& load : per_sample_)
+            if (load.table_index == kSlotX) std::fill(im(load.reg), im(load.reg) + K, 0.0);
+        const auto run_step = [&](std::size_t s, std::size_t count) {
+            using Op = ReductionTrace::Op;
+            const ReductionTrace::Step& step = trace_.steps[s];
+            const BlockIn left{re(step.left), im(step.left)}, right{re(step.right), im(step.right)};
+            const BlockOut dest{re(step.dest), im(step.dest)};
+            switch (step.op) {
+                case Op::function:
+                    apply_function_block(step.function, left, dest, count, draws.data() + draw_offset_[s],
+                                         draws_per_sample_);
+                    break;
+                case Op::power: power_block(left, right, dest, count); break;
+                case Op::product: product_block(left, right, dest, count); break;
+                case Op::quotient: quotient_block(left, right, dest, count); break;
+                case Op::sum: sum_block(left, right, dest, count); break;
+                case Op::difference: difference_block(left, right, dest, count); break;
+                case Op::comma: comma_block(left, right, dest, count); break;
+            }
+        };
+        for (std::size_t s = 0; s < trace_.steps.size(); ++s)
+            if (fixed_step_[s]) run_step(s, K);
+        double x = x_before;
+        thread_local std::vector<double> x_values;
+        x_values.resize(K);
+        for (std::size_t block = begin; block < end; block += K) {
+            const std::size_t count = std::min(K, end - block);
+            // One chain of additions (it cannot be split without changing the sums).
+            for (std::size_t j = 0; j < count; ++j) x_values[j] = x += dx;
+            for (const ReductionTrace::Load& load : per_sample_) {
+                double* load_re = re(load.reg);
+                double* load_im = im(load.reg);
+                if (load.table_index == kSlotX) {   // imaginary part 0, set above
+                    std::copy(x_values.begin(), x_values.begin() + static_cast<std::ptrdiff_t>(count), load_re);
+                    continue;
+                }
+                const std::span<const Complex> signal = load.table_index == kSlotA ? a : b;
+                for (std::size_t j = 0; j < count; ++j) {
+                    const Complex value = block + j < signal.size() ? signal[block + j] : Complex{};
+                    load_re[j] = value.real();
+                    load_im[j] = value.imag();
+                }
+            }
+            draw_uniforms(random, draws.data(), count * draws_per_sample_);
+
+            for (std::size_t s = 0; s < trace_.steps.size(); ++s)
+                if (!fixed_step_[s]) run_step(s, count);
+            const double* result_re = re(static_cast<std::size_t>(trace_.result));
+            const double* result_im = im(static_cast<std::size_t>(trace_.result));
+            store_samples(result_re, result_im, out.subspan(block, count), out.size() >= kStreamingSamples);
+        }
+#if defined(__x86_64__)
+        _mm_sfence();   // streamed stores are seen by other threads before the part counts as done
+#endif
+        return x;
+    }
+
+private:
+    const ReductionTrace& trace_;
+    std::vector<std::pair<std::uint16_t, Complex>> fixed_;   // registers with one value for every sample
+    std::vector<ReductionTrace::Load> per_sample_;            // loads of A, B and X
+    std::vector<std::size_t> draw_offset_;                    // per step: its first draw within a sample's
+    std::vector<bool> fixed_step_;                            // per step: operands fixed, no draws
+    std::size_t draws_per_sample_ = 0;
+};
+
+int stopped(std::string& message) {
+    message = kEvaluationStoppedMessage;
+    return kEvaluationStopped;
 }
 
 }  // namespace
@@ -108,6 +231,7 @@ int PreparedFormula::evaluate_samples_one_by_one(std::span<const Complex> a, std
     std::vector<Complex> result(out.size());
     double x = x_before;
     for (std::size_t i = 0; i < out.size(); ++i) {
+        if (i % kStopCheckInterval == 0 && stop_requested()) return stopped(message);
         x += dx;
         const Complex sample_a = i < a.size() ? a[i] : Complex{};
         const Complex sample_b = i < b.size() ? b[i] : Complex{};
@@ -149,63 +273,68 @@ int PreparedFormula::evaluate_samples(std::span<const Complex> a, std::span<cons
         std::copy(rest_values.begin(), rest_values.end(), rest.begin());
         return kInterpOk;
     }
-    out[0] = first;
-    replay_samples(a, b, x0, dx, out, 1);
+    if (!replay_samples(a, b, x0, dx, out, 1)) return stopped(message);
+    out[0] = first;   // sample 0's A and B were read by its evaluation above
     return kInterpOk;
 }
 
-void PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before,
+bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before,
                                      double dx, std::span<Complex> out, std::size_t first) {
     const std::size_t n = out.size();
-    if (first >= n) return;
-    const std::size_t blocks = (n - first + kBlockSamples - 1) / kBlockSamples;
-    // The abscissa before each block, accumulated exactly as one by one.
-    std::vector<double> x_before_block(blocks);
+    if (first >= n) return true;
+    const std::size_t parts = (n - first + kPartSamples - 1) / kPartSamples;
+    const int threads = parts > 1 ? worker_threads() : 1;
+    // The abscissa before each part, accumulated exactly as one by one. On one
+    // thread the parts, coming in order, carry it along. On several, each part
+    // first adds up its own stretch of the chain once the part before has
+    // (parts are taken in order, so that one is running), then evaluates.
+    std::vector<double> x_before_part(parts + 1);
+    const auto x_ready = std::make_unique<std::atomic<bool>[]>(parts + 1);
+    x_before_part[0] = x_before;
+    x_ready[0].store(true);
     double x = x_before;
-    for (std::size_t block = 0, i = first; block < blocks; ++block) {
-        x_before_block[block] = x;
-        const std::size_t end = std::min(n, i + kBlockSamples);
-        for (; i < end; ++i) x += dx;
-    }
     // The last sample's A and B, read before `out` (maybe their storage) is written.
     const std::size_t last = n - 1;
     const Complex last_a = last < a.size() ? a[last] : Complex{}, last_b = last < b.size() ? b[last] : Complex{};
     const RandomGenerator random_at_start = interpreter_.random_generator();
-    const std::uint64_t draws = draws_per_evaluation(trace_);
-    const std::vector<Variable>& table = interpreter_.variables();
+    const BlockProgram program(trace_, interpreter_.variables());
+    const std::uint64_t draws = program.draws_per_sample();
+    std::atomic<bool> halted{false};
 
-    auto run_block = [&](int block_index) {
-        const auto block = static_cast<std::size_t>(block_index);
-        const std::size_t begin = first + block * kBlockSamples, end = std::min(n, begin + kBlockSamples);
-        std::vector<Complex> registers = trace_.registers;
-        Complex* reg = registers.data();
-        RandomGenerator random = advanced(random_at_start, draws * (begin - first));
-        double x_sample = x_before_block[block];
-        for (std::size_t i = begin; i < end; ++i) {
-            x_sample += dx;
-            const Complex sample_a = i < a.size() ? a[i] : Complex{};
-            const Complex sample_b = i < b.size() ? b[i] : Complex{};
-            // Every load again, as the one-by-one replay does: a step may reuse a load's register.
-            for (const ReductionTrace::Load& load : trace_.loads) {
-                switch (load.table_index) {
-                    case kSlotA: reg[load.reg] = sample_a; break;
-                    case kSlotB: reg[load.reg] = sample_b; break;
-                    case kSlotX: reg[load.reg] = Complex{x_sample, 0.0}; break;
-                    default: reg[load.reg] = table[load.table_index].value; break;
-                }
-            }
-            out[i] = run_steps(trace_, reg, random);
+    auto run_part = [&](int part_index) {
+        const auto part = static_cast<std::size_t>(part_index);
+        const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
+        if (threads > 1) {   // published even when stopping: later parts wait for it
+            while (!x_ready[part].load(std::memory_order_acquire)) std::this_thread::yield();
+            double x_end = x_before_part[part];
+            for (std::size_t i = begin; i < end; ++i) x_end += dx;
+            x_before_part[part + 1] = x_end;
+            x_ready[part + 1].store(true, std::memory_order_release);
+        }
+        if (halted.load(std::memory_order_relaxed) || stop_requested()) {
+            halted.store(true, std::memory_order_relaxed);
+            return;
+        }
+        RandomGenerator random = random_at_start;
+        random.advance(draws * (begin - first));
+        if (threads > 1) {
+            program.run(a, b, x_before_part[part], dx, begin, end, random, out);
+        } else {
+            x = program.run(a, b, x, dx, begin, end, random, out);   // parts come in order
         }
     };
-    const int threads = blocks > 1 ? worker_threads() : 1;
-    run_parts(static_cast<int>(blocks), threads, run_block);
+    run_parts(static_cast<int>(parts), threads, run_part);
+    if (halted.load()) return false;
+    if (threads > 1) x = x_before_part[parts];
 
     // The table and generator as the last sample leaves them.
     interpreter_.set_slot(kSlotA + 1, last_a);
     interpreter_.set_slot(kSlotB + 1, last_b);
     interpreter_.set_slot(kSlotX + 1, Complex{x, 0.0});
     if (trace_.assign_index >= 0) interpreter_.set_slot(trace_.assign_index + 1, out[last]);
-    interpreter_.random_generator() = advanced(random_at_start, draws * (n - first));
+    interpreter_.random_generator() = random_at_start;
+    interpreter_.random_generator().advance(draws * (n - first));
+    return true;
 }
 
 }  // namespace zeph

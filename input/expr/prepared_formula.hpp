@@ -12,7 +12,8 @@
 // fresh INTERP call. Whenever that cannot be guaranteed the formula is
 // evaluated by INTERP again: after a failed evaluation (INTERP reports the same
 // error each time) and after the table's layout changed (an entry appended or
-// the table cut), in which case the record is made anew.
+// the table cut), in which case the record is made anew. A whole signal
+// (evaluate_samples) replays the record a block of samples at a time.
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +21,10 @@
 #include "input/expr/interp.hpp"
 
 namespace zeph {
+
+// evaluate_samples' status when the run is ending (a stop request), and its message.
+inline constexpr int kEvaluationStopped = 21;
+inline constexpr std::string_view kEvaluationStoppedMessage = "Formula not evaluated: the run is ending.";
 
 class PreparedFormula {
 public:
@@ -39,7 +44,12 @@ public:
     // samples are shared out between threads in blocks. On failure returns
     // the status of the first failing sample with its message and leaves
     // `out` unchanged. `out` may be the storage of a or b: sample i is read
-    // before out[i] is written.
+    // before out[i] is written. The replay runs each step over a block of
+    // samples at a time (vector math within 1 ULP of the C library's for the
+    // transcendental functions) and looks at the stop request between blocks:
+    // a stop ends it with kEvaluationStopped (the run is ending): the table
+    // as the samples evaluated so far left it, `out` partly written when the
+    // stop came mid-way, untouched when it came before the first block.
     int evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
                          std::span<Complex> out, std::string& message);
 
@@ -50,7 +60,8 @@ public:
 private:
     Complex replay();
     // Samples [first, out.size()) by replaying, given the x of sample first − 1.
-    void replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
+    // False: stopped by a stop request.
+    bool replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
                         std::span<Complex> out, std::size_t first);
     // Samples by evaluate_sample, given the x of the sample before out[0]; `out` is written only on success.
     int evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,

@@ -5,6 +5,7 @@
 #include "tests/support/thread_count.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace zeph {
 namespace {
@@ -115,9 +116,10 @@ TEST(Decibels, LongArraysGiveEveryValueOnAnyThreadCount) {
     testing::with_threads(1, [&] { to_decibels(one, 1); });
     testing::with_threads(2, [&] { to_decibels(two, 1); });
     for (std::size_t k = 0; k < n; ++k) {
+        // log10 by vector math: within 2 ULP of the C library's (scaled by 10, 4 of the product).
         const double expected = values[k] > 0 ? 10.0 * std::log10(values[k]) : -770.0;
-        ASSERT_EQ(one[k], expected) << k;
-        ASSERT_EQ(two[k], expected) << k;
+        ASSERT_NEAR(one[k], expected, 4 * std::numeric_limits<double>::epsilon() * std::fabs(expected)) << k;
+        ASSERT_EQ(two[k], one[k]) << k;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "fileio/byte_io.hpp"
 #include "fileio/signal_reader.hpp"
 #include "tests/fileio/file_fixture.hpp"
 
@@ -36,6 +37,26 @@ TEST_F(BinaryFile, WritersProduceExactBytes) {
     // Nearest integer, halves away from zero, limited to the 16-bit range; NaN as 0.
     const Bytes i2 = Bytes{tagged("NTGR   2", 2.0, 1e-3)}.i16(1).i16(-3).i16(0).i16(3).i16(32767).i16(-32768).i16(0);
     EXPECT_EQ(read_file(path("a.i2")), i2.s);
+}
+
+TEST_F(BinaryFile, LongSignalsWrittenInBlocksGiveTheSameBytes) {
+    // Several of the writer's blocks and a ragged end, values of every kind.
+    std::vector<double> values(10007);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::sin(0.37 * i) * std::pow(10.0, i % 11) - 0.5;
+    values[4096] = std::numeric_limits<double>::infinity();
+    values[9000] = std::numeric_limits<double>::quiet_NaN();
+    ASSERT_TRUE(write_signal_file(values, "R8", path("l.r8"), 0.0, 0.5));
+    ASSERT_TRUE(write_signal_file(values, "R4", path("l.r4"), 0.0, 0.5));
+    ASSERT_TRUE(write_signal_file(values, "I2", path("l.i2"), 0.0, 0.5));
+    Bytes r8{tagged("REAL   8", 0.0, 0.5)}, r4{tagged("REAL   4", 0.0, 0.5)}, i2{tagged("NTGR   2", 0.0, 0.5)};
+    for (double v : values) {
+        r8.f64(v);
+        r4.f32(static_cast<float>(v));   // all within the float range
+        i2.i16(nearest_int16(v));
+    }
+    EXPECT_EQ(read_file(path("l.r8")), r8.s);
+    EXPECT_EQ(read_file(path("l.r4")), r4.s);
+    EXPECT_EQ(read_file(path("l.i2")), i2.s);
 }
 
 TEST_F(BinaryFile, WrittenFilesReadBackUnchanged) {
