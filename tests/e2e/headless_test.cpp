@@ -537,14 +537,27 @@ TEST_F(Program, SignalsAtAPromptEndTheRunAndSaveTheReplies) {
     }
 }
 
-// A signal during a long command (the allocation or the formula, as the
-// machine's speed decides) ends the run, with the replies saved.
-TEST_F(Program, ASignalDuringALongFormulaEndsTheRun) {
-    const std::string formula = "SIN(COS(SIN(COS(X))))*EXP(-X)*SQRT(X)*LOG(X+1)*ATAN(X)*SIN(X)*COS(X)";
-    EXPECT_EQ(run_and_signal(directory_, "AL\n4000000\nAS EQ\n4000000 0 1\n" + formula + "\n", {"\n" + formula + "\n"},
-                             SIGTERM),
-              143);
-    EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("4000000     *! Number of sample points"), std::string::npos);
+// A signal while a long formula is evaluated ends the evaluation (the
+// formula looks at the stop request between blocks) and then the run, with
+// the replies saved. The signal is sent as soon as the formula is taken; a
+// machine fast enough to finish first is given a formula twice as long.
+TEST_F(Program, ASignalDuringALongFormulaAbandonsItAndEndsTheRun) {
+    std::string formula = "SIN(COS(SIN(COS(X))))*EXP(-X)*SQRT(X)*LOG(X+1)*ATAN(X)*SIN(X)*COS(X)";
+    bool abandoned = false;
+    for (int attempt = 0; attempt < 4 && !abandoned; ++attempt, formula = formula + "*" + formula) {
+        SCOPED_TRACE(formula.size());
+        EXPECT_EQ(run_and_signal(directory_, "AL\n8000000\nAS EQ\n8000000 0 1\n" + formula + "\n",
+                                 {"\n" + formula + "\n"}, SIGTERM),
+                  143);
+        EXPECT_NE(zeph::testing::file_text(directory_ / "ZEPH32.RL").find("8000000     *! Number of sample points"),
+                  std::string::npos);
+        // Abandoned: the run ended with the formula's message, before another command prompt.
+        const std::string transcript = zeph::testing::file_text(directory_ / "transcript.txt");
+        const std::string after = transcript.substr(transcript.rfind(formula));
+        abandoned = after.find("Formula not evaluated: the run is ending.") != std::string::npos;
+        if (abandoned) EXPECT_EQ(after.find("Enter command..."), std::string::npos) << after;
+    }
+    EXPECT_TRUE(abandoned);
 }
 
 // A command of SY that never ends (or never stops writing) is ended with its
