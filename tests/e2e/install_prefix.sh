@@ -46,4 +46,14 @@ grep -q "^SIN(X) *\*! " "$work/state/zeph/ZEPH32.RL" || fail "replay file lacks 
 # The replay of that run from the state folder ends by itself.
 run RL NOPAUSE </dev/null >"$work/replay.txt" || fail "replay failed"
 grep -qF "SIN(X)" "$work/replay.txt" || fail "replay did not replay"
+
+# As the program's own user (root here) with its bin folder writable: an
+# installation still keeps nothing beside the program.
+if [ "$(id -u)" -eq 0 ]; then
+    chmod -R u+w "$work/prefix"
+    (cd "$work/run" && printf 'DE\nQ=1\nEN\n' | env -i PATH=/usr/bin:/bin HOME="$work/roothome" ZEPH_PLOT=none \
+        "$work/prefix/bin/zeph" >"$work/root.txt") || fail "run as the owner failed"
+    [ -z "$(ls -A "$work/prefix/bin" | grep -v '^zeph$')" ] || fail "files written beside a writable bin folder"
+    [ -s "$work/roothome/.local/state/zeph/ZEPH32.RL" ] || fail "no replay file in the owner's state folder"
+fi
 echo "install prefix ok"
