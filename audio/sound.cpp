@@ -91,6 +91,7 @@ class AudioSubsystem {
 public:
     AudioSubsystem() {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");   // the program keeps its own Ctrl+C
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "zeph");   // as the sound server lists it
         SDL_ClearError();
         ok_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
@@ -191,33 +192,45 @@ PlaybackResult play_sound(const Pcm16& sound, double rate_hz, const SoundPoll& p
         result.status = Status::failure(std::string(kNoSoundOutput) + reason(quiet));
         return result;
     }
-    const std::size_t frame_bytes = 2 * static_cast<std::size_t>(sound.channels);
-    const std::size_t sound_bytes = frames * frame_bytes;
-    // One device buffer of silence after the sound: once the queue is empty,
-    // the sound's last frames have been taken by the device.
-    const std::vector<std::int16_t> tail(static_cast<std::size_t>(std::max<int>(1, device.spec().samples)) *
-                                         static_cast<std::size_t>(sound.channels), 0);
-    const std::size_t total_bytes = sound_bytes + tail.size() * 2;
-    if (sound_bytes > 0xFFFFFFFFu - tail.size() * 2 ||
-        SDL_QueueAudio(device.id(), sound.samples.data(), static_cast<Uint32>(sound_bytes)) != 0 ||
-        SDL_QueueAudio(device.id(), tail.data(), static_cast<Uint32>(tail.size() * 2)) != 0) {
-        result.status = Status::failure(std::string(kNoSoundOutput) + reason(quiet));
-        return result;
-    }
+    const std::size_t channels = static_cast<std::size_t>(sound.channels);
+    const std::size_t frame_bytes = 2 * channels;
+    const std::size_t buffer = std::max<std::size_t>(1, device.spec().samples);
+    // The queue is kept about half a second ahead of the device (SDL copies
+    // what is queued), then one device buffer of silence follows the sound:
+    // once the queue is empty, the sound's last frames have been taken.
+    const std::size_t ahead = std::max<std::size_t>(static_cast<std::size_t>(rate) / 2, 4 * buffer);
+    const std::vector<std::int16_t> silence(std::min(ahead, buffer) * channels, 0);
+    std::size_t next = 0;             // the first frame of the sound not yet queued
+    std::size_t tail = 0;             // frames of silence queued after it
+    std::size_t taken_before = 0;
 
     SoundProgress progress;
     progress.seconds_total = static_cast<double>(frames) / rate;
-    std::size_t queued = total_bytes;
     auto moved = Clock::now();
-    SDL_PauseAudioDevice(device.id(), 0);
+    bool started = false;
     for (;;) {
-        const std::size_t now_queued = SDL_GetQueuedAudioSize(device.id());
-        const std::size_t taken = total_bytes - std::min(now_queued, total_bytes);
-        progress.seconds_done = static_cast<double>(std::min(taken / frame_bytes, frames)) / rate;
+        std::size_t queued = SDL_GetQueuedAudioSize(device.id()) / frame_bytes;
+        while (queued < ahead && tail == 0) {
+            const bool sound_left = next < frames;
+            const std::size_t count = sound_left ? std::min(frames - next, ahead - queued) : silence.size() / channels;
+            const std::int16_t* data = sound_left ? sound.samples.data() + next * channels : silence.data();
+            if (SDL_QueueAudio(device.id(), data, static_cast<Uint32>(count * frame_bytes)) != 0) {
+                result.status = Status::failure(std::string(kNoSoundOutput) + reason(quiet));
+                return result;
+            }
+            (sound_left ? next : tail) += count;
+            queued += count;
+        }
+        if (!started) {
+            SDL_PauseAudioDevice(device.id(), 0);
+            started = true;
+        }
+        const std::size_t taken = next + tail - std::min(queued, next + tail);
+        progress.seconds_done = static_cast<double>(std::min(taken, frames)) / rate;
         result.seconds_played = progress.seconds_done;
-        if (now_queued == 0) break;
-        if (now_queued != queued) {
-            queued = now_queued;
+        if (tail > 0 && queued == 0) break;
+        if (taken != taken_before) {
+            taken_before = taken;
             moved = Clock::now();
         } else if (std::chrono::duration<double>(Clock::now() - moved).count() > kStallSeconds) {
             result.status = Status::failure(std::string(kSoundStalled) + "output");

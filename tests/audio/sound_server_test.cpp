@@ -5,16 +5,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "audio/sound.hpp"
@@ -138,62 +139,41 @@ double best_correlation(const std::vector<Complex>& recorded, const std::vector<
     return best;
 }
 
-// A process that plays the padded chirp once told to start.
-struct Player {
-    Player(int rate_hz, const TempDirectory& dir) : rate(rate_hz) {
-        const std::vector<double> pattern = chirp(rate, 0.5);
-        std::vector<double> played(static_cast<std::size_t>(rate * 0.2), 0.0);   // silence around the chirp
-        played.insert(played.end(), pattern.begin(), pattern.end());
-        played.resize(played.size() + static_cast<std::size_t>(rate * 0.5), 0.0);
-        const Pcm16 sound = to_pcm16(played);
-        int go[2];
-        if (::pipe(go) != 0) return;
-        pid = ::fork();
-        if (pid == 0) {
-            ::close(go[1]);
-            char byte = 0;
-            if (::read(go[0], &byte, 1) != 1) ::_exit(2);
-            ::setenv("PULSE_SINK", sink_name(rate).c_str(), 1);
-            const PlaybackResult r = play_sound(sound, rate);
-            if (!r.status) std::ofstream(dir.file("player.txt")) << r.status.message;
-            ::_exit(r.status && !r.stopped ? 0 : 1);
-        }
-        ::close(go[0]);
-        go_ = go[1];
-    }
-    ~Player() {
-        if (go_ >= 0) ::close(go_);   // a player never started ends
-        int status = 0;
-        wait(status);
-    }
-    Player(Player&& other) noexcept : rate(other.rate), pid(std::exchange(other.pid, -1)), go_(std::exchange(other.go_, -1)) {}
-    Player(const Player&) = delete;
+// The player is this test program started again with ZEPH_TEST_PLAYER_RATE
+// set: a fresh process, as the sound server's client library refuses to run
+// in a child forked from a process that used it. It plays the chirp with
+// silence around it and ends before the tests would run.
+constexpr const char* kPlayerRate = "ZEPH_TEST_PLAYER_RATE";
+constexpr const char* kPlayerReport = "ZEPH_TEST_PLAYER_REPORT";
 
-    bool start() {
-        const char byte = 1;
-        const bool sent = go_ >= 0 && ::write(go_, &byte, 1) == 1;
-        if (go_ >= 0) ::close(go_);
-        go_ = -1;
-        return sent;
-    }
-    bool ended(int& status) {
-        if (pid <= 0 || ::waitpid(pid, &status, WNOHANG) != pid) return false;
-        pid = -1;
-        return true;
-    }
-    void wait(int& status) {
-        if (pid > 0) ::waitpid(pid, &status, 0);
-        pid = -1;
-    }
+const bool kIsPlayer = [] {
+    const char* rate_text = std::getenv(kPlayerRate);
+    if (!rate_text) return false;
+    const int rate = std::atoi(rate_text);
+    std::vector<double> played(static_cast<std::size_t>(rate * 0.2), 0.0);
+    const std::vector<double> pattern = chirp(rate, 0.5);
+    played.insert(played.end(), pattern.begin(), pattern.end());
+    played.resize(played.size() + static_cast<std::size_t>(rate * 0.5), 0.0);
+    const PlaybackResult r = play_sound(to_pcm16(played), rate);
+    if (const char* report = std::getenv(kPlayerReport); report && !r.status) std::ofstream(report) << r.status.message;
+    std::_Exit(r.status && !r.stopped ? 0 : 1);
+}();
 
-    int rate = 0;
+pid_t start_player(int rate, const std::string& report) {
+    std::vector<std::string> settings{std::string(kPlayerRate) + "=" + std::to_string(rate),
+                                      std::string(kPlayerReport) + "=" + report, "PULSE_SINK=" + sink_name(rate)};
+    for (char** e = environ; *e; ++e) settings.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& setting : settings) envp.push_back(setting.data());
+    envp.push_back(nullptr);
+    char program[] = "/proc/self/exe";
+    char* argv[] = {program, nullptr};
     pid_t pid = -1;
-
-private:
-    int go_ = -1;
-};
+    return ::posix_spawn(&pid, program, nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+}
 
 TEST(SoundServer, ChirpPlayedIntoANullSinkIsRecordedFromItsMonitor) {
+    ASSERT_FALSE(kIsPlayer);
     TempDirectory dir("zpa");
     const PulseServer server(dir);
     if (!server.running()) GTEST_SKIP() << "no sound server here: " << server.why_not();
@@ -202,34 +182,29 @@ TEST(SoundServer, ChirpPlayedIntoANullSinkIsRecordedFromItsMonitor) {
     env.set("PULSE_SERVER", "unix:" + server.socket());
     env.unset("ZEPH_AUDIO");
 
-    // The players are processes of their own, each started when its recording
-    // runs; they are made before this process uses the sound server, as the
-    // client library refuses to run in a child forked after it was used.
-    const int rates[] = {48000, 22050};
-    std::vector<Player> players;
-    for (const int rate : rates) players.emplace_back(rate, dir);
-
-    for (Player& player : players) {
-        const int rate = player.rate;
+    for (const int rate : {48000, 22050}) {
         SCOPED_TRACE(rate);
         env.set("PULSE_SOURCE", sink_name(rate) + ".monitor");
-        const std::vector<double> pattern = chirp(rate, 0.5);
-        bool started = false;
+        const std::string report = dir.file("player" + std::to_string(rate) + ".txt");
+        pid_t player = -1;
         int player_status = -1;
         double player_done_at = -1;   // seconds recorded when the player ended
         Recording rec;
+        // The player starts once the recording runs; the recording goes on
+        // half a second after the player has handed its last frames to the server.
         const Status s = record_sound({static_cast<double>(rate), 1, 60, 0}, rec, [&](const SoundProgress& p) {
-            if (!started) started = player.start();
-            if (player_done_at < 0 && player.ended(player_status)) player_done_at = p.seconds_done;
-            // Half a second more after the player has handed its last frames to the server.
+            if (player < 0) player = start_player(rate, report);
+            if (player > 0 && player_done_at < 0 && ::waitpid(player, &player_status, WNOHANG) == player)
+                player_done_at = p.seconds_done;
             return player_done_at < 0 || p.seconds_done < player_done_at + 0.5;
         });
-        if (player_done_at < 0) player.wait(player_status);
+        if (player > 0 && player_done_at < 0) ::waitpid(player, &player_status, 0);
         ASSERT_TRUE(s) << s.message;
+        ASSERT_GT(player, 0) << "the player did not start";
         ASSERT_TRUE(WIFEXITED(player_status) && WEXITSTATUS(player_status) == 0)
-            << "player failed: " << player_status << " " << file_text(dir.file("player.txt"));
+            << "player failed: " << player_status << " " << file_text(report);
         EXPECT_TRUE(rec.stopped);
-        const double correlation = best_correlation(to_complex(rec.sound), pattern);
+        const double correlation = best_correlation(to_complex(rec.sound), chirp(rate, 0.5));
         EXPECT_GE(correlation, 0.99);
         std::printf("rate %d Hz: %zu frames recorded, correlation %.6f\n", rate, rec.sound.frames(), correlation);
     }
