@@ -128,10 +128,11 @@ public:
     const SDL_AudioSpec& spec() const { return have_; }
 
 private:
-    // About 20 ms of frames, a power of two from 1 to 4096.
+    // At least 50 ms of frames (a power of two from 1 to 16384): a device
+    // thread held up by a busy machine then rarely lets the sound run dry.
     static Uint16 buffer_frames(int rate) {
         int frames = 1;
-        while (frames < rate / 50 && frames < 4096) frames *= 2;
+        while (frames < rate / 20 && frames < 16384) frames *= 2;
         return static_cast<Uint16>(frames);
     }
 
@@ -196,10 +197,11 @@ PlaybackResult play_sound(const Pcm16& sound, double rate_hz, const SoundPoll& p
     const std::size_t frame_bytes = 2 * channels;
     const std::size_t buffer = std::max<std::size_t>(1, device.spec().samples);
     // The queue is kept about half a second ahead of the device (SDL copies
-    // what is queued), then one device buffer of silence follows the sound:
-    // once the queue is empty, the sound's last frames have been taken.
+    // what is queued), then two device buffers of silence follow the sound:
+    // once the queue is empty, the sound's last frames have left the device's
+    // buffer too (closing a device may drop what its buffer still holds).
     const std::size_t ahead = std::max<std::size_t>(static_cast<std::size_t>(rate) / 2, 4 * buffer);
-    const std::vector<std::int16_t> silence(std::min(ahead, buffer) * channels, 0);
+    const std::vector<std::int16_t> silence(2 * buffer * channels, 0);
     std::size_t next = 0;             // the first frame of the sound not yet queued
     std::size_t tail = 0;             // frames of silence queued after it
     std::size_t taken_before = 0;
