@@ -36,7 +36,7 @@ std::string file_text(const std::string& path) {
     return text.str();
 }
 
-// pulseaudio without a configuration script: a null sink and a socket with
+// pulseaudio without a configuration script: a null sink at each rate and a socket with
 // anonymous access, in a private runtime folder; ended when the object goes.
 class PulseServer {
 public:
