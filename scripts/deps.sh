@@ -9,7 +9,8 @@ build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libf
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
                python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
                xterm xdotool libsixel-bin fonts-dejavu-core libfftw3-dev man-db groff-base bsdextrautils
-               dpkg-dev librsvg2-bin poppler-utils opus-tools hyperfine time parallel lintian)
+               dpkg-dev librsvg2-bin poppler-utils opus-tools hyperfine time parallel lintian
+               pulseaudio)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-run}" = test ]; then

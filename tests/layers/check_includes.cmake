@@ -36,7 +36,12 @@ if(APP)
     "zeph_plot|input/reply_log.hpp|fails"
     "zeph_plot|shell/plot_state.hpp|fails"
     "zeph_plot|window/key_source.hpp|builds"
-    "zeph_shell|dsp/fft.hpp|builds")
+    "zeph_shell|dsp/fft.hpp|builds"
+    "zeph_window|audio/sound.hpp|fails"
+    "zeph_audio|window/key_source.hpp|fails"
+    "zeph_audio|dsp/fft.hpp|fails"
+    "zeph_audio|audio/sound.hpp|builds"
+    "zeph_audio|base/status.hpp|builds")
 endif()
 
 file(MAKE_DIRECTORY ${WORK})
