@@ -182,31 +182,36 @@ TEST(SoundServer, ChirpPlayedIntoANullSinkIsRecordedFromItsMonitor) {
     env.set("PULSE_SERVER", "unix:" + server.socket());
     env.unset("ZEPH_AUDIO");
 
+    // A busy machine may starve the player for a moment (a gap of silence in
+    // the sink): such a round trip is made again, up to three times.
     for (const int rate : {48000, 22050}) {
-        SCOPED_TRACE(rate);
-        env.set("PULSE_SOURCE", sink_name(rate) + ".monitor");
-        const std::string report = dir.file("player" + std::to_string(rate) + ".txt");
-        pid_t player = -1;
-        int player_status = -1;
-        double player_done_at = -1;   // seconds recorded when the player ended
-        Recording rec;
-        // The player starts once the recording runs; the recording goes on
-        // half a second after the player has handed its last frames to the server.
-        const Status s = record_sound({static_cast<double>(rate), 1, 60, 0}, rec, [&](const SoundProgress& p) {
-            if (player < 0) player = start_player(rate, report);
-            if (player > 0 && player_done_at < 0 && ::waitpid(player, &player_status, WNOHANG) == player)
-                player_done_at = p.seconds_done;
-            return player_done_at < 0 || p.seconds_done < player_done_at + 0.5;
-        });
-        if (player > 0 && player_done_at < 0) ::waitpid(player, &player_status, 0);
-        ASSERT_TRUE(s) << s.message;
-        ASSERT_GT(player, 0) << "the player did not start";
-        ASSERT_TRUE(WIFEXITED(player_status) && WEXITSTATUS(player_status) == 0)
-            << "player failed: " << player_status << " " << file_text(report);
-        EXPECT_TRUE(rec.stopped);
-        const double correlation = best_correlation(to_complex(rec.sound), chirp(rate, 0.5));
-        EXPECT_GE(correlation, 0.99);
-        std::printf("rate %d Hz: %zu frames recorded, correlation %.6f\n", rate, rec.sound.frames(), correlation);
+        double correlation = 0;
+        for (int attempt = 0; attempt < 3 && correlation < 0.99; ++attempt) {
+            SCOPED_TRACE(rate);
+            env.set("PULSE_SOURCE", sink_name(rate) + ".monitor");
+            const std::string report = dir.file("player" + std::to_string(rate) + ".txt");
+            pid_t player = -1;
+            int player_status = -1;
+            double player_done_at = -1;   // seconds recorded when the player ended
+            Recording rec;
+            // The player starts once the recording runs; the recording goes on
+            // half a second after the player has handed its last frames to the server.
+            const Status s = record_sound({static_cast<double>(rate), 1, 60, 0}, rec, [&](const SoundProgress& p) {
+                if (player < 0) player = start_player(rate, report);
+                if (player > 0 && player_done_at < 0 && ::waitpid(player, &player_status, WNOHANG) == player)
+                    player_done_at = p.seconds_done;
+                return player_done_at < 0 || p.seconds_done < player_done_at + 0.5;
+            });
+            if (player > 0 && player_done_at < 0) ::waitpid(player, &player_status, 0);
+            ASSERT_TRUE(s) << s.message;
+            ASSERT_GT(player, 0) << "the player did not start";
+            ASSERT_TRUE(WIFEXITED(player_status) && WEXITSTATUS(player_status) == 0)
+                << "player failed: " << player_status << " " << file_text(report);
+            EXPECT_TRUE(rec.stopped);
+            correlation = best_correlation(to_complex(rec.sound), chirp(rate, 0.5));
+            std::printf("rate %d Hz: %zu frames recorded, correlation %.6f\n", rate, rec.sound.frames(), correlation);
+        }
+        EXPECT_GE(correlation, 0.99) << rate << " Hz";
     }
 }
 
