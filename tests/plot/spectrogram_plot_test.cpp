@@ -89,8 +89,9 @@ struct Picture {
     PixelRect frame;   // the frame's pixels, both edges included
 
     Picture(const SpectrogramCells& cells, int width, int height, const WorldRect* view = nullptr,
-            DrawingRecorder* recorder = nullptr) {
+            DrawingRecorder* recorder = nullptr, const PlotIo& io = {}, int y_divisions = 10) {
         const WorldRect extent = view ? *view : spectrogram_extent(cells);
+        settings.y_divisions = y_divisions;
         settings.x_min = extent.x_min, settings.x_max = extent.x_max;
         settings.y_min = extent.y_min, settings.y_max = extent.y_max;
         settings.title = "Chirp";
@@ -100,8 +101,9 @@ struct Picture {
         settings.metafile_mode = recorder ? 1 : 0;
         memory.screen_save.resize(screen_save_bytes(width, height));
         painter.set_recorder(recorder);
-        PlotCall call{.overlay = false, .window_width = width, .window_height = height, .pause_after_plot = false};
-        status = spectrogram_driver(painter, cells, kDefaultDynamicRangeDb, settings, call, memory, {}, report);
+        PlotCall call{.overlay = false, .window_width = width, .window_height = height,
+                      .pause_after_plot = static_cast<bool>(io.read_key)};
+        status = spectrogram_driver(painter, cells, kDefaultDynamicRangeDb, settings, call, memory, io, report);
         const PlotFrame f = plot_layout(spectrogram_settings(settings)).frame;
         frame = PixelRect::from_corners(painter.to_pixel(0, 0), painter.to_pixel(f.width, f.height));
     }
@@ -123,7 +125,8 @@ std::vector<Peak> brightest_rows(const GraphicsCanvas& c, const PixelRect& frame
             if (i > best) best = i, best_row = y;
         }
         const double u = (x - frame.x) / double(frame.width - 1), v = (frame.bottom() - 1 - best_row) / double(frame.height - 1);
-        peaks.push_back({s.x_min + u * (s.x_max - s.x_min), s.y_min + v * (s.y_max - s.y_min)});
+        const double y = s.y_divisions == 0 ? s.y_min * std::pow(s.y_max / s.y_min, v) : s.y_min + v * (s.y_max - s.y_min);
+        peaks.push_back({s.x_min + u * (s.x_max - s.x_min), y});
     }
     return peaks;
 }
@@ -265,6 +268,67 @@ TEST(SpectrogramPicture, PannedViewDrawsOnlyTheVisibleCellsInsideTheFrame) {
         ++checked;
     }
     EXPECT_GT(checked, 20);
+}
+
+TEST(SpectrogramPicture, LogarithmicFrequencyAxisPlacesTheCellsByDecade) {
+    const Spectrogram sg = chirp_spectrogram();
+    const WorldRect all = spectrogram_extent(cells_of(sg));
+    const WorldRect view{all.x_min, 100, all.x_max, 10000};   // two decades
+    Picture p(cells_of(sg), 1280, 864, &view, nullptr, {}, 0);
+    ASSERT_TRUE(p.status.ok) << p.status.message;
+    const double bin = sg.frequency[1] - sg.frequency[0];
+    int checked = 0;
+    for (const Peak& peak : brightest_rows(p.canvas, p.frame, p.settings)) {
+        if (peak.time < sg.time.front() || peak.time > sg.time.back()) continue;
+        // A pixel row near 4 kHz spans about 25 Hz.
+        EXPECT_NEAR(peak.frequency, chirp_frequency(peak.time), bin + 30) << "at t = " << peak.time;
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST(SpectrogramPicture, PanKeyRedrawsTheShiftedViewAndTheFileKeepsOnlyIt) {
+    const Spectrogram sg = chirp_spectrogram();
+    testing::TempDirectory dir("zsgpan");
+    MetafileWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("pan.svg")).ok);
+    std::vector<int> keys{kKeyExtended, kKeyRight, 'x', kKeyEscape};
+    std::size_t next = 0, shown = 0;
+    PlotIo io;
+    io.read_key = [&] { return next < keys.size() ? keys[next++] : kKeyEscape; };
+    io.mark_metafile = [&] { writer.mark_for_pan(); };
+    io.rewind_metafile = [&] { writer.rewind_for_pan(); };
+    io.show = [&](const GraphicsCanvas&) { ++shown; };
+    Picture panned(cells_of(sg), 640, 480, nullptr, &writer, io);
+    ASSERT_TRUE(panned.status.ok) << panned.status.message;
+    ASSERT_TRUE(writer.close().ok);
+    EXPECT_EQ(shown, 2u);
+    EXPECT_EQ(next, keys.size());
+    // The same pixels as a picture of the view a quarter to the right.
+    WorldRect shifted = spectrogram_extent(cells_of(sg));
+    const double quarter = (shifted.x_max - shifted.x_min) / 4;
+    shifted.x_min += quarter, shifted.x_max += quarter;
+    Picture direct(cells_of(sg), 640, 480, &shifted);
+    EXPECT_TRUE(panned.canvas.rgb_pixels() == direct.canvas.rgb_pixels());
+    // The file holds the last view only: one image of cells and one colour bar.
+    const std::string svg = testing::file_text(dir.file("pan.svg"));
+    std::size_t images = 0;
+    for (std::size_t at = svg.find("<image"); at != std::string::npos; at = svg.find("<image", at + 1)) ++images;
+    EXPECT_EQ(images, 2u);
+}
+
+TEST(SpectrogramPicture, SavesTheBitmapAtClose) {
+    const Spectrogram sg = chirp_spectrogram();
+    testing::TempDirectory dir("zsgbmp");
+    Picture p(cells_of(sg), 320, 240);
+    p.settings.bitmap_mode = 2;
+    p.settings.bitmap_file = dir.file("sg.png");
+    const PlotCall call{.overlay = false, .window_width = 320, .window_height = 240, .pause_after_plot = false};
+    ASSERT_TRUE(spectrogram_driver(p.painter, cells_of(sg), 60, p.settings, call, p.memory, {}, p.report).ok);
+    const std::string png = testing::file_text(dir.file("sg.png"));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_NEAR(p.report.scale.floor_db, p.report.scale.top_db - 60, 1e-9);
 }
 
 TEST(SpectrogramPicture, RefusesBadCellsAndRange) {
