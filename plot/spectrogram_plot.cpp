@@ -229,9 +229,10 @@ std::vector<double> colour_bar_ticks(double floor_db, double top_db) {
     std::vector<double> ticks;
     const double range = top_db - floor_db;
     if (!(range > 0) || !std::isfinite(range) || !std::isfinite(floor_db)) return ticks;
-    // The smallest step of 1, 2 or 5 × 10^k that gives at most 8 ticks.
+    // The smallest step of 1, 2 or 5 × 10^k that gives at most 8 ticks
+    // (range / step lies in [8, 80) before the factor).
     double step = std::pow(10.0, std::floor(std::log10(range / 8)));
-    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
+    for (const double m : {1.0, 2.0, 5.0, 10.0, 20.0}) {
         if (range / (m * step) <= 7) {
             step *= m;
             break;

@@ -78,7 +78,7 @@ WorldRect spectrogram_extent(const SpectrogramCells& cells);
 PlotSettings spectrogram_settings(const PlotSettings& settings);
 
 // The dB values that get a tick and a number on the colour bar: multiples
-// of 1, 2 or 5 × 10^k, 3 to 8 of them, from floor to top.
+// of 1, 2 or 5 × 10^k, 2 to 8 of them, from floor to top.
 std::vector<double> colour_bar_ticks(double floor_db, double top_db);
 
 // Renders the cells of the data rectangle [x0, x1] × [y0, y1] (data units;

@@ -331,6 +331,30 @@ TEST(SpectrogramPicture, SavesTheBitmapAtClose) {
     EXPECT_NEAR(p.report.scale.floor_db, p.report.scale.top_db - 60, 1e-9);
 }
 
+TEST(SpectrogramPicture, ColourBarTicksAreRoundAndFewAtAnyRange) {
+    for (const double top : {-13.27, 0.0, 47.5}) {
+        for (const double range : {0.3, 1.0, 7.9, 9.99, 10.0, 60.0, 79.0, 100.0, 150.0, 799.0, 1234.0}) {
+            const std::vector<double> ticks = colour_bar_ticks(top - range, top);
+            SCOPED_TRACE(std::to_string(top) + " " + std::to_string(range));
+            ASSERT_GE(ticks.size(), 2u);
+            EXPECT_LE(ticks.size(), 8u);
+            const double step = ticks[1] - ticks[0];
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+            EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 || std::abs(mantissa - 5) < 1e-6)
+                << step;
+            for (std::size_t k = 0; k < ticks.size(); ++k) {
+                EXPECT_GE(ticks[k], top - range - 1e-9);
+                EXPECT_LE(ticks[k], top + 1e-9);
+                EXPECT_NEAR(std::remainder(ticks[k], step), 0, step * 1e-6);
+                if (k > 0) {
+                    EXPECT_NEAR(ticks[k] - ticks[k - 1], step, step * 1e-6);
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(colour_bar_ticks(0, 0).empty());
+}
+
 TEST(SpectrogramPicture, RefusesBadCellsAndRange) {
     std::vector<double> t{0, 1, 1}, f{0, 1}, d(6, 1);
     EXPECT_EQ(check_spectrogram_cells({t, f, d}).message, kSpectrogramCellsError);
