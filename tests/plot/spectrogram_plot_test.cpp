@@ -54,6 +54,12 @@ SpectrogramCells cells_of(const Spectrogram& sg) {
     return {sg.time, sg.frequency, {sg.density.data(), sg.density.size()}};
 }
 
+std::size_t occurrences(const std::string& text, const std::string& word) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+    return n;
+}
+
 // CIE lightness L* (0..100) of an sRGB colour.
 double lightness(RgbColour c) {
     const auto linear = [](int v) {
@@ -312,9 +318,7 @@ TEST(SpectrogramPicture, PanKeyRedrawsTheShiftedViewAndTheFileKeepsOnlyIt) {
     EXPECT_TRUE(panned.canvas.rgb_pixels() == direct.canvas.rgb_pixels());
     // The file holds the last view only: one image of cells and one colour bar.
     const std::string svg = testing::file_text(dir.file("pan.svg"));
-    std::size_t images = 0;
-    for (std::size_t at = svg.find("<image"); at != std::string::npos; at = svg.find("<image", at + 1)) ++images;
-    EXPECT_EQ(images, 2u);
+    EXPECT_EQ(occurrences(svg, "<image"), 2u);
 }
 
 TEST(SpectrogramPicture, SavesTheBitmapAtClose) {
@@ -436,6 +440,13 @@ TEST_F(SpectrogramFileTest, MetafileHoldsTheCellsAsABitmapRecord) {
         i += 2 * words;
     }
     EXPECT_TRUE(found);
+    if (have_tool("wmf2svg")) {
+        // It writes each bitmap beside the SVG and links it: the cells and the colour bar.
+        run_quietly("wmf2svg -o " + dir.file("wmf.svg") + " " + dir.file("sg.wmf"));
+        const std::string svg = testing::file_text(dir.file("wmf.svg"));
+        EXPECT_EQ(occurrences(svg, "<image"), 2u);
+        EXPECT_NE(svg.find("<text"), std::string::npos);
+    }
     if (!have_tool("wmf2gd") || !have_tool("compare")) return;
     run_quietly("wmf2gd -t png --maxwidth=600 --maxheight=450 --maxpect -o " + dir.file("wmf.png") + " " +
                 dir.file("sg.wmf"));
