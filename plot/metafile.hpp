@@ -111,6 +111,9 @@ public:
     void font(const FontChoice& font) override;
     void text(WorldPoint anchor, std::string_view text) override;
     void end() override;
+    // A stretched 24-bit device-independent bitmap record at one pixel a
+    // unit; pixels without data are white.
+    void image(const RasterImage& image) override;
 
 private:
     bool recording() const { return file_.is_open() && status_.ok; }
@@ -209,6 +212,7 @@ public:
     }
     void text(WorldPoint anchor, std::string_view text) override { active_->text(anchor, text); }
     void end() override { active_->end(); }
+    void image(const RasterImage& image) override { active_->image(image); }
 
 private:
     template <class Call>

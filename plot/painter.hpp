@@ -9,6 +9,7 @@
 // it that crosses the frame.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,6 +31,15 @@ struct WorldRect {
     double y_min = 0;
     double x_max = 0;
     double y_max = 0;
+};
+
+// Pixels over a world rectangle, made at the resolution of each target.
+// `render` fills width × height pixels of the world rectangle `area` (all
+// or part of `where`), rows top-down, 3 bytes (RGB) each, and one mask byte
+// per pixel: 1 painted, 0 left as it was (no data there).
+struct RasterImage {
+    WorldRect where;
+    std::function<void(const WorldRect& area, int width, int height, std::uint8_t* rgb, std::uint8_t* mask)> render;
 };
 
 enum class HorizontalAlign { Left, Centre, Right };
@@ -80,6 +90,9 @@ public:
     virtual void font(const FontChoice& font) = 0;
     virtual void text(WorldPoint anchor, std::string_view text) = 0;
     virtual void end() = 0;                                    // graphics_close
+    // Pixels over a world rectangle, clipped like the rest; a recorder
+    // without images ignores them.
+    virtual void image(const RasterImage& image) { (void)image; }
 };
 
 // Steps per semicircular end of a wide line: 4·half_width limited to 4..100.
@@ -158,6 +171,10 @@ public:
     // The first `length` characters, placed so that the alignment anchor
     // falls on the world point.
     void draw_text(double x, double y, std::string_view text, int length);
+
+    // The pixels whose centres lie inside image.where (and the clip), made
+    // at the canvas's resolution; then the image is handed to the recorder.
+    void draw_raster(const RasterImage& image);
 
     std::size_t image_size(double x1, double y1, double x2, double y2) const;
     std::size_t get_image(double x1, double y1, double x2, double y2, std::span<std::uint8_t> buffer) const;

@@ -457,14 +457,8 @@ private:
         if (io_.show) io_.show(painter_.canvas());
     }
 
-    void beep(int hz, int ms) {
-        if (io_.beep) io_.beep(hz, ms);
-    }
-
-    int read_key() {
-        const int key = io_.read_key ? io_.read_key() : kKeyEscape;
-        return key < 0 ? kKeyEscape : key;
-    }
+    void beep(int hz, int ms) { io_.tone(hz, ms); }
+    int read_key() { return io_.key(); }
 
     Status key_loop() {
         for (;;) {
@@ -497,21 +491,7 @@ private:
     }
 
     // Moves the view for a pan key; false for any other key.
-    bool pan(int code) {
-        const double width = settings_.x_max - settings_.x_min, height = settings_.y_max - settings_.y_min;
-        switch (code) {
-        case kKeyLeft: pan_x_ -= width / 4; return true;
-        case kKeyRight: pan_x_ += width / 4; return true;
-        case kKeyCtrlLeft: pan_x_ -= width; return true;
-        case kKeyCtrlRight: pan_x_ += width; return true;
-        case kKeyUp: pan_y_ += height / 4; return true;
-        case kKeyDown: pan_y_ -= height / 4; return true;
-        case kKeyPageUp: pan_y_ += height; return true;
-        case kKeyPageDown: pan_y_ -= height; return true;
-        case kKeyHome: pan_x_ = pan_y_ = 0; return true;
-        default: return false;
-        }
-    }
+    bool pan(int code) { return pan_for_key(code, settings_, pan_x_, pan_y_); }
 
     Status redraw() {
         if (Status s = plot_view(settings_, pan_x_, pan_y_, view_); !s) return fail(s.message);
@@ -548,6 +528,22 @@ private:
 };
 
 }  // namespace
+
+bool pan_for_key(int code, const PlotSettings& settings, double& pan_x, double& pan_y) {
+    const double width = settings.x_max - settings.x_min, height = settings.y_max - settings.y_min;
+    switch (code) {
+    case kKeyLeft: pan_x -= width / 4; return true;
+    case kKeyRight: pan_x += width / 4; return true;
+    case kKeyCtrlLeft: pan_x -= width; return true;
+    case kKeyCtrlRight: pan_x += width; return true;
+    case kKeyUp: pan_y += height / 4; return true;
+    case kKeyDown: pan_y -= height / 4; return true;
+    case kKeyPageUp: pan_y += height; return true;
+    case kKeyPageDown: pan_y -= height; return true;
+    case kKeyHome: pan_x = pan_y = 0; return true;
+    default: return false;
+    }
+}
 
 std::string point_file_field(double value) {
     char field[64];

@@ -20,6 +20,7 @@
 #include "plot/axes.hpp"
 #include "plot/painter.hpp"
 #include "plot/plot_settings.hpp"
+#include "window/key_source.hpp"
 
 namespace zeph {
 
@@ -90,6 +91,15 @@ struct PlotIo {
     std::function<void()> mark_metafile;              // before the background is saved
     std::function<void()> rewind_metafile;            // before a panned redraw
     std::function<void()> bitmap_saved;               // the bitmap file was written
+
+    // The next key; Esc when none can come.
+    int key() const {
+        const int k = read_key ? read_key() : kKeyEscape;
+        return k < 0 ? kKeyEscape : k;
+    }
+    void tone(int hz, int ms) const {
+        if (beep) beep(hz, ms);
+    }
 };
 
 // Draws the plot and runs its key loop. On failure the returned message is
@@ -98,6 +108,11 @@ struct PlotIo {
 // or bitmap file that cannot be written is reported after a completed plot.
 Status plot_driver(Painter& painter, const PlotData& data, const PlotSettings& settings, const PlotCall& call,
                    PlotMemory& memory, const PlotIo& io);
+
+// The view offsets after an extended key: the arrows move them by a quarter
+// of the view, Ctrl+arrows and the page keys by a whole one, Home returns
+// to 0; false (nothing moved) for any other key.
+bool pan_for_key(int code, const PlotSettings& settings, double& pan_x, double& pan_y);
 
 // --- The pieces of the driver, exposed for testing. ---
 

@@ -18,6 +18,7 @@
 #include "base/replace_file.hpp"
 #include "base/text.hpp"
 #include "plot/metafile.hpp"
+#include "plot/vector_file_image.hpp"
 #include "window/fonts.hpp"
 
 namespace zeph {
@@ -163,6 +164,10 @@ public:
     void operator()(const VectorFileWriter::Text& op) {
         flush();
         draw_text(op.anchor, op.text);
+    }
+    void operator()(const VectorFileWriter::Image& op) {
+        flush();
+        paint_image(cr_, op);
     }
 
     // Strokes the lines drawn since the last change.

@@ -14,6 +14,7 @@
 // name ("Times New Roman" resolves to Liberation Serif), scaled as on the
 // screen: the cell height and the average character width are the asked
 // fractions of 1350 units. PDF embeds the fonts it uses.
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -78,6 +79,8 @@ public:
     void font(const FontChoice& font) override;
     void text(WorldPoint anchor, std::string_view text) override;
     void end() override { close(); }
+    // Made at one pixel a picture unit and kept as an embedded image.
+    void image(const RasterImage& image) override;
 
     // One drawing operation in picture units (x right, y down).
     struct Point { double x = 0, y = 0; };
@@ -90,7 +93,10 @@ public:
     struct Align { HorizontalAlign h; VerticalAlign v; };
     struct Font { FontChoice choice; };
     struct Text { Point anchor; std::string text; };
-    using Operation = std::variant<Background, Clip, Pen, MoveTo, LineTo, Polygon, Align, Font, Text>;
+    // width × height pixels over the rectangle from `a` (top left) to `b`,
+    // 0xAARRGGBB (premultiplied: a pixel left as it was is 0).
+    struct Image { Point a, b; int width = 0, height = 0; std::vector<std::uint32_t> argb; };
+    using Operation = std::variant<Background, Clip, Pen, MoveTo, LineTo, Polygon, Align, Font, Text, Image>;
 
 private:
     Point to_units(WorldPoint p) const;
