@@ -26,7 +26,7 @@ void define_grid_variables(Session& session) {
     Workspace& workspace = session.workspace;
     SignalView grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
-    if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
+    if (is_xy(workspace.selection)) grid.dx = 0.0;
     const SignalSlot& time = workspace.slot(Domain::time);
     const SignalSlot& frequency = workspace.slot(Domain::frequency);
     session.define_variable("DT", time.dx);
@@ -128,15 +128,15 @@ void execute_line(Session& session) {
     Workspace& workspace = session.workspace;
     Selection& selection = workspace.selection;
     if (selection.read_word) {
-        if (const CommandWord* read = find_word(selection.read_command, WordKind::read)) read->run(session);
+        if (selection.read != nullptr) selection.read->run(session);
         return;
     }
-    const CommandWord* operation = operation_word(selection.operation_id);
+    const CommandWord* operation = selection.operation;
     if (operation != nullptr && operation->data == DataNeed::none) {
         operation->run(session);
         return;
     }
-    if (selection.function_code.empty() || (operation == nullptr && selection.parameter_code.empty())) {
+    if (selection.function == nullptr || (operation == nullptr && selection.parameter == nullptr)) {
         workspace.message_line = kMissingParameters;
         return;
     }

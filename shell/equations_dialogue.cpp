@@ -21,9 +21,8 @@ struct Target {
 };
 
 Target target_of(Session& session) {
-    const std::string& function = session.workspace.selection.function_code;
-    if (function == "SP") session.equation_letter = 'B';
-    else if (function == "WA") session.equation_letter = 'A';
+    if (const CommandWord* function = session.workspace.selection.function)
+        session.equation_letter = function->domain == Domain::frequency ? 'B' : 'A';
     return {session.equation_letter == 'B' ? Domain::frequency : Domain::time, session.equation_letter};
 }
 

@@ -3,19 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "shell/command_table.hpp"
-
 namespace zeph {
-
-bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal) {
-    const CommandWord* operation = operation_word(id);
-    return operation != nullptr && operation->run_on_signal != nullptr && operation->run_on_signal(session, signal);
-}
-
-void run_two_signal_operation(Session& session, int id) {
-    const CommandWord* operation = operation_word(id);
-    if (operation != nullptr && operation->run != nullptr) operation->run(session);
-}
 
 std::span<Complex> samples_in_use(CurrentSignal& signal) {
     const std::size_t npts = std::min(static_cast<std::size_t>(std::max(signal.npts, 0)), signal.storage.size());

@@ -28,14 +28,11 @@ struct CurrentSignal {
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 
-// Runs operation `id` (WI .. FF) on the current signal. On failure or Esc the
-// message line tells why (blank after Esc) and the signal is unchanged;
-// returns true when the signal was changed.
-bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal);
-
-// Runs operation `id` (AC .. B=) on the two signals of the workspace, with
-// their flags and grids; failures go to the message line.
-void run_two_signal_operation(Session& session, int id);
+// Each operation on the current signal (WI .. FF) is a dialogue
+// `bool name(Session&, CurrentSignal&)`: on failure or Esc the message line
+// tells why (blank after Esc) and the signal is unchanged; it returns true
+// when the signal was changed. The operations on both signals (AC .. B=) are
+// `void name(Session&)`; failures go to the message line.
 
 // --- shared by the operation dialogues ---
 

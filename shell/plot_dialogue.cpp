@@ -48,7 +48,7 @@ private:
                     std::array<double, 4>& values);
     bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
 
-    bool is_xy() const { return w_.selection.parameter_code == "XY"; }
+    bool is_xy() const { return zeph::is_xy(w_.selection); }
     int count() const {
         return std::clamp(w_.display.display_count, 0, static_cast<int>(w_.work_y.size()));
     }
@@ -161,7 +161,7 @@ void PlotDialogue::default_range() {
         s_.x_max += width;
     }
     s_.y_min = s_.y_max = 0;
-    const bool power = w_.selection.parameter_code == "PO";
+    const bool power = decibel_form(w_.selection) == DbForm::power;
     const int db = w_.options.DB;
     if (power && w_.options.CU) {
         const double total = session_.cumulative_total;
@@ -172,7 +172,7 @@ void PlotDialogue::default_range() {
             s_.y_max = total;
             s_.y_min = 0;
         }
-    } else if (power && w_.selection.function_code == "SP" && w_.signal_mode == SignalMode::linked) {
+    } else if (power && w_.current_domain() == Domain::frequency && w_.signal_mode == SignalMode::linked) {
         if (db) {
             s_.y_max = d.reference_level;
             s_.y_min = s_.y_max - kDecibelFloorSpan;

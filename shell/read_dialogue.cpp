@@ -51,18 +51,12 @@ struct ConstantSignal {
 // the command word decides the target too.
 std::optional<ReadTarget> read_target(const Workspace& workspace) {
     const Selection& selection = workspace.selection;
-    const std::string& word = selection.read_command;
-    const bool word_reads_a = word == "RT" || word == "RA";
-    const bool word_reads_b = word == "RF" || word == "RB";
+    const CommandWord* word = selection.read;
     ReadTarget target;
-    target.mode = word == "RA" || word == "RB" ? SignalMode::independent
-                  : word_reads_a || word_reads_b ? SignalMode::linked
-                                                 : workspace.signal_mode;
-    bool into_b = false;
-    if (selection.read_selector == 1 || selection.read_selector == 2) into_b = selection.read_selector == 2;
-    else if (word_reads_a || word_reads_b) into_b = word_reads_b;
+    target.mode = word != nullptr ? word->mode : workspace.signal_mode;
+    if (selection.read_into) target.domain = *selection.read_into;
+    else if (word != nullptr) target.domain = word->domain;
     else return std::nullopt;
-    target.domain = into_b ? Domain::frequency : Domain::time;
     return target;
 }
 

@@ -7,7 +7,6 @@
 #include "input/expr/interp.hpp"
 #include "dsp/statistics.hpp"
 #include "input/prompt.hpp"
-#include "shell/command_words.hpp"
 #include "shell/help_screen.hpp"
 #include "shell/operation_settings.hpp"
 #include "shell/plot_state.hpp"

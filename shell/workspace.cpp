@@ -37,6 +37,28 @@ SignalView current_signal(Workspace& workspace) {
     return {workspace.samples(domain), npts, slot.xmin, slot.dx, domain == Domain::frequency};
 }
 
+std::string parameter_label(const Selection& selection) {
+    return selection.parameter ? padded_characters(selection.parameter->label, 20) : std::string();
+}
+
+bool is_xy(const Selection& selection) {
+    return selection.parameter && selection.parameter->parameter.shape == ResultShape::xy;
+}
+
+DbForm decibel_form(const Selection& selection) {
+    return selection.parameter ? selection.parameter->parameter.decibels : DbForm::none;
+}
+
+void reset_selection(Workspace& workspace) {
+    Selection& selection = workspace.selection;
+    selection.function = nullptr;
+    selection.parameter = nullptr;
+    selection.cache_valid = false;
+    workspace.signal_mode = SignalMode::linked;
+    for (const CommandWord& option : command_words())
+        if (option.kind == WordKind::option && option.rules.reset_with_selection) workspace.options.*(option.flag) = 0;
+}
+
 std::string signal_name_part(const Workspace& workspace) {
     auto shown = [](const std::string& name) {
         std::string trimmed(first_characters(name, 17));

@@ -98,8 +98,8 @@ TEST_F(ReadDialogueTest, RtClearsTheSelectionOfTheOldSignals) {
     ASSERT_TRUE(write_signal_file(ramp(4, 1.0), "R8", path("s.r8"), 0.0, 1.0));
     run("RT", {"s.r8", ""});
     const Workspace& w = workspace();
-    EXPECT_EQ(w.selection.function_code, "");
-    EXPECT_EQ(w.selection.parameter_code, "");
+    EXPECT_EQ(w.selection.function, nullptr);
+    EXPECT_EQ(w.selection.parameter, nullptr);
     EXPECT_EQ(w.options.AV + w.options.DB + w.options.LA, 0);
 }
 
