@@ -75,12 +75,10 @@ Derivation phase_deviation(DeriveInput& in, double unit) {
     const SignalView& signal = in.signal;
     unwrapped_phase(in.z, in.y, unit);
     auto& answers = w.display_answers;
-    PromptRequest request{.title = w.status_line, .prompt = kRegressionRangePrompt, .default_reply = "/",
-                          .mode = 'N', .value_count = 2,
-                          .values = {answers.regression_x1, answers.regression_x2, 0, 0}};
-    if (!in.session.ask(request)) return Derivation::escaped;
-    answers.regression_x1 = request.values[0];
-    answers.regression_x2 = request.values[1];
+    std::array<double, 4> range{answers.regression_x1, answers.regression_x2, 0, 0};
+    if (!in.session.ask_numbers(kRegressionRangePrompt, "/", range, 2)) return Derivation::escaped;
+    answers.regression_x1 = range[0];
+    answers.regression_x2 = range[1];
     const RegressionLine line = fit_over_range(signal, in.y, answers.regression_x1, answers.regression_x2);
     for (std::size_t k = 0; k < in.y.size(); ++k)
         in.y[k] -= line.intercept + line.slope * (signal.xmin + static_cast<double>(k) * signal.dx);
@@ -131,11 +129,10 @@ Derivation derive_phase_degrees(DeriveInput& in) {
 Derivation derive_weighted_sum(DeriveInput& in) {
     Workspace& w = workspace_of(in);
     auto& answers = w.display_answers;
-    PromptRequest request{.title = w.status_line, .prompt = kSumPrompt, .default_reply = "1, -1", .mode = 'N',
-                          .value_count = 2, .values = {answers.sum_a, answers.sum_b, 0, 0}};
-    if (!in.session.ask(request)) return Derivation::escaped;
-    answers.sum_a = request.values[0];
-    answers.sum_b = request.values[1];
+    std::array<double, 4> weights{answers.sum_a, answers.sum_b, 0, 0};
+    if (!in.session.ask_numbers(kSumPrompt, "1, -1", weights, 2)) return Derivation::escaped;
+    answers.sum_a = weights[0];
+    answers.sum_b = weights[1];
     const double a = answers.sum_a, b = answers.sum_b;
     return per_sample(in, [a, b](const Complex& v) { return a * v.real() + b * v.imag(); });
 }

@@ -51,11 +51,10 @@ bool average_stage(Session& session, const SignalView& signal) {
         return false;
     }
     double& span = signal.spectrum ? w.display_answers.averaging_bandwidth : w.display_answers.averaging_time;
-    PromptRequest request{.title = w.status_line,
-                          .prompt = signal.spectrum ? kAveragingBandwidthPrompt : kAveragingTimePrompt,
-                          .default_reply = "/", .mode = 'N', .value_count = 1, .values = {span, 0, 0, 0}};
-    if (!session.ask(request)) return false;
-    span = request.values[0];
+    std::array<double, 4> asked{span, 0, 0, 0};
+    if (!session.ask_numbers(signal.spectrum ? kAveragingBandwidthPrompt : kAveragingTimePrompt, "/", asked, 1))
+        return false;
+    span = asked[0];
     const auto n = static_cast<std::size_t>(w.display.display_count);
     const double dx = w.slot(signal.domain()).dx;
     const MovingAverage average =
@@ -68,11 +67,10 @@ bool average_stage(Session& session, const SignalView& signal) {
 
 bool distribution_stage(Session& session) {
     Workspace& w = session.workspace;
-    PromptRequest request{.title = w.status_line, .prompt = kDivisionsPrompt, .default_reply = "/", .mode = 'N',
-                          .value_count = 1, .values = {w.display_answers.divisions, 0, 0, 0}};
-    if (!session.ask(request)) return false;
-    w.display_answers.divisions = request.values[0];
-    const double rounded = std::round(request.values[0]);
+    std::array<double, 4> asked{w.display_answers.divisions, 0, 0, 0};
+    if (!session.ask_numbers(kDivisionsPrompt, "/", asked, 1)) return false;
+    w.display_answers.divisions = asked[0];
+    const double rounded = std::round(asked[0]);
     const int divisions = std::isnan(rounded) ? 0 : static_cast<int>(std::clamp(rounded, -1.0, 1e9));
     Distribution result;
     const Status status = distribution(
@@ -99,16 +97,14 @@ bool cumulative_stage(Session& session) {
     DisplayState& d = w.display;
     session.define_variable("XMIN", d.xmin);
     session.define_variable("XMAX", d.xmin + (d.display_count - 1) * d.dx);
-    PromptRequest request{.title = w.status_line, .prompt = kCumulativePrompt,
-                          .current = w.display_answers.cumulative_range, .default_reply = "XMIN, XMAX",
-                          .mode = 'C', .value_count = 2};
-    if (!session.ask(request)) return false;
-    w.display_answers.cumulative_range = request.current;
+    std::array<double, 4> range{};
+    if (!session.ask_values_text(kCumulativePrompt, "XMIN, XMAX", w.display_answers.cumulative_range, range, 2))
+        return false;
     const std::span<const double> values(w.work_y.data(), static_cast<std::size_t>(d.display_count));
     if (const std::size_t left_out = count_non_finite(values); left_out > 0)
         w.message_line = left_out_message(left_out);
     session.cumulative_total = cumulate(std::span<double>(w.work_y.data(), static_cast<std::size_t>(d.display_count)),
-                                        d.xmin, d.dx, request.values[0], request.values[1]);
+                                        d.xmin, d.dx, range[0], range[1]);
     return true;
 }
 

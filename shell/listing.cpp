@@ -84,12 +84,9 @@ void list_display(Session& session) {
     session.define_variable("XMAX", d.xmin + (d.display_count - 1) * d.dx);
     ListRange range{1, d.display_count};
     if (!is_xy(w.selection)) {
-        PromptRequest request{.title = w.status_line, .prompt = kListRangePrompt,
-                              .current = w.display_answers.list_range, .default_reply = "XMIN, XMAX", .mode = 'C',
-                              .value_count = 2};
-        if (!session.ask(request)) return;
-        w.display_answers.list_range = request.current;
-        range = list_range(request.values[0], request.values[1], d.xmin, d.dx, d.display_count);
+        std::array<double, 4> limits{};
+        if (!session.ask_values_text(kListRangePrompt, "XMIN, XMAX", w.display_answers.list_range, limits, 2)) return;
+        range = list_range(limits[0], limits[1], d.xmin, d.dx, d.display_count);
     }
     range.last = std::min<long long>(range.last, d.display_count);
     TextConsole& console = session.console;

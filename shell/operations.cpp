@@ -18,13 +18,7 @@ PromptRequest kept_answer_question(const Session& session, std::string_view prom
 }
 
 bool ask_kept_values(Session& session, std::string_view prompt, std::array<double, 4>& values, int count) {
-    const std::string kept_text = current_values_text(values, count);
-    PromptRequest request{.title = session.workspace.status_line, .prompt = prompt, .default_reply = kept_text,
-                          .mode = 'N', .value_count = count, .values = values};
-    if (!session.ask(request)) return false;
-    // Only the asked values: a rejected reply may have stored more fields.
-    std::copy_n(request.values.begin(), std::clamp(count, 0, 4), values.begin());
-    return true;
+    return session.ask_numbers(prompt, current_values_text(values, count), values, count);
 }
 
 char first_letter(std::string_view reply) { return reply.empty() ? ' ' : upper_letter(reply.front()); }

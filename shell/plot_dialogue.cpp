@@ -80,37 +80,26 @@ private:
 };
 
 bool PlotDialogue::ask_integer(std::string_view prompt, std::string_view default_reply, int& value) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
-                          .value_count = 1, .values = {static_cast<double>(value), 0, 0, 0}};
-    if (!session_.ask(request)) return false;
-    value = nearest_int(request.values[0]);
+    std::array<double, 4> values{static_cast<double>(value), 0, 0, 0};
+    if (!session_.ask_numbers(prompt, default_reply, values, 1)) return false;
+    value = nearest_int(values[0]);
     return true;
 }
 
 bool PlotDialogue::ask_real(std::string_view prompt, std::string_view default_reply, double& value) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
-                          .value_count = 1, .values = {value, 0, 0, 0}};
-    if (!session_.ask(request)) return false;
-    value = request.values[0];
+    std::array<double, 4> values{value, 0, 0, 0};
+    if (!session_.ask_numbers(prompt, default_reply, values, 1)) return false;
+    value = values[0];
     return true;
 }
 
 bool PlotDialogue::ask_values(std::string_view prompt, std::string_view default_reply, std::string& reply, int n,
                               std::array<double, 4>& values) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = reply,
-                          .default_reply = default_reply, .mode = 'C', .value_count = n, .values = values};
-    if (!session_.ask(request)) return false;
-    reply = request.current;
-    values = request.values;
-    return true;
+    return session_.ask_values_text(prompt, default_reply, reply, values, n);
 }
 
 bool PlotDialogue::ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = answer,
-                          .default_reply = default_reply, .mode = 'C'};
-    if (!session_.ask(request)) return false;
-    answer = trim_right(request.current);
-    return true;
+    return session_.ask_text(prompt, default_reply, answer);
 }
 
 // SC: X = X*Xm + Xo on the abscissa, Y = Y*Ym + Yo on the values.

@@ -159,10 +159,9 @@ std::optional<double> ask_step(Session& session, const ReadTarget& target) {
         prompt = target.into_b() ? kStepPromptFrequency : kStepPromptTime;
         offered = workspace.slot(target.domain).dx;
     }
-    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = kKeepCurrent,
-                          .mode = 'N', .value_count = 1, .values = {offered, 0, 0, 0}};
-    if (!session.ask(request)) return std::nullopt;
-    return request.values[0];
+    std::array<double, 4> step{offered, 0, 0, 0};
+    if (!session.ask_numbers(prompt, kKeepCurrent, step, 1)) return std::nullopt;
+    return step[0];
 }
 
 std::optional<ConstantSignal> ask_constant(Session& session, const ReadTarget& target) {
