@@ -1,9 +1,9 @@
 #pragma once
 // A request to end the run from outside: SIGINT, SIGTERM, SIGHUP or SIGQUIT,
 // or Ctrl+C typed at the terminal. The handler only records the signal; the
-// prompt loop and the long loops (formulas, transforms, reads, writes,
-// drawing) look at it between blocks, abandon their work as on Esc, and the
-// command loop then ends the run as EN does.
+// prompt loop and the long loops (transforms, reads, writes, drawing) look at
+// it between blocks, abandon their work as on Esc, and the command loop then
+// ends the run as EN does. A formula runs to its end; EQ then keeps its target.
 namespace zeph {
 
 // Installs the handlers (without SA_RESTART, so that a read waiting for a
