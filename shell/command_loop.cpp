@@ -69,9 +69,7 @@ bool create_missing_domain(Workspace& workspace) {
         workspace.message_line = status.message;
         return false;
     }
-    made.xmin = grid.xmin;
-    made.dx = grid.dx;
-    made.npts = grid.npts;
+    static_cast<Grid&>(made) = grid;
     made.present = true;
     workspace.record_change(wanted, SignalOrigin::transform);
     return true;
@@ -106,15 +104,11 @@ bool check_data(Workspace& workspace, DataNeed need) {
 // invalid. A refused operation keeps the selection.
 void run_signal_operation(Session& session, const CommandWord& operation) {
     Workspace& workspace = session.workspace;
-    const SignalView view = current_signal(workspace);
-    CurrentSignal signal{std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.npts,
-                         view.xmin, view.dx, view.spectrum};
+    CurrentSignal signal = operand_of(workspace);
+    const Domain domain = signal.domain();
     const bool changed = operation.run_on_signal(session, signal);
-    const Domain domain = view.domain();
     SignalSlot& slot = workspace.slot(domain);
-    slot.npts = signal.npts;
-    slot.xmin = signal.xmin;
-    slot.dx = signal.dx;
+    static_cast<Grid&>(slot) = signal;
     if (changed) workspace.record_change(domain, SignalOrigin::operation);
     workspace.linked_npts = signal.npts;
     workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.spectrum, signal.npts);

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "shell/signal_domain.hpp"
+#include "base/signal_grid.hpp"
 
 namespace zeph {
 

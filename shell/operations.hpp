@@ -20,13 +20,14 @@ namespace zeph {
 // The signal of the current function: all of its storage (max_points values,
 // so an operation may lengthen it) and its grid. `spectrum` is true for SP
 // and BS (signal B). The operation changes npts, xmin and dx in place.
-struct CurrentSignal {
+struct CurrentSignal : Grid {
     std::span<Complex> storage;
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
+
+// The current signal of the workspace with all of its storage.
+CurrentSignal operand_of(Workspace& workspace);
 
 // Each operation on the current signal (WI .. FF) is a dialogue
 // `bool name(Session&, CurrentSignal&)`: on failure or Esc the message line

@@ -34,7 +34,7 @@ SignalView current_signal(Workspace& workspace) {
     const Domain domain = workspace.current_domain();
     const SignalSlot& slot = workspace.slot(domain);
     const int npts = std::clamp(workspace.count(domain), 0, workspace.max_points);
-    return {workspace.samples(domain), npts, slot.xmin, slot.dx, domain == Domain::frequency};
+    return {{npts, slot.xmin, slot.dx}, workspace.samples(domain), domain == Domain::frequency};
 }
 
 std::string parameter_label(const Selection& selection) {

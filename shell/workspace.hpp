@@ -13,7 +13,7 @@
 #include "base/zeroed_allocator.hpp"
 #include "dsp/fft.hpp"
 #include "shell/command_table.hpp"
-#include "shell/signal_domain.hpp"
+#include "base/signal_grid.hpp"
 
 namespace zeph {
 
@@ -87,9 +87,7 @@ enum class SignalOrigin {
 // One signal's grid and record. The abscissa of sample k is xmin + k*dx:
 // seconds for A (Tmin, DT), hertz for B (Fmin, DF). npts is the slot's own
 // count, used in independent mode; linked mode uses Workspace::linked_npts.
-struct SignalSlot {
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
+struct SignalSlot : Grid {
     bool present = false;
     SignalOrigin origin = SignalOrigin::none;
     // Bumped whenever the samples change, so a later reader can tell whether
@@ -157,10 +155,8 @@ struct Workspace {
 
 // The current signal: the one of the function of the selection (B for SP,
 // A otherwise), with its grid. In linked mode both domains share the count.
-struct SignalView {
+struct SignalView : Grid {
     Complex* samples = nullptr;
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };

@@ -39,11 +39,7 @@ std::vector<Complex> ramp(int n) {
 CurrentSignal select(ScriptedSession& s, bool spectrum) {
     Workspace& w = s.session.workspace;
     w.selection.function = find_word(spectrum ? "SP" : "WA", WordKind::function);
-    CurrentSignal signal{.storage = {spectrum ? w.signal_b() : w.signal_a(), static_cast<std::size_t>(w.max_points)},
-                         .npts = w.signal_mode == SignalMode::linked ? w.linked_npts : (spectrum ? w.slot(Domain::frequency).npts : w.slot(Domain::time).npts),
-                         .xmin = spectrum ? w.slot(Domain::frequency).xmin : w.slot(Domain::time).xmin,
-                         .dx = spectrum ? w.slot(Domain::frequency).dx : w.slot(Domain::time).dx,
-                         .spectrum = spectrum};
+    const CurrentSignal signal = operand_of(w);
     std::string ignored;
     s.interpreter.define("DT", w.slot(Domain::time).dx, ignored);
     s.interpreter.define("DF", w.slot(Domain::frequency).dx, ignored);
