@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

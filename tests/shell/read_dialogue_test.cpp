@@ -9,7 +9,7 @@
 #include "fileio/binary_records.hpp"
 #include "shell/command_words.hpp"
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "window/headless.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {
