@@ -9,7 +9,7 @@ jobs=$(nproc)
 fuzz_seconds=${ZEPH_FUZZ_SECONDS:-60}
 
 echo "== build and test (release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEPH_BENCH=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEPH_BENCH=ON -DZEPH_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -20,7 +20,7 @@ echo "== tests that need a display, under Xvfb"
 DISPLAY= WAYLAND_DISPLAY= xvfb-run -a ctest --test-dir build --output-on-failure -R 'OnDisplay' --no-tests=error
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON -DZEPH_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^E2e' | tee "$log"

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/complex.hpp"
+#include "base/signal_grid.hpp"
 #include "base/status.hpp"
 #include "base/zeroed_allocator.hpp"
 
@@ -108,13 +109,7 @@ Status fft_inverse(std::span<Complex> x, BitReverseTable& table);
 // wherever it is used (an odd N leaves the last sample as it was).
 void half_swap_scale(std::span<Complex> x, double factor);
 
-// Point count, first abscissa and step of one signal. The abscissa of sample
-// i (0-based) is xmin + i·dx.
-struct Grid {
-    int npts = 0;
-    double xmin = 0.0;
-    double dx = 1.0;
-};
+// Grid (base/signal_grid.hpp): point count, first abscissa and step of one signal.
 
 // Spectrum creation: spectrum[0 … N−1] = DT·(transform of waveform[0 … N−1])
 // with zero frequency moved to index N/2, N = time.npts. The spectrum grid

@@ -1,5 +1,5 @@
 #pragma once
-// prompt_input: the one procedure through which every question is asked.
+// Prompter::ask: the one procedure through which every question is asked.
 //
 // It draws the six-row prompt block at the bottom of the text window, edits a
 // reply line (history, paste, cursor keys) or takes the reply from the replay

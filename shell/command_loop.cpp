@@ -27,7 +27,7 @@ void define_grid_variables(Session& session) {
     Workspace& workspace = session.workspace;
     SignalView grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
-    if (workspace.selection.parameter_code == "XY") grid.dx = 0.0;
+    if (is_xy(workspace.selection)) grid.dx = 0.0;
     const SignalSlot& time = workspace.slot(Domain::time);
     const SignalSlot& frequency = workspace.slot(Domain::frequency);
     session.define_variable("DT", time.dx);
@@ -70,9 +70,7 @@ bool create_missing_domain(Workspace& workspace) {
         workspace.message_line = status.message;
         return false;
     }
-    made.xmin = grid.xmin;
-    made.dx = grid.dx;
-    made.npts = grid.npts;
+    static_cast<Grid&>(made) = grid;
     made.present = true;
     workspace.record_change(wanted, SignalOrigin::transform);
     return true;
@@ -107,15 +105,11 @@ bool check_data(Workspace& workspace, DataNeed need) {
 // invalid. A refused operation keeps the selection.
 void run_signal_operation(Session& session, const CommandWord& operation) {
     Workspace& workspace = session.workspace;
-    const SignalView view = current_signal(workspace);
-    CurrentSignal signal{std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.npts,
-                         view.xmin, view.dx, view.spectrum};
+    CurrentSignal signal = operand_of(workspace);
+    const Domain domain = signal.domain();
     const bool changed = operation.run_on_signal(session, signal);
-    const Domain domain = view.domain();
     SignalSlot& slot = workspace.slot(domain);
-    slot.npts = signal.npts;
-    slot.xmin = signal.xmin;
-    slot.dx = signal.dx;
+    static_cast<Grid&>(slot) = signal;
     if (changed) workspace.record_change(domain, SignalOrigin::operation);
     workspace.linked_npts = signal.npts;
     workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.spectrum, signal.npts);
@@ -129,15 +123,15 @@ void execute_line(Session& session) {
     Workspace& workspace = session.workspace;
     Selection& selection = workspace.selection;
     if (selection.read_word) {
-        if (const CommandWord* read = find_word(selection.read_command, WordKind::read)) read->run(session);
+        if (selection.read != nullptr) selection.read->run(session);
         return;
     }
-    const CommandWord* operation = operation_word(selection.operation_id);
+    const CommandWord* operation = selection.operation;
     if (operation != nullptr && operation->data == DataNeed::none) {
         operation->run(session);
         return;
     }
-    if (selection.function_code.empty() || (operation == nullptr && selection.parameter_code.empty())) {
+    if (selection.function == nullptr || (operation == nullptr && selection.parameter == nullptr)) {
         workspace.message_line = kMissingParameters;
         return;
     }

@@ -15,9 +15,9 @@ constexpr int kLineLength = 80;
 constexpr int kLastOptionColumn = 76;   // the option scan visits fixed columns
 
 // The rows of one kind of word.
-std::vector<std::reference_wrapper<const CommandWord>> words_of(WordKind kind) {
+std::vector<std::reference_wrapper<const CommandWord>> words_of(std::span<const CommandWord> table, WordKind kind) {
     std::vector<std::reference_wrapper<const CommandWord>> words;
-    for (const CommandWord& word : command_words())
+    for (const CommandWord& word : table)
         if (word.kind == kind) words.emplace_back(word);
     return words;
 }
@@ -27,34 +27,31 @@ int last_non_blank_column(std::string_view line) {
     return last == std::string_view::npos ? 0 : static_cast<int>(last) + 1;
 }
 
-// Sets an output option: PL, FI and LI exclude each other.
-void set_output(OptionSet& options, int OptionSet::*flag) {
-    options.PL = options.FI = options.LI = 0;
-    options.*flag = 1;
+// Sets an option as its row says: an output switches the other outputs off;
+// DB takes the parameter's dB form (power when it has none: the rules after
+// the scan then switch it off).
+void set_option(std::span<const CommandWord> table, OptionSet& options, const CommandWord& option,
+                const Selection& selection) {
+    if (option.rules.group == OptionGroup::output)
+        for (const CommandWord& other : words_of(table, WordKind::option))
+            if (other.rules.group == OptionGroup::output) options.*(other.flag) = 0;
+    int value = option.rules.on_value;
+    if (option.rules.decibels) value = decibel_form(selection) == DbForm::amplitude ? 2 : 1;
+    options.*(option.flag) = value;
 }
 
-void set_option(OptionSet& options, const CommandWord& option, const std::string& parameter) {
-    if (option.flag == &OptionSet::PL || option.flag == &OptionSet::FI || option.flag == &OptionSet::LI) {
-        set_output(options, option.flag);
-    } else if (option.flag == &OptionSet::BI) {
-        options.BI = 2;
-    } else if (option.flag == &OptionSet::DB) {
-        options.DB = parameter == "PO" ? 1 : parameter == "AM" ? 2 : 1;
-    } else {
-        options.*(option.flag) = 1;
-    }
-}
-
-void scan_options(std::string_view line, Workspace& workspace) {
+void scan_options(std::string_view line, Workspace& workspace, std::span<const CommandWord> table) {
     OptionSet& options = workspace.options;
     Selection& selection = workspace.selection;
-    selection.read_selector = 0;
+    selection.read_into.reset();
+    const auto option_rows = words_of(table, WordKind::option);
+    const auto reads = words_of(table, WordKind::read);
     for (int column = 1; column <= kLastOptionColumn; ++column) {
-        for (const CommandWord& option : words_of(WordKind::option))
-            if (word_at(line, column, option.word)) set_option(options, option, selection.parameter_code);
-        for (const CommandWord& read : words_of(WordKind::read))
-            if (word_at(line, column, read.word)) selection.read_selector = read.domain == Domain::time ? 1 : 2;
-        for (const CommandWord& option : words_of(WordKind::option)) {
+        for (const CommandWord& option : option_rows)
+            if (word_at(line, column, option.word)) set_option(table, options, option, selection);
+        for (const CommandWord& read : reads)
+            if (word_at(line, column, read.word)) selection.read_into = read.domain;
+        for (const CommandWord& option : option_rows) {
             if (!option.has_no_form) continue;
             const std::string no_form = "NO" + std::string(option.word);
             if (word_at(line, column, no_form)) options.*(option.flag) = 0;
@@ -62,33 +59,43 @@ void scan_options(std::string_view line, Workspace& workspace) {
     }
 }
 
-void apply_cross_option_rules(Workspace& workspace) {
+// The rules between options, as their rows say: DB follows the parameter's
+// dB form, and options are switched off by DI (DB), by the lack of PL (OV,
+// SC) and by an XY parameter.
+void apply_cross_option_rules(Workspace& workspace, std::span<const CommandWord> table) {
     OptionSet& options = workspace.options;
-    const std::string& parameter = workspace.selection.parameter_code;
-    if (options.DB != 0) options.DB = parameter == "PO" ? 1 : parameter == "AM" ? 2 : 0;
-    if (options.DI) options.DB = 0;
-    if (!options.PL) options.OV = options.SC = 0;
-    if (parameter == "XY")
-        options.AV = options.DI = options.CU = options.DB = options.ST = options.MO = options.WR = options.FI = 0;
+    const Selection& selection = workspace.selection;
+    const bool xy = is_xy(selection);
+    const auto option_rows = words_of(table, WordKind::option);
+    for (const CommandWord& option : option_rows)
+        if (option.rules.decibels && options.*(option.flag) != 0)
+            options.*(option.flag) = static_cast<int>(decibel_form(selection));
+    for (const CommandWord& option : option_rows) {
+        const OptionRules& rules = option.rules;
+        int& flag = options.*(option.flag);
+        if (rules.off_with != nullptr && options.*(rules.off_with) != 0) flag = 0;
+        if (rules.needs_plot && !options.PL) flag = 0;
+        if (rules.off_for_xy && xy) flag = 0;
+    }
 }
 
 // The command-word scan: the first function, read or command word decides.
 // Returns true when the scan ended the line's words (a read or command word)
 // and sets `action` for the commands that run at once.
-bool scan_command_word(std::string_view line, int last_column, Workspace& workspace, LineAction& action) {
+bool scan_command_word(std::string_view line, int last_column, Workspace& workspace, LineAction& action,
+                       std::span<const CommandWord> table) {
     Selection& selection = workspace.selection;
     for (int column = 1; column <= last_column - 2; ++column) {
-        for (const CommandWord& w : command_words()) {
+        for (const CommandWord& w : table) {
             if (!word_at(line, column, w.word)) continue;
             switch (w.kind) {
             case WordKind::function:
-                selection.function_code = std::string(w.function_code);
+                selection.function = &w;
                 workspace.signal_mode = w.mode;
-                selection.abscissa_label = std::string(w.label);
                 return false;
             case WordKind::read:
                 selection.read_word = true;
-                selection.read_command = std::string(w.word);
+                selection.read = &w;
                 workspace.signal_mode = w.mode;
                 return true;
             case WordKind::command:
@@ -102,21 +109,24 @@ bool scan_command_word(std::string_view line, int last_column, Workspace& worksp
     return false;
 }
 
-void scan_operations(std::string_view line, int last_column, Selection& selection) {
+void scan_operations(std::string_view line, int last_column, Selection& selection,
+                     std::span<const CommandWord> table) {
+    const auto operations = words_of(table, WordKind::operation);
     for (int column = 1; column <= last_column - 2; ++column)
-        for (const CommandWord& op : words_of(WordKind::operation))
+        for (const CommandWord& op : operations)
             if (word_at(line, column, op.word)) {
-                selection.operation_id = op.operation_id;
-                selection.operation_markers.insert(std::string(op.word));
+                selection.operation = &op;
+                selection.operation_markers.insert(&op);
             }
 }
 
-void scan_parameter(std::string_view line, int last_column, Selection& selection) {
+void scan_parameter(std::string_view line, int last_column, Selection& selection,
+                    std::span<const CommandWord> table) {
+    const auto parameters = words_of(table, WordKind::parameter);
     for (int column = 1; column <= last_column - 2; ++column)
-        for (const CommandWord& parameter : words_of(WordKind::parameter))
+        for (const CommandWord& parameter : parameters)
             if (word_at(line, column, parameter.word)) {
-                selection.parameter_code = std::string(parameter.word);
-                selection.parameter_label = padded_characters(parameter.label, 20);
+                selection.parameter = &parameter;
                 return;
             }
 }
@@ -135,58 +145,44 @@ std::string make_command_line(std::string_view reply) {
     return upper_case(line);
 }
 
-LineAction scan_command_line(std::string_view reply, Workspace& workspace) {
+LineAction scan_command_line(std::string_view reply, Workspace& workspace, std::span<const CommandWord> table) {
     const std::string line = make_command_line(reply);
     const int last_column = last_non_blank_column(line);
     for (int column = 1; column <= last_column - 2; ++column)
-        for (const CommandWord& command : words_of(WordKind::line_command))
+        for (const CommandWord& command : words_of(table, WordKind::line_command))
             if (word_at(line, column, command.word)) return command.action;
     Selection& selection = workspace.selection;
     if (last_column > 0) {
-        selection.operation_id = 0;
-        selection.read_selector = 0;
+        selection.operation = nullptr;
+        selection.read_into.reset();
         selection.read_word = false;
         LineAction action = LineAction::execute;
-        const bool words_ended = scan_command_word(line, last_column, workspace, action);
+        const bool words_ended = scan_command_word(line, last_column, workspace, action, table);
         if (action != LineAction::execute) return action;
-        if (selection.read_word && selection.read_command.size() == 2 &&
-            (selection.read_command == "RT" || selection.read_command == "RF"))
-            selection.operation_markers.clear();
+        // A linked read (RT, RF) starts the operation markers afresh.
+        if (selection.read_word && selection.read->mode == SignalMode::linked) selection.operation_markers.clear();
         if (!words_ended) {
-            scan_operations(line, last_column, selection);
-            scan_parameter(line, last_column, selection);
+            scan_operations(line, last_column, selection, table);
+            scan_parameter(line, last_column, selection, table);
         }
     }
-    scan_options(line, workspace);
-    apply_cross_option_rules(workspace);
+    scan_options(line, workspace, table);
+    apply_cross_option_rules(workspace, table);
     return LineAction::execute;
-}
-
-void reset_selection(Workspace& workspace) {
-    Selection& selection = workspace.selection;
-    selection.function_code.clear();
-    selection.parameter_code.clear();
-    selection.parameter_label.clear();
-    selection.cache_valid = false;
-    workspace.signal_mode = SignalMode::linked;
-    OptionSet& options = workspace.options;
-    options.AV = options.DI = options.CU = options.DB = options.SC = 0;
 }
 
 std::string title_prefix(const Workspace& workspace) {
     const Selection& selection = workspace.selection;
-    if (selection.parameter_code == "XY") return "X-Y Graph:   ";
+    if (is_xy(selection)) return "X-Y Graph:   ";
+    if (selection.function == nullptr) return "             ";
     const bool cumulative = workspace.options.CU != 0;
     const bool independent = workspace.signal_mode == SignalMode::independent;
-    if (selection.function_code == "WA") {
+    if (selection.function->domain == Domain::time) {
         if (independent) return cumulative ? "CU Signal A: " : "Signal A:    ";
         return cumulative ? "CU Waveform  " : "Waveform of  ";
     }
-    if (selection.function_code == "SP") {
-        if (independent) return cumulative ? "CU Signal B: " : "Signal B:    ";
-        return cumulative ? "CU Spectrum  " : "Spectrum of  ";
-    }
-    return "             ";
+    if (independent) return cumulative ? "CU Signal B: " : "Signal B:    ";
+    return cumulative ? "CU Spectrum  " : "Spectrum of  ";
 }
 
 }  // namespace zeph

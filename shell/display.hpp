@@ -5,12 +5,11 @@
 // one output (plot, file or listing).
 #include <string>
 
+#include "shell/derivations.hpp"
 #include "shell/session.hpp"
 
 namespace zeph {
 
-inline constexpr std::string_view kSumPrompt = "A*REAL + B*IMAG. Enter A,B:";
-inline constexpr std::string_view kRegressionRangePrompt = "Range for calculation of regression line:";
 inline constexpr std::string_view kDivisionsPrompt = "How many divisions?";
 inline constexpr std::string_view kCumulativePrompt = "X1, X2:  X2<X1 allowed";
 inline constexpr std::string_view kAveragingTimePrompt = "Time span in seconds for averaging:";

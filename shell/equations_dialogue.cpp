@@ -23,9 +23,8 @@ struct Target {
 };
 
 Target target_of(Session& session) {
-    const std::string& function = session.workspace.selection.function_code;
-    if (function == "SP") session.equation_letter = 'B';
-    else if (function == "WA") session.equation_letter = 'A';
+    if (const CommandWord* function = session.workspace.selection.function)
+        session.equation_letter = function->domain == Domain::frequency ? 'B' : 'A';
     return {session.equation_letter == 'B' ? Domain::frequency : Domain::time, session.equation_letter};
 }
 
@@ -154,10 +153,7 @@ void add_dialogue(Session& session) {
     if (!check_both_signals(workspace)) return;
     const std::string prompt = std::string(1, target.letter) + " = A*(C + jD) + B*(E + jF). Enter C, D, E, F:";
     auto& weights = session.weights;
-    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = "1. 0. 1. 0.",
-                          .mode = 'N', .value_count = 4, .values = weights};
-    if (!session.ask(request)) return;
-    weights = request.values;
+    if (!session.ask_numbers(prompt, "1. 0. 1. 0.", weights, 4)) return;
     const Complex c{weights[0], weights[1]}, e{weights[2], weights[3]};
     combine_signals(workspace, target.domain, [c, e](Complex a, Complex b) { return a * c + b * e; });
 }
@@ -168,11 +164,10 @@ void multiply_dialogue(Session& session) {
     if (!check_both_signals(workspace)) return;
     const std::string prompt = std::string(1, target.letter) + " = A*B*(C + jD). Enter C, D:";
     auto& weights = session.weights;
-    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = "1. 0.",
-                          .mode = 'N', .value_count = 2, .values = {weights[0], weights[1], 0, 0}};
-    if (!session.ask(request)) return;
-    weights[0] = request.values[0];
-    weights[1] = request.values[1];
+    std::array<double, 4> asked{weights[0], weights[1], 0, 0};
+    if (!session.ask_numbers(prompt, "1. 0.", asked, 2)) return;
+    weights[0] = asked[0];
+    weights[1] = asked[1];
     const Complex c{weights[0], weights[1]};
     combine_signals(workspace, target.domain, [c](Complex a, Complex b) { return a * b * c; });
 }

@@ -24,14 +24,6 @@ std::string host_path(std::string_view name) {
     return path;
 }
 
-// A text question offering the previous answer. False on Esc.
-bool ask_text(Session& session, std::string_view prompt, std::string_view default_reply, std::string& answer) {
-    PromptRequest request{.title = session.workspace.status_line, .prompt = prompt, .current = answer,
-                          .default_reply = default_reply, .mode = 'C'};
-    if (!session.ask(request)) return false;
-    answer = trim_right(request.current);
-    return true;
-}
 
 // A failure, or a notice of a write that succeeded (values clipped).
 void report(Workspace& workspace, const Status& status) {
@@ -53,7 +45,7 @@ void write_signal_a_as_wav(Session& session, const std::string& path) {
         workspace.message_line = kSignalAMissing;
         return;
     }
-    if (!ask_text(session, kWavChannelsPrompt, kStereoDefault, files.wav_channels)) return;
+    if (!session.ask_text(kWavChannelsPrompt, kStereoDefault, files.wav_channels)) return;
     files.wav_channels = files.wav_channels.substr(0, kAnswerLength);
     const std::size_t n = static_cast<std::size_t>(std::clamp(workspace.count(Domain::time), 0, workspace.max_points));
     const std::span<const Complex> samples(workspace.signal_a(), n);
@@ -67,7 +59,7 @@ void write_display_values(Session& session, const std::string& path) {
     Workspace& workspace = session.workspace;
     FileAnswers& files = workspace.files;
     std::string answer = files.output_format;
-    if (!ask_text(session, kOutputFormatPrompt, kR8Default, answer)) return;
+    if (!session.ask_text(kOutputFormatPrompt, kR8Default, answer)) return;
     files.output_format = output_format_code(answer);
     const DisplayState& display = workspace.display;
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(display.display_count, 0)),
@@ -81,7 +73,7 @@ void write_display_values(Session& session, const std::string& path) {
 
 void file_output_dialogue(Session& session) {
     FileAnswers& files = session.workspace.files;
-    if (!ask_text(session, kOutputNamePrompt, "", files.output_file_name)) return;
+    if (!session.ask_text(kOutputNamePrompt, "", files.output_file_name)) return;
     const std::string path = host_path(files.output_file_name);
     if (is_audio_output_name(files.output_file_name)) write_signal_a_as_wav(session, path);
     else write_display_values(session, path);

@@ -39,12 +39,10 @@ bool ask_design(Session& session, bool chebyshev, FilterDesign& design, Frequenc
     grid.carrier_hz = 0.0;
     if (design.band_pass) {
         // The mid frequency is the default reply: Enter moves the pass band to zero frequency.
-        const std::array<double, 4> kept{settings.carrier_hz, 0, 0, 0};
+        std::array<double, 4> carrier{settings.carrier_hz, 0, 0, 0};
         const std::string mid_text = current_values_text({settings.mid_hz, 0, 0, 0}, 1);
-        PromptRequest carrier{.title = session.workspace.status_line, .prompt = kCarrierPrompt,
-                              .default_reply = mid_text, .mode = 'N', .value_count = 1, .values = kept};
-        if (!session.ask(carrier)) return false;
-        settings.carrier_hz = carrier.values[0];
+        if (!session.ask_numbers(kCarrierPrompt, mid_text, carrier, 1)) return false;
+        settings.carrier_hz = carrier[0];
         grid.carrier_hz = settings.carrier_hz;
     }
     return true;

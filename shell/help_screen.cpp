@@ -106,18 +106,17 @@ const HelpGrid& layout() {
     return kLayout;
 }
 
-// Marks the entry of `word` among the words of `kind`.
-void mark(HelpGrid& grid, WordKind kind, std::string_view word) {
-    const CommandWord* found = find_word(word, kind);
-    if (found != nullptr && found->help.row != 0)
-        put(grid, found->help.row, marker_column(found->help), kHelpMarker, kHelpMarkerAttribute);
+// Marks the entry of a row.
+void mark(HelpGrid& grid, const CommandWord* row) {
+    if (row != nullptr && row->help.row != 0)
+        put(grid, row->help.row, marker_column(row->help), kHelpMarker, kHelpMarkerAttribute);
 }
 
-std::string_view function_word(const Workspace& workspace) {
-    const bool independent = workspace.signal_mode == SignalMode::independent;
-    if (workspace.selection.function_code == "WA") return independent ? "AS" : "WA";
-    if (workspace.selection.function_code == "SP") return independent ? "BS" : "SP";
-    return {};
+// The function's row in the current mode: a read may have changed the mode
+// since the function was named.
+const CommandWord* function_row(const Workspace& workspace) {
+    const CommandWord* function = workspace.selection.function;
+    return function ? function_for(function->domain, workspace.signal_mode) : nullptr;
 }
 
 }  // namespace
@@ -125,13 +124,13 @@ std::string_view function_word(const Workspace& workspace) {
 void draw_help_screen(TextConsole& console, const Workspace& workspace, const HelpState& state) {
     HelpGrid grid = layout();
     const Selection& selection = workspace.selection;
-    mark(grid, WordKind::function, function_word(workspace));
-    for (const std::string& word : selection.operation_markers) mark(grid, WordKind::operation, word);
-    if (!selection.parameter_code.empty()) mark(grid, WordKind::parameter, selection.parameter_code);
+    mark(grid, function_row(workspace));
+    for (const CommandWord* operation : selection.operation_markers) mark(grid, operation);
+    mark(grid, selection.parameter);
     for (const CommandWord& option : command_words())
-        if (option.marked && workspace.options.*(option.flag) != 0) mark(grid, WordKind::option, option.word);
-    if (state.read_range_set) mark(grid, WordKind::command, "SE");
-    if (!selection.read_command.empty()) mark(grid, WordKind::read, selection.read_command.substr(0, 2));
+        if (option.marked && workspace.options.*(option.flag) != 0) mark(grid, &option);
+    if (state.read_range_set) mark(grid, command_for(LineAction::set_range));
+    mark(grid, selection.read);
 
     for (int row = 1; row <= kHelpRows; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column) {

@@ -29,7 +29,7 @@ ListRange list_range(double x1, double x2, double xmin, double dx, int count) {
 
 std::vector<std::string> listing_page(const Workspace& workspace, ListRange range, long long first) {
     const DisplayState& d = workspace.display;
-    const bool xy = workspace.selection.parameter_code == "XY";
+    const bool xy = is_xy(workspace.selection);
     std::vector<std::string> rows;
     rows.push_back(padded_characters(d.listing_heading, 80));
     rows.emplace_back();
@@ -83,13 +83,10 @@ void list_display(Session& session) {
     session.define_variable("XMIN", d.xmin);
     session.define_variable("XMAX", d.xmin + (d.display_count - 1) * d.dx);
     ListRange range{1, d.display_count};
-    if (w.selection.parameter_code != "XY") {
-        PromptRequest request{.title = w.status_line, .prompt = kListRangePrompt,
-                              .current = w.display_answers.list_range, .default_reply = "XMIN, XMAX", .mode = 'C',
-                              .value_count = 2};
-        if (!session.ask(request)) return;
-        w.display_answers.list_range = request.current;
-        range = list_range(request.values[0], request.values[1], d.xmin, d.dx, d.display_count);
+    if (!is_xy(w.selection)) {
+        std::array<double, 4> limits{};
+        if (!session.ask_values_text(kListRangePrompt, "XMIN, XMAX", w.display_answers.list_range, limits, 2)) return;
+        range = list_range(limits[0], limits[1], d.xmin, d.dx, d.display_count);
     }
     range.last = std::min<long long>(range.last, d.display_count);
     TextConsole& console = session.console;

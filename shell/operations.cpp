@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <array>
 
-#include "shell/command_table.hpp"
-
 namespace zeph {
 
-bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal) {
-    const CommandWord* operation = operation_word(id);
-    return operation != nullptr && operation->run_on_signal != nullptr && operation->run_on_signal(session, signal);
-}
-
-void run_two_signal_operation(Session& session, int id) {
-    const CommandWord* operation = operation_word(id);
-    if (operation != nullptr && operation->run != nullptr) operation->run(session);
+CurrentSignal operand_of(Workspace& workspace) {
+    const SignalView view = current_signal(workspace);
+    return {view, std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.spectrum};
 }
 
 std::span<Complex> samples_in_use(CurrentSignal& signal) {
@@ -30,13 +23,7 @@ PromptRequest kept_answer_question(const Session& session, std::string_view prom
 }
 
 bool ask_kept_values(Session& session, std::string_view prompt, std::array<double, 4>& values, int count) {
-    const std::string kept_text = current_values_text(values, count);
-    PromptRequest request{.title = session.workspace.status_line, .prompt = prompt, .default_reply = kept_text,
-                          .mode = 'N', .value_count = count, .values = values};
-    if (!session.ask(request)) return false;
-    // Only the asked values: a rejected reply may have stored more fields.
-    std::copy_n(request.values.begin(), std::clamp(count, 0, 4), values.begin());
-    return true;
+    return session.ask_numbers(prompt, current_values_text(values, count), values, count);
 }
 
 char first_letter(std::string_view reply) { return reply.empty() ? ' ' : upper_letter(reply.front()); }

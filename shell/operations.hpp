@@ -20,22 +20,20 @@ namespace zeph {
 // The signal of the current function: all of its storage (max_points values,
 // so an operation may lengthen it) and its grid. `spectrum` is true for SP
 // and BS (signal B). The operation changes npts, xmin and dx in place.
-struct CurrentSignal {
+struct CurrentSignal : Grid {
     std::span<Complex> storage;
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 
-// Runs operation `id` (WI .. FF) on the current signal. On failure or Esc the
-// message line tells why (blank after Esc) and the signal is unchanged;
-// returns true when the signal was changed.
-bool run_single_signal_operation(Session& session, int id, CurrentSignal& signal);
+// The current signal of the workspace with all of its storage.
+CurrentSignal operand_of(Workspace& workspace);
 
-// Runs operation `id` (AC .. B=) on the two signals of the workspace, with
-// their flags and grids; failures go to the message line.
-void run_two_signal_operation(Session& session, int id);
+// Each operation on the current signal (WI .. FF) is a dialogue
+// `bool name(Session&, CurrentSignal&)`: on failure or Esc the message line
+// tells why (blank after Esc) and the signal is unchanged; it returns true
+// when the signal was changed. The operations on both signals (AC .. B=) are
+// `void name(Session&)`; failures go to the message line.
 
 // --- shared by the operation dialogues ---
 

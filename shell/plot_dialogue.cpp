@@ -1,4 +1,5 @@
 #include "shell/plot_dialogue.hpp"
+#include "shell/plot_range.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -26,7 +27,6 @@ std::size_t count_lines(const std::string& path) {
 
 constexpr double kScreenFraction = 0.8;
 constexpr int kMaxWindowWidth = 1280, kMaxWindowHeight = 1024;   // pixels
-constexpr double kDecibelFloorSpan = 100;                        // [dB] shown below the top
 constexpr int kNewPlotColour = 1;                                // blue
 
 // Group flags: 0 defaults, 1 ask now, 2 asked (keep the answers).
@@ -48,7 +48,7 @@ private:
                     std::array<double, 4>& values);
     bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
 
-    bool is_xy() const { return w_.selection.parameter_code == "XY"; }
+    bool is_xy() const { return zeph::is_xy(w_.selection); }
     int count() const {
         return std::clamp(w_.display.display_count, 0, static_cast<int>(w_.work_y.size()));
     }
@@ -80,37 +80,26 @@ private:
 };
 
 bool PlotDialogue::ask_integer(std::string_view prompt, std::string_view default_reply, int& value) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
-                          .value_count = 1, .values = {static_cast<double>(value), 0, 0, 0}};
-    if (!session_.ask(request)) return false;
-    value = nearest_int(request.values[0]);
+    std::array<double, 4> values{static_cast<double>(value), 0, 0, 0};
+    if (!session_.ask_numbers(prompt, default_reply, values, 1)) return false;
+    value = nearest_int(values[0]);
     return true;
 }
 
 bool PlotDialogue::ask_real(std::string_view prompt, std::string_view default_reply, double& value) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .default_reply = default_reply, .mode = 'N',
-                          .value_count = 1, .values = {value, 0, 0, 0}};
-    if (!session_.ask(request)) return false;
-    value = request.values[0];
+    std::array<double, 4> values{value, 0, 0, 0};
+    if (!session_.ask_numbers(prompt, default_reply, values, 1)) return false;
+    value = values[0];
     return true;
 }
 
 bool PlotDialogue::ask_values(std::string_view prompt, std::string_view default_reply, std::string& reply, int n,
                               std::array<double, 4>& values) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = reply,
-                          .default_reply = default_reply, .mode = 'C', .value_count = n, .values = values};
-    if (!session_.ask(request)) return false;
-    reply = request.current;
-    values = request.values;
-    return true;
+    return session_.ask_values_text(prompt, default_reply, reply, values, n);
 }
 
 bool PlotDialogue::ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer) {
-    PromptRequest request{.title = w_.status_line, .prompt = prompt, .current = answer,
-                          .default_reply = default_reply, .mode = 'C'};
-    if (!session_.ask(request)) return false;
-    answer = trim_right(request.current);
-    return true;
+    return session_.ask_text(prompt, default_reply, answer);
 }
 
 // SC: X = X*Xm + Xo on the abscissa, Y = Y*Ym + Yo on the values.
@@ -134,75 +123,17 @@ bool PlotDialogue::scale_data() {
     return true;
 }
 
-// Smallest and largest finite value of one or two arrays; false when there is
-// none. NaNs and infinities (1/X at X = 0, the decibels of a zero) are skipped:
-// the driver leaves a gap at such points, and an infinite limit would leave no
-// range to draw in.
-bool value_limits(std::span<const double> a, std::span<const double> b, double& low, double& high) {
-    bool found = false;
-    for (std::span<const double> values : {a, b}) {
-        for (double v : values) {
-            if (!std::isfinite(v)) continue;
-            if (!found || v < low) low = v;
-            if (!found || v > high) high = v;
-            found = true;
-        }
-    }
-    return found;
-}
-
 void PlotDialogue::default_range() {
     const DisplayState& d = w_.display;
-    const double width = count() * d.dx;
-    s_.x_min = d.xmin;
-    s_.x_max = d.xmin + width;
-    if (w_.options.WR) {
-        s_.x_min -= width;
-        s_.x_max += width;
-    }
-    s_.y_min = s_.y_max = 0;
-    const bool power = w_.selection.parameter_code == "PO";
-    const int db = w_.options.DB;
-    if (power && w_.options.CU) {
-        const double total = session_.cumulative_total;
-        if (db) {
-            s_.y_max = total > 0 ? 10.0 * db * std::log10(total) : 0.0;
-            s_.y_min = s_.y_max - kDecibelFloorSpan;
-        } else {
-            s_.y_max = total;
-            s_.y_min = 0;
-        }
-    } else if (power && w_.selection.function_code == "SP" && w_.signal_mode == SignalMode::linked) {
-        if (db) {
-            s_.y_max = d.reference_level;
-            s_.y_min = s_.y_max - kDecibelFloorSpan;
-        } else {
-            s_.y_max = d.reference_power;
-            s_.y_min = 0;
-        }
-    }
-    if (w_.options.SC) {
-        s_.y_max = plot_.ym * s_.y_max + plot_.yo;
-        s_.y_min = plot_.ym * s_.y_min + plot_.yo;
-    }
-    if (db && s_.y_max == s_.y_min) {
-        double low = 0, high = 0;
-        if (value_limits(values_y(), {}, low, high)) s_.y_max = high;
-        s_.y_min = s_.y_max - kDecibelFloorSpan;
-    }
-    if (s_.y_max == s_.y_min) {
-        double low = s_.y_min, high = s_.y_max;
-        if (is_xy()) {
-            // A square range over both coordinates.
-            value_limits(values_x(), values_y(), low, high);
-            s_.x_min = low;
-            s_.x_max = high;
-        } else {
-            value_limits(values_y(), {}, low, high);
-        }
-        s_.y_min = low;
-        s_.y_max = high;
-    }
+    const PlotRange range = default_plot_range({
+        .y = values_y(), .x = values_x(), .xmin = d.xmin, .dx = d.dx, .xy = is_xy(), .wrap = w_.options.WR != 0,
+        .decibels = w_.options.DB, .power = decibel_form(w_.selection) == DbForm::power,
+        .cumulative = w_.options.CU != 0, .cumulative_total = session_.cumulative_total,
+        .linked_spectrum = w_.current_domain() == Domain::frequency && w_.signal_mode == SignalMode::linked,
+        .reference_power = d.reference_power, .reference_level = d.reference_level,
+        .scaled = w_.options.SC != 0, .ym = plot_.ym, .yo = plot_.yo});
+    s_.x_min = range.x_min, s_.x_max = range.x_max;
+    s_.y_min = range.y_min, s_.y_max = range.y_max;
 }
 
 bool PlotDialogue::labels() {
@@ -373,8 +304,9 @@ bool PlotDialogue::export_names() {
 }
 
 void PlotDialogue::widen_degenerate_range() {
-    if (s_.x_max == s_.x_min) s_.x_min -= 1, s_.x_max += 1;
-    if (s_.y_max == s_.y_min) s_.y_min -= 1, s_.y_max += 1;
+    const PlotRange range = widened({s_.x_min, s_.x_max, s_.y_min, s_.y_max});
+    s_.x_min = range.x_min, s_.x_max = range.x_max;
+    s_.y_min = range.y_min, s_.y_max = range.y_max;
 }
 
 void PlotDialogue::run() {

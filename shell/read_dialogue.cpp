@@ -53,18 +53,12 @@ struct ConstantSignal {
 // the command word decides the target too.
 std::optional<ReadTarget> read_target(const Workspace& workspace) {
     const Selection& selection = workspace.selection;
-    const std::string& word = selection.read_command;
-    const bool word_reads_a = word == "RT" || word == "RA";
-    const bool word_reads_b = word == "RF" || word == "RB";
+    const CommandWord* word = selection.read;
     ReadTarget target;
-    target.mode = word == "RA" || word == "RB" ? SignalMode::independent
-                  : word_reads_a || word_reads_b ? SignalMode::linked
-                                                 : workspace.signal_mode;
-    bool into_b = false;
-    if (selection.read_selector == 1 || selection.read_selector == 2) into_b = selection.read_selector == 2;
-    else if (word_reads_a || word_reads_b) into_b = word_reads_b;
+    target.mode = word != nullptr ? word->mode : workspace.signal_mode;
+    if (selection.read_into) target.domain = *selection.read_into;
+    else if (word != nullptr) target.domain = word->domain;
     else return std::nullopt;
-    target.domain = into_b ? Domain::frequency : Domain::time;
     return target;
 }
 
@@ -167,10 +161,9 @@ std::optional<double> ask_step(Session& session, const ReadTarget& target) {
         prompt = target.into_b() ? kStepPromptFrequency : kStepPromptTime;
         offered = workspace.slot(target.domain).dx;
     }
-    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .default_reply = kKeepCurrent,
-                          .mode = 'N', .value_count = 1, .values = {offered, 0, 0, 0}};
-    if (!session.ask(request)) return std::nullopt;
-    return request.values[0];
+    std::array<double, 4> step{offered, 0, 0, 0};
+    if (!session.ask_numbers(prompt, kKeepCurrent, step, 1)) return std::nullopt;
+    return step[0];
 }
 
 std::optional<ConstantSignal> ask_constant(Session& session, const ReadTarget& target) {

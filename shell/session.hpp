@@ -7,7 +7,6 @@
 #include "input/expr/interp.hpp"
 #include "dsp/statistics.hpp"
 #include "input/prompt.hpp"
-#include "shell/command_words.hpp"
 #include "shell/help_screen.hpp"
 #include "shell/operation_settings.hpp"
 #include "shell/plot_state.hpp"
@@ -57,6 +56,17 @@ struct Session {
 
     // Asks a question with the workspace's message line.
     bool ask(PromptRequest& request) { return prompter.ask(workspace.message_line, request); }
+    // The questions of the dialogues, under the status line. False on Esc.
+    // `count` numbers, offering `values` (as the prompt shows them); on
+    // success the first `count` are the reply's.
+    bool ask_numbers(std::string_view prompt, std::string_view default_reply, std::array<double, 4>& values,
+                     int count);
+    // A text offering `answer`; on success `answer` is the reply without trailing blanks.
+    bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
+    // A text read as `count` numbers (a range such as "XMIN, XMAX"): `reply`
+    // is the text offered and kept, `values` all four fields of the reply.
+    bool ask_values_text(std::string_view prompt, std::string_view default_reply, std::string& reply,
+                         std::array<double, 4>& values, int count);
     // Defines a named value for the replies that follow (XMIN, DX, ...).
     void define_variable(std::string_view name, double value) {
         std::string ignored;

@@ -28,7 +28,29 @@ SignalView current_signal(Workspace& workspace) {
     const Domain domain = workspace.current_domain();
     const SignalSlot& slot = workspace.slot(domain);
     const int npts = std::clamp(workspace.count(domain), 0, workspace.max_points);
-    return {workspace.samples(domain), npts, slot.xmin, slot.dx, domain == Domain::frequency};
+    return {{npts, slot.xmin, slot.dx}, workspace.samples(domain), domain == Domain::frequency};
+}
+
+std::string parameter_label(const Selection& selection) {
+    return selection.parameter ? padded_characters(selection.parameter->label, 20) : std::string();
+}
+
+bool is_xy(const Selection& selection) {
+    return selection.parameter && selection.parameter->parameter.shape == ResultShape::xy;
+}
+
+DbForm decibel_form(const Selection& selection) {
+    return selection.parameter ? selection.parameter->parameter.decibels : DbForm::none;
+}
+
+void reset_selection(Workspace& workspace) {
+    Selection& selection = workspace.selection;
+    selection.function = nullptr;
+    selection.parameter = nullptr;
+    selection.cache_valid = false;
+    workspace.signal_mode = SignalMode::linked;
+    for (const CommandWord& option : command_words())
+        if (option.kind == WordKind::option && option.rules.reset_with_selection) workspace.options.*(option.flag) = 0;
 }
 
 std::string signal_name_part(const Workspace& workspace) {

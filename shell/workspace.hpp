@@ -3,6 +3,7 @@
 // the flag that says whether it holds data, where it came from), the read range, the file names,
 // the texts every prompt shows, and the selection of the command line.
 #include <array>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,34 +12,32 @@
 #include "base/status.hpp"
 #include "base/zeroed_allocator.hpp"
 #include "dsp/fft.hpp"
+#include "shell/command_table.hpp"
+#include "base/signal_grid.hpp"
 
 namespace zeph {
 
 inline constexpr int kInitialMaxPoints = 32768;
 
-enum class SignalMode { linked = 0, independent = 1 };
-
-// The option flags of a display (0 off, 1 on; the plot-dialogue groups also
-// 2 = asked, keep the answers; DB 1 = power, 2 = amplitude; BI 2 = on).
-struct OptionSet {
-    int AV = 0, DI = 0, CU = 0, DB = 0, ST = 0, SS = 0, PL = 1, FI = 0, LI = 0, OV = 0, SC = 0, MO = 0, WR = 0,
-        EX = 0, ME = 0, BI = 0;
-    int LA = 0, LO = 0, MA = 0, SM = 0, PG = 0, AX = 0, GO = 0, ZE = 0, CO = 0, AR = 0, HI = 0;
-};
-
-// What the command words of the lines so far have selected.
+// What the command words of the lines so far have selected: rows of the
+// command table (nullptr: none).
 struct Selection {
-    std::string function_code;    // "WA", "SP" or empty
-    std::string parameter_code;   // e.g. "PO", or empty
-    std::string parameter_label;  // 20-character label of the parameter
-    std::string abscissa_label;   // "vs time (sec)", "vs freq (Hz) " or blank
-    int operation_id = 0;         // 0: no operation on the line
-    int read_selector = 0;        // 0, 1 (A) or 2 (B)
-    bool read_word = false;       // RT, RF, RA or RB was the command word
-    std::string read_command;     // the read word last used, for its help marker
-    std::set<std::string> operation_markers;   // operations seen since start-up or the last RT/RF
-    bool cache_valid = false;     // the previous derivation may be reused
+    const CommandWord* function = nullptr;    // WA, SP, AS or BS: its domain is the current signal's
+    const CommandWord* parameter = nullptr;   // what a display shows
+    const CommandWord* operation = nullptr;   // the line's operation
+    const CommandWord* read = nullptr;        // the read word last used, for its help marker
+    bool read_word = false;                   // a read word was the command word
+    std::optional<Domain> read_into;          // the signal a read word anywhere on the line picked
+    std::set<const CommandWord*> operation_markers;   // operations seen since start-up or the last RT/RF
+    bool cache_valid = false;                 // the previous derivation may be reused
 };
+
+// The 20-character label of the selected parameter; empty without one.
+std::string parameter_label(const Selection& selection);
+// Whether the selected parameter's result is XY pairs.
+bool is_xy(const Selection& selection);
+// The selected parameter's dB form (none without a parameter).
+DbForm decibel_form(const Selection& selection);
 
 // What the display pipeline derived for the output stages: the values are
 // work_y[0 .. display_count) (and work_x for XY) on the abscissa
@@ -63,8 +62,9 @@ struct DisplayAnswers {
     std::string cumulative_range = "XMIN, XMAX";        // CU reply text
     double averaging_time = 0.0;                        // AV span [s] for a waveform
     double averaging_bandwidth = 0.0;                   // AV span [Hz] for a spectrum
-    // The function and parameter of the last derivation, while it may be reused.
-    std::string cached_function, cached_parameter;
+    // The signal and parameter of the last derivation, while it may be reused.
+    std::optional<Domain> cached_domain;
+    const CommandWord* cached_parameter = nullptr;
 };
 
 // The answers that the file-output, read and export dialogues offer again.
@@ -73,14 +73,6 @@ struct FileAnswers {
     std::string output_format;      // FI: R8, R4, I2, 1C, 2C
     std::string wav_channels;       // FI: MO or ST
 };
-
-// The two signals: A, the waveform, lives in the time domain; B, the
-// spectrum, in the frequency domain. The value indexes Workspace::slots.
-enum class Domain { time = 0, frequency = 1 };
-inline constexpr std::array kDomains{Domain::time, Domain::frequency};
-inline constexpr Domain other_domain(Domain domain) {
-    return domain == Domain::time ? Domain::frequency : Domain::time;
-}
 
 // What made a slot's samples.
 enum class SignalOrigin {
@@ -95,9 +87,7 @@ enum class SignalOrigin {
 // One signal's grid and record. The abscissa of sample k is xmin + k*dx:
 // seconds for A (Tmin, DT), hertz for B (Fmin, DF). npts is the slot's own
 // count, used in independent mode; linked mode uses Workspace::linked_npts.
-struct SignalSlot {
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
+struct SignalSlot : Grid {
     bool present = false;
     SignalOrigin origin = SignalOrigin::none;
     // Bumped whenever the samples change, so a later reader can tell whether
@@ -152,8 +142,8 @@ struct Workspace {
     int count(Domain domain) const {
         return signal_mode == SignalMode::linked ? linked_npts : slot(domain).npts;
     }
-    // The domain of the current function: B for SP, A otherwise.
-    Domain current_domain() const { return selection.function_code == "SP" ? Domain::frequency : Domain::time; }
+    // The domain of the current function: B for SP and BS, A otherwise.
+    Domain current_domain() const { return selection.function ? selection.function->domain : Domain::time; }
     // Notes that the domain's samples were replaced or changed by `origin`.
     void record_change(Domain domain, SignalOrigin origin) {
         SignalSlot& changed = slot(domain);
@@ -165,14 +155,17 @@ struct Workspace {
 
 // The current signal: the one of the function of the selection (B for SP,
 // A otherwise), with its grid. In linked mode both domains share the count.
-struct SignalView {
+struct SignalView : Grid {
     Complex* samples = nullptr;
-    int npts = 0;
-    double xmin = 0.0, dx = 1.0;
     bool spectrum = false;
     Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
 };
 SignalView current_signal(Workspace& workspace);
+
+// Switches off the options that last one display (AV, DI, CU, DB, SC),
+// forgets the cached derivation, blanks the function and parameter and
+// returns to linked mode: after operations, reads, CR, SE and AL.
+void reset_selection(Workspace& workspace);
 
 // The names of the signal's files as the status line and titles show them:
 // the real-part name, a four-character joiner ("0+j0", " +j ", ",+j0" or

@@ -165,7 +165,7 @@ TEST_F(SoundDisk, PollStopsPlaybackAndRecordingKeepingWhatWasDone) {
 
     write_raw16(in_, sound.samples);
     Recording rec;
-    const Status s = record_sound({48000, 1, 20, 0}, rec, [](const SoundProgress& p) { return p.seconds_done == 0; });
+    const Status s = record_sound({48000, 1, 20, 0}, rec, [](const SoundProgress& progress) { return progress.seconds_done == 0; });
     ASSERT_TRUE(s) << s.message;
     EXPECT_TRUE(rec.stopped);
     EXPECT_FALSE(rec.sound.samples.empty());

@@ -553,9 +553,13 @@ TEST_F(Program, ASignalDuringALongFormulaAbandonsItAndEndsTheRun) {
                   std::string::npos);
         // Abandoned: the run ended with the formula's message, before another command prompt.
         const std::string transcript = zeph::testing::file_text(directory_ / "transcript.txt");
-        const std::string after = transcript.substr(transcript.rfind(formula));
+        const std::size_t taken = transcript.rfind(formula);
+        ASSERT_NE(taken, std::string::npos);
+        const std::string after = transcript.substr(taken);
         abandoned = after.find("Formula not evaluated: the run is ending.") != std::string::npos;
-        if (abandoned) EXPECT_EQ(after.find("Enter command..."), std::string::npos) << after;
+        if (abandoned) {
+            EXPECT_EQ(after.find("Enter command..."), std::string::npos) << after;
+        }
     }
     EXPECT_TRUE(abandoned);
 }

@@ -301,7 +301,7 @@ TEST_F(AudioFiles, ContentOfNoAudioContainerIsNotHandedToTheLibrary) {
         r = read_signal(file, "", ReadRange{.max_count = kCapacity});
     });
     EXPECT_EQ(printed, "");
-    EXPECT_EQ(r.status.message, "File format not recognized.>??WA????<");
+    EXPECT_EQ(r.status.message, "File format not recognized.>?\?WA?\?\?\?<");
     const SignalRead direct = read_sndfile_bytes(as_bytes(bytes), "x.mp3", 10);
     EXPECT_EQ(direct.status.message, "Error reading file: x.mp3: format not recognised");
 }

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

@@ -5,44 +5,38 @@
 # Then it reads every file of every library: each #include "folder/..." must
 # name one of the library's layers, so that a header no source of its own
 # library includes cannot reach upwards either.
-#   cmake -DCOMPILER=<c++> -DVIEWS=<build>/include-views -DWORK=<dir> -DAPP=<ON|OFF>
+#   cmake -DCOMPILER=<c++> -DVIEWS=<build>/include-views -DWORK=<dir>
 #         -DSOURCE=<source root> -DLAYERS="lib=own,below,...|..." -P check_includes.cmake
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/layers.cmake)
 
-# view | header | expected
-set(probes
-  "zeph_base|dsp/fft.hpp|fails"
-  "zeph_base|base/status.hpp|builds"
-  "zeph_expr|input/prompt.hpp|fails"
-  "zeph_expr|dsp/fft.hpp|fails"
-  "zeph_expr|input/expr/interp.hpp|builds"
-  "zeph_dsp|shell/session.hpp|fails"
-  "zeph_dsp|input/expr/interp.hpp|fails"
-  "zeph_dsp|fileio/wav.hpp|fails"
-  "zeph_dsp|dsp/fft.hpp|builds"
-  "zeph_fileio|dsp/fft.hpp|fails"
-  "zeph_fileio|window/key_source.hpp|fails"
-  "zeph_fileio|fileio/byte_io.hpp|builds")
-if(APP)
-  list(APPEND probes
-    "zeph_window|plot/plot_settings.hpp|fails"
-    "zeph_window|input/reply_log.hpp|fails"
-    "zeph_window|window/key_source.hpp|builds"
-    "zeph_input|shell/session.hpp|fails"
-    "zeph_input|dsp/fft.hpp|fails"
-    "zeph_input|input/expr/interp.hpp|builds"
-    "zeph_input|window/key_source.hpp|builds"
-    "zeph_plot|input/reply_log.hpp|fails"
-    "zeph_plot|shell/plot_state.hpp|fails"
-    "zeph_plot|window/key_source.hpp|builds"
-    "zeph_shell|dsp/fft.hpp|builds"
-    "zeph_window|audio/sound.hpp|fails"
-    "zeph_audio|window/key_source.hpp|fails"
-    "zeph_audio|dsp/fft.hpp|fails"
-    "zeph_audio|audio/sound.hpp|builds"
-    "zeph_audio|base/status.hpp|builds")
-endif()
+# The probes come from the layer table itself: each library's view must show
+# one header of every library folder among its layers and hide one of every
+# other library folder.
+string(REPLACE "|" ";" libraries "${LAYERS}")
+set(folders)
+foreach(entry ${libraries})
+  string(REGEX REPLACE "^[^=]*=([^,]*).*" "\\1" own "${entry}")
+  list(APPEND folders ${own})
+endforeach()
+set(probes)
+foreach(entry ${libraries})
+  string(REGEX REPLACE "=.*" "" lib "${entry}")
+  string(REGEX REPLACE "^[^=]*=" "" layers "${entry}")
+  string(REPLACE "," ";" layers "${layers}")
+  foreach(folder ${folders})
+    file(GLOB headers RELATIVE ${SOURCE} ${SOURCE}/${folder}/*.hpp)
+    list(SORT headers)
+    list(GET headers 0 header)
+    list(FIND layers ${folder} listed)
+    zeph_path_in_layers(inside ${folder} ${layers})
+    if(NOT listed EQUAL -1 OR inside)
+      list(APPEND probes "${lib}|${header}|builds")
+    else()
+      list(APPEND probes "${lib}|${header}|fails")
+    endif()
+  endforeach()
+endforeach()
 
 file(MAKE_DIRECTORY ${WORK})
 set(wrong 0)
@@ -71,7 +65,6 @@ foreach(probe ${probes})
 endforeach()
 list(LENGTH probes count)
 
-string(REPLACE "|" ";" libraries "${LAYERS}")
 set(files_read 0)
 foreach(entry ${libraries})
   string(REGEX REPLACE "=.*" "" lib "${entry}")

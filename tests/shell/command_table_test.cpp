@@ -15,7 +15,7 @@ namespace {
 
 TEST(CommandTable, EachWordOnceWithWhatItsKindNeeds) {
     std::set<std::string_view> words;
-    std::set<int> operation_ids;
+    int operations = 0;
     for (const CommandWord& w : command_words()) {
         EXPECT_TRUE(words.insert(w.word).second) << w.word;
         EXPECT_EQ(w.word.size(), 2u) << w.word;
@@ -29,25 +29,31 @@ TEST(CommandTable, EachWordOnceWithWhatItsKindNeeds) {
             EXPECT_NE(w.run, nullptr) << w.word;
             break;
         case WordKind::function:
-            EXPECT_TRUE(w.function_code == "WA" || w.function_code == "SP") << w.word;
+            EXPECT_EQ(function_for(w.domain, w.mode), &w) << w.word;
             EXPECT_EQ(w.label.size(), 13u) << w.word;
             break;
         case WordKind::operation:
-            EXPECT_TRUE(operation_ids.insert(w.operation_id).second) << w.word;
-            EXPECT_EQ(operation_word(w.operation_id), &w);
+            ++operations;
             // One handler, except CR, whose data check is all it does.
             EXPECT_EQ((w.run != nullptr) + (w.run_on_signal != nullptr), w.data == DataNeed::remade ? 0 : 1)
                 << w.word;
             break;
         case WordKind::parameter:
             EXPECT_LE(w.label.size(), 20u) << w.word;
+            EXPECT_NE(w.parameter.derive, nullptr) << w.word;
+            // A parameter that may be shown in dB has a curve to convert.
+            if (w.parameter.decibels != DbForm::none) {
+                EXPECT_EQ(w.parameter.shape, ResultShape::curve) << w.word;
+            }
             break;
         case WordKind::option:
             EXPECT_NE(w.flag, nullptr) << w.word;
+            // Only an output has a handler: the display ends in it.
+            EXPECT_EQ(w.run != nullptr, w.rules.group == OptionGroup::output) << w.word;
             break;
         }
     }
-    EXPECT_EQ(operation_ids.size(), 19u);
+    EXPECT_EQ(operations, 19);
 }
 
 TEST(CommandTable, EveryActionHasItsCommand) {

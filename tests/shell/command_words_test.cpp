@@ -16,40 +16,44 @@ Scanned scan(std::initializer_list<std::string_view> lines) {
     return result;
 }
 
+// The word of a selected row, empty for none.
+std::string_view word(const CommandWord* row) { return row ? row->word : std::string_view(); }
+
 TEST(CommandWords, CaseAndLongWordsAreTheSameWords) {
     for (auto line : {"sp am db pl", "SP AM DB PL", "SPECTRUM AMPLITUDE DB PLOT"}) {
         const Scanned s = scan({line});
-        EXPECT_EQ(s.workspace.selection.function_code, "SP") << line;
-        EXPECT_EQ(s.workspace.selection.parameter_code, "AM") << line;
+        EXPECT_EQ(word(s.workspace.selection.function), "SP") << line;
+        EXPECT_EQ(word(s.workspace.selection.parameter), "AM") << line;
         EXPECT_EQ(s.workspace.options.DB, 2) << line;
         EXPECT_EQ(s.workspace.options.PL, 1) << line;
     }
 }
 
 TEST(CommandWords, FunctionsSetModeAndAbscissaLabel) {
-    struct Case { const char* line; const char* code; SignalMode mode; const char* label; };
-    for (const Case& c : {Case{"WA RE", "WA", SignalMode::linked, "vs time (sec)"},
-                          Case{"SP RE", "SP", SignalMode::linked, "vs freq (Hz) "},
-                          Case{"AS RE", "WA", SignalMode::independent, "             "},
-                          Case{"BS RE", "SP", SignalMode::independent, "             "}}) {
+    struct Case { const char* line; Domain domain; SignalMode mode; const char* label; };
+    for (const Case& c : {Case{"WA RE", Domain::time, SignalMode::linked, "vs time (sec)"},
+                          Case{"SP RE", Domain::frequency, SignalMode::linked, "vs freq (Hz) "},
+                          Case{"AS RE", Domain::time, SignalMode::independent, "             "},
+                          Case{"BS RE", Domain::frequency, SignalMode::independent, "             "}}) {
         const Scanned s = scan({c.line});
-        EXPECT_EQ(s.workspace.selection.function_code, c.code) << c.line;
+        ASSERT_NE(s.workspace.selection.function, nullptr) << c.line;
+        EXPECT_EQ(s.workspace.current_domain(), c.domain) << c.line;
         EXPECT_EQ(s.workspace.signal_mode, c.mode) << c.line;
-        EXPECT_EQ(s.workspace.selection.abscissa_label, c.label) << c.line;
+        EXPECT_EQ(s.workspace.selection.function->label, c.label) << c.line;
     }
 }
 
 TEST(CommandWords, LastOperationRunsButEveryOneIsMarked) {
     const Scanned s = scan({"WA WI FF"});
-    EXPECT_EQ(s.workspace.selection.operation_id, kOpFilter);
-    EXPECT_TRUE(s.workspace.selection.operation_markers.count("WI"));
-    EXPECT_TRUE(s.workspace.selection.operation_markers.count("FF"));
+    EXPECT_EQ(word(s.workspace.selection.operation), "FF");
+    EXPECT_TRUE(s.workspace.selection.operation_markers.count(find_word("WI", WordKind::operation)));
+    EXPECT_TRUE(s.workspace.selection.operation_markers.count(find_word("FF", WordKind::operation)));
 }
 
 TEST(CommandWords, FirstParameterWinsLaterOutputWins) {
     Scanned s = scan({"WA RE IM"});
-    EXPECT_EQ(s.workspace.selection.parameter_code, "RE");
-    EXPECT_EQ(s.workspace.selection.parameter_label, "Real Component      ");
+    EXPECT_EQ(word(s.workspace.selection.parameter), "RE");
+    EXPECT_EQ(parameter_label(s.workspace.selection), "Real Component      ");
     s = scan({"WA RE PL LI"});
     EXPECT_EQ(s.workspace.options.LI, 1);
     EXPECT_EQ(s.workspace.options.PL, 0);
@@ -99,33 +103,33 @@ TEST(CommandWords, CommandWordsRunAtOnce) {
 TEST(CommandWords, ReadLineIgnoresOperationsAndParameters) {
     const Scanned s = scan({"RT WI RE"});
     EXPECT_TRUE(s.workspace.selection.read_word);
-    EXPECT_EQ(s.workspace.selection.operation_id, 0);
-    EXPECT_EQ(s.workspace.selection.parameter_code, "");
-    EXPECT_EQ(s.workspace.selection.read_selector, 1);
+    EXPECT_EQ(s.workspace.selection.operation, nullptr);
+    EXPECT_EQ(word(s.workspace.selection.parameter), "");
+    EXPECT_EQ(s.workspace.selection.read_into, Domain::time);
     EXPECT_EQ(scan({"RB"}).workspace.signal_mode, SignalMode::independent);
-    EXPECT_EQ(scan({"RB"}).workspace.selection.read_selector, 2);
+    EXPECT_EQ(scan({"RB"}).workspace.selection.read_into, Domain::frequency);
 }
 
 TEST(CommandWords, BlankLineRepeatsThePreviousLine) {
     Scanned s = scan({"SP PO PL", ""});
-    EXPECT_EQ(s.workspace.selection.function_code, "SP");
-    EXPECT_EQ(s.workspace.selection.parameter_code, "PO");
+    EXPECT_EQ(word(s.workspace.selection.function), "SP");
+    EXPECT_EQ(word(s.workspace.selection.parameter), "PO");
     s = scan({"RT", "   "});
     EXPECT_TRUE(s.workspace.selection.read_word);
     s = scan({"WA WI", ""});
-    EXPECT_EQ(s.workspace.selection.operation_id, kOpWindow);
+    EXPECT_EQ(word(s.workspace.selection.operation), "WI");
 }
 
 TEST(CommandWords, OptionsAloneKeepTheSelection) {
     const Scanned s = scan({"SP PO", "LI"});
-    EXPECT_EQ(s.workspace.selection.function_code, "SP");
-    EXPECT_EQ(s.workspace.selection.parameter_code, "PO");
+    EXPECT_EQ(word(s.workspace.selection.function), "SP");
+    EXPECT_EQ(word(s.workspace.selection.parameter), "PO");
     EXPECT_EQ(s.workspace.options.LI, 1);
 }
 
 TEST(CommandWords, CopyWordsEndInEquals) {
-    EXPECT_EQ(scan({"AS A="}).workspace.selection.operation_id, kOpCopyBToA);
-    EXPECT_EQ(scan({"AS B=A"}).workspace.selection.operation_id, kOpCopyAToB);
+    EXPECT_EQ(word(scan({"AS A="}).workspace.selection.operation), "A=");
+    EXPECT_EQ(word(scan({"AS B=A"}).workspace.selection.operation), "B=");
 }
 
 TEST(CommandWords, ResetKeepsOutputOptions) {
@@ -135,7 +139,7 @@ TEST(CommandWords, ResetKeepsOutputOptions) {
     EXPECT_EQ(o.AV + o.DI + o.CU + o.DB + o.SC, 0);
     EXPECT_EQ(o.LI, 1);
     EXPECT_EQ(o.ST, 1);
-    EXPECT_TRUE(s.workspace.selection.function_code.empty());
+    EXPECT_EQ(s.workspace.selection.function, nullptr);
 }
 
 TEST(CommandWords, TitlePrefixes) {

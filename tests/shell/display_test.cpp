@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -239,6 +240,40 @@ TEST(Display, ListingSpaceIsPageDownAndQIsEscape) {
     EXPECT_EQ(listed_pages(s), (std::vector<std::string>{"    1", "   41", "   81"}));
     EXPECT_EQ(s.keys.remaining(), 1u);   // q ended the listing; <HOME> is left for the next prompt
     EXPECT_TRUE(s.transcript_has("<PgDn>, <PgUp>, <Home>, <End>, <Esc>"));
+}
+
+// A display parameter is one row and one derive function: a throw-away table
+// with a new parameter of the time signal only is scanned and displayed like
+// the program's own.
+Derivation derive_twice_the_real_part(DeriveInput& in) {
+    for (std::size_t k = 0; k < in.z.size(); ++k) in.x[k] = in.y[k] = 2.0 * in.z[k].real();
+    return Derivation::done;
+}
+
+TEST(Display, ANewParameterIsOneRowAndOneFunction) {
+    const std::array table{
+        CommandWord{.word = "WA", .kind = WordKind::function, .domain = Domain::time, .label = "vs time (sec)"},
+        CommandWord{.word = "SP", .kind = WordKind::function, .domain = Domain::frequency, .label = "vs freq (Hz) "},
+        CommandWord{.word = "TR", .kind = WordKind::parameter, .label = "Twice Real",
+                    .parameter = {.derive = derive_twice_the_real_part, .domains = kTimeOnly}},
+        CommandWord{.word = "LI", .kind = WordKind::option, .flag = &OptionSet::LI,
+                    .rules = {.group = OptionGroup::output}},
+    };
+    ScriptedSession s({"", "<ESC>"});
+    s.set_a({{1, 5}, {-2, 7}, {3, 0}}, 0.0, 0.5);
+    Workspace& w = s.session.workspace;
+    w.options.PL = 0;   // the table has no PL row to switch it off
+    ASSERT_EQ(scan_command_line("WA TR LI", w, table), LineAction::execute);
+    ASSERT_EQ(w.selection.parameter, &table[2]);
+    run_display(s.session);
+    EXPECT_EQ(w.message_line, "");
+    EXPECT_EQ(s.shown(), (std::vector<double>{2.0, -4.0, 6.0}));
+    EXPECT_TRUE(s.transcript_has("Twice Real")) << "the listing heading names the row's label";
+    // The row says it takes the time signal only: the spectrum is refused.
+    s.set_b({{1, 0}, {2, 0}, {3, 0}});
+    ASSERT_EQ(scan_command_line("SP TR LI", w, table), LineAction::execute);
+    run_display(s.session);
+    EXPECT_EQ(w.message_line, kMissingParameters);
 }
 
 TEST(Display, NoteOfAWrittenFileLastsUntilTheNextLine) {

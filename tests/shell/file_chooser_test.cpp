@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

@@ -8,7 +8,7 @@
 #include "fileio/binary_records.hpp"
 #include "fileio/wav.hpp"
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

@@ -16,12 +16,15 @@
 #include "shell/filter_dialogue.hpp"
 #include "shell/linear_transform_dialogue.hpp"
 #include "shell/resample_dialogue.hpp"
+#include "shell/two_signal_dialogue.hpp"
+#include "shell/window_dialogue.hpp"
 #include "session_fixture.hpp"
 
 namespace zeph {
 namespace {
 
 using testing::ScriptedSession;
+using SignalOperation = bool (*)(Session&, CurrentSignal&);
 
 std::vector<Complex> constant(int n, Complex value = {1.0, 0.5}) { return std::vector<Complex>(n, value); }
 
@@ -35,12 +38,8 @@ std::vector<Complex> ramp(int n) {
 // grid variables defined as the command loop defines them.
 CurrentSignal select(ScriptedSession& s, bool spectrum) {
     Workspace& w = s.session.workspace;
-    w.selection.function_code = spectrum ? "SP" : "WA";
-    CurrentSignal signal{.storage = {spectrum ? w.signal_b() : w.signal_a(), static_cast<std::size_t>(w.max_points)},
-                         .npts = w.signal_mode == SignalMode::linked ? w.linked_npts : (spectrum ? w.slot(Domain::frequency).npts : w.slot(Domain::time).npts),
-                         .xmin = spectrum ? w.slot(Domain::frequency).xmin : w.slot(Domain::time).xmin,
-                         .dx = spectrum ? w.slot(Domain::frequency).dx : w.slot(Domain::time).dx,
-                         .spectrum = spectrum};
+    w.selection.function = find_word(spectrum ? "SP" : "WA", WordKind::function);
+    const CurrentSignal signal = operand_of(w);
     std::string ignored;
     s.interpreter.define("DT", w.slot(Domain::time).dx, ignored);
     s.interpreter.define("DF", w.slot(Domain::frequency).dx, ignored);
@@ -56,10 +55,10 @@ std::vector<Complex> samples(const CurrentSignal& signal) {
 }
 
 // A refused or cancelled operation: false, the message, and nothing changed.
-void expect_unchanged(ScriptedSession& s, int id, CurrentSignal& signal, std::string_view message) {
+void expect_unchanged(ScriptedSession& s, SignalOperation operation, CurrentSignal& signal, std::string_view message) {
     const std::vector<Complex> before = samples(signal);
     const CurrentSignal grid = signal;
-    EXPECT_FALSE(run_single_signal_operation(s.session, id, signal));
+    EXPECT_FALSE(operation(s.session, signal));
     EXPECT_EQ(s.session.workspace.message_line, message);
     EXPECT_EQ(samples(signal), before);
     EXPECT_EQ(signal.npts, grid.npts);
@@ -74,7 +73,7 @@ TEST(WindowDialogue, CosineAndSquaredCosineInAbscissaValues) {
         ScriptedSession s({type, "xv", "0, 1, 0.5"});
         s.set_a(constant(48), 0.0, 0.025);
         CurrentSignal signal = select(s, false);
-        ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal)) << s.session.workspace.message_line;
+        ASSERT_TRUE(window_dialogue(s.session, signal)) << s.session.workspace.message_line;
         const bool squared = type[0] == 'S';
         const double at_eighth = squared ? 0.5 : std::sqrt(0.5);   // x = 0.125, halfway up the taper
         const Complex* a = s.session.workspace.signal_a();
@@ -90,7 +89,7 @@ TEST(WindowDialogue, FirstWindowInSampleNumbersSpansTheWholeSignal) {
     ScriptedSession s({"C", "", "/"});   // default length mode SA, kept range "1, NPTS+1, 0"
     s.set_a(constant(16, 1.0), 3.0, 0.5);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal)) << s.session.workspace.message_line;
+    ASSERT_TRUE(window_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* a = s.session.workspace.signal_a();
     // Min = XMIN, Max = XMAX, no flat region: a cosine hump centred on sample 8.
     EXPECT_NEAR(a[8].real(), 1.0, 1e-12);
@@ -104,7 +103,7 @@ TEST(WindowDialogue, KaiserOffersThirteenAndKeepsTheShapeParameter) {
     ScriptedSession s({"K", "XV", "0, 1, 0.5", "", "k", "XV", "/", "0"});
     s.set_a(constant(48, 1.0), 0.0, 0.025);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal));
+    ASSERT_TRUE(window_dialogue(s.session, signal));
     EXPECT_EQ(s.session.operation_settings.window.kaiser_beta, 13.0);
     const double tapered = s.session.workspace.signal_a()[5].real();
     EXPECT_GT(tapered, 0.0);
@@ -112,7 +111,7 @@ TEST(WindowDialogue, KaiserOffersThirteenAndKeepsTheShapeParameter) {
 
     // β = 0 makes the taper flat: the window becomes 1 over [Min, Max].
     s.set_a(constant(48, 1.0), 0.0, 0.025);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal));
+    ASSERT_TRUE(window_dialogue(s.session, signal));
     EXPECT_EQ(s.session.operation_settings.window.kaiser_beta, 0.0);
     for (int k = 1; k <= 39; ++k) EXPECT_NEAR(s.session.workspace.signal_a()[k].real(), 1.0, 1e-12) << k;
     EXPECT_EQ(s.session.workspace.signal_a()[41], Complex{});
@@ -123,11 +122,11 @@ TEST(WindowDialogue, NotchThenRectangularOnTheKeptRange) {
     const std::vector<Complex> ones = constant(48);
     s.set_a(ones, 0.0, 0.025);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal));
+    ASSERT_TRUE(window_dialogue(s.session, signal));
     const Complex* a = s.session.workspace.signal_a();
     for (int k = 0; k < 48; ++k) EXPECT_EQ(a[k], (k >= 11 && k <= 19) ? Complex{} : ones[k]) << k;
     // The rectangle over the same band keeps only the notched samples: all zero.
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpWindow, signal));
+    ASSERT_TRUE(window_dialogue(s.session, signal));
     for (int k = 0; k < 48; ++k) EXPECT_EQ(a[k], Complex{}) << k;
 }
 
@@ -143,24 +142,24 @@ TEST(WindowDialogue, RefusalsChangeNothing) {
         ScriptedSession s(c.replies);
         s.set_a(ramp(48), 0.0, 0.025);
         CurrentSignal signal = select(s, false);
-        expect_unchanged(s, kOpWindow, signal, c.message);
+        expect_unchanged(s, window_dialogue, signal, c.message);
     }
 }
 
 TEST(OperationDialogues, EscapeAtTheSecondQuestionCancelsWithoutAMessage) {
     struct Case {
-        int id;
+        SignalOperation operation;
         const char* first_answer;
     };
-    for (const Case& c : {Case{kOpWindow, "C"}, Case{kOpLinearTransform, "M"}, Case{kOpChangeRate, "D"},
-                          Case{kOpChangePoints, "A"}, Case{kOpFilter, "BUTT"}, Case{kOpFilter, "H(S)"}}) {
+    for (const Case& c : {Case{window_dialogue, "C"}, Case{linear_transform_dialogue, "M"}, Case{sample_rate_dialogue, "D"},
+                          Case{point_count_dialogue, "A"}, Case{filter_dialogue, "BUTT"}, Case{filter_dialogue, "H(S)"}}) {
         ScriptedSession s({});
         ScriptKeySource keys;
         keys.text(c.first_answer).enter().escape();
         s.session.prompter.set_keys(keys);
         s.set_b(ramp(16), -8.0, 1.0);
         CurrentSignal signal = select(s, true);
-        expect_unchanged(s, c.id, signal, "");
+        expect_unchanged(s, c.operation, signal, "");
         EXPECT_TRUE(keys.exhausted()) << c.first_answer;
     }
 }
@@ -176,7 +175,7 @@ CurrentSignal ones_spectrum(ScriptedSession& s, int n, double df) {
 TEST(FilterDialogue, ButterworthLowPassIsThreeDecibelsDownAtItsCutoff) {
     ScriptedSession s({"butt", "lpf", "2", "100"});
     CurrentSignal signal = ones_spectrum(s, 512, 1.0);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpFilter, signal)) << s.session.workspace.message_line;
+    ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_NEAR(std::abs(b[256 + 100]), std::sqrt(0.5), 1e-12);   // +100 Hz
     EXPECT_NEAR(std::abs(b[256 - 100]), std::sqrt(0.5), 1e-12);   // −100 Hz
@@ -192,7 +191,7 @@ TEST(FilterDialogue, BandPassCarrierDefaultsToTheMidFrequency) {
     // Mid 1000 Hz, width 100 Hz; Enter at the carrier prompt moves 1000 Hz to the zero-frequency sample.
     ScriptedSession s({"BUTT", "BPF", "2", "100", "1000", ""});
     CurrentSignal signal = ones_spectrum(s, 256, 2.0);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpFilter, signal)) << s.session.workspace.message_line;
+    ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_NEAR(std::abs(b[128]), 1.0, 1e-9);
     EXPECT_LT(std::abs(b[128 + 60]), std::abs(b[128 + 10]));
@@ -203,7 +202,7 @@ TEST(FilterDialogue, WaveformGetsTheWarningAndIsFilteredAllTheSame) {
     ScriptedSession s({"HILB"});
     s.set_a(constant(8, 1.0));
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpFilter, signal));
+    ASSERT_TRUE(filter_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kFilterWaveformWarning));
     EXPECT_TRUE(s.session.workspace.message_line.empty());   // shown with the first prompt
     const Complex* a = s.session.workspace.signal_a();
@@ -227,7 +226,7 @@ TEST(FilterDialogue, RefusedDesignsChangeNothing) {
         ScriptedSession s(c.replies);
         s.set_b(ramp(64), -32.0, 1.0);
         CurrentSignal signal = select(s, true);
-        expect_unchanged(s, kOpFilter, signal, c.message);
+        expect_unchanged(s, filter_dialogue, signal, c.message);
         EXPECT_TRUE(s.keys.exhausted()) << c.message;   // every question of the type was asked
     }
 }
@@ -235,14 +234,14 @@ TEST(FilterDialogue, RefusedDesignsChangeNothing) {
 TEST(FilterDialogue, TypedTransferFunctionAcceptsLowerCase) {
     ScriptedSession s({"h(s)", "1/(1+s/(2*pi*10))", "H(S)", "1"});
     CurrentSignal signal = ones_spectrum(s, 64, 1.0);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpFilter, signal)) << s.session.workspace.message_line;
+    ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_EQ(b[32], Complex(1.0, 0.0));
     const Complex expected_at_10hz = 1.0 / (1.0 + Complex(0.0, kTwoPi * 10) / (kTwoPi * 10));
     EXPECT_NEAR(std::abs(b[42] - expected_at_10hz), 0.0, 1e-12);
     // H(s) = 1 leaves the signal as it is.
     const std::vector<Complex> before = samples(signal);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpFilter, signal));
+    ASSERT_TRUE(filter_dialogue(s.session, signal));
     EXPECT_EQ(samples(signal), before);
 }
 
@@ -257,7 +256,7 @@ TEST(FilterDialogue, TypedTransferFunctionErrorsLeaveTheSignalUnchanged) {
         ScriptedSession s({"H(S)", c.formula});
         s.set_b(ramp(32), -16.0, 1.0);
         CurrentSignal signal = select(s, true);
-        expect_unchanged(s, kOpFilter, signal, c.message);
+        expect_unchanged(s, filter_dialogue, signal, c.message);
     }
 }
 
@@ -268,12 +267,12 @@ TEST(LinearTransformDialogue, AddMultiplyConjugateAndKeptConstants) {
     const std::vector<Complex> x = ramp(8);
     s.set_a(x);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, signal));
+    ASSERT_TRUE(linear_transform_dialogue(s.session, signal));
     const Complex* a = s.session.workspace.signal_a();
     EXPECT_EQ(a[0], x[0] + Complex(static_cast<float>(0.1), 0.0));   // single-precision constant
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, signal));
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, signal));   // Enter: again by j
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, signal));   // conjugate
+    ASSERT_TRUE(linear_transform_dialogue(s.session, signal));
+    ASSERT_TRUE(linear_transform_dialogue(s.session, signal));   // Enter: again by j
+    ASSERT_TRUE(linear_transform_dialogue(s.session, signal));   // conjugate
     const Complex added = x[3] + Complex(static_cast<float>(0.1), 0.0);
     EXPECT_NEAR(std::abs(a[3] - std::conj(-added)), 0.0, 1e-12);
 }
@@ -282,11 +281,11 @@ TEST(LinearTransformDialogue, ThirdConstantIsAFrequencyOnAWaveformAndATimeOnASpe
     ScriptedSession s({"E", "1, 0, 0", "S", "1, 0, 0, 0"});
     s.set_a(ramp(8));
     CurrentSignal waveform = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, waveform));
+    ASSERT_TRUE(linear_transform_dialogue(s.session, waveform));
     EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*EXP(j2πft). Enter A, B, f"));
     s.set_b(ramp(8));
     CurrentSignal spectrum = select(s, true);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpLinearTransform, spectrum));
+    ASSERT_TRUE(linear_transform_dialogue(s.session, spectrum));
     EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, t, Θ (radians)"));
     EXPECT_EQ(samples(spectrum), ramp(8));   // cos(0) = 1
 }
@@ -295,7 +294,7 @@ TEST(LinearTransformDialogue, UnknownTypeChangesNothing) {
     ScriptedSession s({"X"});
     s.set_a(ramp(8));
     CurrentSignal signal = select(s, false);
-    expect_unchanged(s, kOpLinearTransform, signal, kLinearTransformTypeError);
+    expect_unchanged(s, linear_transform_dialogue, signal, kLinearTransformTypeError);
     EXPECT_EQ(s.session.operation_settings.linear_transform.type, LinearTransformType::multiply);
 }
 
@@ -305,7 +304,7 @@ TEST(SampleRateDialogue, DecreaseKeepsEveryThirdSampleAndAsksAgainAfterAWrongDir
     ScriptedSession s({"x", "decrease", "1, 3"});
     s.set_a(ramp(10), 2.0, 0.5);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangeRate, signal));
+    ASSERT_TRUE(sample_rate_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kSampleRateDirectionError));
     const std::vector<Complex> r = ramp(10);
     EXPECT_EQ(samples(signal), (std::vector<Complex>{r[0], r[3], r[6], r[9]}));
@@ -323,7 +322,7 @@ TEST(SampleRateDialogue, IncreasePassesThroughTheInputSamples) {
     for (int k = 0; k < 256; ++k) x[k] = std::sin(kTwoPi * 5 * k / 256.0);
     s.set_a(x, 0.0, 1.0);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangeRate, signal));
+    ASSERT_TRUE(sample_rate_dialogue(s.session, signal));
     EXPECT_EQ(signal.npts, 1024);
     EXPECT_EQ(signal.dx, 0.25);
     for (int k = 0; k < 256; k += 17) EXPECT_NEAR(std::abs(signal.storage[4 * k] - x[k]), 0.0, 1e-12) << k;
@@ -342,7 +341,7 @@ TEST(SampleRateDialogue, RefusalsChangeNothing) {
         s.set_a(ramp(10));
         CurrentSignal signal = select(s, false);
         const double df = s.session.workspace.slot(Domain::frequency).dx;
-        expect_unchanged(s, kOpChangeRate, signal, c.message);
+        expect_unchanged(s, sample_rate_dialogue, signal, c.message);
         EXPECT_EQ(s.session.workspace.slot(Domain::frequency).dx, df);
     }
 }
@@ -351,17 +350,17 @@ TEST(PointCountDialogue, CutShiftAndExtend) {
     ScriptedSession s({"a", "11, 20", "A", "", "B", "-1, 0.25"});
     s.set_a(ramp(20), 0.0, 0.5);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangePoints, signal));
+    ASSERT_TRUE(point_count_dialogue(s.session, signal));
     const std::vector<Complex> r = ramp(20);
     std::vector<Complex> expected(r.begin() + 10, r.end());
     expected.resize(20);
     EXPECT_EQ(samples(signal), expected);
     EXPECT_EQ(signal.xmin, 5.0);
     // Enter keeps point 1 and N.
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangePoints, signal));
+    ASSERT_TRUE(point_count_dialogue(s.session, signal));
     EXPECT_EQ(samples(signal), expected);
     // B relabels; in linked mode the spectrum step follows.
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangePoints, signal));
+    ASSERT_TRUE(point_count_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kWaveformGridPrompt));
     EXPECT_EQ(signal.xmin, -1.0);
     EXPECT_EQ(signal.dx, 0.25);
@@ -380,7 +379,7 @@ TEST(PointCountDialogue, RefusalsChangeNothing) {
         s.set_b(ramp(10), -5.0, 1.0);
         CurrentSignal signal = select(s, true);
         const double dt = s.session.workspace.slot(Domain::time).dx;
-        expect_unchanged(s, kOpChangePoints, signal, c.message);
+        expect_unchanged(s, point_count_dialogue, signal, c.message);
         EXPECT_EQ(s.session.workspace.slot(Domain::time).dx, dt);
     }
 }
@@ -389,7 +388,7 @@ TEST(PointCountDialogue, AnswerOtherThanAOrBIsAskedAgain) {
     ScriptedSession s({"X", "b", "/"});
     s.set_b(ramp(8), -4.0, 1.0);
     CurrentSignal signal = select(s, true);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpChangePoints, signal));
+    ASSERT_TRUE(point_count_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kPointCountChoiceError));
     EXPECT_TRUE(s.transcript_has(kSpectrumGridPrompt));
 }
@@ -402,14 +401,14 @@ TEST(CalculusOperations, DerivativeAndIntegralOfTheCurrentSignal) {
     for (int k = 0; k < 64; ++k) sine[k] = std::sin(kTwoPi * k / 64.0);
     s.set_a(sine, 0.0, 1.0 / 64);
     CurrentSignal signal = select(s, false);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpDerivative, signal));
+    ASSERT_TRUE(derivative_operation(s.session, signal));
     for (int k = 0; k < 64; k += 8) EXPECT_NEAR(signal.storage[k].real(), kTwoPi * std::cos(kTwoPi * k / 64.0), 1e-11);
-    ASSERT_TRUE(run_single_signal_operation(s.session, kOpIntegral, signal));
+    ASSERT_TRUE(integral_operation(s.session, signal));
     for (int k = 0; k < 64; k += 8) EXPECT_NEAR(signal.storage[k].real(), sine[k].real(), 1e-12);
 
     s.set_a(ramp(6));
     CurrentSignal six = select(s, false);
-    expect_unchanged(s, kOpIntegral, six, kNotPowerOfTwo);
+    expect_unchanged(s, integral_operation, six, kNotPowerOfTwo);
 }
 
 TEST(TwoSignalOperations, AutoCorrelationRefusesSixPointsAndInvalidatesTheOtherDomain) {
@@ -417,14 +416,14 @@ TEST(TwoSignalOperations, AutoCorrelationRefusesSixPointsAndInvalidatesTheOtherD
     s.set_b(ramp(8));
     s.set_a(ramp(6));
     select(s, false);
-    run_two_signal_operation(s.session, kOpAutoCorrelation);
+    autocorrelation_operation(s.session);
     EXPECT_EQ(s.session.workspace.message_line, kNotPowerOfTwo);
     EXPECT_EQ(std::vector<Complex>(s.session.workspace.signal_a(), s.session.workspace.signal_a() + 6), ramp(6));
 
     s.set_a(ramp(8));
     s.session.workspace.message_line.clear();
     select(s, false);
-    run_two_signal_operation(s.session, kOpAutoCorrelation);
+    autocorrelation_operation(s.session);
     EXPECT_TRUE(s.session.workspace.message_line.empty());
     EXPECT_FALSE(s.session.workspace.slot(Domain::frequency).present);   // linked: B was A's spectrum
     EXPECT_NE(std::vector<Complex>(s.session.workspace.signal_a(), s.session.workspace.signal_a() + 8), ramp(8));
@@ -439,7 +438,7 @@ TEST(TwoSignalOperations, ConvolutionWithAnImpulseReturnsBAndKeepsA) {
     s.set_a(impulse, 0.0, 0.001);
     s.set_b(ramp(32), 0.0, 0.001);
     select(s, true);   // BS CV: the result goes to B
-    run_two_signal_operation(s.session, kOpConvolution);
+    convolution_operation(s.session);
     EXPECT_TRUE(w.message_line.empty()) << w.message_line;
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 32), impulse);
     for (int k = 0; k < 32; ++k) EXPECT_NEAR(std::abs(w.signal_b()[k] - ramp(32)[k]), 0.0, 1e-11) << k;
@@ -453,12 +452,12 @@ TEST(TwoSignalOperations, CorrelationNeedsBothSignalsOnIdenticalGrids) {
     s.set_a(ramp(16), 0.0, 0.001);
     s.set_b(ramp(16), 0.0, 0.002);
     select(s, false);
-    run_two_signal_operation(s.session, kOpConvolution);
+    convolution_operation(s.session);
     EXPECT_EQ(w.message_line, "These parameters of signals A & B do not match:  dX");
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 16), ramp(16));
 
     w.slot(Domain::frequency).present = false;
-    run_two_signal_operation(s.session, kOpCrossCorrelation);
+    cross_correlation_operation(s.session);
     EXPECT_EQ(w.message_line, kMustCreateB);
 
     // XC into A against a direct sum.
@@ -468,7 +467,7 @@ TEST(TwoSignalOperations, CorrelationNeedsBothSignalsOnIdenticalGrids) {
     for (Complex& v : b) v = {v.imag(), 2.0 * v.real()};
     std::copy(b.begin(), b.end(), w.signal_b());
     w.message_line.clear();
-    run_two_signal_operation(s.session, kOpCrossCorrelation);
+    cross_correlation_operation(s.session);
     EXPECT_TRUE(w.message_line.empty()) << w.message_line;
     const std::vector<Complex> a = ramp(16);
     for (int n = 0; n < 16; n += 5) {
@@ -485,7 +484,7 @@ TEST(TwoSignalOperations, SwapExchangesSamplesCountsAndGrids) {
     s.set_a(constant(1024, 1.0), 1.0, 0.5);
     s.set_b(ramp(2048), -3.0, 0.25);
     select(s, false);
-    run_two_signal_operation(s.session, kOpSwap);
+    swap_operation(s.session);
     EXPECT_EQ(w.slot(Domain::time).npts, 2048);
     EXPECT_EQ(w.slot(Domain::frequency).npts, 1024);
     EXPECT_EQ(w.linked_npts, 2048);   // the count of the current function's signal
@@ -498,7 +497,7 @@ TEST(TwoSignalOperations, SwapExchangesSamplesCountsAndGrids) {
     EXPECT_TRUE(w.slot(Domain::time).present && w.slot(Domain::frequency).present);
 
     w.slot(Domain::time).present = false;
-    run_two_signal_operation(s.session, kOpSwap);
+    swap_operation(s.session);
     EXPECT_EQ(w.message_line, kMustCreateA);
     EXPECT_EQ(w.slot(Domain::time).npts, 2048);
 }
@@ -510,23 +509,23 @@ TEST(TwoSignalOperations, CopiesTakeSamplesCountAndGrid) {
     s.set_b(ramp(64), -32.0, 0.125);
     w.slot(Domain::time).present = false;
     select(s, false);
-    run_two_signal_operation(s.session, kOpCopyAToB);   // B= needs A
+    copy_a_to_b_operation(s.session);   // B= needs A
     EXPECT_EQ(w.message_line, kMustCreateA);
     EXPECT_EQ(w.slot(Domain::frequency).npts, 64);
 
     w.message_line.clear();
-    run_two_signal_operation(s.session, kOpCopyBToA);   // A=
+    copy_b_to_a_operation(s.session);   // A=
     EXPECT_TRUE(w.slot(Domain::time).present);
     EXPECT_EQ(w.slot(Domain::time).npts, 64);
     EXPECT_EQ(w.slot(Domain::time).xmin, -32.0);
     EXPECT_EQ(w.slot(Domain::time).dx, 0.125);
     EXPECT_EQ(std::vector<Complex>(w.signal_a(), w.signal_a() + 64), ramp(64));
     // CV then finds matching grids.
-    run_two_signal_operation(s.session, kOpConvolution);
+    convolution_operation(s.session);
     EXPECT_TRUE(w.message_line.empty()) << w.message_line;
 
     s.set_a(constant(16), 2.0, 3.0);
-    run_two_signal_operation(s.session, kOpCopyAToB);   // B=
+    copy_a_to_b_operation(s.session);   // B=
     EXPECT_EQ(w.slot(Domain::frequency).npts, 16);
     EXPECT_EQ(w.slot(Domain::frequency).xmin, 2.0);
     EXPECT_EQ(w.slot(Domain::frequency).dx, 3.0);

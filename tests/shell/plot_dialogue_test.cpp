@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {
@@ -49,8 +49,8 @@ protected:
     const PlotSettings& settings() const { return plot_.settings; }
 
     void select(const std::string& function, const std::string& parameter) {
-        workspace().selection.function_code = function;
-        workspace().selection.parameter_code = parameter;
+        workspace().selection.function = find_word(function, WordKind::function);
+        workspace().selection.parameter = find_word(parameter, WordKind::parameter);
     }
     template <typename F>
     void set_values(int n, F f) {

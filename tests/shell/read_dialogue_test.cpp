@@ -10,7 +10,7 @@
 #include "fileio/binary_records.hpp"
 #include "shell/command_words.hpp"
 #include "tests/fileio/file_fixture.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {
@@ -99,8 +99,8 @@ TEST_F(ReadDialogueTest, RtClearsTheSelectionOfTheOldSignals) {
     ASSERT_TRUE(write_signal_file(ramp(4, 1.0), "R8", path("s.r8"), 0.0, 1.0));
     run("RT", {"s.r8", ""});
     const Workspace& w = workspace();
-    EXPECT_EQ(w.selection.function_code, "");
-    EXPECT_EQ(w.selection.parameter_code, "");
+    EXPECT_EQ(w.selection.function, nullptr);
+    EXPECT_EQ(w.selection.parameter, nullptr);
     EXPECT_EQ(w.options.AV + w.options.DB + w.options.LA, 0);
 }
 

@@ -6,7 +6,7 @@
 
 #include "shell/command_loop.hpp"
 #include "shell/session.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph::testing {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/utf8.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 #include "window/text_console.hpp"
 
 namespace zeph {

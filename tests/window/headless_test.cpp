@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "window/headless.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {

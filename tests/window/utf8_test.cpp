@@ -4,7 +4,7 @@
 
 #include "base/utf8.hpp"
 #include "window/key_source.hpp"
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 

@@ -1,4 +1,4 @@
-#include "window/script_keys.hpp"
+#include "tests/support/script_keys.hpp"
 
 #include "window/headless.hpp"
 
