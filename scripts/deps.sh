@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
+build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libx11-dev libfreetype-dev
                 libfontconfig-dev libpng-dev libchafa-dev fonts-liberation ccache libsndfile1-dev
                 libsamplerate0-dev libcairo2-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy

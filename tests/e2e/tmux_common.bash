@@ -1,6 +1,6 @@
 # Shared by the tmux tests: sourced after `program` is set and with `session`
 # naming the tmux session. Makes a work directory with a copy of the program,
-# removes both at exit, and gives screen, fail and wait_for. The test's tmux
+# removes both at exit, and gives screen, fail, wait_until and wait_for. The test's tmux
 # server is its own (a socket named after the session), apart from any other.
 command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
 tmux() { command tmux -L "$session" "$@"; }
@@ -10,10 +10,18 @@ cp "$program" "$work/zeph"
 
 screen() { tmux capture-pane -p -t "$session"; }
 fail() { echo "failed: $*"; screen; exit 1; }
-wait_for() {   # text, tries of 0.1 s
-    for _ in $(seq 1 "${2:-50}"); do
-        screen | grep -qF -- "$1" && return 0
-        sleep 0.1
-    done
-    fail "not on the screen: $1"
+source "$(dirname "${BASH_SOURCE[0]}")/wait_until.bash"
+# Starts the test's session with tmux's new-session arguments; the pane stays
+# after the program ends, so its last screen can still be read.
+new_session() { tmux start-server \; set-option -g remain-on-exit on \; new-session -d -s "$session" "$@"; }
+on_screen() { screen | grep -qF -- "$1"; }
+wait_for() { wait_until "not on the screen: $1" on_screen "$1"; }
+# The screen no longer shows what `file` holds (a redraw has begun).
+screen_differs() { ! screen | cmp -s - "$1"; }
+# Two looks a tenth of a second apart show the same screen (a redraw has ended).
+screen_steady() {
+    local before
+    before=$(screen)
+    sleep 0.1
+    [ "$(screen)" = "$before" ]
 }
