@@ -25,3 +25,11 @@ screen_steady() {
     sleep 0.1
     [ "$(screen)" = "$before" ]
 }
+# Characters of the symbol sets in the pane: blocks and braille (not the blank one).
+symbol_count() { LC_ALL=C.UTF-8 grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' <(screen) | wc -l; }
+# A plot in symbols is on the screen.
+plot_shown() { [ "$(symbol_count)" -gt 200 ]; }
+# The whole plot: its symbols, and no more drawing under way; with a file,
+# on a screen unlike the one it holds (before a resize or a pan).
+whole_plot_shown() { plot_shown && screen_steady; }
+new_plot_shown() { screen_differs "$1" && whole_plot_shown; }

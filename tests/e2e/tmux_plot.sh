@@ -10,8 +10,6 @@ program=$1
 session="zeph-plot-$$"
 source "$(dirname "$0")/tmux_common.bash"
 
-# Characters of the symbol sets in the pane: blocks and braille (not the blank one).
-symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
 # Starts the program with the given environment and makes A a sine.
 start_with_sine() {
@@ -30,10 +28,6 @@ start_with_sine() {
     wait_for "Enter command..."
 }
 
-plot_shown() { [ "$(symbol_count)" -gt 200 ]; }
-# A whole plot on a screen unlike `file` (the one before a resize or a pan):
-# its symbols, and no more drawing under way.
-new_plot_shown() { screen_differs "$1" && plot_shown && screen_steady; }
 wait_for_symbols() { wait_until "no plot in symbols${1:+ $1}" plot_shown; }
 
 run_plot() {   # environment for the program, the note on where plots go
@@ -71,7 +65,6 @@ tmux send-keys -t "$session" "0 500 -1 1" Enter
 wait_for "Enter file name for graphics BITMAP file"
 tmux send-keys -t "$session" "sine.bmp" Enter
 wait_for_symbols
-whole_plot_shown() { plot_shown && screen_steady; }
 wait_until "the plot was not drawn whole" whole_plot_shown
 screen >"$work/before-pan.txt"
 tmux send-keys -t "$session" Right
