@@ -11,6 +11,7 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -83,10 +84,34 @@ short curses_component(int value) { return static_cast<short>(value * 1000 / 255
 // and the terminal is restored by the destructor when the run has ended.
 bool g_terminal_taken = false;
 
+// Set when the program continues after a stop (Ctrl+Z, then fg): the terminal
+// library redraws its text screen by itself, a plot must be drawn again.
+volatile std::sig_atomic_t g_continued = 0;
+
+void note_continued(int /*signal_number*/) { g_continued = 1; }
+
+// Without SA_RESTART, so that a key read waiting at the time returns and
+// redraws: the terminal library's own stop handler (which gives the terminal
+// back, stops, and takes it again) loses that flag too.
+void watch_for_continue() {
+    struct sigaction action {};
+    action.sa_handler = note_continued;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGCONT, &action, nullptr);
+    struct sigaction stop {};
+    if (sigaction(SIGTSTP, nullptr, &stop) == 0 && stop.sa_handler != SIG_DFL && stop.sa_handler != SIG_IGN) {
+        stop.sa_flags &= ~SA_RESTART;
+        sigaction(SIGTSTP, &stop, nullptr);
+    }
+}
+
 constexpr int kCtrlC = 3;   // as the terminal sends it when it does not raise SIGINT itself
 // How long a begun character or a possible late answer waits for its next byte [ms].
 constexpr int kInputGapMs = 60;
 constexpr int kRefusedHz = 800;   // the beep for a byte that is no text
+// Reads in a row that return nothing from a terminal still there before it counts as gone.
+constexpr int kEmptyReadsTolerated = 16;
 
 // --- key codes without an ncurses constant -------------------------------------
 // Codes for Ctrl+Left/Right when the terminal description has none; ncurses
@@ -147,6 +172,13 @@ void define_common_sequences() {
 bool locale_is_utf8() {
     const char* codeset = nl_langinfo(CODESET);
     return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+}
+
+// Standard input is still a terminal that has not hung up.
+bool terminal_present() {
+    pollfd request{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&request, 1, 0) < 0) return errno == EINTR;
+    return (request.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0 && isatty(STDIN_FILENO);
 }
 
 bool display_reachable() {
@@ -387,6 +419,7 @@ bool TerminalPresenter::start() {
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
     errors_.start();
+    watch_for_continue();
     return true;
 }
 
@@ -582,11 +615,19 @@ int TerminalKeySource::translated_key(bool wait) {
                     for (const TerminalInput& input : answers_.flush()) released_.push_back(input);
                     continue;
                 }
+                if (errno == EINTR && g_continued) {   // back from a stop: the screen is drawn again
+                    g_continued = 0;
+                    presenter_.redraw();
+                    continue;
+                }
                 if (!wait) break;
                 if (errno == EINTR) continue;
+                // After a stop the terminal library may come back once with nothing read.
+                if (terminal_present() && ++empty_reads_ < kEmptyReadsTolerated) continue;
                 ended_ = true;
                 return kKeyEscape;   // the terminal has gone away
             }
+            empty_reads_ = 0;
             take_input(code);
             continue;
         }

@@ -207,6 +207,7 @@ private:
     CharacterAssembler characters_;
     LateAnswerFilter answers_;
     std::deque<TerminalInput> released_;   // inputs that are keys, not yet translated
+    int empty_reads_ = 0;                  // waiting reads in a row that returned nothing
     bool ended_ = false;
     Clipboard clipboard_ = Clipboard::Untried;
 };
