@@ -27,9 +27,7 @@ tmux send-keys -t "$session" "64 0 1" Enter
 wait_for "A = F(A,B,X,constants)"
 tmux send-keys -t "$session" "SIN(X/5.)" Enter
 wait_for "Enter command..."
-tmux send-keys -t "$session" "AS RE PL" Enter
-wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
-tmux send-keys -t "$session" Enter
+plot_a
 wait_until "no plot" whole_plot_shown
 screen >"$work/plot.txt"
 # The answers do not end the plot: the arrow after them pans it.

@@ -11,16 +11,8 @@ source "$(dirname "$0")/tmux_common.bash"
 new_session -x 80 -y 50 "env PS1='ready\$ ' bash --norc --noprofile -i"
 wait_for "ready\$"
 tmux send-keys -t "$session" "cd '$work' && env -u DISPLAY -u WAYLAND_DISPLAY TERM=xterm-256color ./zeph" Enter
-wait_for "Enter command..."
-tmux send-keys -t "$session" "AS EQ" Enter
-wait_for "Enter   # sample points,   Xmin,   dX"
-tmux send-keys -t "$session" "1024 0 1" Enter
-wait_for "Y="
-tmux send-keys -t "$session" "SIN(X/20.)" Enter
-wait_for "Enter command..."
-tmux send-keys -t "$session" "AS RE PL" Enter
-wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
-tmux send-keys -t "$session" Enter
+make_sine
+plot_a
 wait_until "no plot" whole_plot_shown
 screen >"$work/plot.txt"
 

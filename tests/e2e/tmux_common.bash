@@ -33,3 +33,19 @@ plot_shown() { [ "$(symbol_count)" -gt 200 ]; }
 # on a screen unlike the one it holds (before a resize or a pan).
 whole_plot_shown() { plot_shown && screen_steady; }
 new_plot_shown() { screen_differs "$1" && whole_plot_shown; }
+# At the command prompt: makes A a sine of 1024 points.
+make_sine() {
+    wait_for "Enter command..."
+    tmux send-keys -t "$session" "AS EQ" Enter
+    wait_for "Enter   # sample points,   Xmin,   dX"
+    tmux send-keys -t "$session" "1024 0 1" Enter
+    wait_for "Y="
+    tmux send-keys -t "$session" "SIN(X/20.)" Enter
+    wait_for "Enter command..."
+}
+# At the command prompt: plots A's real part over its whole range.
+plot_a() {
+    tmux send-keys -t "$session" "AS RE PL" Enter
+    wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
+    tmux send-keys -t "$session" Enter
+}

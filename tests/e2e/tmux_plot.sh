@@ -19,22 +19,14 @@ start_with_sine() {
     else
         new_session -x 80 -y 50 "$command"
     fi
-    wait_for "Enter command..."
-    tmux send-keys -t "$session" "AS EQ" Enter
-    wait_for "Enter   # sample points,   Xmin,   dX"
-    tmux send-keys -t "$session" "1024 0 1" Enter
-    wait_for "Y="
-    tmux send-keys -t "$session" "SIN(X/20.)" Enter
-    wait_for "Enter command..."
+    make_sine
 }
 
 wait_for_symbols() { wait_until "no plot in symbols${1:+ $1}" plot_shown; }
 
 run_plot() {   # environment for the program, the note on where plots go
     start_with_sine "$1"
-    tmux send-keys -t "$session" "AS RE PL" Enter
-    wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
-    tmux send-keys -t "$session" Enter
+    plot_a
     wait_for_symbols
     # The frame's bottom edge: one row with a long run of symbols.
     screen | grep -qP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]{40}' || fail "no frame line"
