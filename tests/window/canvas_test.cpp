@@ -495,9 +495,6 @@ TEST(PlotWindowOnDisplay, KeepsTheDisplayBetweenWindowsUntilReleased) {
     release_display();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
     release_display();   // harmless twice
-    EXPECT_TRUE(again.open("Tavola", 100, 80).ok);   // connects anew after a release
-    again.close();
-    release_display();
 }
 
 // The user resizes the window: it takes the new size and keys still arrive.
