@@ -1,5 +1,6 @@
 #include "window/display_loss.hpp"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,10 +11,13 @@
 
 // Xlib's headers define Status, None, Bool and others as macros: they stay in this file.
 #include <X11/Xlib.h>
+#include <SDL_syswm.h>
 
 namespace zeph {
 
 namespace {
+
+Display* g_remembered = nullptr;
 
 std::function<void()>& end_of_run() {
     static std::function<void()> callback;
@@ -42,5 +46,21 @@ void on_display_lost(std::function<void()> end_run) {
 void guard_display_connection() { XSetIOErrorHandler(&display_lost); }
 
 int display_lost_status() { return 128 + SIGHUP; }
+
+void remember_display_of(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        g_remembered = info.info.x11.display;
+}
+
+bool remembered_display_closed() {
+    if (!g_remembered) return false;
+    // A look at the socket, without Xlib: the server's end closed (also behind
+    // events still waiting to be read) is a server that has gone.
+    pollfd request{ConnectionNumber(g_remembered), POLLRDHUP, 0};
+    if (::poll(&request, 1, 0) < 0) return false;
+    return (request.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 }  // namespace zeph

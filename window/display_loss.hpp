@@ -7,6 +7,8 @@
 // terminal back, and the process exits with status 128 + SIGHUP.
 #include <functional>
 
+struct SDL_Window;
+
 namespace zeph {
 
 // Installs the handler (idempotent: SDL may install its own when it starts
@@ -21,5 +23,12 @@ void guard_display_connection();
 
 // The exit status of a run ended by a lost display.
 int display_lost_status();
+
+// Notes the X connection a window of SDL's uses (nothing on other drivers),
+// so that a later plot can look at it before using it.
+void remember_display_of(SDL_Window* window);
+// The X server has closed the remembered connection (it ended between two
+// plots): using it would end the run.
+bool remembered_display_closed();
 
 }  // namespace zeph

@@ -39,9 +39,17 @@ bool shows_nothing(const char* driver) {
 // reference of SDL's count, given back by release_display): windows come and
 // go, the display connection stays.
 bool g_video_held = false;
+// The held connection's server went away between plots: it is never used
+// again (even closing it would be an X call), and no window opens.
+bool g_display_gone = false;
 
 // Starts SDL's video on a driver that shows windows to the user, once.
 bool start_video() {
+    if (g_video_held && !g_display_gone && remembered_display_closed()) g_display_gone = true;
+    if (g_display_gone) {
+        SDL_SetError("the display has gone away");
+        return false;
+    }
     if (g_video_held) return true;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");   // the terminal keeps its own Ctrl+C
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -94,7 +102,7 @@ PixelRect fitted_rect(int width, int height, int area_width, int area_height) {
 }
 
 void release_display() {
-    if (!g_video_held) return;
+    if (!g_video_held || g_display_gone) return;
     g_video_held = false;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -162,6 +170,7 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
     window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
                                SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (window_) {
+        remember_display_of(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     }

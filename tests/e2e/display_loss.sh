@@ -33,3 +33,26 @@ zeph_pid=""
 [ -f "$work/ZEPH32.RL" ] || fail "no ZEPH32.RL"
 grep -qF "SIN(X/5.)" "$work/ZEPH32.RL" || fail "the replies are not in ZEPH32.RL"
 echo "display loss test passed"
+
+# The display goes away between two plots: the next plot finds no window
+# and says so, and the run goes on.
+rm -f "$work/replies" "$work/ZEPH32.RL" "$work/transcript.txt"
+start_xvfb -screen 0 800x600x24
+start_headless ZEPH_PLOT=window
+printf 'AS EQ\n64 0 1\nSIN(X/5.)\nAS RE PL\n\n' >&3
+wait_until "no plot window" window_up
+printf '<ESC>\n' >&3
+window_gone() { ! window_up; }
+wait_until "the plot window did not close" window_gone
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
+xvfb_pid=""
+printf 'AS RE PL\n\nAL\n2000\n' >&3
+exec 3>&-
+wait_until "the program did not end after the second plot" ended
+status=0
+wait "$zeph_pid" || status=$?
+zeph_pid=""
+[ "$status" -eq 0 ] || fail "exit status $status after a plot without the display, not 0"
+grep -qF "Maximum number of sample points:      2000" "$work/transcript.txt" || fail "the run did not go on"
+echo "display loss between plots test passed"

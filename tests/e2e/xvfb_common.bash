@@ -6,6 +6,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/wait_until.bash"
 xvfb_pid=""
 start_xvfb() {
+    rm -f "$work/display_number"
     Xvfb -displayfd 4 -nolisten tcp -noreset "$@" 4>"$work/display_number" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     wait_until "Xvfb did not start" file_written "$work/display_number"
