@@ -599,6 +599,10 @@ int TerminalKeySource::next_key(bool wait) {
 
 int TerminalKeySource::translated_key(bool wait) {
     for (;;) {
+        if (g_continued) {   // back from a stop: the screen (a plot too) is drawn again
+            g_continued = 0;
+            presenter_.redraw();
+        }
         if (released_.empty()) {
             // What is held (a begun character, a possible answer) waits a moment for the rest.
             const bool holding = answers_.holding() || characters_.incomplete();
@@ -615,11 +619,7 @@ int TerminalKeySource::translated_key(bool wait) {
                     for (const TerminalInput& input : answers_.flush()) released_.push_back(input);
                     continue;
                 }
-                if (errno == EINTR && g_continued) {   // back from a stop: the screen is drawn again
-                    g_continued = 0;
-                    presenter_.redraw();
-                    continue;
-                }
+                if (errno == EINTR && g_continued) continue;
                 if (!wait) break;
                 if (errno == EINTR) continue;
                 // After a stop the terminal library may come back once with nothing read.
