@@ -17,7 +17,7 @@ ctest --test-dir build --output-on-failure -j "$jobs" | tee "$log"
 release_count=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log")
 
 echo "== tests that need a display, under Xvfb"
-DISPLAY= WAYLAND_DISPLAY= xvfb-run -a ctest --test-dir build --output-on-failure -R 'OnDisplay' --no-tests=error
+DISPLAY= WAYLAND_DISPLAY= xvfb-run -a -s "-noreset" ctest --test-dir build --output-on-failure -R 'OnDisplay' --no-tests=error
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON -DZEPH_WERROR=ON >/dev/null

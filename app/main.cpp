@@ -15,6 +15,8 @@
 #include "base/stop_request.hpp"
 #include "shell/command_loop.hpp"
 #include "shell/startup.hpp"
+#include "shell/system_commands.hpp"
+#include "window/display_loss.hpp"
 #include "window/headless.hpp"
 #include "window/terminal.hpp"
 #include "window/terminal_image.hpp"
@@ -90,6 +92,11 @@ int main(int argc, char** argv) {
     Session session(console, *keys, interpreter);
     session.plot.terminal_screen = plot_screen.get();
     session.program_directory = find_program_directory(true, &session.files_problem);
+    // The display lost under a plot window ends the run at once, as a hang-up does.
+    on_display_lost([&] {
+        end_program(session);
+        terminal.reset();
+    });
     startup.scripted = startup.nopause || !terminal;
     if (!terminal) session.input.report.set_error_stream(stderr);
     session.input.report.set_fail_fast(startup.fail_fast);

@@ -3,11 +3,11 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libfreetype-dev
+build_packages=(cmake ninja-build g++ pkg-config libncurses-dev libsdl2-dev libx11-dev libfreetype-dev
                 libfontconfig-dev libpng-dev libchafa-dev fonts-liberation ccache libsndfile1-dev
                 libsamplerate0-dev libcairo2-dev libsleef-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev tmux sox python3-numpy
-               python3-scipy xvfb xauth x11-apps imagemagick libwmf-bin fonts-urw-base35
+               python3-scipy xvfb xauth x11-apps x11-utils imagemagick libwmf-bin fonts-urw-base35
                xterm xdotool libsixel-bin fonts-dejavu-core libfftw3-dev man-db groff-base bsdextrautils
                dpkg-dev librsvg2-bin poppler-utils opus-tools hyperfine time parallel lintian
                pulseaudio)

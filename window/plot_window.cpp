@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/utf8.hpp"
+#include "window/display_loss.hpp"
 
 namespace zeph {
 
@@ -34,12 +35,31 @@ bool shows_nothing(const char* driver) {
     return (name == "offscreen" || name == "dummy") && !(asked && name == asked);
 }
 
-// Reference-counted start of SDL's video for one user, on a driver that shows
-// windows to the user.
+// SDL's video once started on a display stays up for the run (one
+// reference of SDL's count, given back by release_display): windows come and
+// go, the display connection stays.
+bool g_video_held = false;
+// The held connection's server went away between plots: it is never used
+// again (even closing it would be an X call), and no window opens.
+bool g_display_gone = false;
+
+// Starts SDL's video on a driver that shows windows to the user, once.
 bool start_video() {
+    if (g_video_held && !g_display_gone && remembered_display_closed()) g_display_gone = true;
+    if (g_display_gone) {
+        SDL_SetError("the display has gone away");
+        return false;
+    }
+    if (g_video_held) return true;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");   // the terminal keeps its own Ctrl+C
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    if (!shows_nothing(SDL_GetCurrentVideoDriver())) return true;
+    if (!shows_nothing(SDL_GetCurrentVideoDriver())) {
+        g_video_held = true;
+        guard_display_connection();
+        static const bool released_at_exit = std::atexit(release_display) == 0;
+        (void)released_at_exit;
+        return true;
+    }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) display = std::getenv("WAYLAND_DISPLAY");
@@ -81,6 +101,12 @@ PixelRect fitted_rect(int width, int height, int area_width, int area_height) {
     return {(area_width - w) / 2, (area_height - h) / 2, w, h};
 }
 
+void release_display() {
+    if (!g_video_held || g_display_gone) return;
+    g_video_held = false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 bool display_variables_set() { return variable_set("DISPLAY") || variable_set("WAYLAND_DISPLAY"); }
 
 ScreenSize desktop_size() {
@@ -88,7 +114,6 @@ ScreenSize desktop_size() {
     if (!display_variables_set() || !start_video()) return size;
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) size = {mode.w, mode.h};
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return size;
 }
 
@@ -145,6 +170,7 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
     window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
                                SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (window_) {
+        remember_display_of(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     }
@@ -154,7 +180,6 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
         if (window_) SDL_DestroyWindow(window_);
         renderer_ = nullptr;
         window_ = nullptr;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         SDL_LogSetOutputFunction(nullptr, nullptr);
         return Status::failure(kNoDisplayMessage + " (" + failure_reason_ + ")");
     }
@@ -178,7 +203,6 @@ void PlotWindow::close() {
     window_ = nullptr;
     texture_width_ = texture_height_ = 0;
     pending_keys_.clear();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_LogSetOutputFunction(nullptr, nullptr);   // nothing is logged once the window is gone
 }
 

@@ -34,6 +34,12 @@ bool display_variables_set();
 // The desktop's size from SDL; 1920 × 1080 when there is no display.
 ScreenSize desktop_size();
 
+// Ends the connection to the display that the first window (or
+// desktop_size) made; it is otherwise kept until the program exits, so that
+// windows open quickly and an X server that resets when its last client
+// leaves is never caught mid-reset. Harmless when there is none.
+void release_display();
+
 // The largest rectangle of a width × height picture's shape inside an area,
 // centred: where the picture is shown in a window of another size.
 PixelRect fitted_rect(int width, int height, int area_width, int area_height);

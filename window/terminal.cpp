@@ -1,6 +1,7 @@
 #include "window/terminal.hpp"
 
 #include "base/stop_request.hpp"
+#include "window/display_loss.hpp"
 
 // curses.h defines refresh(), clear() and others as macros unless told not to.
 #define NCURSES_NOMACROS 1
@@ -10,6 +11,7 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -82,7 +84,34 @@ short curses_component(int value) { return static_cast<short>(value * 1000 / 255
 // and the terminal is restored by the destructor when the run has ended.
 bool g_terminal_taken = false;
 
-constexpr wint_t kCtrlC = 3;   // as the terminal sends it when it does not raise SIGINT itself
+// Set when the program continues after a stop (Ctrl+Z, then fg): the terminal
+// library redraws its text screen by itself, a plot must be drawn again.
+volatile std::sig_atomic_t g_continued = 0;
+
+void note_continued(int /*signal_number*/) { g_continued = 1; }
+
+// Without SA_RESTART, so that a key read waiting at the time returns and
+// redraws: the terminal library's own stop handler (which gives the terminal
+// back, stops, and takes it again) loses that flag too.
+void watch_for_continue() {
+    struct sigaction action {};
+    action.sa_handler = note_continued;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGCONT, &action, nullptr);
+    struct sigaction stop {};
+    if (sigaction(SIGTSTP, nullptr, &stop) == 0 && stop.sa_handler != SIG_DFL && stop.sa_handler != SIG_IGN) {
+        stop.sa_flags &= ~SA_RESTART;
+        sigaction(SIGTSTP, &stop, nullptr);
+    }
+}
+
+constexpr int kCtrlC = 3;   // as the terminal sends it when it does not raise SIGINT itself
+// How long a begun character or a possible late answer waits for its next byte [ms].
+constexpr int kInputGapMs = 60;
+constexpr int kRefusedHz = 800;   // the beep for a byte that is no text
+// Reads in a row that return nothing from a terminal still there before it counts as gone.
+constexpr int kEmptyReadsTolerated = 16;
 
 // --- key codes without an ncurses constant -------------------------------------
 // Codes for Ctrl+Left/Right when the terminal description has none; ncurses
@@ -145,6 +174,13 @@ bool locale_is_utf8() {
     return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
 }
 
+// Standard input is still a terminal that has not hung up.
+bool terminal_present() {
+    pollfd request{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&request, 1, 0) < 0) return errno == EINTR;
+    return (request.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0 && isatty(STDIN_FILENO);
+}
+
 bool display_reachable() {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -179,7 +215,9 @@ private:
 bool start_sdl_video() {
     if (!display_reachable()) return false;
     const SilencedStandardError quiet;
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    guard_display_connection();
+    return true;
 }
 
 }  // namespace
@@ -381,6 +419,7 @@ bool TerminalPresenter::start() {
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
     errors_.start();
+    watch_for_continue();
     return true;
 }
 
@@ -559,33 +598,51 @@ int TerminalKeySource::next_key(bool wait) {
 }
 
 int TerminalKeySource::translated_key(bool wait) {
-    timeout(wait ? -1 : 0);   // ms; -1 blocks
     for (;;) {
-        wint_t input = 0;
-        errno = 0;
-        const int kind = get_wch(&input);
-        if (kind == ERR) {
-            if (errno == EINTR && stop_requested()) {   // a signal asks the run to end
-                ended_ = true;
-                return kKeyEscape;
-            }
-            if (!wait) break;
-            if (errno == EINTR) continue;
-            ended_ = true;
-            return kKeyEscape;   // the terminal has gone away
+        if (g_continued) {   // back from a stop: the screen (a plot too) is drawn again
+            g_continued = 0;
+            presenter_.redraw();
         }
-        const bool function_key = kind == KEY_CODE_YES;
-        if (!function_key && input == kCtrlC) {   // raw input: Ctrl+C ends the run as SIGINT does
+        if (released_.empty()) {
+            // What is held (a begun character, a possible answer) waits a moment for the rest.
+            const bool holding = answers_.holding() || characters_.incomplete();
+            timeout(holding ? kInputGapMs : wait ? -1 : 0);   // ms; -1 blocks
+            errno = 0;
+            const int code = wgetch(stdscr);
+            if (code == ERR) {
+                if (errno == EINTR && stop_requested()) {   // a signal asks the run to end
+                    ended_ = true;
+                    return kKeyEscape;
+                }
+                if (holding) {   // nothing more came
+                    refuse_begun_character();
+                    for (const TerminalInput& input : answers_.flush()) released_.push_back(input);
+                    continue;
+                }
+                if (errno == EINTR && g_continued) continue;
+                if (!wait) break;
+                if (errno == EINTR) continue;
+                // After a stop the terminal library may come back once with nothing read.
+                if (terminal_present() && ++empty_reads_ < kEmptyReadsTolerated) continue;
+                ended_ = true;
+                return kKeyEscape;   // the terminal has gone away
+            }
+            empty_reads_ = 0;
+            take_input(code);
+            continue;
+        }
+        const TerminalInput input = released_.front();
+        released_.pop_front();
+        if (!input.function_key && input.code == kCtrlC) {   // raw input: Ctrl+C ends the run as SIGINT does
             request_stop(SIGINT);
             ended_ = true;
             return kKeyEscape;
         }
-        if (function_key && input == KEY_RESIZE) {
+        if (input.function_key && input.code == KEY_RESIZE) {
             presenter_.redraw();
             continue;
         }
-        const std::optional<ConsoleKey> key =
-            console_key_from_terminal(static_cast<int>(input), function_key, codes_);
+        const std::optional<ConsoleKey> key = console_key_from_terminal(input.code, input.function_key, codes_);
         if (!key) continue;
         if (key->extended) {
             pending_.assign(1, static_cast<char>(key->code));
@@ -598,6 +655,31 @@ int TerminalKeySource::translated_key(bool wait) {
         return static_cast<unsigned char>(bytes.front());
     }
     return -1;
+}
+
+// One byte or key code from the terminal library: bytes beyond ASCII make
+// characters in the locale's encoding, and late answers to the terminal
+// queries are dropped on the way to released_.
+void TerminalKeySource::take_input(int code) {
+    TerminalInput input{code, code >= KEY_MIN};
+    if (!input.function_key && code >= 0x80 && code <= 0xFF) {
+        char32_t character = 0;
+        switch (characters_.feed(static_cast<unsigned char>(code), character)) {
+            case CharacterAssembler::Result::incomplete: return;
+            case CharacterAssembler::Result::refused: presenter_.beep(kRefusedHz, 0); return;
+            case CharacterAssembler::Result::character: input.code = static_cast<int>(character); break;
+        }
+    } else {
+        refuse_begun_character();
+    }
+    for (const TerminalInput& key : answers_.feed(input)) released_.push_back(key);
+}
+
+// A character whose other bytes never came is no text: refused with a beep.
+void TerminalKeySource::refuse_begun_character() {
+    if (!characters_.incomplete()) return;
+    characters_.reset();
+    presenter_.beep(kRefusedHz, 0);
 }
 
 std::string TerminalKeySource::clipboard_text() {

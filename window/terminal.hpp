@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "window/headless.hpp"
 #include "window/key_source.hpp"
 #include "window/stderr_capture.hpp"
+#include "window/terminal_input.hpp"
 #include "window/text_console.hpp"
 
 struct screen;   // ncurses' SCREEN; <curses.h> stays out of headers for its macros
@@ -196,10 +198,16 @@ private:
     // The next console key; with `wait` false -1 when none has been typed.
     int next_key(bool wait);
     int translated_key(bool wait);
+    void take_input(int code);
+    void refuse_begun_character();
 
     TerminalPresenter& presenter_;
     TerminalKeyCodes codes_;
     std::string pending_;   // bytes of a key already begun (extended code, UTF-8)
+    CharacterAssembler characters_;
+    LateAnswerFilter answers_;
+    std::deque<TerminalInput> released_;   // inputs that are keys, not yet translated
+    int empty_reads_ = 0;                  // waiting reads in a row that returned nothing
     bool ended_ = false;
     Clipboard clipboard_ = Clipboard::Untried;
 };

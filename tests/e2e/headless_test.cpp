@@ -54,7 +54,7 @@ protected:
     std::string run(const std::string& input, const std::string& arguments = "", const std::string& limits = "") {
         const fs::path input_file = directory_ / "input.txt";
         std::ofstream(input_file, std::ios::binary) << input;
-        const std::string command = limits + " cd '" + (directory_ / "work").string() + "' && timeout 20 '" +
+        const std::string command = limits + " cd '" + (directory_ / "work").string() + "' && timeout 120 '" +
                                     (directory_ / "zeph").string() + "' " + arguments + " < '" +
                                     input_file.string() + "' 2>&1";
         std::string output;
@@ -265,13 +265,13 @@ TEST_F(Program, AnInstalledProgramKeepsItsFilesInTheUsersStateFolderOnly) {
     std::ofstream(input) << "DE\nQ=1\nEN\n";
     const std::string go = "cd '" + (directory_ / "work").string() + "' && ";
     std::string transcript = output_of(go + "env -u HOME -u XDG_STATE_HOME TMPDIR='" + (directory_ / "tmp").string() +
-                                       "' timeout 20 '" + bin + "' < '" + input + "'");
+                                       "' timeout 120 '" + bin + "' < '" + input + "'");
     EXPECT_NE(transcript.find("No reply log: neither HOME nor XDG_STATE_HOME is set."), std::string::npos)
         << transcript;
     EXPECT_TRUE(fs::is_empty(directory_ / "tmp"));
     EXPECT_EQ(std::distance(fs::directory_iterator(directory_ / "prefix" / "bin"), fs::directory_iterator()), 1);
 
-    transcript = output_of(go + "env -u XDG_STATE_HOME HOME='" + (directory_ / "home").string() + "' timeout 20 '" +
+    transcript = output_of(go + "env -u XDG_STATE_HOME HOME='" + (directory_ / "home").string() + "' timeout 120 '" +
                            bin + "' < '" + input + "'");
     const fs::path state = directory_ / "home" / ".local" / "state" / "zeph";
     EXPECT_NE(zeph::testing::file_text(state / "ZEPH32.RL").find("Q=1"), std::string::npos) << transcript;

@@ -6,32 +6,24 @@ set -euo pipefail
 program=$1
 session="zeph-signals-$$"
 source "$(dirname "$0")/tmux_common.bash"
-wait_for_file() {
-    for _ in $(seq 1 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    echo "no file $1"; screen; exit 1
-}
-
 # One run: start, answer AL with 2000, end it with `how` (a tmux key or
 # "hangup"), then check the status, the saved replies and the terminal mode.
 check_run() {   # how, expected status
     rm -f "$work/ZEPH32.RL" "$work/status" "$work/stty" "$work/pid"
-    tmux new-session -d -s "$session" -x 80 -y 50 \
-        "cd '$work' && TERM=xterm-256color sh -c 'echo \$\$ > pid; exec ./zeph'; echo \$? > status; stty -a > stty; sleep 10"
-    wait_for "Enter command..." 100
+    new_session -x 80 -y 50 \
+        "cd '$work' && TERM=xterm-256color sh -c 'echo \$\$ > pid; exec ./zeph'; echo \$? > status; stty -a > stty"
+    wait_for "Enter command..."
     tmux send-keys -t "$session" "AL" Enter
-    wait_for "Number of sample points to allocate memory for:" 100
+    wait_for "Number of sample points to allocate memory for:"
     tmux send-keys -t "$session" "2000" Enter
-    wait_for "Maximum number of sample points:      2000" 100
+    wait_for "Maximum number of sample points:      2000"
     if [ "$1" = hangup ]; then
         kill -HUP "$(cat "$work/pid")"
     else
         tmux send-keys -t "$session" "$1"
     fi
-    wait_for_file "$work/status"
-    wait_for_file "$work/stty"
+    wait_until "no exit status" file_written "$work/status"
+    wait_until "no terminal modes" file_written "$work/stty"
     [ "$(cat "$work/status")" = "$2" ] || { echo "$1: exit status $(cat "$work/status"), not $2"; exit 1; }
     grep -q "^2000 *\*! Number of sample points to allocate memory for:" "$work/ZEPH32.RL" || {
         echo "$1: reply log not saved"; cat "$work/ZEPH32.RL" 2>/dev/null; exit 1; }

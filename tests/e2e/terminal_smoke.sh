@@ -6,7 +6,7 @@ program=$1
 session="zeph-smoke-$$"
 source "$(dirname "$0")/tmux_common.bash"
 
-tmux new-session -d -s "$session" -x 80 -y 50 "cd '$work' && TERM=xterm-256color ./zeph; sleep 5"
+new_session -x 80 -y 50 "cd '$work' && TERM=xterm-256color ./zeph"
 wait_for "Enter command..."
 wait_for "ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd"
 wait_for "SPectrum: Y(f) [=B(x)]"
@@ -29,10 +29,7 @@ tmux resize-window -t "$session" -x 80 -y 50 2>/dev/null || tmux resize-pane -t 
 wait_for "Enter command..."
 
 tmux send-keys -t "$session" "EN" Enter
-for _ in $(seq 1 50); do
-    [ -f "$work/ZEPH32.RL" ] && break
-    sleep 0.1
-done
+wait_until "no ZEPH32.RL" file_written "$work/ZEPH32.RL"
 grep -q "^2000 *\*! Number of sample points to allocate memory for:" "$work/ZEPH32.RL" || {
     echo "reply log not saved"; cat "$work/ZEPH32.RL" 2>/dev/null; exit 1; }
 echo "terminal smoke test passed"

@@ -7,8 +7,7 @@ program=$1
 session="zeph-unicode-$$"
 source "$(dirname "$0")/tmux_common.bash"
 
-tmux new-session -d -s "$session" -x 100 -y 60 \
-    "cd '$work' && LC_ALL=C.UTF-8 TERM=xterm-256color ./zeph; sleep 5"
+new_session -x 100 -y 60 "cd '$work' && LC_ALL=C.UTF-8 TERM=xterm-256color ./zeph"
 wait_for "Enter command..."
 # 20 spare columns and 10 spare rows: the grid starts 10 columns in, 5 rows down.
 row=$(screen | grep -nF "ALlocate     SEt range" | cut -d: -f1)
@@ -38,9 +37,6 @@ tmux send-keys -t "$session" Enter
 wait_for "Enter command..."
 
 tmux send-keys -t "$session" "EN" Enter
-for _ in $(seq 1 50); do
-    [ -f "$work/ZEPH32.RL" ] && break
-    sleep 0.1
-done
+wait_until "no ZEPH32.RL" file_written "$work/ZEPH32.RL"
 grep -q "^echo π€ *\*! " "$work/ZEPH32.RL" || { echo "reply not logged as typed"; cat "$work/ZEPH32.RL"; exit 1; }
 echo "terminal unicode test passed"

@@ -10,39 +10,23 @@ program=$1
 session="zeph-plot-$$"
 source "$(dirname "$0")/tmux_common.bash"
 
-# Characters of the symbol sets in the pane: blocks and braille (not the blank one).
-symbol_count() { screen | grep -oP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]' | wc -l; }
 
 # Starts the program with the given environment and makes A a sine.
 start_with_sine() {
-    local command="cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph; sleep 30"
+    local command="cd '$work' && env -u WAYLAND_DISPLAY $1 TERM=xterm-256color LANG=C.UTF-8 ./zeph"
     if tmux has-session -t "$session" 2>/dev/null; then
         tmux respawn-pane -k -t "$session" "$command"
     else
-        tmux new-session -d -s "$session" -x 80 -y 50 "$command"
+        new_session -x 80 -y 50 "$command"
     fi
-    wait_for "Enter command..."
-    tmux send-keys -t "$session" "AS EQ" Enter
-    wait_for "Enter   # sample points,   Xmin,   dX"
-    tmux send-keys -t "$session" "1024 0 1" Enter
-    wait_for "Y="
-    tmux send-keys -t "$session" "SIN(X/20.)" Enter
-    wait_for "Enter command..."
+    make_sine
 }
 
-wait_for_symbols() {
-    for _ in $(seq 1 50); do
-        [ "$(symbol_count)" -gt 200 ] && return 0
-        sleep 0.1
-    done
-    fail "no plot in symbols${1:+ $1}"
-}
+wait_for_symbols() { wait_until "no plot in symbols${1:+ $1}" plot_shown; }
 
 run_plot() {   # environment for the program, the note on where plots go
     start_with_sine "$1"
-    tmux send-keys -t "$session" "AS RE PL" Enter
-    wait_for "Xmin, Xmax, Ymin, Ymax for plot:"
-    tmux send-keys -t "$session" Enter
+    plot_a
     wait_for_symbols
     # The frame's bottom edge: one row with a long run of symbols.
     screen | grep -qP '[\x{2580}-\x{259F}\x{2801}-\x{28FF}]{40}' || fail "no frame line"
@@ -50,10 +34,10 @@ run_plot() {   # environment for the program, the note on where plots go
     screen >"$work/plot-screen.txt"
     # A new terminal size: the plot is drawn again at that size.
     tmux resize-window -t "$session" -x 100 -y 60
-    sleep 1
-    [ "$(symbol_count)" -gt 200 ] || fail "no plot after a resize"
+    wait_until "no plot after a resize" new_plot_shown "$work/plot-screen.txt"
+    screen >"$work/resized-screen.txt"
     tmux resize-window -t "$session" -x 80 -y 50
-    sleep 1
+    wait_until "no plot after the size came back" new_plot_shown "$work/resized-screen.txt"
     tmux send-keys -t "$session" Escape
     wait_for "Enter command..."
     wait_for "$2"
@@ -73,15 +57,12 @@ tmux send-keys -t "$session" "0 500 -1 1" Enter
 wait_for "Enter file name for graphics BITMAP file"
 tmux send-keys -t "$session" "sine.bmp" Enter
 wait_for_symbols
-sleep 0.5
+wait_until "the plot was not drawn whole" whole_plot_shown
 screen >"$work/before-pan.txt"
 tmux send-keys -t "$session" Right
-sleep 1
-screen | cmp -s - "$work/before-pan.txt" && fail "the arrow did not pan the plot"
-[ "$(symbol_count)" -gt 200 ] || fail "no plot after the pan"
+wait_until "the arrow did not pan the plot" new_plot_shown "$work/before-pan.txt"
+# B asks for the bitmap; it is written when the plot ends, before the prompt comes back.
 tmux send-keys -t "$session" B
-for _ in $(seq 1 50); do [ -s "$work/sine.bmp" ] && break; sleep 0.1; done
-sleep 0.5
 tmux send-keys -t "$session" Escape
 wait_for "Enter command..."
 identify "$work/sine.bmp" 2>/dev/null | grep -qE "BMP3? 1280x864" || fail "B did not save the bitmap"

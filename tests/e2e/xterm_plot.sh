@@ -36,13 +36,39 @@ pixels_like() {   # file, colour, fuzz
     convert "$1" -fuzz "$3" -fill '#FF00FF' -opaque "$2" -format %c histogram:info:- |
         grep -i '#FF00FF' | awk -F: '{s += $1} END {print s + 0}'
 }
-type_line() { DISPLAY="$display" xdotool type --delay 15 "$1"; DISPLAY="$display" xdotool key Return; sleep 0.6; }
+# The program logs each reply as it takes it (ZEPH32.TMP beside the copy):
+# a line is typed once the one before has been taken.
+log="$work/ZEPH32.TMP"
+replies_logged() { [ "$(wc -l <"$log")" -gt "$1" ]; }
+type_keys() { DISPLAY="$display" xdotool type --delay 15 "$1"; DISPLAY="$display" xdotool key Return; }
+type_line() {
+    local before
+    before=$(wc -l <"$log")
+    type_keys "$1"
+    wait_until "the reply $1 was not taken" replies_logged "$before"
+}
+
+# The plot fills a third of the terminal in white, with its blue curve.
+plot_shown() {   # screenshot file
+    screenshot "$1" || return 1
+    white=$(pixels_like "$1" '#FFFFFF' 2%)
+    blue=$(pixels_like "$1" '#0000AA' 12%)
+    [ "$white" -gt $((WIDTH * HEIGHT / 3)) ] && [ "$blue" -gt 500 ]
+}
+# The console is back: hardly any white.
+plot_gone() {   # screenshot file
+    screenshot "$1" || return 1
+    white=$(pixels_like "$1" '#FFFFFF' 2%)
+    [ "$white" -lt $((WIDTH * HEIGHT / 10)) ]
+}
+xterm_ended() { ! kill -0 "$xterm_pid" 2>/dev/null; }
 
 # Starts xterm with `arguments`, running `command` in the work directory;
 # replies a sine wave and plots it; checks the screenshot; Esc; checks again.
 plot_in_xterm() {   # name, command, xterm arguments...
     local name=$1 command=$2
     shift 2
+    rm -f "$log"
     DISPLAY="$display" xterm "$@" -fa 'DejaVu Sans Mono' -fs 9 -geometry 80x50+0+0 \
         -e bash -c "cd '$work' && $command" &
     xterm_pid=$!
@@ -51,33 +77,21 @@ plot_in_xterm() {   # name, command, xterm arguments...
     eval "$(DISPLAY="$display" xdotool getwindowgeometry --shell "$window")"
     area="${WIDTH}x${HEIGHT}+0+0"
     DISPLAY="$display" xdotool mousemove 40 40   # the pointer's window has the keyboard
-    sleep 2
+    wait_until "$name: the program did not start" file_written "$log"
     type_line "AS EQ"
     type_line "1024 0 1"
     type_line "SIN(X/20.)"
     type_line "AS RE PL"
     DISPLAY="$display" xdotool key Return
-    local white=0 blue=0
-    for _ in $(seq 1 40); do
-        sleep 0.5
-        screenshot "$work/$name.png" || continue
-        white=$(pixels_like "$work/$name.png" '#FFFFFF' 2%)
-        blue=$(pixels_like "$work/$name.png" '#0000AA' 12%)
-        [ "$white" -gt $((WIDTH * HEIGHT / 3)) ] && [ "$blue" -gt 500 ] && break
-    done
+    white=0 blue=0
+    wait_until "$name: no plot with its curve on the screen" plot_shown "$work/$name.png"
     echo "$name: $white white, $blue blue pixels of $((WIDTH * HEIGHT))"
     if [ -n "${ZEPH_E2E_KEEP:-}" ]; then mkdir -p "$ZEPH_E2E_KEEP" && cp "$work/$name.png" "$ZEPH_E2E_KEEP/"; fi
-    [ "$white" -gt $((WIDTH * HEIGHT / 3)) ] || fail "$name: no plot on the screen"
-    [ "$blue" -gt 500 ] || fail "$name: no curve on the screen"
     DISPLAY="$display" xdotool key Escape
-    sleep 1.5
-    screenshot "$work/$name-after.png" || fail "screenshot failed"
-    white=$(pixels_like "$work/$name-after.png" '#FFFFFF' 2%)
+    wait_until "$name: the plot stayed after Esc" plot_gone "$work/$name-after.png"
     echo "$name after Esc: $white white pixels"
-    [ "$white" -lt $((WIDTH * HEIGHT / 10)) ] || fail "$name: the plot stayed after Esc"
-    type_line "EN"
-    sleep 0.5
-    kill "$xterm_pid" 2>/dev/null || true
+    type_keys "EN"   # the log is saved and removed: the end of the terminal tells
+    wait_until "$name: the terminal did not close after EN" xterm_ended
     wait "$xterm_pid" 2>/dev/null || true
     xterm_pid=""
 }

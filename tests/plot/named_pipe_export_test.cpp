@@ -30,12 +30,13 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    // Runs `action` and expects it to finish within two seconds; an open stuck
-    // on the pipe is released by opening its reading end, and the test fails.
+    // Runs `action` and expects it to finish within a minute, which only an
+    // open stuck on the pipe reaches; it is then released by opening the
+    // pipe's reading end, and the test fails.
     template <typename Action>
     auto finishes_at_once(Action action) {
         auto result = std::async(std::launch::async, action);
-        if (result.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        if (result.wait_for(std::chrono::minutes(1)) != std::future_status::ready) {
             ADD_FAILURE() << "waited on the named pipe";
             const int reader = ::open(pipe_.c_str(), O_RDONLY | O_NONBLOCK);
             result.wait();

@@ -478,6 +478,25 @@ TEST(PlotWindowOnDisplay, OpensPresentsAndClosesCleanly) {
     EXPECT_EQ(window.open("Tavola", 100, 80).ok, true);   // opens again after a close
 }
 
+// The display connection outlives each window: an X server that resets when
+// its last client leaves is never caught mid-reset by the next plot.
+TEST(PlotWindowOnDisplay, KeepsTheDisplayBetweenWindowsUntilReleased) {
+    if (!display_variables_set()) GTEST_SKIP() << "no display";
+    {
+        PlotWindow window;
+        if (!window.open("Tavola", 320, 200).ok) GTEST_SKIP() << "no window";
+    }
+    EXPECT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u);   // still connected with no window open
+    EXPECT_GT(desktop_size().width, 0);
+    EXPECT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    PlotWindow again;
+    EXPECT_TRUE(again.open("Tavola", 100, 80).ok);
+    again.close();
+    release_display();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    release_display();   // harmless twice
+}
+
 // The user resizes the window: it takes the new size and keys still arrive.
 TEST(PlotWindowOnDisplay, KeepsWorkingWhenResized) {
     if (!display_variables_set()) GTEST_SKIP() << "no display";
@@ -505,6 +524,7 @@ TEST(PlotWindowOnDisplay, KeepsWorkingWhenResized) {
 TEST(PlotWindow, DoesNotOpenWhereNoDisplayAnswers) {
     const std::string old_display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     const std::string old_wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
+    release_display();   // a connection kept from an earlier test would answer
     ::setenv("DISPLAY", ":93", 1);
     ::unsetenv("WAYLAND_DISPLAY");
     PlotWindow window;
