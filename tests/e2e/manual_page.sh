@@ -22,8 +22,8 @@ for word in WA SP AS BS RE IM AM PO DP RP DD RD XY PR SU RX RR IN GR WI LT CS CH
 done
 # Every option of the option scan, and the NO-form of each that has one.
 # Every option of the command table, with its NO-form (OV has none).
-options=$(grep -oE '(option\("|\.word = ")[A-Z][A-Z]", (&OptionSet|\.kind = WordKind::option)' \
-          "$source_dir/shell/command_table.cpp" | grep -oE '"[A-Z][A-Z]"' | tr -d '"')
+options=$(grep -oE '((option|output)\("|\.word = ")[A-Z][A-Z]", (&OptionSet|\.kind = WordKind::option)' \
+          "$source_dir/shell/command_rows.cpp" | grep -oE '"[A-Z][A-Z]"' | tr -d '"')
 [ "$(wc -l <<<"$options")" -ge 27 ] || fail "option table not found"
 while read -r word; do
     grep -qE "(^|[ ,])$word([ ,]|$)" <<<"$text" || fail "option $word missing"
