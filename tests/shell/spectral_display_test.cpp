@@ -13,6 +13,9 @@
 #include "shell/display.hpp"
 #include "shell/file_output_dialogue.hpp"
 #include "shell/window_dialogue.hpp"
+#include "base/format_number.hpp"
+#include "dsp/linear_transform.hpp"
+#include "plot/spectrogram_plot.hpp"
 
 namespace zeph {
 namespace {
@@ -201,6 +204,62 @@ TEST(SpectralDisplay, SpectrogramListingShowsTheFirstCells) {
     EXPECT_TRUE(s.transcript_has("    N   Time"));
     EXPECT_TRUE(s.transcript_has("   40  "));
     EXPECT_FALSE(s.transcript_has("   41  "));
+}
+
+}  // namespace
+}  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// WP goes through the stages and outputs as PO does: AV over a bandwidth on
+// its own frequency grid, DI, CU, ST, LI and PL (off screen, with an overlay
+// and a metafile).
+TEST(SpectralDisplay, WelchTakesTheOptionsOfACurve) {
+    ScriptedSession s({}, 512);
+    s.session.plot.window_allowed = false;
+    const auto z = test_signal(400);
+    s.set_a(z, 0.0, kDt);
+    const auto metafile = (s.directory / "welch.wmf").string();
+    const std::vector<std::pair<std::string, std::vector<std::string>>> runs{
+        {"WA WP AV NOPL", {"64, 32", "S", "31.25"}},   // two bins of 15.625 Hz
+        {"WA WP NOAV DI NOPL", {"64, 32", "S", "10"}},
+        {"WA WP NODI CU NOPL", {"64, 32", "S", ""}},
+        {"WA WP NOCU ST NOPL", {"64, 32", "S"}},
+        {"WA WP NOST LI", {"64, 32", "S", ""}},
+        {"WA WP DB PL ME", {"64, 32", "S", "", metafile}},
+        {"WA WP OV PL", {"64, 32", "S"}},
+    };
+    const WelchSpectrum want = welch_of(z, segments(64, 32));
+    for (const auto& [line, replies] : runs) {
+        s.keys = ScriptKeySource::from_lines(replies);
+        s.session.workspace.message_line.clear();
+        s.line(line);
+        EXPECT_EQ(s.session.workspace.message_line, "") << line;
+        if (line == "WA WP AV NOPL") {
+            EXPECT_TRUE(s.transcript_has(kAveragingBandwidthPrompt));
+            std::vector<double> copy = want.density, averaged(want.density.size());
+            average_ordinate(copy, averaged, 31.25, 15.625);
+            EXPECT_EQ(s.shown(), averaged);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::exists(metafile));
+    EXPECT_TRUE(s.transcript_has("   33  " + format_number(32 * 15.625)));   // the last bin, listed at 500 Hz
+}
+
+// SG PL asks the dynamic range after the plot's range and draws the image.
+TEST(SpectralDisplay, SpectrogramPlotAsksTheDynamicRange) {
+    ScriptedSession s({"16, 8", "R", "", "60"}, 256);
+    s.session.plot.window_allowed = false;
+    s.set_a(test_signal(200), 0.0, kDt);
+    s.line("WA SG PL");
+    EXPECT_TRUE(s.transcript_has(kDynamicRangePrompt));
+    EXPECT_EQ(s.session.workspace.message_line, "");
+    EXPECT_EQ(s.session.plot.dynamic_range_db, 60);
+    EXPECT_TRUE(s.session.plot.memory.holds_plot);
+    s.keys = ScriptKeySource::from_lines({"16, 8", "R", "", "-3"});
+    s.line("WA SG PL");
+    EXPECT_EQ(s.session.workspace.message_line, kDynamicRangeError);
 }
 
 }  // namespace
