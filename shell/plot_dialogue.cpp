@@ -289,7 +289,8 @@ bool PlotDialogue::export_names() {
         name = trim_right(first_characters(name, kExportNameLength));
         return true;
     };
-    if (o.EX) {
+    // An image has no points to export: FI writes its cells.
+    if (o.EX && !is_image()) {
         if (!ask_name(kDataExportPrompt, plot_.data_export_name)) return false;
     } else {
         plot_.data_export_name.clear();

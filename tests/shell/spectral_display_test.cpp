@@ -12,6 +12,7 @@
 #include "shell/command_words.hpp"
 #include "shell/display.hpp"
 #include "shell/file_output_dialogue.hpp"
+#include "shell/plot_dialogue.hpp"
 #include "shell/window_dialogue.hpp"
 #include "base/format_number.hpp"
 #include "dsp/linear_transform.hpp"
@@ -257,6 +258,11 @@ TEST(SpectralDisplay, SpectrogramPlotAsksTheDynamicRange) {
     EXPECT_EQ(s.session.workspace.message_line, "");
     EXPECT_EQ(s.session.plot.dynamic_range_db, 60);
     EXPECT_TRUE(s.session.plot.memory.holds_plot);
+    // EX has no points to write for an image: its name is not asked.
+    s.keys = ScriptKeySource::from_lines({"16, 8", "R", "", "60"});
+    s.line("WA SG PL EX");
+    EXPECT_FALSE(s.transcript_has(kDataExportPrompt));
+    EXPECT_EQ(s.session.workspace.message_line, "");
     s.keys = ScriptKeySource::from_lines({"16, 8", "R", "", "-3"});
     s.line("WA SG PL");
     EXPECT_EQ(s.session.workspace.message_line, kDynamicRangeError);
