@@ -16,9 +16,10 @@ constexpr std::array<std::string_view, 5> kNoticeBeginnings{
     "ZEPH32.TMP is in use by another run",       // this run's own log
     "Playing ",                                  // sound being played
 };
-constexpr std::array<std::string_view, 2> kNoticeEndings{
+constexpr std::array<std::string_view, 3> kNoticeEndings{
     " NaN or infinite left out",                 // values a display could not use
     " clipped",                                  // values beyond full scale written at full scale
+    kNonfiniteSegmentsEnding,                    // segments of WP or SG holding NaN or infinite samples
 };
 }  // namespace
 

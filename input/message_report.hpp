@@ -7,6 +7,9 @@
 
 namespace zeph {
 
+// The end of the notice "k of n segments NaN or infinite" of WP and SG.
+inline constexpr std::string_view kNonfiniteSegmentsEnding = " segments NaN or infinite";
+
 // Notices report what was done or how it will be done ("Wrote ...", "Read
 // channels 1 and 2 of 4 ...", "Plots: ..."); every other message refuses
 // what the user asked, an invalid entry that is asked again included.

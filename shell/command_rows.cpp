@@ -14,6 +14,7 @@
 #include "shell/plot_dialogue.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/resample_dialogue.hpp"
+#include "shell/spectral_display.hpp"
 #include "shell/system_commands.hpp"
 #include "shell/two_signal_dialogue.hpp"
 #include "shell/window_dialogue.hpp"
@@ -164,6 +165,15 @@ constexpr std::array kCommandWords{
               {19, 30, "RX linear regress(x,re)"}),
     parameter("RR", "Linear Regression", asking(derive_regression_of_imaginary),
               {20, 30, "RR linear regress(re,im)"}),
+    // Of the time signal over segments: Welch's density over frequency, and the spectrogram.
+    parameter("WP", "Welch Power Density",
+              {.derive = derive_welch_power, .decibels = DbForm::power, .domains = kTimeOnly, .reusable = false,
+               .frequency_result = true},
+              {22, 30, "WP Welch power spectrum"}),
+    parameter("SG", "Spectrogram",
+              {.derive = derive_spectrogram, .shape = ResultShape::image, .decibels = DbForm::power,
+               .domains = kTimeOnly, .reusable = false, .show_image = show_spectrogram},
+              {23, 30, "SG spectrogram"}),
 
     option("AV", &OptionSet::AV, kStageReset, {6, 56, "AVerage, NOAV"}),
     option("DI", &OptionSet::DI, kStageReset, {7, 56, "DIstribution, NODI"}),

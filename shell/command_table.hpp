@@ -63,7 +63,7 @@ using DeriveFunction = Derivation (*)(DeriveInput&);
 // What a derivation leaves for the output stages: a curve is work_y over the
 // abscissa xmin + k*dx; xy pairs are (work_x[k], work_y[k]). A result of
 // another shape (an image) is a new value here and its own output stage.
-enum class ResultShape { curve, xy };
+enum class ResultShape { curve, xy, image };
 
 // The decibel form of a parameter's values, as OptionSet::DB holds it: none
 // (DB is switched off), power (10·log10) or amplitude (20·log10). Power
@@ -86,6 +86,10 @@ struct ParameterTraits {
     // The next display of the same signal and parameter may reuse the
     // values; false where the derivation asks questions or sets the status line.
     bool reusable = true;
+    // The result's abscissa is frequency (Hz), whatever the signal's domain.
+    bool frequency_result = false;
+    // An image: shows the display in place of the output options' handlers.
+    void (*show_image)(Session&) = nullptr;
 };
 
 // Options of one group act together: the outputs exclude each other.

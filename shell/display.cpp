@@ -27,6 +27,7 @@ Derivation derive(Session& session, const SignalView& signal) {
     const auto n = static_cast<std::size_t>(signal.npts);
     w.display.xmin = signal.xmin;
     w.display.dx = signal.dx;
+    w.display.display_count = signal.npts;
     if (parameter.parameter.derive == nullptr || !parameter.parameter.domains.has(signal.domain()))
         return Derivation::invalid;
     DeriveInput input{session, signal, std::span<const Complex>(signal.samples, n),
@@ -50,13 +51,16 @@ bool average_stage(Session& session, const SignalView& signal) {
         w.message_line = kAveragingWithXy;
         return false;
     }
-    double& span = signal.spectrum ? w.display_answers.averaging_bandwidth : w.display_answers.averaging_time;
+    // A result over frequency (WP) is averaged over a bandwidth on its own grid.
+    const bool frequency_result = w.selection.parameter->parameter.frequency_result;
+    const bool spectrum = signal.spectrum || frequency_result;
+    double& span = spectrum ? w.display_answers.averaging_bandwidth : w.display_answers.averaging_time;
     std::array<double, 4> asked{span, 0, 0, 0};
-    if (!session.ask_numbers(signal.spectrum ? kAveragingBandwidthPrompt : kAveragingTimePrompt, "/", asked, 1))
+    if (!session.ask_numbers(spectrum ? kAveragingBandwidthPrompt : kAveragingTimePrompt, "/", asked, 1))
         return false;
     span = asked[0];
     const auto n = static_cast<std::size_t>(w.display.display_count);
-    const double dx = w.slot(signal.domain()).dx;
+    const double dx = frequency_result ? w.display.dx : w.slot(signal.domain()).dx;
     const MovingAverage average =
         average_ordinate(std::span<const double>(w.work_x.data(), n), std::span<double>(w.work_y.data(), n), span, dx);
     w.display.averaging_length = average.length;
@@ -147,6 +151,16 @@ void statistics_stage(Session& session, const SignalView& signal) {
     console.clear();
 }
 
+// An image (SG) has its own output stage; the stages of curves do not apply.
+void show_image(Session& session) {
+    Workspace& w = session.workspace;
+    if (w.options.AV || w.options.DI || w.options.CU || w.options.ST) {
+        w.message_line = kImageStagesRefused;
+        return;
+    }
+    w.selection.parameter->parameter.show_image(session);
+}
+
 // The first output option that is set shows the display.
 void output_stage(Session& session) {
     for (const CommandWord& option : command_words())
@@ -170,9 +184,13 @@ void build_display_labels(Workspace& workspace) {
     std::string ordinate = parameter + " ";
     if (workspace.options.DB) ordinate += "(dB) ";
     const bool xy = is_xy(selection);
-    const std::string abscissa = xy                             ? std::string(13, ' ')
-                                 : selection.function != nullptr ? std::string(selection.function->label)
-                                                                 : std::string();
+    // A result over frequency takes the label of the spectrum's function of the mode.
+    const CommandWord* function = selection.function;
+    if (function != nullptr && selection.parameter != nullptr && selection.parameter->parameter.frequency_result)
+        function = function_for(Domain::frequency, function->mode);
+    const std::string abscissa = xy                   ? std::string(13, ' ')
+                                 : function != nullptr ? std::string(function->label)
+                                                       : std::string();
     const std::string after_vs = abscissa.size() >= 13 ? abscissa.substr(3, 10) : std::string(10, ' ');
 
     if (workspace.options.DI) {
@@ -200,6 +218,7 @@ void run_display(Session& session) {
         std::copy_n(w.work_x.begin(), n, w.work_y.begin());
         w.display.xmin = signal.xmin;
         w.display.dx = signal.dx;
+        w.display.display_count = signal.npts;
     } else {
         session.metrics = compute_signal_metrics(std::span<const Complex>(signal.samples, n), domain_of(signal),
                                                  grids_of(w));
@@ -215,8 +234,11 @@ void run_display(Session& session) {
     }
 
     build_display_labels(w);
+    if (parameter->parameter.shape == ResultShape::image) {
+        show_image(session);
+        return;
+    }
     DisplayState& d = w.display;
-    d.display_count = signal.npts;
     d.averaging_length = 1;
     d.reference_power = session.metrics.energy / w.slot(Domain::frequency).dx;
     d.reference_level = level_of(d.reference_power);

@@ -15,6 +15,7 @@ inline constexpr std::string_view kCumulativePrompt = "X1, X2:  X2<X1 allowed";
 inline constexpr std::string_view kAveragingTimePrompt = "Time span in seconds for averaging:";
 inline constexpr std::string_view kAveragingBandwidthPrompt = "Bandwidth in Hz for averaging:";
 inline constexpr std::string_view kAveragingWithXy = "X-Y plot and averaging are incompatible";
+inline constexpr std::string_view kImageStagesRefused = "ERROR. AV, DI, CU AND ST DO NOT APPLY TO A SPECTROGRAM.";
 
 void run_display(Session& session);
 

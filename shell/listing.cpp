@@ -11,8 +11,8 @@
 namespace zeph {
 
 namespace {
-constexpr std::string_view kMoreFooter = "<PgDn>, <PgUp>, <Home>, <End>, <Esc>";
-constexpr std::string_view kEndFooter = "** END OF LISTING ** <PgUp>, <Home>, <Esc>";
+constexpr std::string_view kMoreFooter = kListingMoreFooter;
+constexpr std::string_view kEndFooter = kListingEndFooter;
 
 long long truncated(double value) {
     if (std::isnan(value)) return 0;
@@ -89,6 +89,10 @@ void list_display(Session& session) {
         range = list_range(limits[0], limits[1], d.xmin, d.dx, d.display_count);
     }
     range.last = std::min<long long>(range.last, d.display_count);
+    show_pages(session, range, [&w, range](long long first) { return listing_page(w, range, first); });
+}
+
+void show_pages(Session& session, ListRange range, const std::function<std::vector<std::string>(long long)>& page) {
     TextConsole& console = session.console;
     // The current index: after a full page the index after its last line,
     // after the last page the last index itself (so PgUp there goes back 80).
@@ -96,7 +100,7 @@ void list_display(Session& session) {
     for (;;) {
         const long long first = std::clamp(current, range.first, std::max(range.first, range.last));
         console.clear();
-        for (const std::string& row : listing_page(w, range, first)) console.print_line(row);
+        for (const std::string& row : page(first)) console.print_line(row);
         console.present();
         const bool at_end = first + kListingLinesPerPage > range.last;
         current = at_end ? range.last : first + kListingLinesPerPage;

@@ -1,5 +1,7 @@
 #pragma once
 // LI: the displayed values listed page by page in the text window.
+#include <functional>
+
 #include "shell/session.hpp"
 
 namespace zeph {
@@ -17,5 +19,12 @@ ListRange list_range(double x1, double x2, double xmin, double dx, int count);
 std::vector<std::string> listing_page(const Workspace& workspace, ListRange range, long long first);
 
 void list_display(Session& session);
+
+// Shows page(first) for the pages of `range` and moves between them with
+// PgDn, PgUp, Home, End (Space, q and Esc as in other pagers).
+void show_pages(Session& session, ListRange range, const std::function<std::vector<std::string>(long long)>& page);
+
+inline constexpr std::string_view kListingMoreFooter = "<PgDn>, <PgUp>, <Home>, <End>, <Esc>";
+inline constexpr std::string_view kListingEndFooter = "** END OF LISTING ** <PgUp>, <Home>, <Esc>";
 
 }  // namespace zeph

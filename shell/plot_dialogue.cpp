@@ -14,6 +14,7 @@
 #include "base/text.hpp"
 #include "base/utf8.hpp"
 #include "plot/metafile.hpp"
+#include "plot/spectrogram_plot.hpp"
 #include "window/terminal_image.hpp"
 
 namespace zeph {
@@ -49,6 +50,16 @@ private:
     bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
 
     bool is_xy() const { return zeph::is_xy(w_.selection); }
+    // SG: the spectrogram's image in place of a curve.
+    bool is_image() const {
+        return w_.selection.parameter != nullptr && w_.selection.parameter->parameter.shape == ResultShape::image;
+    }
+    SpectrogramCells cells() const {
+        const Spectrogram& sg = w_.spectrogram;
+        return {sg.time, sg.frequency, {sg.density.data(), sg.density.size()}};
+    }
+    void image_range_and_labels();
+    bool dynamic_range();
     int count() const {
         return std::clamp(w_.display.display_count, 0, static_cast<int>(w_.work_y.size()));
     }
@@ -278,7 +289,8 @@ bool PlotDialogue::export_names() {
         name = trim_right(first_characters(name, kExportNameLength));
         return true;
     };
-    if (o.EX) {
+    // An image has no points to export: FI writes its cells.
+    if (o.EX && !is_image()) {
         if (!ask_name(kDataExportPrompt, plot_.data_export_name)) return false;
     } else {
         plot_.data_export_name.clear();
@@ -309,18 +321,50 @@ void PlotDialogue::widen_degenerate_range() {
     s_.y_min = range.y_min, s_.y_max = range.y_max;
 }
 
+// The extent of the cells; time across and frequency up, named as the
+// functions of the mode name their abscissae.
+void PlotDialogue::image_range_and_labels() {
+    const WorldRect extent = spectrogram_extent(cells());
+    s_.x_min = extent.x_min, s_.x_max = extent.x_max;
+    s_.y_min = extent.y_min, s_.y_max = extent.y_max;
+    const auto axis_name = [this](Domain domain) {
+        const CommandWord* function = function_for(domain, w_.signal_mode);
+        return function != nullptr && function->label.size() > 3 ? trim_right(function->label.substr(3))
+                                                                 : std::string();
+    };
+    w_.display.x_label = axis_name(Domain::time);
+    w_.display.y_label = axis_name(Domain::frequency);
+}
+
+bool PlotDialogue::dynamic_range() {
+    if (!ask_real(kDynamicRangePrompt, "100", plot_.dynamic_range_db)) return false;
+    if (const Status status = check_dynamic_range(plot_.dynamic_range_db); !status) {
+        w_.message_line = status.message;
+        return false;
+    }
+    return true;
+}
+
 void PlotDialogue::run() {
-    if (!scale_data()) return;
+    if (is_image()) {
+        if (const Status status = check_spectrogram_cells(cells()); !status) {
+            w_.message_line = status.message;
+            return;
+        }
+        image_range_and_labels();
+    }
+    if (!is_image() && !scale_data()) return;
     // OV acts once; without a finished plot to draw on, the overlay is a new plot.
     overlay_ = w_.options.OV != 0 && plot_.memory.holds_plot;
     w_.options.OV = 0;
-    if (!overlay_) default_range();
+    if (!overlay_ && !is_image()) default_range();
     if (!overlay_ && !labels()) return;
     if (!line_group() || !marker_group()) return;
     smoothing_group();
     if (!overlay_) {
         if (!frame_groups() || !range_prompt()) return;
     }
+    if (is_image() && !dynamic_range()) return;
     if (!logarithmic_limits_ok()) return;
     s_.wrap = w_.options.WR != 0 ? 1 : 0;
     s_.modulo = w_.options.MO != 0 ? 1 : 0;
@@ -452,7 +496,10 @@ void PlotDialogue::draw() {
                         .window_height = plot_.window_height, .pause_after_plot = !session_.nopause && !unseen};
     bool bitmap_written = false;
     io.bitmap_saved = [&bitmap_written] { bitmap_written = true; };
-    const Status plotted = plot_driver(painter, data, s_, call, plot_.memory, io);
+    SpectrogramReport image_report;
+    const Status plotted = is_image() ? spectrogram_driver(painter, cells(), plot_.dynamic_range_db, s_, call,
+                                                           plot_.memory, io, image_report)
+                                      : plot_driver(painter, data, s_, call, plot_.memory, io);
 
     if (recording) {
         const Status closed = metafile.close();

@@ -37,6 +37,7 @@ struct PlotState {
     double xm = 1, xo = 0, ym = 1, yo = 0;
     std::string x_scale_reply = "1., 0.", y_scale_reply = "1., 0.";
     std::string range_reply = "XMIN, XMAX, YMIN, YMAX";
+    double dynamic_range_db = 100;   // SG: the colours' range below the largest density
 
     // Export names (EX, ME, BI) offered again; the EX name is blanked while EX is off.
     std::string data_export_name, metafile_name, bitmap_name;

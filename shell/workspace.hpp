@@ -12,6 +12,8 @@
 #include "base/status.hpp"
 #include "base/zeroed_allocator.hpp"
 #include "dsp/fft.hpp"
+#include "dsp/spectral_density.hpp"
+#include "dsp/windows.hpp"
 #include "shell/command_table.hpp"
 #include "base/signal_grid.hpp"
 
@@ -74,6 +76,13 @@ struct FileAnswers {
     std::string wav_channels;       // FI: MO or ST
 };
 
+// The segment questions of WP and SG, offered again at the next display.
+struct SegmentAnswers {
+    SegmentParameters parameters{.length = 1024, .overlap = 512,
+                                 .window = {.kind = SegmentWindowKind::hann, .kaiser_beta = kDefaultKaiserBeta}};
+    std::string window_letter = "S";   // S, R or K
+};
+
 // What made a slot's samples.
 enum class SignalOrigin {
     none,        // nothing since the storage was allocated
@@ -126,6 +135,9 @@ struct Workspace {
     DisplayState display;
     DisplayAnswers display_answers;
     FileAnswers files;
+    SegmentAnswers segments;
+    // The matrix of the last SG display.
+    Spectrogram spectrogram;
 
     Complex* signal_a() { return sample_store.data(); }
     Complex* signal_b() { return sample_store.data() + max_points; }

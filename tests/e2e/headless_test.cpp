@@ -1,6 +1,7 @@
 // Runs the real program headless: replies piped in, transcript and files checked.
 #include <gtest/gtest.h>
 #include "tests/support/file_text.hpp"
+#include "tests/support/run_command.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -593,6 +594,32 @@ TEST_F(Program, TheTranscriptCarriesNoControlCharacters) {
     EXPECT_NE(transcript.find("bell  esc [31m red"), std::string::npos) << transcript;
     EXPECT_EQ(transcript.find('\x1b'), std::string::npos);
     EXPECT_EQ(transcript.find('\x07'), std::string::npos);
+}
+
+// WP of a real signal written to a file: the frequencies and densities of
+// scipy.signal.welch with the same segments and Kaiser window, read from the
+// samples the program wrote.
+TEST_F(Program, WelchFileAgreesWithScipy) {
+    const std::string python = zeph::test::python_with_scipy();
+    if (python.empty()) GTEST_SKIP() << "python3 with scipy is missing";
+    const fs::path work = directory_ / "work";
+    run("AS EQ\n2000 0 .0001\nSIN(TWOPI*440*X)+0.5*COS(TWOPI*1250*X)+gauss(0,1)\n"
+        "AS RE FI\nsignal.txt\n2C\nWA WP FI\n256, 100\nK\n8.6\nwelch.txt\n2C\nEN\n");
+    EXPECT_EQ(exit_status_, 0);
+    ASSERT_TRUE(fs::exists(work / "welch.txt"));
+    const fs::path script = directory_ / "welch_check.py";
+    std::ofstream(script) << "import numpy as np\n"
+                             "from scipy import signal\n"
+                             "x = np.loadtxt('signal.txt', delimiter=',')[:, 1]\n"
+                             "w = np.loadtxt('welch.txt', delimiter=',')\n"
+                             "f, p = signal.welch(x, fs=1e4, window=('kaiser', 8.6), nperseg=256, noverlap=100,\n"
+                             "                    detrend=False, scaling='density')\n"
+                             "assert w.shape == (len(f), 2), w.shape\n"
+                             "def worst(a, b):\n"
+                             "    return np.max(np.abs(a - b) / np.maximum(np.abs(b), 1e-300))\n"
+                             "print('ok' if worst(w[:, 0], f) < 1e-9 and worst(w[:, 1], p) < 1e-9 else\n"
+                             "      'far %g %g' % (worst(w[:, 0], f), worst(w[:, 1], p)))\n";
+    EXPECT_EQ(output_of("cd '" + work.string() + "' && " + python + " '" + script.string() + "'"), "ok\n");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ text=$(MANWIDTH=80 man -l "$page" 2>/dev/null | col -b)
 wide=$(awk 'length > 80' <<<"$text")
 [ -z "$wide" ] || fail "lines wider than 80: $wide"
 
-for word in WA SP AS BS RE IM AM PO DP RP DD RD XY PR SU RX RR IN GR WI LT CS CH DX IX FF AC CV XC SW A= B= \
+for word in WA SP AS BS RE IM AM PO DP RP DD RD XY PR SU RX RR IN GR WP SG WI LT CS CH DX IX FF AC CV XC SW A= B= \
             AD MU DE SH EQ CR RT RF RA RB SY AL SE RL EN NOPAUSE ZEPH32.TMP ZEPH32.RL STATS.TXT ZEPH_PLOT \
             ZEPH_THREADS XDG_STATE_HOME --help --version; do
     grep -qF -- "$word" <<<"$text" || fail "$word missing"

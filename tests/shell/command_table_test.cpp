@@ -41,10 +41,12 @@ TEST(CommandTable, EachWordOnceWithWhatItsKindNeeds) {
         case WordKind::parameter:
             EXPECT_LE(w.label.size(), 20u) << w.word;
             EXPECT_NE(w.parameter.derive, nullptr) << w.word;
-            // A parameter that may be shown in dB has a curve to convert.
+            // A parameter that may be shown in dB has a curve or an image to convert.
             if (w.parameter.decibels != DbForm::none) {
-                EXPECT_EQ(w.parameter.shape, ResultShape::curve) << w.word;
+                EXPECT_NE(w.parameter.shape, ResultShape::xy) << w.word;
             }
+            // An image, and only an image, shows itself.
+            EXPECT_EQ(w.parameter.show_image != nullptr, w.parameter.shape == ResultShape::image) << w.word;
             break;
         case WordKind::option:
             EXPECT_NE(w.flag, nullptr) << w.word;

@@ -8,6 +8,7 @@
 #include "fileio/binary_records.hpp"
 #include "fileio/wav.hpp"
 #include "tests/fileio/file_fixture.hpp"
+#include "tests/support/file_text.hpp"
 #include "tests/support/script_keys.hpp"
 
 namespace zeph {
@@ -46,19 +47,8 @@ protected:
         workspace().slot(Domain::time).present = true;
     }
 
-    // The numbers of each line of a text file.
     static std::vector<std::vector<double>> numbers_of(const std::string& text) {
-        std::vector<std::vector<double>> lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            for (char& c : line)
-                if (c == ',') c = ' ';
-            std::istringstream fields(line);
-            std::vector<double> numbers;
-            for (double v; fields >> v;) numbers.push_back(v);
-            lines.push_back(numbers);
-        }
-        return lines;
+        return testing::numbers_of_lines(text);
     }
 
     TextConsole console_;

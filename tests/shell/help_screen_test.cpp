@@ -56,6 +56,16 @@ TEST(HelpScreen, MarkersOfTheSelection) {
     EXPECT_EQ(console.cell(7, 2).attribute, kHelpMarkerAttribute);
 }
 
+// WP and SG stand in free rows of the parameter column, marked like the others.
+TEST(HelpScreen, SegmentParametersInFreeRows) {
+    EXPECT_EQ(drawn({"NOPL"}).row_text(22), "  SWap A&B                   WP Welch power spectrum     WRap, NOWR");
+    EXPECT_EQ(drawn({"NOPL"}).row_text(23), "  A=B Copy B into A          SG spectrogram              EXport, NOEX");
+    const TextConsole welch = drawn({"WA WP PL"});
+    EXPECT_TRUE(marked(welch, 22, 29));
+    EXPECT_EQ(marker_count(welch), 3);      // WAveform, WP, PLot
+    EXPECT_TRUE(marked(drawn({"AS SG FI"}), 23, 29));
+}
+
 TEST(HelpScreen, IndependentFunctionsAndOperationsAreMarked) {
     const TextConsole console = drawn({"BS WI", "AS FF"});
     EXPECT_TRUE(marked(console, 8, 2));     // ASignal, the last function
