@@ -68,7 +68,7 @@ bool no_escape(KeySource& keys) {
 
 std::string seconds_text(double seconds) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    std::snprintf(text, sizeof text, "%.2f s", seconds);
     return text;
 }
 
@@ -125,6 +125,7 @@ void play_display(Session& session) {
         add_message(w, played.status.message);
         return;
     }
+    progress.show(notice + "  " + seconds_text(played.seconds_played));   // the figure at the end
     add_message(w, conversion_notice(sound));
 }
 

@@ -10,6 +10,7 @@
 
 #include "audio/pcm16.hpp"
 #include "audio/sound.hpp"
+#include "input/prompt.hpp"
 #include "shell/read_dialogue.hpp"
 #include "shell/sound_dialogue.hpp"
 #include "tests/audio/sound_environment.hpp"
@@ -95,6 +96,20 @@ TEST_F(Sound, ThePlayedSamplesAreTheSamplesShown) {
     }
 }
 
+TEST_F(Sound, EscStopsPlaybackWhenSomeoneTypesAndOtherKeysDoNot) {
+    ScriptedSession s({}, 1 << 17);
+    s.keys = ScriptKeySource(std::string("a") + static_cast<char>(kKeyEscape) + "b");
+    s.session.nopause = false;   // an interactive run: keys are read while it plays
+    const std::vector<Complex> values = tone(96000);   // 2 s
+    s.set_a(values, 0.0, 1.0 / 48000);
+    s.line("WA RE NOPL AU");
+    EXPECT_EQ(s.keys.remaining(), 1u);   // read up to Esc, no further
+    const std::vector<std::int16_t> file = read_raw16(out_);
+    const auto sounding = std::count_if(file.begin(), file.end(), [](std::int16_t v) { return v != 0; });
+    EXPECT_LT(sounding, 96000);
+    EXPECT_EQ(s.session.workspace.message_line, "");
+}
+
 TEST_F(Sound, ValuesBeyondFullScaleAreClippedAndNonFiniteOnesPlayedAsSilence) {
     ScriptedSession s({});
     std::vector<Complex> values = tone(2000, 1000);
@@ -107,6 +122,9 @@ TEST_F(Sound, ValuesBeyondFullScaleAreClippedAndNonFiniteOnesPlayedAsSilence) {
     s.line("WA RE NOPL AU");
     EXPECT_EQ(s.session.workspace.message_line,
               "Clipped 2 values beyond full scale; 3 NaN or infinite played as silence");
+    // The message row showed the notice and the seconds played.
+    EXPECT_TRUE(s.console.row_text(kTitleRow).starts_with("Playing 0.25 s at 8000 Hz. Esc stops.  0.25 s"))
+        << s.console.row_text(kTitleRow);
     std::vector<std::int16_t> expected = to_pcm16(s.shown()).samples;
     ASSERT_EQ(expected[100], 32767);
     ASSERT_EQ(expected[200], -32768);
