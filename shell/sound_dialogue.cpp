@@ -151,6 +151,11 @@ void record_dialogue(Session& session) {
         w.message_line = kBadSoundChannels;
         return;
     }
+    // The cap keeps the recording within the storage; none would mean no cap.
+    if (w.max_points < 1) {
+        w.message_line = kNoRecordStorage;
+        return;
+    }
     const int channel_count = static_cast<int>(channels[0]);
     const RecordRequest request{.rate_hz = static_cast<double>(rate), .channels = channel_count,
                                 .seconds = seconds, .max_frames = static_cast<std::size_t>(std::max(w.max_points, 0))};

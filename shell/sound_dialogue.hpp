@@ -11,6 +11,7 @@ inline constexpr std::string_view kSoundOfDistribution = "Error. AU plays a sign
 inline constexpr std::string_view kRecordLengthPrompt = "Seconds to record, sample rate in Hz:";
 inline constexpr std::string_view kRecordChannelsPrompt = "Channels: 1, or 2 for left + j right:";
 inline constexpr std::string_view kNothingRecorded = "Nothing recorded.";
+inline constexpr std::string_view kNoRecordStorage = "Error. No storage for a recording: AL allocates it.";
 
 // AU, run after the output that shows the display: plays the values as
 // shown (after AV, CU, DB and PL's SC) as 16-bit samples, 32768 being full

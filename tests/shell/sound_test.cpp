@@ -143,6 +143,14 @@ TEST_F(Sound, ASpectrumIsRefusedAndTheLinesOutputStillRuns) {
     EXPECT_TRUE(nothing_played());
 }
 
+TEST_F(Sound, ADistributionIsRefused) {
+    ScriptedSession s({"10"});
+    s.set_a(tone(100), 0.0, 1.0 / 8000);
+    s.line("WA RE DI NOPL AU");
+    EXPECT_EQ(s.session.workspace.message_line, kSoundOfDistribution);
+    EXPECT_TRUE(nothing_played());
+}
+
 TEST_F(Sound, ARateOutsideTheRangeIsRefused) {
     for (const double dx : {1e-7, 2.0}) {   // 10 MHz, 0.5 Hz
         ScriptedSession s({});
