@@ -143,6 +143,17 @@ TEST_F(Sound, ASpectrumIsRefusedAndTheLinesOutputStillRuns) {
     EXPECT_TRUE(nothing_played());
 }
 
+TEST_F(Sound, AuPlaysThePlotsScaledValues) {
+    ScriptedSession s({"", "0.5, 100", "<ESC>", "EN"});   // SC: x unchanged, y*0.5 + 100; Esc ends the plot
+    const std::vector<Complex> values = tone(800);
+    s.set_a(values, 0.0, 1.0 / 8000);
+    s.line("WA RE SC AU");
+    std::vector<double> scaled(values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) scaled[k] = 0.5 * values[k].real() + 100;
+    const std::vector<std::int16_t> expected = to_pcm16(scaled).samples;
+    EXPECT_EQ(played(read_raw16(out_), expected), expected);
+}
+
 TEST_F(Sound, ADistributionIsRefused) {
     ScriptedSession s({"10"});
     s.set_a(tone(100), 0.0, 1.0 / 8000);
