@@ -445,6 +445,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Plots are drawn off screen: no window, whatever the environment says.
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("ZEPH_AUDIO", "none", 1);   // AU and RC would play and record for seconds
     show_transcript() = std::getenv("ZEPH_FUZZ_TRANSCRIPT") != nullptr;
     std::error_code error;
     starting_folder() = fs::current_path(error);

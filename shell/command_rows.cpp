@@ -15,6 +15,7 @@
 #include "shell/read_dialogue.hpp"
 #include "shell/resample_dialogue.hpp"
 #include "shell/spectral_display.hpp"
+#include "shell/sound_dialogue.hpp"
 #include "shell/system_commands.hpp"
 #include "shell/two_signal_dialogue.hpp"
 #include "shell/window_dialogue.hpp"
@@ -106,6 +107,7 @@ constexpr std::array kCommandWords{
     read("RB", kIndependent, Domain::frequency, {2, 56, "RBsig"}),
     command("SY", LineAction::system, system_dialogue, {2, 65, "SYstem"}),
     line_command("EN", LineAction::end, end_program, {2, 75, "ENd"}),
+    command("RC", LineAction::record, record_dialogue, {}),
 
     function("WA", Domain::time, kLinked, "vs time (sec)", {6, 3, "WAveform: y(t) [=A(x)]"}),
     function("SP", Domain::frequency, kLinked, "vs freq (Hz) ", {7, 3, "SPectrum: Y(f) [=B(x)]"}),
@@ -185,6 +187,10 @@ constexpr std::array kCommandWords{
     output("PL", &OptionSet::PL, show_plot, {18, 56, "PLot, NOPL"}),
     output("FI", &OptionSet::FI, file_output_dialogue, {16, 56, "FIle, NOFI"}, true),
     output("LI", &OptionSet::LI, list_display, {17, 56, "LIst, NOLI"}),
+    // AU plays in addition to the output that wins, after it.
+    CommandWord{.word = "AU", .kind = WordKind::option, .run = play_display, .flag = &OptionSet::AU,
+                .rules = {.group = OptionGroup::output, .in_addition = true}, .has_no_form = true, .marked = true,
+                .help = {15, 56, "AUdio play, NOAU"}},
     // OV has no NO-form, and the help screen never marks it.
     CommandWord{.word = "OV", .kind = WordKind::option, .flag = &OptionSet::OV,
                 .rules = {.group = OptionGroup::plot, .needs_plot = true}, .help = {19, 58, "OVerlay previous plot"}},

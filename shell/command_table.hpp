@@ -21,7 +21,7 @@ struct DeriveInput;
 // 2 = asked, keep the answers; DB 1 = power, 2 = amplitude; BI 2 = on).
 struct OptionSet {
     int AV = 0, DI = 0, CU = 0, DB = 0, ST = 0, SS = 0, PL = 1, FI = 0, LI = 0, OV = 0, SC = 0, MO = 0, WR = 0,
-        EX = 0, ME = 0, BI = 0;
+        EX = 0, ME = 0, BI = 0, AU = 0;
     int LA = 0, LO = 0, MA = 0, SM = 0, PG = 0, AX = 0, GO = 0, ZE = 0, CO = 0, AR = 0, HI = 0;
 };
 
@@ -33,6 +33,7 @@ enum class LineAction {
     system,       // SY
     allocate,     // AL
     set_range,    // SE
+    record,       // RC
 };
 
 enum class WordKind {
@@ -108,6 +109,7 @@ struct OptionRules {
     bool needs_plot = false;              // OV, SC: off without PL
     bool off_for_xy = false;              // off for an XY parameter
     int OptionSet::*off_with = nullptr;   // DB: off while DI is on
+    bool in_addition = false;             // AU: an output run after the one that wins, set apart from it
 };
 
 // A word's entry on the help screen: its first two characters are the word.

@@ -27,14 +27,15 @@ int last_non_blank_column(std::string_view line) {
     return last == std::string_view::npos ? 0 : static_cast<int>(last) + 1;
 }
 
-// Sets an option as its row says: an output switches the other outputs off;
+// Sets an option as its row says: an output switches the other outputs off
+// (not those run in addition, AU);
 // DB takes the parameter's dB form (power when it has none: the rules after
 // the scan then switch it off).
 void set_option(std::span<const CommandWord> table, OptionSet& options, const CommandWord& option,
                 const Selection& selection) {
-    if (option.rules.group == OptionGroup::output)
+    if (option.rules.group == OptionGroup::output && !option.rules.in_addition)
         for (const CommandWord& other : words_of(table, WordKind::option))
-            if (other.rules.group == OptionGroup::output) options.*(other.flag) = 0;
+            if (other.rules.group == OptionGroup::output && !other.rules.in_addition) options.*(other.flag) = 0;
     int value = option.rules.on_value;
     if (option.rules.decibels) value = decibel_form(selection) == DbForm::amplitude ? 2 : 1;
     options.*(option.flag) = value;

@@ -161,14 +161,16 @@ void show_image(Session& session) {
     w.selection.parameter->parameter.show_image(session);
 }
 
-// The first output option that is set shows the display.
+// The first output option that is set shows the display; then the outputs
+// run in addition (AU) that are set, on the values as the output left them.
 void output_stage(Session& session) {
-    for (const CommandWord& option : command_words())
-        if (option.kind == WordKind::option && option.rules.group == OptionGroup::output &&
-            session.workspace.options.*(option.flag) != 0) {
-            option.run(session);
-            return;
-        }
+    for (const bool in_addition : {false, true})
+        for (const CommandWord& option : command_words())
+            if (option.kind == WordKind::option && option.rules.group == OptionGroup::output &&
+                option.rules.in_addition == in_addition && session.workspace.options.*(option.flag) != 0) {
+                option.run(session);
+                if (!in_addition) break;
+            }
 }
 }  // namespace
 

@@ -46,12 +46,19 @@ struct PointCountSettings {
     char choice = 'A';   // 'A' number of points, 'B' Xmin and dX
 };
 
+// RC: the replies as typed.
+struct RecordSettings {
+    std::string length_reply = "5, 48000";   // seconds, rate in Hz
+    double channels = 1;
+};
+
 struct OperationSettings {
     WindowSettings window;
     FilterSettings filter;
     LinearTransformSettings linear_transform;
     SampleRateSettings sample_rate;
     PointCountSettings point_count;
+    RecordSettings record;
 };
 
 }  // namespace zeph

@@ -248,9 +248,7 @@ bool read_files(Workspace& workspace, const ReadTarget& target) {
     if (!read.status.ok) return false;
     // Stopped by the storage, not by a maximum of the user's (SE below M): say so.
     if (read.samples.size() == static_cast<std::size_t>(workspace.max_points) && read.available > read.samples.size()) {
-        const std::string limit = "Read " + std::to_string(read.samples.size()) + " of " +
-                                  std::to_string(read.available) + " samples: the limit. AL " +
-                                  std::to_string(read.available) + " raises it.";
+        const std::string limit = limit_notice(read.samples.size(), read.available);
         workspace.message_line = read.status.message.empty() ? limit : read.status.message + "; " + limit;
     }
     if (read.samples.size() > static_cast<std::size_t>(std::max(capacity, 0)))
@@ -267,6 +265,11 @@ std::string count_text(int n) {
 
 }  // namespace
 
+std::string limit_notice(std::size_t kept, std::size_t available) {
+    return "Read " + std::to_string(kept) + " of " + std::to_string(available) + " samples: the limit. AL " +
+           std::to_string(available) + " raises it.";
+}
+
 std::string read_status_line(const Workspace& workspace, SignalMode mode, bool into_b, int n) {
     std::string line;
     if (mode == SignalMode::independent) {
@@ -276,6 +279,18 @@ std::string read_status_line(const Workspace& workspace, SignalMode mode, bool i
         line = std::string(into_b ? kFrequencyDomainTitle : kTimeDomainTitle) + signal_name_part(workspace) + " ";
     }
     return line + count_text(n) + std::string(kSamplesWord);
+}
+
+void store_in_a(Session& session, SignalMode mode, std::span<const Complex> samples, double dx,
+                std::string_view real_name, std::string_view imag_name) {
+    Workspace& workspace = session.workspace;
+    const ReadTarget target{.domain = Domain::time, .mode = mode};
+    prepare_for_read(workspace, mode);
+    if (mode == SignalMode::linked) reset_scale_factors(session.plot);
+    workspace.real_name_shown = first_characters(real_name, kShownNameLength);
+    workspace.imag_name_shown = first_characters(imag_name, kShownNameLength);
+    commit_signal(workspace, target, samples, 0.0, dx, SignalOrigin::file);
+    workspace.status_line = read_status_line(workspace, mode, false, static_cast<int>(samples.size()));
 }
 
 void read_dialogue(Session& session) {

@@ -146,6 +146,7 @@ std::string usage_text(std::string_view files_directory) {
         "  ZEPH_PLOT     where plots are shown: auto (default), window, sixel, kitty,\n"
         "                iterm, symbols or none (drawn off screen; exports still work)\n"
         "  ZEPH_THREADS  the most worker threads of the signal routines (default: all)\n"
+        "  ZEPH_AUDIO    none turns sound off (AU plays, RC records through SDL)\n"
         "\n"
         "Files: the reply log ZEPH32.TMP, the replay file ZEPH32.RL (saved by EN) and\n"
         "the statistics log STATS.TXT are kept in the program's folder, or in\n"

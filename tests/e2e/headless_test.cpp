@@ -15,6 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdint>
+#include <iterator>
+#include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -620,6 +624,78 @@ TEST_F(Program, WelchFileAgreesWithScipy) {
                              "print('ok' if worst(w[:, 0], f) < 1e-9 and worst(w[:, 1], p) < 1e-9 else\n"
                              "      'far %g %g' % (worst(w[:, 0], f), worst(w[:, 1], p)))\n";
     EXPECT_EQ(output_of("cd '" + work.string() + "' && " + python + " '" + script.string() + "'"), "ok\n");
+}
+
+// Sound through SDL's disk driver: what is played is written to out.raw, what
+// is recorded is read from in.raw. `env` goes before the program's command.
+class SoundProgram : public Program {
+protected:
+    std::string sound_env(const std::string& driver = "disk") const {
+        const fs::path work = directory_ / "work";
+        return "unset ZEPH_AUDIO; export SDL_AUDIODRIVER=" + driver + " SDL_DISKAUDIOFILE='" +
+               (work / "out.raw").string() + "' SDL_DISKAUDIOFILEIN='" + (work / "in.raw").string() +
+               "' SDL_DISKAUDIODELAY=1;";
+    }
+    std::vector<std::int16_t> raw(const std::string& name) const {
+        std::ifstream in(directory_ / "work" / name, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<std::int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        return samples;
+    }
+    // The played stretch: from the first sample that is not silence, as long as `expected`.
+    std::vector<std::int16_t> played(std::size_t length) const {
+        const std::vector<std::int16_t> file = raw("out.raw");
+        const auto first = std::find_if(file.begin(), file.end(), [](std::int16_t v) { return v != 0; });
+        const auto end = first + std::min<std::ptrdiff_t>(file.end() - first, static_cast<std::ptrdiff_t>(length));
+        return {first, end};
+    }
+};
+
+// k*20 - 30000 on 4000 points at 8 kHz: the values from k = 3139 on lie beyond full scale.
+TEST_F(SoundProgram, AuPlaysTheShownSamplesAndCountsTheClippedOnes) {
+    const std::string transcript =
+        run("AS EQ\n4000 0 .000125\nX*8000*20-30000\nAS RE NOPL AU\nEN\n", "", sound_env());
+    EXPECT_NE(transcript.find("Playing 0.50 s at 8000 Hz. Esc stops."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Clipped 861 values beyond full scale"), std::string::npos) << transcript;
+    std::vector<std::int16_t> expected(4000);
+    for (int k = 0; k < 4000; ++k) expected[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(std::min(k * 20 - 30000, 32767));
+    EXPECT_EQ(played(expected.size()), expected);
+    EXPECT_EQ(exit_status_, 0) << transcript;   // the clipping is a notice, not an error
+}
+
+TEST_F(SoundProgram, WithoutSoundOneMessageAndTheLineGoesOn) {
+    const std::string replies = "AS EQ\n100 0 .000125\nX*8000\nAS RE NOPL FI AU\nvalues.r8\n\nEN\n";
+    std::string transcript = run(replies, "", sound_env("nonexistent"));
+    // Once in the transcript and once on standard error, with SDL's reason; nothing else from the library.
+    int shown = 0;
+    for (auto at = transcript.find("No sound output: "); at != std::string::npos;
+         at = transcript.find("No sound output: ", at + 1))
+        ++shown;
+    EXPECT_EQ(shown, 2) << transcript;
+    EXPECT_NE(transcript.find("No sound output: "), transcript.find("No sound output: \n"));   // a reason follows
+    EXPECT_EQ(transcript.find("SDL"), std::string::npos) << transcript;
+    EXPECT_TRUE(fs::exists(directory_ / "work" / "values.r8"));   // FI ran before
+    EXPECT_FALSE(fs::exists(directory_ / "work" / "out.raw"));
+
+    fs::remove(directory_ / "work" / "values.r8");
+    transcript = run(replies, "", sound_env() + " export ZEPH_AUDIO=none;");
+    EXPECT_NE(transcript.find("Sound is off (ZEPH_AUDIO=none)."), std::string::npos) << transcript;
+    EXPECT_TRUE(fs::exists(directory_ / "work" / "values.r8"));
+    EXPECT_FALSE(fs::exists(directory_ / "work" / "out.raw"));
+}
+
+TEST_F(SoundProgram, RcRecordsTheInputAndAuPlaysItBack) {
+    std::vector<std::int16_t> input(2000);
+    for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<std::int16_t>(1 + (i * 7919 % 30000));
+    std::ofstream(directory_ / "work" / "in.raw", std::ios::binary)
+        .write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size() * 2));
+    const std::string transcript = run("RC\n0.25, 8000\n1\nWA RE NOPL AU\nEN\n", "", sound_env());
+    EXPECT_NE(transcript.find("Recording 0.25 s at 8000 Hz. Esc stops."), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Rec 8000 Hz,+j0       2000 Samples"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("Playing 0.25 s at 8000 Hz."), std::string::npos) << transcript;
+    EXPECT_EQ(played(input.size()), input);
+    EXPECT_EQ(exit_status_, 0) << transcript;
 }
 
 }  // namespace

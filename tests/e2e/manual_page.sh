@@ -16,8 +16,8 @@ wide=$(awk 'length > 80' <<<"$text")
 [ -z "$wide" ] || fail "lines wider than 80: $wide"
 
 for word in WA SP AS BS RE IM AM PO DP RP DD RD XY PR SU RX RR IN GR WP SG WI LT CS CH DX IX FF AC CV XC SW A= B= \
-            AD MU DE SH EQ CR RT RF RA RB SY AL SE RL EN NOPAUSE ZEPH32.TMP ZEPH32.RL STATS.TXT ZEPH_PLOT \
-            ZEPH_THREADS XDG_STATE_HOME --help --version; do
+            AD MU DE SH EQ CR RT RF RA RB RC SY AL SE RL EN NOPAUSE ZEPH32.TMP ZEPH32.RL STATS.TXT ZEPH_PLOT \
+            ZEPH_THREADS ZEPH_AUDIO XDG_STATE_HOME --help --version; do
     grep -qF -- "$word" <<<"$text" || fail "$word missing"
 done
 # Every option of the option scan, and the NO-form of each that has one.

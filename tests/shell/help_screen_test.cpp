@@ -39,6 +39,15 @@ TEST(HelpScreen, RowsAsListed) {
     EXPECT_EQ(console.row_text(44), "");
 }
 
+TEST(HelpScreen, AuHasItsRowAndMarkerBesideTheOutputs) {
+    const TextConsole unmarked = drawn({"NOPL"});
+    EXPECT_EQ(unmarked.row_text(15), "  FF filter function A|B     RDev lin phase (rad)      AUdio play, NOAU");
+    const TextConsole console = drawn({"WA RE AU"});
+    EXPECT_TRUE(marked(console, 15, 55));   // AUdio, beside PLot, which stays on
+    EXPECT_TRUE(marked(console, 18, 55));
+    EXPECT_FALSE(marked(drawn({"WA RE AU", "NOAU"}), 15, 55));
+}
+
 TEST(HelpScreen, TheMarkerIsTheGuillemet) {
     const TextConsole console = drawn({"SP PO DB PL"});
     EXPECT_EQ(console.cell(7, 2).character, U'»');

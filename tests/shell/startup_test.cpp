@@ -103,7 +103,7 @@ TEST(ProgramDirectory, NoSharedFolderAndNoFolderOthersMayWrite) {
 
 TEST(Usage, NamesTheArgumentsEnvironmentFilesAndManual) {
     const std::string text = usage_text("/some/state/zeph/");
-    for (const char* expected : {"[real file] [imag file] [RL] [filename.RL] [NOPAUSE]", "ZEPH_PLOT", "ZEPH_THREADS",
+    for (const char* expected : {"[real file] [imag file] [RL] [filename.RL] [NOPAUSE]", "ZEPH_PLOT", "ZEPH_THREADS", "ZEPH_AUDIO",
                                  "auto (default), window, sixel, kitty,", "ZEPH32.TMP", "ZEPH32.RL", "STATS.TXT",
                                  "For this program: /some/state/zeph/\n", "man zeph"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected;
