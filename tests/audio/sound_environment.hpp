@@ -46,7 +46,8 @@ inline std::vector<std::int16_t> read_raw16(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    // An empty file (a playback stopped before its first buffer) has no bytes to copy.
+    if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 

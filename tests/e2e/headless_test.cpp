@@ -640,7 +640,7 @@ protected:
         std::ifstream in(directory_ / "work" / name, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::vector<std::int16_t> samples(bytes.size() / 2);
-        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
     }
     // The played stretch: from the first sample that is not silence, as long as `expected`.
