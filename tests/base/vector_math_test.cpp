@@ -70,7 +70,8 @@ TEST(VectorMath, WithinOneUlpOfTheCLibraryOnEveryInstructionSet) {
     for (const std::string& isa : available_isas()) {
         ASSERT_TRUE(select_vector_math_isa(isa));
         std::string table = "largest difference from the C library [ULP], " + isa + ":";
-        for (const auto& [f, name] : kOne) {
+        for (const auto& [function, name] : kOne) {
+            const auto f = function;   // a named copy: clang 14 cannot capture a structured binding
             const double worst = largest_ulp(
                 x, [f](const double* in, double* out, std::size_t n) { vector_apply(f, in, out, n); },
                 [&, f](std::size_t i) { return library_function(f, x[i]); }, name);
@@ -87,7 +88,8 @@ TEST(VectorMath, WithinOneUlpOfTheCLibraryOnEveryInstructionSet) {
             "log10");
         EXPECT_LE(log10_worst, 1.0) << "log10 against the rounded value on " << isa;
         table += " (log10 from the rounded value " + std::to_string(log10_worst).substr(0, 3) + ")";
-        for (const auto& [f, name] : kTwo) {
+        for (const auto& [function, name] : kTwo) {
+            const auto f = function;   // a named copy: clang 14 cannot capture a structured binding
             const std::vector<double>& first = f == VectorFunction2::pow ? base : x;
             const double worst = largest_ulp(
                 first,
