@@ -125,7 +125,7 @@ public:
     Device& operator=(const Device&) = delete;
 
     SDL_AudioDeviceID id() const { return id_; }
-    const SDL_AudioSpec& spec() const { return have_; }
+    const SDL_AudioSpec& obtained_format() const { return have_; }
 
 private:
     // At least 50 ms of frames (a power of two from 1 to 16384): a device
@@ -195,7 +195,7 @@ PlaybackResult play_sound(const Pcm16& sound, double rate_hz, const SoundPoll& p
     }
     const std::size_t channels = static_cast<std::size_t>(sound.channels);
     const std::size_t frame_bytes = 2 * channels;
-    const std::size_t buffer = std::max<std::size_t>(1, device.spec().samples);
+    const std::size_t buffer = std::max<std::size_t>(1, device.obtained_format().samples);
     // The queue is kept about half a second ahead of the device (SDL copies
     // what is queued), then two device buffers of silence follow the sound:
     // once the queue is empty, the sound's last frames have left the device's
