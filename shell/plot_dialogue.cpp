@@ -1,13 +1,11 @@
 #include "shell/plot_dialogue.hpp"
+#include "shell/plot_drawing.hpp"
 #include "shell/plot_range.hpp"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <span>
 
 #include "base/numbers.hpp"
@@ -15,20 +13,12 @@
 #include "base/utf8.hpp"
 #include "plot/metafile.hpp"
 #include "plot/spectrogram_plot.hpp"
-#include "window/terminal_image.hpp"
 
 namespace zeph {
 
 namespace {
-// The lines of a text file: the points a data export wrote.
-std::size_t count_lines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
-}
 
-constexpr double kScreenFraction = 0.8;
-constexpr int kMaxWindowWidth = 1280, kMaxWindowHeight = 1024;   // pixels
-constexpr int kNewPlotColour = 1;                                // blue
+constexpr int kNewPlotColour = 1;   // blue
 
 // Group flags: 0 defaults, 1 ask now, 2 asked (keep the answers).
 constexpr int kAskNow = 1, kKeep = 2;
@@ -80,7 +70,6 @@ private:
     bool export_names();
     void widen_degenerate_range();
     void draw();
-    void note_files_written(bool points_written, bool metafile_written, bool bitmap_written);
 
     Session& session_;
     Workspace& w_;
@@ -373,160 +362,19 @@ void PlotDialogue::run() {
     draw();
 }
 
-// --- Drawing: the window, its keys and the driver. ---
-
-void prepare_drawing(PlotState& plot) {
-    if (plot.window_width <= 0 || plot.window_height <= 0) {
-        const ScreenSize size = plot_window_size(desktop_size());
-        plot.window_width = size.width;
-        plot.window_height = size.height;
-    }
-    const std::size_t bytes = screen_save_bytes(plot.window_width, plot.window_height);
-    if (plot.memory.screen_save.size() != bytes) {
-        plot.memory.screen_save.assign(bytes, 0);
-        plot.memory.holds_plot = false;
-    }
-    if (!plot.canvas) plot.canvas = std::make_unique<GraphicsCanvas>(plot.window_width, plot.window_height);
-    if (!plot.painter) plot.painter = std::make_unique<Painter>(*plot.canvas);
-    if (!plot.metafile) plot.metafile = std::make_unique<MetafileWriter>();
-}
-
-// How long the terminal may take to answer its device attributes query.
-constexpr int kTerminalQueryMs = 300;
-
-// Where plots go: chosen at the first plot and noted once on the message
-// line. In auto the window is tried first; the window opened for the test is
-// kept for this plot.
-PlotTarget choose_target(PlotState& plot, Workspace& w, TextConsole& console, PlotWindow& window) {
-    if (plot.target) return *plot.target;
-    const std::optional<PlotRequest> parsed = parse_plot_request(std::getenv("ZEPH_PLOT"));
-    const PlotRequest request = parsed.value_or(PlotRequest{});
-    PlotSurroundings around;
-    around.terminal = plot.terminal_screen != nullptr;
-    if (!plot.window_allowed) {
-        plot.target = PlotTarget::None;
-        return *plot.target;
-    }
-    if (request.automatic) {
-        console.library_messages();   // only what the attempt below writes counts
-        around.window_opens = display_variables_set() &&
-                              window.open(std::string(kPlotWindowTitle), plot.window_width, plot.window_height).ok;
-    }
-    const bool terminal_wanted = request.automatic ? !around.window_opens
-                                                   : request.target != PlotTarget::Window &&
-                                                         request.target != PlotTarget::None;
-    if (around.terminal && terminal_wanted) {
-        plot.terminal_screen->probe(kTerminalQueryMs);
-        around.sixel = plot.terminal_screen->sixel();
-        const KnownGraphics known = known_graphics([](const char* name) -> const char* { return std::getenv(name); });
-        around.kitty = known.kitty;
-        around.iterm = known.iterm;
-    }
-    plot.target = choose_plot_target(request, around);
-    // Why the window did not open: what the display library wrote (an
-    // authorisation refused, say) tells more than SDL's own reason.
-    std::string window_failure = request.automatic ? window.failure_reason() : std::string();
-    if (!window_failure.empty()) {
-        const std::string written = display_complaint(console.library_messages());
-        if (!written.empty()) window_failure = written;
-    }
-    w.message_line = parsed ? plot_target_note(*plot.target, request.automatic, window_failure)
-                            : "ZEPH_PLOT is not one of auto, window, sixel, kitty, iterm, symbols, none: auto";
-    return *plot.target;
-}
-
 void PlotDialogue::draw() {
-    prepare_drawing(plot_);
-    Painter& painter = *plot_.painter;
-    KeySource& keys = session_.prompter.keys();
-
-    PlotWindow window;
-    const PlotTarget target = choose_target(plot_, w_, session_.console, window);
-    const bool on_window = target == PlotTarget::Window;
-    if (on_window && !window.is_open() &&
-        !window.open(std::string(kPlotWindowTitle), plot_.window_width, plot_.window_height).ok) {
-        w_.message_line = kGraphicsInitError;
-        return;
-    }
-    if (on_window) window.set_other_source([&keys] { return keys.poll_key(); });
-    TerminalPlotScreen* screen =
-        target != PlotTarget::Window && target != PlotTarget::None ? plot_.terminal_screen : nullptr;
-    if (screen) screen->begin(target);
-
-    PlotIo io;
-    io.read_key = [&]() {
-        if (on_window) return window.read_key();
-        if (screen && screen->picture_waiting()) {
-            // A key already typed makes the next redraw: this picture is skipped.
-            const int key = keys.poll_key();
-            if (key >= 0) return key;
-            screen->present_now();
-        }
-        return keys.read_key();
-    };
-    io.beep = [this](int hz, int ms) { session_.console.beep(hz, ms); };
-    io.show = [&](const GraphicsCanvas& canvas) {
-        if (on_window) window.present(canvas);
-        if (screen) screen->show(canvas);
-    };
-
-    MetafileWriter& metafile = *plot_.metafile;
-    const bool recording = s_.metafile_mode > 0;
-    Status metafile_status;
-    if (recording) {
-        metafile_status = overlay_ && plot_.previous_wrote_metafile ? metafile.continue_for_overlay(s_.metafile_file)
-                                                                    : metafile.open(s_.metafile_file);
-        painter.set_recorder(&metafile);
-        io.mark_metafile = [&metafile] { metafile.mark_for_pan(); };
-        io.rewind_metafile = [&metafile] { metafile.rewind_for_pan(); };
-    }
-
-    PlotData data;
-    data.y = values_y();
+    PlotPicture picture;
+    picture.overlay = overlay_;
+    if (is_image()) picture.image = cells();
+    picture.curve.y = values_y();
     if (is_xy()) {
-        data.evenly_spaced = false;
-        data.x = values_x();
+        picture.curve.evenly_spaced = false;
+        picture.curve.x = values_x();
     } else {
-        data.x_first = w_.display.xmin;
-        data.dx = w_.display.dx;
+        picture.curve.x_first = w_.display.xmin;
+        picture.curve.dx = w_.display.dx;
     }
-    // On a terminal with plots off screen there is nothing to look at: no pause.
-    const bool unseen = target == PlotTarget::None && plot_.terminal_screen;
-    const PlotCall call{.overlay = overlay_, .window_width = plot_.window_width,
-                        .window_height = plot_.window_height, .pause_after_plot = !session_.nopause && !unseen};
-    bool bitmap_written = false;
-    io.bitmap_saved = [&bitmap_written] { bitmap_written = true; };
-    SpectrogramReport image_report;
-    const Status plotted = is_image() ? spectrogram_driver(painter, cells(), plot_.dynamic_range_db, s_, call,
-                                                           plot_.memory, io, image_report)
-                                      : plot_driver(painter, data, s_, call, plot_.memory, io);
-
-    if (recording) {
-        const Status closed = metafile.close();
-        if (metafile_status.ok && !closed.ok) metafile_status = closed;
-        painter.set_recorder(nullptr);
-    }
-    window.close();
-    if (screen) screen->end();
-    plot_.previous_wrote_metafile = recording;
-    w_.options.ME = 0;
-    w_.options.BI = 0;
-    if (!plotted) w_.message_line = plotted.message;
-    else if (!metafile_status) w_.message_line = metafile_status.message;
-    // A failed plot may have stopped before its files were complete; the bitmap says for itself.
-    note_files_written(plotted && s_.data_export == 1, plotted && recording && metafile_status.ok, bitmap_written);
-}
-
-// Says which export files the plot wrote: the points of EX, the picture of ME and BI.
-void PlotDialogue::note_files_written(bool points_written, bool metafile_written, bool bitmap_written) {
-    const std::string size = std::to_string(plot_.window_width) + " x " + std::to_string(plot_.window_height);
-    if (points_written) {
-        const std::size_t points = count_lines(s_.data_export_file);
-        note_written(session_.console, session_.help, s_.data_export_file,
-                     std::to_string(points) + (points == 1 ? " point" : " points"));
-    }
-    if (metafile_written) note_written(session_.console, session_.help, s_.metafile_file, size);
-    if (bitmap_written) note_written(session_.console, session_.help, s_.bitmap_file, size);
+    draw_plot(session_, plot_, picture);
 }
 
 }  // namespace
@@ -535,13 +383,6 @@ PlotState::PlotState() = default;
 PlotState::~PlotState() = default;
 PlotState::PlotState(PlotState&&) noexcept = default;
 PlotState& PlotState::operator=(PlotState&&) noexcept = default;
-
-ScreenSize plot_window_size(ScreenSize screen) {
-    const auto part = [](int pixels, int limit) {
-        return std::min(static_cast<int>(std::trunc(kScreenFraction * pixels)), limit);
-    };
-    return {part(screen.width, kMaxWindowWidth), part(screen.height, kMaxWindowHeight)};
-}
 
 void plot_dialogue(Session& session, PlotState& plot) { PlotDialogue(session, plot).run(); }
 

@@ -2,17 +2,14 @@
 // The plot path of a display (PL): scale factors (SC), new plot or overlay
 // (OV), the default range, the question groups LA, LO, MA, SM, PG, AX, GO,
 // ZE, CO, AR and HI, the range prompt, the logarithmic checks, the export
-// file names (EX, ME, BI), and then the plot itself in the plot window (off
-// screen without a display) with its key loop.
+// file names (EX, ME, BI); then shell/plot_drawing draws the plot on the
+// surface of the run.
 #include <string_view>
 
 #include "shell/plot_state.hpp"
 #include "shell/session.hpp"
-#include "window/plot_window.hpp"
 
 namespace zeph {
-
-inline constexpr std::string_view kPlotWindowTitle = "Tavola";
 
 inline constexpr std::string_view kXScalePrompt = "X = X*Xm + Xo. Enter Xm, Xo:";
 inline constexpr std::string_view kYScalePrompt = "Y = Y*Ym + Yo. Enter Ym, Yo:";
@@ -48,9 +45,6 @@ inline constexpr std::string_view kLogYLimitError = "ERROR. Ymin or Ymax cannot 
 
 // The export names keep this many characters of a reply.
 inline constexpr std::size_t kExportNameLength = 64;
-
-// min(trunc(0.8·screen width), 1280) × min(trunc(0.8·screen height), 1024).
-ScreenSize plot_window_size(ScreenSize screen);
 
 // The plot of the display in the workspace (work_y, and work_x for XY, with
 // display_count values). A failure or the driver's message goes to the

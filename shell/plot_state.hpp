@@ -12,7 +12,7 @@
 #include "plot/plot_driver.hpp"
 #include "plot/plot_settings.hpp"
 #include "window/graphics_canvas.hpp"
-#include "window/plot_target.hpp"
+#include "window/plot_surface.hpp"
 
 namespace zeph {
 
@@ -51,6 +51,7 @@ struct PlotState {
     TerminalPlotScreen* terminal_screen = nullptr;
     // Where plots go, chosen at the first plot of the run.
     std::optional<PlotTarget> target;
+    std::unique_ptr<PlotSurface> surface;
 
     PlotMemory memory;   // screen save buffer and the previous picture's view
     std::unique_ptr<GraphicsCanvas> canvas;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/fileio/file_fixture.hpp"
+#include "tests/support/scoped_variable.hpp"
 #include "tests/support/script_keys.hpp"
 
 namespace zeph {
@@ -98,14 +99,6 @@ protected:
     Session session_{console_, keys_, interpreter_};
     PlotState plot_;
 };
-
-TEST(PlotWindowSize, EightTenthsOfTheScreenAtMost1280By1024) {
-    EXPECT_EQ(plot_window_size({1920, 1080}).width, 1280);
-    EXPECT_EQ(plot_window_size({1920, 1080}).height, 864);
-    EXPECT_EQ(plot_window_size({1023, 767}).width, 818);
-    EXPECT_EQ(plot_window_size({1023, 767}).height, 613);
-    EXPECT_EQ(plot_window_size({3840, 2160}).height, 1024);
-}
 
 TEST_F(PlotDialogueTest, DefaultPlotAsksOnlyForTheRange) {
     run({""});
@@ -431,24 +424,6 @@ TEST_F(PlotDialogueTest, BitmapSavedWithTheBKeyIsNoted) {
 
 namespace zeph {
 namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 class PlotTargetTest : public PlotDialogueTest {
 protected:
