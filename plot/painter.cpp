@@ -184,6 +184,10 @@ PixelPoint Painter::to_pixel(double x, double y) const {
             py_max_ - nearest_limited(offset_y_ + (y - world_.y_min) * sy_)};
 }
 
+WorldPoint Painter::to_world(double px, double py) const {
+    return {world_.x_min + (px - offset_x_) / sx_, world_.y_min + (py_max_ - py - offset_y_) / sy_};
+}
+
 void Painter::set_clip_rect(double x1, double y1, double x2, double y2) {
     canvas_.set_clip(PixelRect::from_corners(to_pixel(x1, y1), to_pixel(x2, y2)));
     if (recorder_) recorder_->clip_rect({x1, y1}, {x2, y2});

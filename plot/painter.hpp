@@ -132,6 +132,9 @@ public:
     // Nearest pixel of a world point; each product is limited to ±32000
     // pixels first (a NaN counts as −32000).
     PixelPoint to_pixel(double x, double y) const;
+    // The world point at a place of the canvas (pixels, fractions allowed;
+    // a pixel's centre is at its whole coordinates).
+    WorldPoint to_world(double px, double py) const;
 
     // Clips to the pixel rectangle of the two world corners (both included).
     void set_clip_rect(double x1, double y1, double x2, double y2);

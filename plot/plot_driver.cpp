@@ -19,12 +19,6 @@ namespace zeph {
 
 namespace {
 
-constexpr double kFrameUnits = 10000;          // the frame's longer side
-constexpr double kDefaultAspect = 1.3;
-constexpr double kWindowWidthUnits = 17666.66666667;
-constexpr double kWindowHeightUnits = 13250;
-constexpr double kWindowLeftOffset = 10000;    // left edge = 5000·ax − 10000
-constexpr double kWindowBottomOffset = 7150;   // bottom edge = 5000·ay − 7150
 constexpr int kFilledMarker = 100;
 
 // Tones [Hz, ms].
@@ -390,16 +384,13 @@ public:
     PlotRun(Painter& painter, const PlotData& data, const PlotSettings& settings, const PlotCall& call,
             PlotMemory& memory, const PlotIo& io)
         : painter_(painter), data_(data), settings_(settings), call_(call), memory_(memory), io_(io),
-          layout_(plot_layout(settings)), bitmap_mode_(settings.bitmap_mode) {}
+          layout_(plot_layout(settings)), limits_(asked_limits(settings)), bitmap_mode_(settings.bitmap_mode) {}
 
     Status run() {
         painter_.set_world_window(layout_.window.x_min, layout_.window.y_min, layout_.window.x_max,
                                   layout_.window.y_max);
-        if (call_.overlay) {
-            pan_x_ = memory_.pan_x;
-            pan_y_ = memory_.pan_y;
-        }
-        if (Status s = plot_view(settings_, pan_x_, pan_y_, view_); !s) return fail(s.message);
+        if (call_.overlay) limits_ = memory_.view;
+        if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
         if (call_.overlay) {
             if (memory_.holds_plot) painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
         } else {
@@ -491,10 +482,10 @@ private:
     }
 
     // Moves the view for a pan key; false for any other key.
-    bool pan(int code) { return pan_for_key(code, settings_, pan_x_, pan_y_); }
+    bool pan(int code) { return pan_for_key(code, settings_, limits_); }
 
     Status redraw() {
-        if (Status s = plot_view(settings_, pan_x_, pan_y_, view_); !s) return fail(s.message);
+        if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
         painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
         if (io_.rewind_metafile) io_.rewind_metafile();
         draw_view_layer();
@@ -506,8 +497,7 @@ private:
         if (window_image_size() > memory_.screen_save.size()) return fail(kScreenSaveTooSmallAtEnd);
         save_window();
         memory_.holds_plot = true;
-        memory_.pan_x = pan_x_;
-        memory_.pan_y = pan_y_;
+        memory_.view = limits_;
         const Status closed = painter_.graphics_close(bitmap_mode_, trim_right(settings_.bitmap_file));
         if (!closed && warning_.empty()) warning_ = closed.message;
         if (closed && bitmap_mode_ == 2 && io_.bitmap_saved) io_.bitmap_saved();
@@ -522,28 +512,12 @@ private:
     const PlotIo& io_;
     PlotLayout layout_;
     PlotView view_;
-    double pan_x_ = 0, pan_y_ = 0;
+    ViewLimits limits_;
     int bitmap_mode_;
     std::string warning_;   // a file that could not be written
 };
 
 }  // namespace
-
-bool pan_for_key(int code, const PlotSettings& settings, double& pan_x, double& pan_y) {
-    const double width = settings.x_max - settings.x_min, height = settings.y_max - settings.y_min;
-    switch (code) {
-    case kKeyLeft: pan_x -= width / 4; return true;
-    case kKeyRight: pan_x += width / 4; return true;
-    case kKeyCtrlLeft: pan_x -= width; return true;
-    case kKeyCtrlRight: pan_x += width; return true;
-    case kKeyUp: pan_y += height / 4; return true;
-    case kKeyDown: pan_y -= height / 4; return true;
-    case kKeyPageUp: pan_y += height; return true;
-    case kKeyPageDown: pan_y -= height; return true;
-    case kKeyHome: pan_x = pan_y = 0; return true;
-    default: return false;
-    }
-}
 
 std::string point_file_field(double value) {
     char field[64];
@@ -559,63 +533,6 @@ std::string point_file_line(double x, double y) {
 std::size_t screen_save_bytes(int width, int height) {
     return GraphicsCanvas::kImageHeaderBytes +
            3 * static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0));
-}
-
-PlotLayout plot_layout(const PlotSettings& settings) {
-    double a = settings.aspect_ratio;
-    if (!(a > 0) || !std::isfinite(a)) a = kDefaultAspect;
-    if (settings.graph_type > 0) a = 1.0;
-    const double ax = a > kDefaultAspect ? kDefaultAspect : a;
-    const double ay = a > kDefaultAspect ? kDefaultAspect / a : 1.0;
-    PlotLayout layout;
-    layout.frame = {kFrameUnits * ax, kFrameUnits * ay};
-    layout.window.x_min = 5000 * ax - kWindowLeftOffset;
-    layout.window.x_max = layout.window.x_min + kWindowWidthUnits;
-    layout.window.y_min = 5000 * ay - kWindowBottomOffset;
-    layout.window.y_max = layout.window.y_min + kWindowHeightUnits;
-    return layout;
-}
-
-namespace {
-
-// A logarithmic axis spans whole decades from its lower limit.
-void make_logarithmic(AxisScale& axis) {
-    const int decades = static_cast<int>(
-        std::clamp(std::trunc(std::log10(axis.hi) - std::log10(axis.lo) + 0.1), double(INT_MIN / 2), double(INT_MAX / 2)));
-    axis.hi = std::log10(axis.lo * std::pow(10.0, decades));
-    axis.lo = std::log10(axis.lo);
-    axis.divisions = decades;
-    axis.logarithmic = true;
-}
-
-bool usable_span(const AxisScale& axis) {
-    const double span = axis.hi - axis.lo;
-    return span > 0 && std::isfinite(span);
-}
-
-}  // namespace
-
-Status plot_view(const PlotSettings& settings, double pan_x, double pan_y, PlotView& view) {
-    view.x = {settings.x_min + pan_x, settings.x_max + pan_x, settings.x_divisions, false};
-    view.y = {settings.y_min + pan_y, settings.y_max + pan_y, settings.y_divisions, false};
-    view.x_lo_value = view.x.lo;
-    view.x_hi_value = view.x.hi;
-    const bool polar = settings.graph_type > 0;
-    if (settings.x_divisions == 0) {
-        if (polar) return Status::failure(kPolarLogError);
-        if (!(view.x.lo > 0) || !(view.x.hi > 0)) return Status::failure(kLogXError);
-        make_logarithmic(view.x);
-    }
-    if (settings.y_divisions == 0) {
-        if (!(view.y.lo > 0) || !(view.y.hi > 0)) return Status::failure(kLogYError);
-        make_logarithmic(view.y);
-    }
-    if (polar) {
-        view.x.lo = view.y.lo = -view.y.hi;
-        view.x.hi = view.y.hi;
-    }
-    if (!usable_span(view.x) || !usable_span(view.y)) return Status::failure(kSpanError);
-    return Status::success();
 }
 
 int thinning_group_size(const PlotData& data, const PlotSettings& settings, std::size_t first, std::size_t last,

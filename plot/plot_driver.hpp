@@ -20,15 +20,12 @@
 #include "plot/axes.hpp"
 #include "plot/painter.hpp"
 #include "plot/plot_settings.hpp"
+#include "plot/plot_view.hpp"
 #include "window/key_source.hpp"
 
 namespace zeph {
 
 inline const std::string kGraphicsInitError = "GRAF32: Error initializing graphics screen";
-inline const std::string kPolarLogError = "ERROR. POLAR GRAPH & LOG X AXIS ARE INCOMPATIBLE";
-inline const std::string kLogXError = "ERROR. Xmin<0 or Xmax<0 on logarithmic scale";
-inline const std::string kLogYError = "ERROR. Ymin<0 or Ymax<0 on logarithmic scale";
-inline const std::string kSpanError = "****Plotting error. Xspan=0 or Yspan=0.";
 inline const std::string kScreenSaveTooSmall = "Graf32. Screen save buffer, SCRSAV, is too small. Need";
 inline const std::string kScreenSaveTooSmallAtEnd = "Graf32: Screen save buffer, SCRSAV, is too small.";
 
@@ -68,7 +65,7 @@ struct PlotMemory {
     // plot afterwards. Its size is its capacity (screen_save_bytes).
     std::vector<std::uint8_t> screen_save;
     bool holds_plot = false;       // a finished plot is saved (an overlay can start from it)
-    double pan_x = 0, pan_y = 0;   // view offsets of that plot, so an overlay matches its axes
+    ViewLimits view;               // the view of that plot, so an overlay matches its axes
 };
 
 // Bytes of the saved image of a whole window of width × height pixels.
@@ -109,27 +106,7 @@ struct PlotIo {
 Status plot_driver(Painter& painter, const PlotData& data, const PlotSettings& settings, const PlotCall& call,
                    PlotMemory& memory, const PlotIo& io);
 
-// The view offsets after an extended key: the arrows move them by a quarter
-// of the view, Ctrl+arrows and the page keys by a whole one, Home returns
-// to 0; false (nothing moved) for any other key.
-bool pan_for_key(int code, const PlotSettings& settings, double& pan_x, double& pan_y);
-
 // --- The pieces of the driver, exposed for testing. ---
-
-// Frame size and world window from the aspect ratio (0 or less: 1.3; polar: 1).
-struct PlotLayout {
-    PlotFrame frame;
-    WorldRect window;
-};
-PlotLayout plot_layout(const PlotSettings& settings);
-
-// The axes of a view panned by (pan_x, pan_y): limits, logarithmic decades
-// and the polar square. Fails with the logarithmic, polar or span message.
-struct PlotView {
-    AxisScale x, y;
-    double x_lo_value = 0, x_hi_value = 0;   // the panned X limits in data units
-};
-Status plot_view(const PlotSettings& settings, double pan_x, double pan_y, PlotView& view);
 
 // Points of one thinning group: about 1/256 of the frame width, 1 when every
 // point is drawn (HI, wrap, modulo, markers, or an abscissa array).

@@ -435,7 +435,7 @@ private:
 
     Status draw() {
         PlotView view;
-        if (Status s = plot_view(settings_, pan_x_, pan_y_, view); !s) return fail(s.message);
+        if (Status s = plot_view(settings_, limits_, view); !s) return fail(s.message);
         draw_spectrogram(painter_, cells_, scale_, settings_, layout_, view);
         io_.tone(kDoneHz, kDoneMs);
         if (io_.show) io_.show(painter_.canvas());
@@ -450,7 +450,7 @@ private:
                 return Status::success();
             }
             if (key == kKeyEscape || key == kKeyEnter) return Status::success();
-            if (key == kKeyExtended && pan_for_key(io_.key(), settings_, pan_x_, pan_y_)) {
+            if (key == kKeyExtended && pan_for_key(io_.key(), settings_, limits_)) {
                 if (io_.rewind_metafile) io_.rewind_metafile();
                 painter_.canvas().clear_to(painter_.canvas().palette_entry(kClearColour));
                 if (Status s = draw(); !s) return s;
@@ -466,8 +466,7 @@ private:
             return fail(kScreenSaveTooSmallAtEnd);
         painter_.get_image(w.x_min, w.y_max, w.x_max, w.y_min, memory_.screen_save);
         memory_.holds_plot = true;
-        memory_.pan_x = pan_x_;
-        memory_.pan_y = pan_y_;
+        memory_.view = limits_;
         const Status closed = painter_.graphics_close(bitmap_mode_, trim_right(settings_.bitmap_file));
         if (closed && bitmap_mode_ == 2 && io_.bitmap_saved) io_.bitmap_saved();
         return closed;
@@ -481,7 +480,7 @@ private:
     PlotMemory& memory_;
     const PlotIo& io_;
     PlotLayout layout_;
-    double pan_x_ = 0, pan_y_ = 0;
+    ViewLimits limits_ = asked_limits(settings_);
     int bitmap_mode_;
 };
 

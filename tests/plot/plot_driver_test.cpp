@@ -183,7 +183,7 @@ TEST(PlotView, LogarithmicAxesSpanWholeDecadesFromTheLowerLimit) {
     s.x_divisions = s.y_divisions = 0;
     s.x_min = 1, s.x_max = 95, s.y_min = 2, s.y_max = 5000;
     PlotView view;
-    ASSERT_TRUE(plot_view(s, 0, 0, view).ok);
+    ASSERT_TRUE(plot_view(s, asked_limits(s), view).ok);
     EXPECT_EQ(view.x.divisions, 2);
     EXPECT_DOUBLE_EQ(view.x.lo, 0);
     EXPECT_DOUBLE_EQ(view.x.hi, 2);
@@ -191,10 +191,10 @@ TEST(PlotView, LogarithmicAxesSpanWholeDecadesFromTheLowerLimit) {
     EXPECT_EQ(view.y.divisions, 3);                       // 2 .. 2000
     EXPECT_NEAR(view.y.hi, std::log10(2000.0), 1e-12);
     s.x_max = 900;                                        // log10(900) + 0.1 truncates to 3
-    ASSERT_TRUE(plot_view(s, 0, 0, view).ok);
+    ASSERT_TRUE(plot_view(s, asked_limits(s), view).ok);
     EXPECT_EQ(view.x.divisions, 3);
     s.x_max = 5;                                          // no whole decade
-    EXPECT_EQ(plot_view(s, 0, 0, view).message, kSpanError);
+    EXPECT_EQ(plot_view(s, asked_limits(s), view).message, kSpanError);
 }
 
 TEST(PlotView, PolarViewIsASquareAroundTheRadius) {
@@ -202,7 +202,7 @@ TEST(PlotView, PolarViewIsASquareAroundTheRadius) {
     s.graph_type = 1;
     s.x_min = 0, s.x_max = 6.3, s.y_min = 0, s.y_max = 4;
     PlotView view;
-    ASSERT_TRUE(plot_view(s, 0, 0, view).ok);
+    ASSERT_TRUE(plot_view(s, asked_limits(s), view).ok);
     EXPECT_EQ(view.x.lo, -4);
     EXPECT_EQ(view.x.hi, 4);
     EXPECT_EQ(view.y.lo, -4);
@@ -471,7 +471,7 @@ TEST_F(DriverTest, PanningRedrawsFromTheSavedBackgroundAndRewritesThePointFile) 
     const std::vector<Point> points = exported();
     EXPECT_EQ(points.front().x, 25);   // view 25 .. 125 and the point after it
     EXPECT_EQ(points.back().x, 126);
-    EXPECT_EQ(memory_.pan_x, 25);
+    EXPECT_EQ(memory_.view.pan_x, 25);
 }
 
 TEST_F(DriverTest, OverlayStartsFromTheFinishedPlotAndRefusesToPan) {

@@ -367,7 +367,7 @@ TEST_F(PlotDialogueTest, AnOverlayIsAddedToThePreviousPlotsMetafile) {
 TEST_F(PlotDialogueTest, WithoutNopauseThePlotTakesKeysFromTheSession) {
     session_.nopause = false;
     run({"", "<RIGHT>", "x", "<ESC>"});
-    EXPECT_EQ(plot_.memory.pan_x, 25);   // a quarter of the 0 .. 100 range
+    EXPECT_EQ(plot_.memory.view.pan_x, 25);   // a quarter of the 0 .. 100 range
     EXPECT_TRUE(plot_.memory.holds_plot);
 }
 
