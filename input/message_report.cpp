@@ -9,13 +9,14 @@ namespace zeph {
 
 namespace {
 // The beginnings of the notices; each is written where its message is made.
-constexpr std::array<std::string_view, 6> kNoticeBeginnings{
+constexpr std::array<std::string_view, 7> kNoticeBeginnings{
     "Wrote ",                                    // a file written
     "Read ",                                     // channels taken, a read stopped at the maximum
     "Plots: ",                                   // where plots are shown
     "ZEPH32.TMP is in use by another run",       // this run's own log
     "Playing ",                                  // sound being played
     "Clipped ",                                  // values beyond full scale written or played at full scale
+    "Point ",                                    // the data point clicked in a plot
 };
 constexpr std::array<std::string_view, 4> kNoticeEndings{
     " NaN or infinite left out",                 // values a display could not use

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "base/open_file.hpp"
 #include "base/text.hpp"
@@ -378,6 +379,36 @@ bool draw_curve(Painter& painter, const PlotData& data, const PlotSettings& sett
     return file_ok;
 }
 
+// A data value as a picked point shows it: seven significant digits.
+std::string point_value(double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.7G", value);
+    return text;
+}
+
+// The index of the point drawn nearest to `click` (canvas pixels), among
+// those that can be drawn (finite, positive on a logarithmic axis).
+template <class PixelOf>
+std::optional<std::size_t> nearest_point(const PlotData& data, const PlotSettings& settings, PixelOf pixel_of,
+                                         WorldPoint click) {
+    std::optional<std::size_t> best;
+    double best_distance = std::numeric_limits<double>::infinity();
+    const bool polar = settings.graph_type == 1 || settings.graph_type == 2;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        double x = data.x_at(i), y = data.y[i];
+        if (polar) {
+            const double theta = settings.graph_type == 1 ? x : x * kDegreesToRadians;
+            x = y * std::cos(theta), y = y * std::sin(theta);
+        }
+        if ((settings.x_divisions == 0 && !(x > 0)) || (settings.y_divisions == 0 && !(y > 0))) continue;
+        if (!std::isfinite(x) || !std::isfinite(y)) continue;
+        const WorldPoint p = pixel_of(DataPoint{x, y});
+        const double distance = std::hypot(p.x - click.x, p.y - click.y);
+        if (distance < best_distance) best_distance = distance, best = i;
+    }
+    return best;
+}
+
 // One call of the driver: the picture, its saved background and the pan offsets.
 class PlotRun {
 public:
@@ -441,10 +472,11 @@ private:
         draw_axis_numbers(painter_, layout_.frame, view_.x, view_.y, settings_);
     }
 
-    void draw_data() {
+    // The curve and the picture shown; a view the mouse moved is shown without the tone.
+    void draw_data(bool tone = true) {
         if (!draw_curve(painter_, data_, settings_, view_, layout_))
             warning_ = std::string(kErrorWritingFile) + trim_right(settings_.data_export_file);
-        beep(kDoneHz, kDoneMs);
+        if (tone) beep(kDoneHz, kDoneMs);
         if (io_.show) io_.show(painter_.canvas());
     }
 
@@ -453,7 +485,12 @@ private:
 
     Status key_loop() {
         for (;;) {
-            const int key = read_key();
+            const PlotInput input = io_.input();
+            if (input.pointer) {
+                if (Status s = pointer(*input.pointer); !s) return s;
+                continue;
+            }
+            const int key = input.key;
             if ((key == 'B' || key == 'b') && bitmap_mode_ == 1) {
                 // Saving needs a name; without one the key only beeps.
                 if (!trim_right(settings_.bitmap_file).empty()) {
@@ -466,10 +503,7 @@ private:
             } else if (key == kKeyExtended) {
                 const int code = read_key();
                 if (call_.overlay) {
-                    for (int i = 0; i < kRefusedRepeats; ++i) {
-                        beep(kRefusedHighHz, kRefusedMs);
-                        beep(kRefusedLowHz, kRefusedMs);
-                    }
+                    refuse();
                 } else if (pan(code)) {
                     if (Status s = redraw(); !s) return s;
                 } else {
@@ -481,15 +515,44 @@ private:
         }
     }
 
+    void refuse() {
+        for (int i = 0; i < kRefusedRepeats; ++i) {
+            beep(kRefusedHighHz, kRefusedMs);
+            beep(kRefusedLowHz, kRefusedMs);
+        }
+    }
+
+    // The mouse: the readout, a zoom or pan of the view, a picked point.
+    Status pointer(const PointerGesture& gesture) {
+        const GestureEffect effect =
+            apply_gesture(gesture, painter_, layout_, view_, settings_, call_.overlay, limits_);
+        if (effect.readout && io_.show_readout) io_.show_readout(*effect.readout);
+        if (effect.refused) refuse();
+        if (effect.clicked && io_.picked) {
+            if (const std::optional<std::string> picked = picked_point(*effect.clicked)) io_.picked(*picked);
+        }
+        return effect.limits_changed ? redraw(false) : Status::success();
+    }
+
+    // "Point 12: x 3.5, y 0.25": the data point drawn nearest to a click.
+    std::optional<std::string> picked_point(WorldPoint click) const {
+        const std::optional<std::size_t> nearest = nearest_point(data_, settings_, [&](DataPoint drawn) {
+            return pixel_of_data(painter_, layout_, view_, drawn);
+        }, click);
+        if (!nearest) return std::nullopt;
+        return "Point " + std::to_string(*nearest + 1) + ": x " + point_value(data_.x_at(*nearest)) + ", y " +
+               point_value(data_.y[*nearest]);
+    }
+
     // Moves the view for a pan key; false for any other key.
     bool pan(int code) { return pan_for_key(code, settings_, limits_); }
 
-    Status redraw() {
+    Status redraw(bool tone = true) {
         if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
         painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
         if (io_.rewind_metafile) io_.rewind_metafile();
         draw_view_layer();
-        draw_data();
+        draw_data(tone);
         return Status::success();
     }
 

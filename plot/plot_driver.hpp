@@ -88,11 +88,21 @@ struct PlotIo {
     std::function<void()> mark_metafile;              // before the background is saved
     std::function<void()> rewind_metafile;            // before a panned redraw
     std::function<void()> bitmap_saved;               // the bitmap file was written
+    std::function<PlotInput()> read_input;            // keys and the mouse; unset: read_key alone
+    std::function<void(const std::string&)> show_readout;   // the pointer's coordinates, "" off the frame
+    std::function<void(const std::string&)> picked;   // the data point a click picked, as a message
 
     // The next key; Esc when none can come.
     int key() const {
         const int k = read_key ? read_key() : kKeyEscape;
         return k < 0 ? kKeyEscape : k;
+    }
+    // The next key or gesture; a key of Esc when none can come.
+    PlotInput input() const {
+        if (!read_input) return {key(), std::nullopt};
+        PlotInput next = read_input();
+        if (!next.pointer && next.key < 0) next.key = kKeyEscape;
+        return next;
     }
     void tone(int hz, int ms) const {
         if (beep) beep(hz, ms);

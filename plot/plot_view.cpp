@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "window/key_source.hpp"
 
@@ -123,17 +124,21 @@ bool pan_for_key(int code, const PlotSettings& settings, ViewLimits& limits) {
     }
 }
 
-std::optional<DataPoint> data_at_pixel(const Painter& painter, const PlotLayout& layout, const PlotView& view,
-                                       double px, double py) {
+DataPoint data_at_pixel(const Painter& painter, const PlotLayout& layout, const PlotView& view, double px, double py) {
     const WorldPoint world = painter.to_world(px, py);
-    const double fx = world.x / layout.frame.width, fy = world.y / layout.frame.height;
-    if (!(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1)) return std::nullopt;
-    return DataPoint{axis_value(view.x, fx), axis_value(view.y, fy)};
+    return {axis_value(view.x, world.x / layout.frame.width), axis_value(view.y, world.y / layout.frame.height)};
 }
 
-PixelPoint pixel_of_data(const Painter& painter, const PlotLayout& layout, const PlotView& view, DataPoint point) {
-    return painter.to_pixel(axis_fraction(view.x, point.x) * layout.frame.width,
-                            axis_fraction(view.y, point.y) * layout.frame.height);
+bool inside_frame(const Painter& painter, const PlotLayout& layout, double px, double py) {
+    const WorldPoint world = painter.to_world(px, py);
+    return world.x >= 0 && world.x <= layout.frame.width && world.y >= 0 && world.y <= layout.frame.height;
+}
+
+WorldPoint pixel_of_data(const Painter& painter, const PlotLayout& layout, const PlotView& view, DataPoint point) {
+    const WorldPoint origin = painter.to_world(0, 0), step = painter.to_world(1, 1);
+    const double wx = axis_fraction(view.x, point.x) * layout.frame.width;
+    const double wy = axis_fraction(view.y, point.y) * layout.frame.height;
+    return {(wx - origin.x) / (step.x - origin.x), (wy - origin.y) / (step.y - origin.y)};
 }
 
 ViewLimits zoomed_limits(const ViewLimits& limits, const PlotView& view, DataPoint about, int steps, bool on_x,
@@ -160,6 +165,86 @@ ViewLimits dragged_limits(const ViewLimits& limits, const PlotView& view, DataPo
         moved.pan_y += from.y - to.y;
     }
     return moved;
+}
+
+namespace {
+
+// Limits that can be drawn and still tell their pixels apart: a span wider
+// than the rounding of its ends and finite.
+bool drawable(const PlotSettings& settings, const ViewLimits& limits) {
+    PlotView view;
+    if (!plot_view(settings, limits, view)) return false;
+    const auto resolvable = [](const AxisScale& axis) {
+        const double size = std::max(std::fabs(axis.lo), std::fabs(axis.hi));
+        return axis.hi - axis.lo > size * 1e-12 && std::isfinite(axis.hi - axis.lo) && std::isfinite(size);
+    };
+    return resolvable(view.x) && resolvable(view.y);
+}
+
+// Data units one pixel covers at a place, on each axis.
+DataPoint pixel_resolution(const Painter& painter, const PlotLayout& layout, const PlotView& view, double px,
+                           double py) {
+    const DataPoint here = data_at_pixel(painter, layout, view, px, py);
+    const DataPoint next = data_at_pixel(painter, layout, view, px + 1, py - 1);
+    return {std::fabs(next.x - here.x), std::fabs(next.y - here.y)};
+}
+
+// A value as the readout writes it, read back.
+double as_read_out(double value, double resolution) {
+    const double shown = std::strtod(readout_number(value, resolution).c_str(), nullptr);
+    return std::isfinite(shown) && shown != 0 ? shown : value;
+}
+
+}  // namespace
+
+GestureEffect apply_gesture(const PointerGesture& gesture, const Painter& painter, const PlotLayout& layout,
+                            const PlotView& view, const PlotSettings& settings, bool view_fixed, ViewLimits& limits) {
+    GestureEffect effect;
+    const bool inside = inside_frame(painter, layout, gesture.x, gesture.y);
+    const bool polar = settings.graph_type > 0;
+    switch (gesture.kind) {
+        case PointerGesture::Kind::move:
+            effect.readout = inside ? pointer_readout(data_at_pixel(painter, layout, view, gesture.x, gesture.y),
+                                                      pixel_resolution(painter, layout, view, gesture.x, gesture.y),
+                                                      settings.x_label, settings.y_label)
+                                    : std::string();
+            return effect;
+        case PointerGesture::Kind::click:
+            if (inside) effect.clicked = WorldPoint{gesture.x, gesture.y};
+            return effect;
+        case PointerGesture::Kind::wheel:
+        case PointerGesture::Kind::drag:
+            break;
+    }
+    if (view_fixed || polar) {
+        effect.refused = true;
+        return effect;
+    }
+    ViewLimits changed;
+    if (gesture.kind == PointerGesture::Kind::wheel) {
+        // Outside the frame the zoom is about the frame's centre.
+        const WorldPoint centre = pixel_of_data(
+            painter, layout, view, {axis_value(view.x, 0.5), axis_value(view.y, 0.5)});
+        // The zoom is about the values the readout shows, so that a view
+        // reached with the wheel can be asked for again with the range question.
+        const double px = inside ? gesture.x : centre.x, py = inside ? gesture.y : centre.y;
+        const DataPoint exact = data_at_pixel(painter, layout, view, px, py);
+        const DataPoint resolution = pixel_resolution(painter, layout, view, px, py);
+        const DataPoint about{as_read_out(exact.x, resolution.x), as_read_out(exact.y, resolution.y)};
+        const bool on_x = !gesture.shift || gesture.ctrl, on_y = gesture.shift || gesture.ctrl;
+        changed = zoomed_limits(limits, view, about, gesture.wheel, on_x, on_y);
+    } else {
+        changed = dragged_limits(limits, view, data_at_pixel(painter, layout, view, gesture.from_x, gesture.from_y),
+                                 data_at_pixel(painter, layout, view, gesture.x, gesture.y));
+    }
+    if (changed == limits) return effect;
+    if (!drawable(settings, changed)) {
+        effect.refused = true;
+        return effect;
+    }
+    limits = changed;
+    effect.limits_changed = true;
+    return effect;
 }
 
 std::string readout_number(double value, double resolution) {

@@ -9,6 +9,7 @@
 #include "plot/axes.hpp"
 #include "plot/painter.hpp"
 #include "plot/plot_settings.hpp"
+#include "window/pointer.hpp"
 
 namespace zeph {
 
@@ -63,11 +64,11 @@ struct DataPoint {
     double x = 0, y = 0;
 };
 
-// The data values at a place of the canvas (pixels); nothing outside the frame.
-std::optional<DataPoint> data_at_pixel(const Painter& painter, const PlotLayout& layout, const PlotView& view,
-                                       double px, double py);
-// The pixel of a data point (inverse of data_at_pixel, not clipped).
-PixelPoint pixel_of_data(const Painter& painter, const PlotLayout& layout, const PlotView& view, DataPoint point);
+// The data values at a place of the canvas (pixels), inside the frame or not.
+DataPoint data_at_pixel(const Painter& painter, const PlotLayout& layout, const PlotView& view, double px, double py);
+bool inside_frame(const Painter& painter, const PlotLayout& layout, double px, double py);
+// Where a data point (as drawn: after the polar conversion) lies on the canvas, in pixels.
+WorldPoint pixel_of_data(const Painter& painter, const PlotLayout& layout, const PlotView& view, DataPoint point);
 
 // The limits after `steps` wheel steps (positive: towards the picture,
 // closer in) about the data point under the pointer, on the axes asked for.
@@ -83,5 +84,19 @@ std::string readout_number(double value, double resolution);
 // "x 616.72 Hz, y 38.1 dB": the units are a label's last "(...)".
 std::string pointer_readout(DataPoint point, DataPoint resolution, const std::string& x_label,
                             const std::string& y_label);
+
+// What a gesture of the mouse does to a plot: a move gives the readout
+// (empty outside the frame), the wheel zooms about the pointer (x; with
+// Shift y; with Ctrl both), a drag pans, a click picks the place. A polar
+// plot, an overlay (`view_fixed`) and a view too small or too large to draw
+// refuse zoom and pan.
+struct GestureEffect {
+    bool limits_changed = false;
+    bool refused = false;
+    std::optional<std::string> readout;
+    std::optional<WorldPoint> clicked;   // canvas pixels of a click inside the frame
+};
+GestureEffect apply_gesture(const PointerGesture& gesture, const Painter& painter, const PlotLayout& layout,
+                            const PlotView& view, const PlotSettings& settings, bool view_fixed, ViewLimits& limits);
 
 }  // namespace zeph

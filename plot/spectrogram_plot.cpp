@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "base/text.hpp"
@@ -433,27 +434,64 @@ private:
         return Status::failure(message);
     }
 
-    Status draw() {
-        PlotView view;
-        if (Status s = plot_view(settings_, limits_, view); !s) return fail(s.message);
-        draw_spectrogram(painter_, cells_, scale_, settings_, layout_, view);
-        io_.tone(kDoneHz, kDoneMs);
+    Status draw(bool tone = true) {
+        if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
+        draw_spectrogram(painter_, cells_, scale_, settings_, layout_, view_);
+        if (tone) io_.tone(kDoneHz, kDoneMs);
         if (io_.show) io_.show(painter_.canvas());
         return Status::success();
     }
 
+    Status redraw(bool tone) {
+        if (io_.rewind_metafile) io_.rewind_metafile();
+        painter_.canvas().clear_to(painter_.canvas().palette_entry(kClearColour));
+        return draw(tone);
+    }
+
+    // The mouse: the readout, a zoom or pan of the view, a picked cell.
+    Status pointer(const PointerGesture& gesture) {
+        const GestureEffect effect = apply_gesture(gesture, painter_, layout_, view_, settings_, false, limits_);
+        if (effect.readout && io_.show_readout) io_.show_readout(*effect.readout);
+        if (effect.refused) io_.tone(kUnknownKeyHz, kUnknownKeyMs);
+        if (effect.clicked && io_.picked) io_.picked(picked_cell(*effect.clicked));
+        return effect.limits_changed ? redraw(false) : Status::success();
+    }
+
+    // "Point 3, 29: x 1.25, y 440, -38.2 dB": the cell under a click (segment,
+    // bin), its centre and its level.
+    std::string picked_cell(WorldPoint click) const {
+        const DataPoint at = data_at_pixel(painter_, layout_, view_, click.x, click.y);
+        const auto nearest = [](std::span<const double> centres, double v) {
+            const auto above = std::lower_bound(centres.begin(), centres.end(), v);
+            if (above == centres.begin()) return std::size_t{0};
+            if (above == centres.end()) return centres.size() - 1;
+            const auto below = above - 1;
+            return static_cast<std::size_t>((v - *below <= *above - v ? below : above) - centres.begin());
+        };
+        const std::size_t t = nearest(cells_.time, at.x), f = nearest(cells_.frequency, at.y);
+        const double density = cells_.density[t * cells_.frequency.size() + f];
+        char text[160];
+        std::snprintf(text, sizeof text, "Point %zu, %zu: x %.7G, y %.7G, %.1f dB", t + 1, f + 1, cells_.time[t],
+                      cells_.frequency[f],
+                      density > 0 ? 10 * std::log10(density) : -std::numeric_limits<double>::infinity());
+        return text;
+    }
+
     Status key_loop() {
         for (;;) {
-            const int key = io_.key();
+            const PlotInput input = io_.input();
+            if (input.pointer) {
+                if (Status s = pointer(*input.pointer); !s) return s;
+                continue;
+            }
+            const int key = input.key;
             if ((key == 'B' || key == 'b') && bitmap_mode_ == 1 && !trim_right(settings_.bitmap_file).empty()) {
                 bitmap_mode_ = 2;
                 return Status::success();
             }
             if (key == kKeyEscape || key == kKeyEnter) return Status::success();
             if (key == kKeyExtended && pan_for_key(io_.key(), settings_, limits_)) {
-                if (io_.rewind_metafile) io_.rewind_metafile();
-                painter_.canvas().clear_to(painter_.canvas().palette_entry(kClearColour));
-                if (Status s = draw(); !s) return s;
+                if (Status s = redraw(true); !s) return s;
                 continue;
             }
             io_.tone(kUnknownKeyHz, kUnknownKeyMs);
@@ -481,6 +519,7 @@ private:
     const PlotIo& io_;
     PlotLayout layout_;
     ViewLimits limits_ = asked_limits(settings_);
+    PlotView view_;
     int bitmap_mode_;
 };
 

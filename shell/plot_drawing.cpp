@@ -17,21 +17,32 @@ std::size_t count_lines(const std::string& path) {
     return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
-// The canvas, painter and metafile writer, made at the first plot for the
-// window size of the run.
-void prepare_drawing(PlotState& plot) {
+// The picture's size: 8/10 of the desktop at the first plot, then the size
+// the user gave the window (an overlay is drawn at the size of its plot).
+void choose_picture_size(PlotState& plot, const PlotSurface* surface, bool overlay) {
     if (plot.window_width <= 0 || plot.window_height <= 0) {
         const ScreenSize size = plot_window_size(desktop_size());
         plot.window_width = size.width;
         plot.window_height = size.height;
     }
+    if (surface == nullptr || overlay) return;
+    if (const std::optional<ScreenSize> chosen = surface->chosen_size()) {
+        plot.window_width = chosen->width;
+        plot.window_height = chosen->height;
+    }
+}
+
+// The canvas, painter and metafile writer for the picture's size.
+void prepare_drawing(PlotState& plot) {
     const std::size_t bytes = screen_save_bytes(plot.window_width, plot.window_height);
     if (plot.memory.screen_save.size() != bytes) {
         plot.memory.screen_save.assign(bytes, 0);
         plot.memory.holds_plot = false;
     }
-    if (!plot.canvas) plot.canvas = std::make_unique<GraphicsCanvas>(plot.window_width, plot.window_height);
-    if (!plot.painter) plot.painter = std::make_unique<Painter>(*plot.canvas);
+    if (!plot.canvas || plot.canvas->width() != plot.window_width || plot.canvas->height() != plot.window_height) {
+        plot.canvas = std::make_unique<GraphicsCanvas>(plot.window_width, plot.window_height);
+        plot.painter = std::make_unique<Painter>(*plot.canvas);
+    }
     if (!plot.metafile) plot.metafile = std::make_unique<MetafileWriter>();
 }
 
@@ -64,18 +75,23 @@ void note_files_written(Session& session, const PlotState& plot, bool points_wri
 }  // namespace
 
 void draw_plot(Session& session, PlotState& plot, const PlotPicture& picture) {
+    choose_picture_size(plot, plot.surface.get(), picture.overlay);
+    PlotSurface& surface = surface_of_run(session, plot);
     prepare_drawing(plot);
     Workspace& w = session.workspace;
     PlotSettings& s = plot.settings;
     Painter& painter = *plot.painter;
 
-    PlotSurface& surface = surface_of_run(session, plot);
     if (!surface.begin(session.prompter.keys(), plot.window_width, plot.window_height)) {
         w.message_line = kGraphicsInitError;
         return;
     }
     PlotIo io;
     io.read_key = [&surface] { return surface.read_key(); };
+    io.read_input = [&surface] { return surface.read_input(); };
+    io.show_readout = [&surface](const std::string& readout) { surface.show_readout(readout); };
+    std::string picked;
+    io.picked = [&picked](const std::string& point) { picked = point; };
     io.show = [&surface](const GraphicsCanvas& canvas) { surface.show(canvas); };
     io.beep = [&session](int hz, int ms) { session.console.beep(hz, ms); };
 
@@ -110,6 +126,7 @@ void draw_plot(Session& session, PlotState& plot, const PlotPicture& picture) {
     w.options.BI = 0;
     if (!plotted) w.message_line = plotted.message;
     else if (!metafile_status) w.message_line = metafile_status.message;
+    else if (!picked.empty()) w.message_line = picked;   // the last point clicked
     // A failed plot may have stopped before its files were complete; the bitmap says for itself.
     note_files_written(session, plot, plotted && s.data_export == 1, plotted && recording && metafile_status.ok,
                        bitmap_written);

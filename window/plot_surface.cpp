@@ -22,18 +22,31 @@ class WindowSurface final : public PlotSurface {
 public:
     Status begin(KeySource& keys, int width, int height) override {
         if (!window_.is_open()) {
-            if (const Status opened = window_.open(kPlotWindowTitle, width, height); !opened) return opened;
+            const std::optional<PixelPoint> where =
+                last_ ? std::optional<PixelPoint>(PixelPoint{last_->x, last_->y}) : std::nullopt;
+            if (const Status opened = window_.open(kPlotWindowTitle, width, height, where); !opened) return opened;
         }
         window_.set_other_source([&keys] { return keys.poll_key(); });
         return {};
     }
     void show(const GraphicsCanvas& canvas) override { window_.present(canvas); }
     int read_key() override { return window_.read_key(); }
+    PlotInput read_input() override { return window_.read_input(); }
+    void show_readout(const std::string& readout) override {
+        window_.set_title(readout.empty() ? std::string(kPlotWindowTitle)
+                                          : std::string(kPlotWindowTitle) + " \u2014 " + readout);
+    }
+    // The next window opens where and as large as the user left this one.
     void end() override {
+        if (const std::optional<PixelRect> placed = window_.placement()) last_ = placed;
         window_.close();
         window_.set_other_source(nullptr);
     }
     bool seen() const override { return true; }
+    std::optional<ScreenSize> chosen_size() const override {
+        if (!last_ || last_->width <= 0 || last_->height <= 0) return std::nullopt;
+        return ScreenSize{last_->width, last_->height};
+    }
 
     // The auto choice's trial: the window opened here is kept for the first plot.
     bool try_open(int width, int height) { return window_.open(kPlotWindowTitle, width, height).ok; }
@@ -41,6 +54,7 @@ public:
 
 private:
     PlotWindow window_;
+    std::optional<PixelRect> last_;   // the last window's place and size
 };
 
 // The whole terminal shows the picture while the plot is up.

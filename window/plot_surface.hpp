@@ -12,6 +12,7 @@
 #include "window/key_source.hpp"
 #include "window/plot_target.hpp"
 #include "window/plot_window.hpp"
+#include "window/pointer.hpp"
 
 namespace zeph {
 
@@ -35,6 +36,13 @@ public:
     virtual void show(const GraphicsCanvas& canvas) = 0;
     // The next key while the plot is up.
     virtual int read_key() = 0;
+    // The next key or gesture of the mouse; surfaces without a mouse give keys.
+    virtual PlotInput read_input() { return {read_key(), std::nullopt}; }
+    // Shows where the pointer is ("x 616.72 Hz, y 38.1 dB"; empty: nowhere on the frame).
+    virtual void show_readout(const std::string& readout) { (void)readout; }
+    // The size the user gave the picture (a window resized by hand): the
+    // next plot is drawn for it. Nothing when the user chose none.
+    virtual std::optional<ScreenSize> chosen_size() const { return std::nullopt; }
     // Gives the screen back: the window closes, the console is drawn again.
     virtual void end() = 0;
     // False when nobody can look at the plot (off screen on a terminal): the

@@ -10,9 +10,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 
 #include "base/utf8.hpp"
 #include "window/display_loss.hpp"
+#include "window/x11_title.hpp"
 
 namespace zeph {
 
@@ -155,7 +157,7 @@ std::vector<int> console_keys_for_text(std::string_view utf8) {
 
 PlotWindow::~PlotWindow() { close(); }
 
-Status PlotWindow::open(const std::string& title, int width, int height) {
+Status PlotWindow::open(const std::string& title, int width, int height, std::optional<PixelPoint> position) {
     close();
     failure_reason_.clear();
     if (!display_variables_set()) return Status::failure(kNoDisplayMessage);
@@ -167,7 +169,8 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
     }
     // The user may resize or maximise the window; the picture is scaled to it.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    window_ = SDL_CreateWindow(title.c_str(), 0, 0, std::max(1, width), std::max(1, height),
+    window_ = SDL_CreateWindow(title.c_str(), position ? position->x : 0, position ? position->y : 0,
+                               std::max(1, width), std::max(1, height),
                                SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (window_) {
         remember_display_of(window_);
@@ -184,7 +187,8 @@ Status PlotWindow::open(const std::string& title, int width, int height) {
         return Status::failure(kNoDisplayMessage + " (" + failure_reason_ + ")");
     }
     SDL_StartTextInput();
-    pending_keys_.clear();
+    pending_.clear();
+    gestures_ = {};
     SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
     SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
     SDL_RenderClear(renderer_);
@@ -202,7 +206,7 @@ void PlotWindow::close() {
     renderer_ = nullptr;
     window_ = nullptr;
     texture_width_ = texture_height_ = 0;
-    pending_keys_.clear();
+    pending_.clear();
     SDL_LogSetOutputFunction(nullptr, nullptr);   // nothing is logged once the window is gone
 }
 
@@ -249,15 +253,15 @@ void PlotWindow::handle_pending_events() {
         switch (event.type) {
             case SDL_KEYDOWN: {
                 const bool ctrl = (event.key.keysym.mod & KMOD_CTRL) != 0;
-                for (int key : console_keys_for_key(event.key.keysym.sym, ctrl)) pending_keys_.push_back(key);
+                for (int key : console_keys_for_key(event.key.keysym.sym, ctrl)) pending_.push_back({key, std::nullopt});
                 break;
             }
             case SDL_TEXTINPUT:
-                for (int key : console_keys_for_text(event.text.text)) pending_keys_.push_back(key);
+                for (int key : console_keys_for_text(event.text.text)) pending_.push_back({key, std::nullopt});
                 break;
             case SDL_WINDOWEVENT:
                 if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                    pending_keys_.push_back(kKeyEscape);
+                    pending_.push_back({kKeyEscape, std::nullopt});
                 } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
                            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                            event.window.event == SDL_WINDOWEVENT_RESTORED) {
@@ -265,8 +269,24 @@ void PlotWindow::handle_pending_events() {
                 }
                 break;
             case SDL_QUIT:
-                pending_keys_.push_back(kKeyEscape);
+                pending_.push_back({kKeyEscape, std::nullopt});
                 break;
+            case SDL_MOUSEMOTION:
+                mouse_x_ = event.motion.x, mouse_y_ = event.motion.y;
+                queue_pointer({PointerReport::Kind::motion});
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+                if (event.button.button != SDL_BUTTON_LEFT) break;
+                mouse_x_ = event.button.x, mouse_y_ = event.button.y;
+                queue_pointer({event.type == SDL_MOUSEBUTTONDOWN ? PointerReport::Kind::press
+                                                                 : PointerReport::Kind::release});
+                break;
+            case SDL_MOUSEWHEEL: {
+                const int steps = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+                queue_pointer({PointerReport::Kind::wheel, 0, 0, steps});
+                break;
+            }
             case SDL_RENDER_TARGETS_RESET:
             case SDL_RENDER_DEVICE_RESET:
                 // The texture's contents are lost: upload the kept picture again.
@@ -286,29 +306,81 @@ std::string PlotWindow::clipboard_text() {
     return copy;
 }
 
-int PlotWindow::poll_key() {
+std::optional<PixelRect> PlotWindow::placement() const {
+    if (!window_) return std::nullopt;
+    PixelRect rect;
+    SDL_GetWindowPosition(window_, &rect.x, &rect.y);
+    SDL_GetWindowSize(window_, &rect.width, &rect.height);
+    return rect;
+}
+
+void PlotWindow::set_title(const std::string& title) {
+    if (!window_) return;
+    SDL_SetWindowTitle(window_, title.c_str());
+    set_x11_title(window_, title);
+}
+
+std::pair<double, double> PlotWindow::canvas_point(int x, int y) const {
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (texture_width_ <= 0 || texture_height_ <= 0 || width <= 0 || height <= 0) return {x, y};
+    const PixelRect shown = fitted_rect(texture_width_, texture_height_, width, height);
+    if (shown.width <= 0 || shown.height <= 0) return {x, y};
+    // The centre of the window pixel, on the canvas's pixel grid.
+    return {(x + 0.5 - shown.x) * texture_width_ / shown.width - 0.5,
+            (y + 0.5 - shown.y) * texture_height_ / shown.height - 0.5};
+}
+
+void PlotWindow::queue_pointer(const PointerReport& raw) {
+    PointerReport report = raw;
+    std::tie(report.x, report.y) = canvas_point(mouse_x_, mouse_y_);
+    const SDL_Keymod mods = SDL_GetModState();
+    report.shift = (mods & KMOD_SHIFT) != 0;
+    report.ctrl = (mods & KMOD_CTRL) != 0;
+    const std::optional<PointerGesture> gesture = gestures_.take(report);
+    if (!gesture) return;
+    const PlotInput input{-1, gesture};
+    if (!pending_.empty() && merge_pointer_input(pending_.back(), input)) return;
+    pending_.push_back(input);
+}
+
+std::optional<PlotInput> PlotWindow::poll_input() {
     handle_pending_events();
-    if (pending_keys_.empty()) return -1;
-    const int key = pending_keys_.front();
-    pending_keys_.pop_front();
-    return key;
+    if (pending_.empty()) return std::nullopt;
+    const PlotInput input = pending_.front();
+    pending_.pop_front();
+    return input;
+}
+
+int PlotWindow::poll_key() {
+    for (;;) {
+        const std::optional<PlotInput> input = poll_input();
+        if (!input) return -1;
+        if (!input->pointer) return input->key;
+    }
 }
 
 int PlotWindow::read_key() {
     for (;;) {
-        if (stop_requested()) return kKeyEscape;   // the run is ending
-        const int key = poll_key();
-        if (key >= 0) return key;
+        const PlotInput input = read_input();
+        if (!input.pointer) return input.key;
+    }
+}
+
+PlotInput PlotWindow::read_input() {
+    for (;;) {
+        if (stop_requested()) return {kKeyEscape, std::nullopt};   // the run is ending
+        if (std::optional<PlotInput> input = poll_input()) return *input;
         if (other_source_) {
             const int other = other_source_();
-            if (other >= 0) return other;
+            if (other >= 0) return {other, std::nullopt};
         }
         if (window_) {
             SDL_WaitEventTimeout(nullptr, kWaitSliceMs);
         } else if (other_source_) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kWaitSliceMs));
         } else {
-            return kKeyEscape;   // nothing could ever deliver a key
+            return {kKeyEscape, std::nullopt};   // nothing could ever deliver a key
         }
     }
 }

@@ -8,6 +8,8 @@
 // display and the caller keeps drawing off screen on the canvas alone.
 #include <deque>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "base/status.hpp"
 #include "window/graphics_canvas.hpp"
 #include "window/key_source.hpp"
+#include "window/pointer.hpp"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -63,10 +66,15 @@ public:
     PlotWindow(const PlotWindow&) = delete;
     PlotWindow& operator=(const PlotWindow&) = delete;
 
-    // Opens a window of width × height pixels at the desktop's origin.
-    // Fails with kNoDisplayMessage (plus SDL's reason when it tried) when no
-    // window can be shown.
-    Status open(const std::string& title, int width, int height);
+    // Opens a window of width × height pixels at `position` (the desktop's
+    // origin when none is given). Fails with kNoDisplayMessage (plus SDL's
+    // reason when it tried) when no window can be shown.
+    Status open(const std::string& title, int width, int height, std::optional<PixelPoint> position = {});
+    // The window's size and place on the desktop now (its size as the user
+    // made it); nothing when it is closed.
+    std::optional<PixelRect> placement() const;
+    // The title bar's text.
+    void set_title(const std::string& title);
     bool is_open() const { return window_ != nullptr; }
     SDL_Window* sdl_window() const { return window_; }
     // Closes the window; pending keys are dropped. Harmless when closed.
@@ -82,8 +90,11 @@ public:
 
     // Waits for a key from the window or from the other source (see below),
     // checking both every few milliseconds. Without an open window and
-    // without another source it returns Esc at once.
+    // without another source it returns Esc at once. The mouse is ignored.
     int read_key() override;
+    // As read_key, but the mouse over the picture comes too: moves, drags,
+    // clicks and wheel steps in the canvas's pixels.
+    PlotInput read_input();
 
     // The desktop clipboard's text (UTF-8) while the window is open.
     std::string clipboard_text() override;
@@ -99,6 +110,10 @@ public:
 
 private:
     void handle_pending_events();
+    void queue_pointer(const PointerReport& report);
+    // A point of the window (SDL's mouse coordinates) on the presented canvas.
+    std::pair<double, double> canvas_point(int x, int y) const;
+    std::optional<PlotInput> poll_input();
     void repaint();
     bool upload_frame();
 
@@ -110,7 +125,9 @@ private:
     std::vector<std::uint8_t> frame_;     // last presented picture, RGB rows
     int frame_width_ = 0;
     int frame_height_ = 0;
-    std::deque<int> pending_keys_;
+    std::deque<PlotInput> pending_;   // keys and gestures in the order they came
+    GestureTracker gestures_;
+    int mouse_x_ = 0, mouse_y_ = 0;   // the pointer's last place in the window
     std::function<int()> other_source_;
     std::string log_;
     std::string failure_reason_;

@@ -61,7 +61,7 @@ differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" != "0" ]; }
 shot_differs() { screenshot "$1" && differs "$1" "$2"; }
 shot_same() { screenshot "$1" && ! differs "$1" "$2"; }
 if command -v xdotool >/dev/null; then
-    window_id=$(DISPLAY="$display" xdotool search --name '^Tavola$' | head -n 1) || fail "xdotool found no window"
+    window_id=$(DISPLAY="$display" xdotool search --name '^Tavola' | head -n 1) || fail "xdotool found no window"
     DISPLAY="$display" xdotool windowfocus --sync "$window_id" key Right || fail "xdotool could not type"
 else
     printf '<RIGHT>\n' >&3

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -93,18 +94,21 @@ protected:
         settings_.data_export = 1;
         settings_.data_export_file = path("points.txt");
     }
-    void press(std::initializer_list<int> keys) { keys_.insert(keys_.end(), keys); }
+    void press(std::initializer_list<int> keys) {
+        for (int key : keys) input_.push_back({key, std::nullopt});
+    }
     void press_extended(int code) { press({kKeyExtended, code}); }
+    void gesture(const PointerGesture& g) { input_.push_back({-1, g}); }
 
     Status plot() {
         PlotIo io;
+        io.read_input = [this] { return io_read_input_(); };
         io.read_key = [this] {
-            ++reads_;
-            if (keys_.empty()) return kKeyEscape;
-            const int key = keys_.front();
-            keys_.pop_front();
-            return key;
+            const PlotInput next = io_read_input_();
+            return next.pointer ? -1 : next.key;
         };
+        io.show_readout = [this](const std::string& text) { readouts_.push_back(text); };
+        io.picked = [this](const std::string& text) { picked_.push_back(text); };
         io.beep = [this](int hz, int ms) { beeps_.push_back({hz, ms}); };
         io.show = [this](const GraphicsCanvas& canvas) { shown_.push_back(canvas.rgb_pixels()); };
         return plot_driver(painter_, data_, settings_, call_, memory_, io);
@@ -136,7 +140,16 @@ protected:
     PlotMemory memory_;
     PlotData data_;
     std::vector<double> x_, y_;
-    std::deque<int> keys_;
+    PlotInput io_read_input_() {
+        ++reads_;
+        if (input_.empty()) return PlotInput{kKeyEscape, std::nullopt};
+        const PlotInput next = input_.front();
+        input_.pop_front();
+        return next;
+    }
+
+    std::deque<PlotInput> input_;
+    std::vector<std::string> readouts_, picked_;
     int reads_ = 0;
     std::vector<Beep> beeps_;
     std::vector<std::vector<std::uint8_t>> shown_;
@@ -516,14 +529,14 @@ TEST_F(DriverTest, KeysEndOrBeep) {
     press({'x', kKeyExtended, 'O', 'B', kKeyEnter});   // End is no pan key; B without a name
     ASSERT_TRUE(plot().ok);
     EXPECT_EQ(beeps_, (std::vector<Beep>{{5000, 60}, {200, 180}, {200, 180}, {200, 180}}));
-    EXPECT_TRUE(keys_.empty());
+    EXPECT_TRUE(input_.empty());
 
     settings_.bitmap_file = path("shot.bmp");
     press({'b', kKeyEnter});
     ASSERT_TRUE(plot().ok);
     EXPECT_TRUE(std::filesystem::exists(path("shot.bmp")));
-    EXPECT_EQ(keys_.size(), 1u);   // B ended the plot
-    keys_.clear();
+    EXPECT_EQ(input_.size(), 1u);   // B ended the plot
+    input_.clear();
 
     call_.pause_after_plot = false;
     reads_ = 0;
@@ -606,6 +619,171 @@ TEST_F(DriverTest, ACircleWithAspectOneIsRoundInTheSavedBitmap) {
     EXPECT_NEAR(width / height, 1.0, 0.01) << width << " x " << height;
     // The circle spans two thirds of the square frame's height of 863 × 10000/13250 pixels.
     EXPECT_NEAR(height, 863 * 10000 / 13250.0 * 2 / 3, 4);
+}
+
+}  // namespace
+}  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// The mouse over a plot: the pointer's place in the picture for a data point.
+class MouseTest : public DriverTest {
+protected:
+    void SetUp() override {
+        DriverTest::SetUp();
+        std::vector<double> y(101);
+        for (std::size_t i = 0; i < y.size(); ++i) y[i] = std::sin(static_cast<double>(i) / 9);
+        set_curve(y);
+        set_range(0, 100, -1, 1);
+    }
+    // The canvas place of a data point in the view the plot shows now.
+    WorldPoint at(double x, double y) const {
+        PlotView view;
+        EXPECT_TRUE(plot_view(settings_, memory_.view, view).ok);
+        return pixel_of_data(painter_, plot_layout(settings_), view, {x, y});
+    }
+    PointerGesture wheel(WorldPoint p, int steps, bool shift = false, bool ctrl = false) const {
+        return {PointerGesture::Kind::wheel, p.x, p.y, 0, 0, steps, shift, ctrl};
+    }
+    PointerGesture drag(WorldPoint from, WorldPoint to) const {
+        return {PointerGesture::Kind::drag, to.x, to.y, from.x, from.y};
+    }
+    PointerGesture click(WorldPoint p) const { return {PointerGesture::Kind::click, p.x, p.y}; }
+    PointerGesture move(WorldPoint p) const { return {PointerGesture::Kind::move, p.x, p.y}; }
+};
+
+TEST_F(MouseTest, AWheelStepZoomsAboutThePointerLikeTheSameRangeAsked) {
+    ASSERT_TRUE(plot().ok);   // the first picture fixes where 40, 0.5 lies
+    gesture(wheel(at(40, 0.5), 1));
+    ASSERT_TRUE(plot().ok);
+    const ViewLimits zoomed = memory_.view;
+    EXPECT_NEAR(zoomed.shown_x_lo(), 40 - 40 * kWheelZoomFactor, 1e-9);
+    EXPECT_NEAR(zoomed.shown_x_hi(), 40 + 60 * kWheelZoomFactor, 1e-9);
+    EXPECT_EQ(zoomed.shown_y_lo(), -1);   // the plain wheel zooms x alone
+    EXPECT_EQ(zoomed.shown_y_hi(), 1);
+    const std::vector<std::uint8_t> by_wheel = canvas_.rgb_pixels();
+
+    // The same limits given as the range: the same picture, pixel for pixel.
+    set_range(zoomed.shown_x_lo(), zoomed.shown_x_hi(), -1, 1);
+    memory_.view = asked_limits(settings_);
+    ASSERT_TRUE(plot().ok);
+    EXPECT_EQ(canvas_.rgb_pixels(), by_wheel);
+}
+
+TEST_F(MouseTest, ShiftZoomsYAndCtrlBothAndHomeUndoesEveryZoom) {
+    ASSERT_TRUE(plot().ok);
+    const std::vector<std::uint8_t> asked = canvas_.rgb_pixels();
+    gesture(wheel(at(50, 0), -1, true));   // away: out, on y
+    ASSERT_TRUE(plot().ok);
+    EXPECT_NEAR(memory_.view.shown_y_hi() - memory_.view.shown_y_lo(), 2 / kWheelZoomFactor, 1e-9);
+    EXPECT_EQ(memory_.view.shown_x_hi() - memory_.view.shown_x_lo(), 100);
+
+    memory_.view = asked_limits(settings_);
+    gesture(wheel(at(50, 0), 2, false, true));
+    press_extended(kKeyRight);   // a key pan moves the zoomed view by a quarter of it
+    ASSERT_TRUE(plot().ok);
+    const double span = 100 * kWheelZoomFactor * kWheelZoomFactor;
+    EXPECT_NEAR(memory_.view.shown_x_hi() - memory_.view.shown_x_lo(), span, 1e-9);
+    EXPECT_NEAR(memory_.view.shown_x_lo(), 50 - span / 2 + span / 4, 1e-9);
+    EXPECT_NEAR(memory_.view.shown_y_hi() - memory_.view.shown_y_lo(), 2 * kWheelZoomFactor * kWheelZoomFactor, 1e-9);
+
+    memory_.view = asked_limits(settings_);
+    gesture(wheel(at(20, 0.5), 3));
+    press_extended(kKeyHome);
+    ASSERT_TRUE(plot().ok);
+    EXPECT_EQ(memory_.view, asked_limits(settings_));
+    EXPECT_EQ(canvas_.rgb_pixels(), asked);
+}
+
+TEST_F(MouseTest, ADragCarriesTheDataPointUnderThePointer) {
+    export_points();
+    ASSERT_TRUE(plot().ok);
+    gesture(drag(at(50, 0), at(60, 0.5)));
+    ASSERT_TRUE(plot().ok);
+    EXPECT_NEAR(memory_.view.shown_x_lo(), -10, 1e-9);
+    EXPECT_NEAR(memory_.view.shown_y_lo(), -1.5, 1e-9);
+    // The point file holds the last view, as after a key pan.
+    const std::vector<Point> points = exported();
+    ASSERT_FALSE(points.empty());
+    EXPECT_EQ(points.front().x, 0);
+    EXPECT_GE(points.back().x, 90);   // view -10 .. 90 (to a rounding) and the point after it
+    EXPECT_LE(points.back().x, 91);
+    // No done tone for the views the mouse makes: only the first picture's.
+    EXPECT_EQ(std::count(beeps_.begin(), beeps_.end(), Beep{5000, 60}), 2);
+}
+
+TEST_F(MouseTest, TheReadoutFollowsThePointerOnTheFrameOnly) {
+    settings_.x_label = "Frequency (Hz)";
+    settings_.y_label = "Magnitude (dB)";
+    ASSERT_TRUE(plot().ok);
+    gesture(move(at(40, 0.5)));
+    gesture(move({2, 2}));   // the corner of the picture, off the frame
+    ASSERT_TRUE(plot().ok);
+    ASSERT_EQ(readouts_.size(), 2u);
+    // 100 units over about 200 pixels: one decimal tells the pixels apart.
+    EXPECT_EQ(readouts_[0], "x 40.0 Hz, y 0.50 dB");
+    EXPECT_EQ(readouts_[1], "");
+}
+
+TEST_F(MouseTest, AClickPicksTheNearestDrawnPoint) {
+    ASSERT_TRUE(plot().ok);
+    gesture(click(at(40.3, std::sin(40.0 / 9))));
+    gesture(click({2, 2}));   // off the frame: nothing
+    ASSERT_TRUE(plot().ok);
+    ASSERT_EQ(picked_.size(), 1u);
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "Point 41: x 40, y %.7G", std::sin(40.0 / 9));
+    EXPECT_EQ(picked_[0], expected);
+}
+
+TEST_F(MouseTest, OverlaysPolarPlotsAndViewsTooSmallRefuseToMove) {
+    const auto refusal = [] {
+        std::vector<Beep> beeps;
+        for (int i = 0; i < 4; ++i) beeps.push_back({800, 60}), beeps.push_back({200, 60});
+        return beeps;
+    };
+    ASSERT_TRUE(plot().ok);
+    call_.overlay = true;
+    beeps_.clear();
+    gesture(wheel(at(50, 0), 1));
+    ASSERT_TRUE(plot().ok);
+    std::vector<Beep> expected{{5000, 60}};
+    for (const Beep& b : refusal()) expected.push_back(b);
+    EXPECT_EQ(beeps_, expected);
+    EXPECT_EQ(memory_.view, asked_limits(settings_));
+
+    call_.overlay = false;
+    settings_.graph_type = 2;
+    beeps_.clear();
+    gesture(drag(at(0, 0), {100, 100}));
+    ASSERT_TRUE(plot().ok);
+    EXPECT_EQ(beeps_.size(), 9u);
+
+    // Zooming in without end stops where the view can still be drawn.
+    settings_.graph_type = 0;
+    ASSERT_TRUE(plot().ok);
+    for (int i = 0; i < 300; ++i) gesture(wheel(at(50, 0), 1));
+    beeps_.clear();
+    ASSERT_TRUE(plot().ok);
+    EXPECT_FALSE(beeps_.empty());
+    const double span = memory_.view.shown_x_hi() - memory_.view.shown_x_lo();
+    EXPECT_GT(span, 0);
+    EXPECT_LT(span, 1e-6);
+}
+
+TEST_F(MouseTest, ALogarithmicAxisZoomsByWholeDecades) {
+    set_curve(std::vector<double>(101, 5.0));
+    set_range(1, 1000, 0.1, 100);
+    settings_.x_divisions = 0;   // logarithmic x
+    ASSERT_TRUE(plot().ok);
+    gesture(wheel(at(10, 1), 1));
+    ASSERT_TRUE(plot().ok);
+    PlotView view;
+    ASSERT_TRUE(plot_view(settings_, memory_.view, view).ok);
+    EXPECT_EQ(view.x.divisions, 2);   // three decades less one
+    // The pointer's value keeps its place: a third of the way along before and after.
+    EXPECT_NEAR((1 - view.x.lo) / (view.x.hi - view.x.lo), 1.0 / 3, 1e-9);
 }
 
 }  // namespace

@@ -65,3 +65,57 @@ TEST(PlotWindowSize, EightTenthsOfTheScreenAtMost1280By1024) {
 
 }  // namespace
 }  // namespace zeph
+
+namespace zeph {
+namespace {
+
+using Kind = PointerReport::Kind;
+
+TEST(Gestures, APressAndReleaseInPlaceIsAClickAndMovingFurtherADrag) {
+    GestureTracker tracker;
+    EXPECT_EQ(tracker.take({Kind::motion, 10, 10})->kind, PointerGesture::Kind::move);
+    EXPECT_FALSE(tracker.take({Kind::press, 10, 10}));
+    EXPECT_FALSE(tracker.take({Kind::motion, 11, 11}));   // within the slop: still a click
+    const auto click = tracker.take({Kind::release, 12, 11});
+    ASSERT_TRUE(click);
+    EXPECT_EQ(click->kind, PointerGesture::Kind::click);
+    EXPECT_EQ(click->x, 10);   // where the button went down
+
+    EXPECT_FALSE(tracker.take({Kind::press, 10, 10}));
+    const auto first = tracker.take({Kind::motion, 20, 10});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->kind, PointerGesture::Kind::drag);
+    EXPECT_EQ(first->from_x, 10);
+    const auto second = tracker.take({Kind::motion, 25, 12});
+    EXPECT_EQ(second->from_x, 20);   // each step from the last
+    const auto last = tracker.take({Kind::release, 26, 12});
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->kind, PointerGesture::Kind::drag);
+    EXPECT_EQ(last->from_x, 25);
+    EXPECT_EQ(tracker.take({Kind::motion, 30, 12})->kind, PointerGesture::Kind::move);
+    EXPECT_FALSE(tracker.take({Kind::release, 30, 12}));   // a release without a press
+}
+
+TEST(Gestures, WheelStepsKeepTheirCountAndModifiers) {
+    GestureTracker tracker;
+    const auto wheel = tracker.take({Kind::wheel, 5, 6, -2, true, false});
+    ASSERT_TRUE(wheel);
+    EXPECT_EQ(wheel->kind, PointerGesture::Kind::wheel);
+    EXPECT_EQ(wheel->wheel, -2);
+    EXPECT_TRUE(wheel->shift);
+    EXPECT_FALSE(tracker.take({Kind::wheel, 5, 6, 0}));
+}
+
+TEST(Gestures, MovesAndDragsWaitingInARowBecomeOne) {
+    PlotInput waiting{-1, PointerGesture{PointerGesture::Kind::drag, 5, 5, 1, 1}};
+    EXPECT_TRUE(merge_pointer_input(waiting, {-1, PointerGesture{PointerGesture::Kind::drag, 9, 7, 5, 5}}));
+    EXPECT_EQ(waiting.pointer->x, 9);
+    EXPECT_EQ(waiting.pointer->from_x, 1);   // the whole way
+    EXPECT_FALSE(merge_pointer_input(waiting, {-1, PointerGesture{PointerGesture::Kind::move, 9, 7}}));
+    EXPECT_FALSE(merge_pointer_input(waiting, {kKeyEnter, std::nullopt}));
+    PlotInput click{-1, PointerGesture{PointerGesture::Kind::click, 1, 1}};
+    EXPECT_FALSE(merge_pointer_input(click, {-1, PointerGesture{PointerGesture::Kind::click, 2, 2}}));
+}
+
+}  // namespace
+}  // namespace zeph
