@@ -52,6 +52,7 @@ Prompter::Prompter(TextConsole& console, KeySource& keys, Interpreter& interpret
     : console_(console), keys_(&keys), interpreter_(interpreter), session_(session) {}
 
 void Prompter::show_block(std::string& message_line, PromptRequest& request) {
+    console_.set_use(ScreenUse::prompt);
     if (!is_blank(message_line)) {
         console_.write(kTitleRow, 1, padded_characters(message_line, 80), kMessageAttribute);
         console_.transcript(trim_right(message_line));
@@ -129,6 +130,9 @@ Prompter::LineResult Prompter::edit_line(std::string& reply) {
             cursor = 1;
         } else if (code == kKeyEnd || key == kKeyCtrlE) {
             cursor = std::min(last_non_blank() + 1, kLastCursorColumn);
+        } else if (code == kKeyPageUp || code == kKeyPageDown) {
+            // The line has no use for them: on a short terminal they move the help window.
+            console_.scroll_help(code == kKeyPageUp ? -1 : 1);
         } else if (code == kKeyUp || code == kKeyDown) {
             browse_ = wrap_history(browse_ + (code == kKeyUp ? -1 : 1));
             line = padded_line(history_[static_cast<std::size_t>(browse_ - 1)]);

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "shell/listing.hpp"
 #include "base/format_number.hpp"
 #include "base/utf8.hpp"
 
@@ -51,16 +52,13 @@ void define_dialogue(Session& session) {
 }
 
 void show_constants(Session& session) {
-    TextConsole& console = session.console;
-    console.clear();
-    console.print_line(" VARIABLE  REAL                 IMAG");
+    std::vector<std::string> lines{" VARIABLE  REAL                 IMAG"};
     for (const Variable& variable : session.interpreter.variables())
-        console.print_line(" " + padded_characters(variable.name, 6) + "    " + format_number(variable.value.real()) + "  " +
-                           format_number(variable.value.imag()));
-    console.print_line("");
-    console.print_line(" Hit any key to continue....");
-    console.present();
-    session.wait_for_key();
+        lines.push_back(" " + padded_characters(variable.name, 6) + "    " + format_number(variable.value.real()) + "  " +
+                        format_number(variable.value.imag()));
+    lines.emplace_back();
+    lines.emplace_back(" Hit any key to continue....");
+    show_text_screen(session, lines);
 }
 
 }  // namespace zeph

@@ -9,6 +9,7 @@
 #include "dsp/linear_transform.hpp"
 #include "dsp/ordinate.hpp"
 #include "dsp/statistics.hpp"
+#include "shell/listing.hpp"
 #include "base/format_number.hpp"
 #include "base/parallel.hpp"
 #include "shell/command_words.hpp"
@@ -142,13 +143,8 @@ void statistics_stage(Session& session, const SignalView& signal) {
     add_ordinate_figures(report,
                          std::span<const double>(w.work_y.data(), static_cast<std::size_t>(w.display.display_count)));
     if (w.options.SS) append_statistics_file(session, format_statistics_report(report, ReportDestination::statistics_file));
-    TextConsole& console = session.console;
-    console.clear();
-    for (const std::string& line : format_statistics_report(report, ReportDestination::text_window))
-        console.print_line(line);
-    console.present();
-    session.wait_for_key();
-    console.clear();
+    show_text_screen(session, format_statistics_report(report, ReportDestination::text_window));
+    session.console.clear();
 }
 
 // An image (SG) has its own output stage; the stages of curves do not apply.

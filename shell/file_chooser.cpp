@@ -87,6 +87,7 @@ void draw(TextConsole& console, const ChooserView& view) {
         console.write(kFirstListRow + row, 1, padded_characters(text, TextConsole::kColumns), attribute);
     }
     console.write(kKeysLine, 1, kChooserKeys, kHeadingAttribute);
+    console.reveal(kFirstListRow + view.selected - view.top);   // a short terminal follows the selection
     console.present();
 }
 

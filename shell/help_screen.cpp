@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "shell/command_table.hpp"
 
@@ -106,10 +107,22 @@ const HelpGrid& layout() {
     return kLayout;
 }
 
+// The help screen with its markers, and the words it marks for the one-row
+// summary of a short terminal.
+struct MarkedHelp {
+    HelpGrid grid;
+    std::string words;
+};
+
 // Marks the entry of a row.
-void mark(HelpGrid& grid, const CommandWord* row) {
-    if (row != nullptr && row->help.row != 0)
-        put(grid, row->help.row, marker_column(row->help), kHelpMarker, kHelpMarkerAttribute);
+void mark(MarkedHelp& help, const CommandWord* row) {
+    if (row == nullptr || row->help.row == 0) return;
+    const int column = marker_column(row->help);
+    const auto& cell = help.grid[static_cast<std::size_t>(row->help.row - 1)][static_cast<std::size_t>(column - 1)];
+    if (cell.character == kHelpMarker) return;   // marked already (an operation named twice)
+    put(help.grid, row->help.row, column, kHelpMarker, kHelpMarkerAttribute);
+    if (!help.words.empty()) help.words += ' ';
+    help.words += row->help.text.substr(0, 2);
 }
 
 // The function's row in the current mode: a read may have changed the mode
@@ -122,22 +135,26 @@ const CommandWord* function_row(const Workspace& workspace) {
 }  // namespace
 
 void draw_help_screen(TextConsole& console, const Workspace& workspace, const HelpState& state) {
-    HelpGrid grid = layout();
+    MarkedHelp help{layout(), {}};
     const Selection& selection = workspace.selection;
-    mark(grid, function_row(workspace));
-    for (const CommandWord* operation : selection.operation_markers) mark(grid, operation);
-    mark(grid, selection.parameter);
+    mark(help, function_row(workspace));
+    for (const CommandWord* operation : selection.operation_markers) mark(help, operation);
+    mark(help, selection.parameter);
     for (const CommandWord& option : command_words())
-        if (option.marked && workspace.options.*(option.flag) != 0) mark(grid, &option);
-    if (state.read_range_set) mark(grid, command_for(LineAction::set_range));
-    mark(grid, selection.read);
+        if (option.marked && workspace.options.*(option.flag) != 0) mark(help, &option);
+    if (state.read_range_set) mark(help, command_for(LineAction::set_range));
+    mark(help, selection.read);
 
     for (int row = 1; row <= kHelpRows; ++row)
         for (int column = 1; column <= TextConsole::kColumns; ++column) {
-            const Cell& cell = grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
+            const Cell& cell = help.grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
             console.put(row, column, cell.character, cell.attribute);
         }
-    if (!state.written_note.empty()) console.write(kNoteRow, 3, state.written_note, kNoteAttribute);
+    console.set_marked_words(std::move(help.words));
+    if (!state.written_note.empty()) {
+        console.write(kNoteRow, 3, state.written_note, kNoteAttribute);
+        console.reveal(kNoteRow);   // a short terminal shows what was written
+    }
 }
 
 void note_written(TextConsole& console, HelpState& state, std::string_view file_name, std::string_view detail) {

@@ -48,9 +48,12 @@ std::vector<std::string> listing_page(const Workspace& workspace, ListRange rang
 }
 
 namespace {
+constexpr int kHeadingRows = 3;                  // a page's heading, a blank row, the column headings
+constexpr int kFixedRows = kHeadingRows + 1;     // and the footer
+
 // Waits for a key that moves the listing and sets the index of the next page;
 // false for Esc. Other keys are ignored.
-bool next_page_key(Session& session, bool at_end, ListRange range, long long& current) {
+bool next_page_key(Session& session, bool at_end, ListRange range, int lines, long long& current) {
     KeySource& keys = session.prompter.keys();
     for (;;) {
         const int key = keys.read_key();
@@ -62,20 +65,36 @@ bool next_page_key(Session& session, bool at_end, ListRange range, long long& cu
             if (at_end) continue;   // nothing after the last page
             return true;            // the next page starts at the current index
         case kKeyPageUp:
-            current -= 2 * kListingLinesPerPage;
+            current -= 2 * lines;
             return true;
         case kKeyHome:
             current = range.first;
             return true;
         case kKeyEnd:
-            current = range.last - (kListingLinesPerPage - 1);
+            current = range.last - (lines - 1);
             return true;
         default:
             continue;
         }
     }
 }
+
+// The footer of a page of a text too long for the screen.
+std::string more_footer(std::size_t first, std::size_t last, std::size_t count) {
+    return " -- any key: more (lines " + std::to_string(first) + "-" + std::to_string(last) + " of " +
+           std::to_string(count) + ") --";
+}
 }  // namespace
+
+std::vector<std::string> cut_page(std::vector<std::string> rows, int lines) {
+    const auto kept = static_cast<std::size_t>(kHeadingRows + std::max(lines, 1));
+    if (rows.size() <= kept + 1) return rows;
+    rows.resize(kept);
+    rows.emplace_back(kMoreFooter);
+    return rows;
+}
+
+int listing_lines(int screen_rows) { return page_lines(screen_rows, kFixedRows, kListingLinesPerPage); }
 
 void list_display(Session& session) {
     Workspace& w = session.workspace;
@@ -95,20 +114,37 @@ void list_display(Session& session) {
 void show_pages(Session& session, ListRange range, const std::function<std::vector<std::string>(long long)>& page) {
     TextConsole& console = session.console;
     // The current index: after a full page the index after its last line,
-    // after the last page the last index itself (so PgUp there goes back 80).
+    // after the last page the last index itself (so PgUp there goes back two pages).
     long long current = range.first;
     for (;;) {
+        // Measured for every page: the terminal may have been resized.
+        const int lines = listing_lines(console.screen_rows());
         const long long first = std::clamp(current, range.first, std::max(range.first, range.last));
         console.clear();
-        for (const std::string& row : page(first)) console.print_line(row);
+        for (const std::string& row : cut_page(page(first), lines)) console.print_line(row);
         console.present();
-        const bool at_end = first + kListingLinesPerPage > range.last;
-        current = at_end ? range.last : first + kListingLinesPerPage;
+        const bool at_end = first + lines > range.last;
+        current = at_end ? range.last : first + lines;
         if (session.nopause) return;
-        if (!next_page_key(session, at_end, range, current)) {
+        if (!next_page_key(session, at_end, range, lines, current)) {
             console.clear();
             return;
         }
+    }
+}
+
+void show_text_screen(Session& session, const std::vector<std::string>& lines) {
+    TextConsole& console = session.console;
+    const std::vector<int> starts = text_page_starts(static_cast<int>(lines.size()), console.screen_rows());
+    for (std::size_t p = 0; p < starts.size(); ++p) {
+        const bool last = p + 1 == starts.size();
+        const auto first = static_cast<std::size_t>(starts[p]);
+        const std::size_t end = last ? lines.size() : static_cast<std::size_t>(starts[p + 1]);
+        console.clear();
+        for (std::size_t i = first; i < end; ++i) console.print_line(lines[i]);
+        if (!last) console.print_line(more_footer(first + 1, end, lines.size()));
+        console.present();
+        session.wait_for_key();
     }
 }
 

@@ -45,6 +45,8 @@ constexpr std::array<int, 16> kStandardColourOfPalette{
 
 constexpr int kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
 
+constexpr std::uint8_t kHeaderAttribute = 0x7B;   // light cyan on light grey, as the help's headings
+
 int foreground_index(std::uint8_t attribute) { return attribute & 0x0F; }
 int background_index(std::uint8_t attribute) { return (attribute >> 4) & 0x07; }
 
@@ -109,7 +111,7 @@ void watch_for_continue() {
 constexpr int kCtrlC = 3;   // as the terminal sends it when it does not raise SIGINT itself
 // How long a begun character or a possible late answer waits for its next byte [ms].
 constexpr int kInputGapMs = 60;
-constexpr int kRefusedHz = 800;   // the beep for a byte that is no text
+constexpr int kRefusedHz = 800;   // the beep for a byte that is no text, or a key typed unseen
 // Reads in a row that return nothing from a terminal still there before it counts as gone.
 constexpr int kEmptyReadsTolerated = 16;
 
@@ -299,9 +301,8 @@ GridOrigin grid_origin(int columns, int rows) {
 }
 
 std::vector<std::string> size_request_lines(int columns, int rows) {
-    const std::string text = "zeph needs a terminal of at least " +
-                             std::to_string(TextConsole::kColumns) + " x " +
-                             std::to_string(TextConsole::kRows) + " - this one is " +
+    const std::string text = "zeph needs a terminal of at least " + std::to_string(kLeastColumns) + " x " +
+                             std::to_string(kLeastRows) + " - this one is " +
                              std::to_string(columns) + " x " + std::to_string(rows) +
                              ". Please enlarge it.";
     std::vector<std::string> lines;
@@ -505,12 +506,24 @@ void TerminalPresenter::redraw() {
         return;
     }
     erase();
-    if (COLS >= TextConsole::kColumns && LINES >= TextConsole::kRows) {
-        draw_grid(grid_origin(COLS, LINES));
+    if (console_fits(COLS, LINES)) {
+        draw_console(grid_origin(COLS, LINES));
     } else {
         draw_size_request();
     }
     ::refresh();
+}
+
+int TerminalPresenter::rows() const {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return size.ws_row;
+    return LINES;
+}
+
+bool TerminalPresenter::refusing_keys() {
+    if (suspended_ || resize_hook_) return false;
+    follow_terminal_size();
+    return !console_fits(COLS, LINES);
 }
 
 // ncurses learns of a new size only while reading a key; a redraw in between
@@ -523,25 +536,44 @@ void TerminalPresenter::follow_terminal_size() {
     if (size.ws_row != LINES || size.ws_col != COLS) resize_term(size.ws_row, size.ws_col);
 }
 
-void TerminalPresenter::draw_grid(GridOrigin origin) {
+void TerminalPresenter::draw_cell(int y, int x, const Cell& cell) {
+    const TerminalColours colours = terminal_colours(cell.attribute, mode_, palette_base_);
+    const auto wide = static_cast<wchar_t>(cell.character);
+    const int columns = cell.character < 0x80 ? 1 : wcwidth(wide);
+    const wchar_t text[2] = {displayed_character(cell.character, utf8_, columns), L'\0'};
+    cchar_t character;
+    setcchar(&character, text, colours.bold ? A_BOLD : A_NORMAL, colour_pair(colours), nullptr);
+    mvadd_wch(y, x, &character);
+}
+
+// The grid rows the terminal has room for (window/console_layout.hpp); on a
+// short terminal at a prompt the first row is the help window's header.
+void TerminalPresenter::draw_console(GridOrigin origin) {
     if (!shown_) {
         curs_set(0);
         return;
     }
-    for (int row = 1; row <= TextConsole::kRows; ++row) {
+    const std::vector<int> rows =
+        shown_grid_rows(LINES, shown_->use(), shown_->help_top(), shown_->cursor_row());
+    const std::u32string header = decode_text(help_header(shown_->help_top(), LINES, shown_->marked_words()));
+    int cursor_y = -1;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int y = origin.row + static_cast<int>(i);
         for (int column = 1; column <= TextConsole::kColumns; ++column) {
-            const Cell cell = shown_->cell(row, column);
-            const TerminalColours colours = terminal_colours(cell.attribute, mode_, palette_base_);
-            const auto wide = static_cast<wchar_t>(cell.character);
-            const int columns = cell.character < 0x80 ? 1 : wcwidth(wide);
-            const wchar_t text[2] = {displayed_character(cell.character, utf8_, columns), L'\0'};
-            cchar_t character;
-            setcchar(&character, text, colours.bold ? A_BOLD : A_NORMAL, colour_pair(colours),
-                     nullptr);
-            mvadd_wch(origin.row + row - 1, origin.column + column - 1, &character);
+            Cell cell = shown_->cell(rows[i], column);
+            if (rows[i] == kHeaderRow) {
+                const auto c = static_cast<std::size_t>(column - 1);
+                cell = Cell{c < header.size() ? header[c] : U' ', kHeaderAttribute};
+            }
+            draw_cell(y, origin.column + column - 1, cell);
         }
+        if (rows[i] == shown_->cursor_row()) cursor_y = y;
     }
-    move(origin.row + shown_->cursor_row() - 1, origin.column + shown_->cursor_column() - 1);
+    if (cursor_y < 0) {
+        curs_set(0);
+        return;
+    }
+    move(cursor_y, origin.column + shown_->cursor_column() - 1);
     curs_set(1);
 }
 
@@ -644,6 +676,10 @@ int TerminalKeySource::translated_key(bool wait) {
         }
         const std::optional<ConsoleKey> key = console_key_from_terminal(input.code, input.function_key, codes_);
         if (!key) continue;
+        if (presenter_.refusing_keys()) {   // the console is not shown: the key would act unseen
+            presenter_.beep(kRefusedHz, 0);
+            continue;
+        }
         if (key->extended) {
             pending_.assign(1, static_cast<char>(key->code));
             return kKeyExtended;

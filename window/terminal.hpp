@@ -2,9 +2,11 @@
 // The interactive front end: the text console drawn on the terminal with
 // ncurses, and keys read from it.
 //
-// The 80 x 50 grid is centred in a larger terminal. A smaller terminal
-// shows a request to enlarge it instead of a cut-off screen; the grid comes
-// back as soon as the terminal is large enough.
+// The 80 x 50 grid is centred in a larger terminal; a terminal of 24 to 49
+// rows shows the prompt block under a window onto the help, or a page cut to
+// its rows (window/console_layout.hpp). A terminal below 80 x 24 shows a
+// request to enlarge it instead, and keys typed meanwhile are refused with a
+// beep; the console comes back as soon as the terminal is large enough.
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include "window/headless.hpp"
 #include "window/key_source.hpp"
 #include "window/stderr_capture.hpp"
+#include "window/console_layout.hpp"
 #include "window/terminal_input.hpp"
 #include "window/text_console.hpp"
 
@@ -84,7 +87,7 @@ struct GridOrigin {
 };
 GridOrigin grid_origin(int columns, int rows);
 
-// The request shown on a terminal smaller than the grid, word-wrapped to its
+// The request shown on a terminal smaller than 80 x 24, word-wrapped to its
 // width; at most `rows` lines.
 std::vector<std::string> size_request_lines(int columns, int rows);
 
@@ -141,6 +144,11 @@ public:
     void beep(int hz, int ms) override;
     // Draws the last grid again, for the terminal's current size.
     void redraw();
+    // The terminal's rows now.
+    int rows() const override;
+    // True while the request to enlarge the terminal is shown: a key typed
+    // then would act unseen.
+    bool refusing_keys();
     // Draws every cell again, whatever the screen shows now (after a plot
     // was drawn on the terminal).
     void repaint();
@@ -158,7 +166,8 @@ private:
     bool start();
     void set_up_colours();
     void follow_terminal_size();
-    void draw_grid(GridOrigin origin);
+    void draw_console(GridOrigin origin);
+    void draw_cell(int y, int x, const Cell& cell);
     void draw_size_request();
     short colour_pair(const TerminalColours& colours);
 

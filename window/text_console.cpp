@@ -1,6 +1,7 @@
 #include "window/text_console.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/utf8.hpp"
 
@@ -35,7 +36,14 @@ void TextConsole::clear(std::uint8_t attribute) {
     for (auto& row : cells_) row.fill(Cell{' ', attribute});
     cursor_row_ = 1;
     cursor_column_ = 1;
+    use_ = ScreenUse::page;
 }
+
+int TextConsole::screen_rows() const { return presenter_ ? console_rows(presenter_->rows()) : kRows; }
+
+void TextConsole::scroll_help(int pages) { help_top_ = scrolled_help_top(help_top_, screen_rows(), pages); }
+
+void TextConsole::reveal(int row) { help_top_ = help_top_showing(row, help_top_, screen_rows()); }
 
 void TextConsole::set_cursor(int row, int column) {
     cursor_row_ = std::clamp(row, 1, kRows);
@@ -50,6 +58,7 @@ void TextConsole::print_line(std::string_view text, std::uint8_t attribute) {
     }
     clear_row(cursor_row_, attribute);
     write(cursor_row_, 1, text, attribute);
+    if (use_ == ScreenUse::prompt) reveal(cursor_row_);
     ++cursor_row_;
     cursor_column_ = 1;
     const auto end = text.find_last_not_of(' ');

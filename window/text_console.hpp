@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "window/console_layout.hpp"
+
 namespace zeph {
 
 struct Cell {
@@ -36,6 +38,8 @@ public:
     // What libraries wrote on standard error since the last call, when the
     // presenter keeps it off the screen; empty otherwise.
     virtual std::string library_messages() { return {}; }
+    // The rows the console is shown on (a terminal may have fewer than 50).
+    virtual int rows() const { return kFullRows; }
 };
 
 class TextConsole {
@@ -55,10 +59,27 @@ public:
     // Text written to the text window at the cursor, one line (listing pages,
     // reports, notices): it lands in the grid from the cursor row, column 1,
     // the cursor moves to the next row (rows past 50 scroll the grid up), and
-    // the line goes to the transcript.
+    // the line goes to the transcript. Above a prompt block the help window
+    // moves to show it.
     void print_line(std::string_view text, std::uint8_t attribute = 0x70);
     // A line for the headless transcript only (the prompt block's texts).
     void transcript(std::string_view line);
+
+    // How the grid is shown on a terminal of fewer than 50 rows (see
+    // window/console_layout.hpp): a prompt block under the help window, or a
+    // page written from the top. clear() makes it a page.
+    void set_use(ScreenUse use) { use_ = use; }
+    ScreenUse use() const { return use_; }
+    // The rows the console is shown on, 24..50; 50 headless.
+    int screen_rows() const;
+    // The help window: its first row, moved a number of windows (PgUp, PgDn)
+    // or as little as shows a row; and the words the help marks, for the
+    // header line.
+    int help_top() const { return help_top_; }
+    void scroll_help(int pages);
+    void reveal(int row);
+    void set_marked_words(std::string words) { marked_words_ = std::move(words); }
+    const std::string& marked_words() const { return marked_words_; }
 
     void beep(int hz, int ms);
     std::string library_messages() { return presenter_ ? presenter_->library_messages() : std::string(); }
@@ -74,6 +95,9 @@ private:
     std::array<std::array<Cell, kColumns>, kRows> cells_{};
     int cursor_row_ = 1;
     int cursor_column_ = 1;
+    ScreenUse use_ = ScreenUse::page;
+    int help_top_ = kHelpFirstScrolledRow;
+    std::string marked_words_;
     Presenter* presenter_ = nullptr;
 };
 

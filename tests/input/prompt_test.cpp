@@ -365,3 +365,31 @@ TEST_F(PromptTest, AClosedTerminalEndsTheRunInsteadOfAskingForEver) {
 
 }  // namespace
 }  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// PgUp and PgDn are no editing keys: on a short terminal they move the help
+// window above the block and leave the line as typed; at full height they do nothing.
+TEST_F(PromptTest, PageKeysMoveTheHelpWindowAndLeaveTheLine) {
+    presenter_.terminal_rows = 24;
+    ScriptKeySource keys;
+    keys.text("1").extended(kKeyPageDown).extended(kKeyPageDown).extended(kKeyPageUp).text("2").enter();
+    PromptRequest request = numeric({0, 0, 0, 0}, 1);
+    ASSERT_TRUE(ask(keys, request));
+    EXPECT_EQ(request.values[0], 12.0);
+    EXPECT_EQ(console_.help_top(), 12);   // 2 -> 18 -> 28 (the last window) -> 12
+    EXPECT_EQ(console_.use(), ScreenUse::prompt);
+
+    presenter_.terminal_rows = 50;
+    console_.scroll_help(-5);
+    ScriptKeySource more;
+    more.extended(kKeyPageDown).text("3").enter();
+    PromptRequest again = numeric({0, 0, 0, 0}, 1);
+    ASSERT_TRUE(ask(more, again));
+    EXPECT_EQ(again.values[0], 3.0);
+    EXPECT_EQ(console_.help_top(), 2);
+}
+
+}  // namespace
+}  // namespace zeph

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "session_fixture.hpp"
 #include "tests/support/thread_count.hpp"
 #include "shell/command_words.hpp"
+#include "shell/listing.hpp"
 
 namespace zeph {
 namespace {
@@ -240,6 +242,50 @@ TEST(Display, ListingSpaceIsPageDownAndQIsEscape) {
     EXPECT_EQ(listed_pages(s), (std::vector<std::string>{"    1", "   41", "   81"}));
     EXPECT_EQ(s.keys.remaining(), 1u);   // q ended the listing; <HOME> is left for the next prompt
     EXPECT_TRUE(s.transcript_has("<PgDn>, <PgUp>, <Home>, <End>, <Esc>"));
+}
+
+// On a terminal of 24 rows a page holds 20 values (heading rows and footer
+// around them); PgUp and End move by that page.
+TEST(Display, ListingPagesAreCutToTheTerminalsRows) {
+    ScriptedSession s({"", "<PGDN>", "<PGDN>", "<PGUP>", "<END>", "<ESC>"});
+    s.presenter.terminal_rows = 24;
+    EXPECT_EQ(listed_pages(s), (std::vector<std::string>{"    1", "   21", "   41", "   21", "   81"}));
+    const auto& lines = s.presenter.lines;
+    const auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("    N   ", 0) == 0; });
+    ASSERT_LT(heading + 21, lines.end());
+    EXPECT_EQ(heading[20].substr(0, 5), "   20");
+    EXPECT_EQ(heading[21], "<PgDn>, <PgUp>, <Home>, <End>, <Esc>");
+    EXPECT_TRUE(s.transcript_has("** END OF LISTING ** <PgUp>, <Home>, <Esc>"));
+}
+
+TEST(Display, CutPageKeepsHeadingsAndSaysMoreFollows) {
+    const std::vector<std::string> page{"title", "", "    N   ", "1", "2", "3", "end"};
+    EXPECT_EQ(cut_page(page, 3), page);
+    EXPECT_EQ(cut_page(page, 5), page);
+    EXPECT_EQ(cut_page(page, 2), (std::vector<std::string>{"title", "", "    N   ", "1", "2", std::string(kListingMoreFooter)}));
+    EXPECT_EQ(listing_lines(50), kListingLinesPerPage);
+    EXPECT_EQ(listing_lines(24), 20);
+}
+
+// SH with more named values than rows: pages of 23 lines, a key after each.
+TEST(Display, LongTablesComeInPagesOnAShortTerminal) {
+    for (const int rows : {24, 50}) {
+        ScriptedSession s({"", "", "", ""});
+        s.session.nopause = false;
+        s.presenter.terminal_rows = rows;
+        for (int i = 0; i < 25; ++i) s.session.define_variable("C" + std::to_string(i), i);
+        s.line("SH");
+        const int table_lines = static_cast<int>(s.session.interpreter.variables().size()) + 3;
+        ASSERT_GT(table_lines, 24);
+        if (rows == 24) {
+            EXPECT_TRUE(s.transcript_has("-- any key: more (lines 1-23 of " + std::to_string(table_lines) + ") --"));
+            EXPECT_EQ(s.keys.remaining(), 2u);   // one key for each of the two pages
+        } else {
+            EXPECT_FALSE(s.transcript_has("-- any key: more"));
+            EXPECT_EQ(s.keys.remaining(), 3u);
+        }
+        EXPECT_TRUE(s.transcript_has(" Hit any key to continue...."));
+    }
 }
 
 // A display parameter is one row and one derive function: a throw-away table

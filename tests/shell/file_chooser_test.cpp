@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/fileio/file_fixture.hpp"
@@ -30,9 +31,13 @@ public:
         selected_rows.push_back(0);
         for (int row = 1; row <= kChooserLastRow; ++row)
             if (console.cell(row, 1).attribute == 0x1F) selected_rows.back() = row;
+        help_tops.push_back(console.help_top());
     }
+    int rows() const override { return terminal_rows; }
+    int terminal_rows = kFullRows;
     std::vector<std::vector<std::string>> snapshots;
     std::vector<int> selected_rows;
+    std::vector<int> help_tops;   // the first row a short terminal shows above the prompt block
 };
 
 class FileChooserTest : public test::FileTest {
@@ -134,6 +139,26 @@ TEST_F(FileChooserTest, DrawsTheListWithTheSelectionAndRestoresTheScreen) {
     EXPECT_EQ(presenter_.selected_rows[1], 6);   // moved down one
     EXPECT_EQ(console_.row_text(1), "help screen");
     EXPECT_EQ(console_.row_text(5), "");
+}
+
+// On a terminal of 24 rows the window above the prompt block follows the selection.
+TEST_F(FileChooserTest, AShortTerminalShowsTheSelectedRow) {
+    for (int i = 0; i < 40; ++i) write_file("f" + std::to_string(100 + i) + ".dat", "1\n");
+    presenter_.terminal_rows = 24;
+    console_.set_use(ScreenUse::prompt);
+    ScriptKeySource keys;
+    for (int i = 0; i < 30; ++i) keys.extended(kKeyDown);
+    keys.escape();
+    EXPECT_EQ(choose(keys), "");
+    ASSERT_EQ(presenter_.selected_rows.size(), presenter_.help_tops.size());
+    int lowest = 0;
+    for (std::size_t i = 0; i + 1 < presenter_.selected_rows.size(); ++i) {   // the last refresh restores the screen
+        const int row = presenter_.selected_rows[i], top = presenter_.help_tops[i];
+        EXPECT_GE(row, top) << i;
+        EXPECT_LT(row, top + help_window_rows(24)) << i;
+        lowest = std::max(lowest, row);
+    }
+    EXPECT_GT(lowest, 2 + help_window_rows(24));   // the selection went below the first window
 }
 
 TEST_F(FileChooserTest, HeadlessTakesTheNextLine) {

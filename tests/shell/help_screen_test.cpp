@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/command_words.hpp"
+#include "tests/support/script_keys.hpp"
 
 namespace zeph {
 namespace {
@@ -87,6 +88,28 @@ TEST(HelpScreen, ReadClearsOperationMarkersAndMarksTheReadWord) {
     const TextConsole console = drawn({"BS WI", "RT"});
     EXPECT_FALSE(marked(console, 13, 2));
     EXPECT_TRUE(marked(console, 2, 28));    // RTime
+}
+
+// A short terminal shows the marked words in one row above the help window.
+TEST(HelpScreen, MarkedWordsInTheOrderOfTheMarks) {
+    EXPECT_EQ(drawn({"SP PO DB PL"}).marked_words(), "SP PO DB PL");
+    EXPECT_EQ(drawn({"AS WI", "AS WI", "BS EQ"}).marked_words(), "BS WI EQ PL");   // WI once
+    EXPECT_EQ(drawn({"NOPL"}).marked_words(), "");
+    EXPECT_EQ(drawn({"BS WI", "RT"}).marked_words(), "SP PL RT");   // RT links the signals
+}
+
+TEST(HelpScreen, WrittenNoteIsRevealedOnAShortTerminal) {
+    Workspace workspace;
+    TextConsole console;
+    RecordingPresenter presenter;
+    presenter.terminal_rows = 24;
+    console.set_presenter(&presenter);
+    HelpState state;
+    note_written(console, state, "out.wav", "4096 values");
+    draw_help_screen(console, workspace, state);
+    EXPECT_EQ(console.row_text(43), "  Wrote out.wav: 4096 values");
+    EXPECT_LE(console.help_top(), 43);
+    EXPECT_GE(console.help_top() + help_window_rows(24), 44);
 }
 
 TEST(HelpScreen, ReadRangeMarker) {

@@ -70,7 +70,9 @@ public:
     void refresh(const TextConsole&) override { ++refreshes; }
     void transcript(std::string_view line) override { lines.emplace_back(line); }
     void beep(int hz, int ms) override { beeps.push_back({hz, ms}); }
+    int rows() const override { return terminal_rows; }
 
+    int terminal_rows = kFullRows;   // the height of the terminal it stands for
     std::vector<std::string> lines;
     std::vector<BeepRecord> beeps;
     int refreshes = 0;

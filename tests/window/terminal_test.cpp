@@ -95,6 +95,7 @@ TEST(GridOrigin, CentresTheGridInALargerTerminal) {
     EXPECT_EQ(grid_origin(83, 53), (GridOrigin{1, 1}));
     EXPECT_EQ(grid_origin(200, 50), (GridOrigin{0, 60}));
     EXPECT_EQ(grid_origin(60, 40), (GridOrigin{0, 0}));   // smaller: the size request shows instead
+    EXPECT_EQ(grid_origin(100, 40), (GridOrigin{0, 10}));   // short: from the top, centred across
 }
 
 std::string joined(const std::vector<std::string>& lines) {
@@ -104,9 +105,9 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 TEST(SizeRequest, NamesBothSizesAndFitsTheTerminal) {
-    const std::vector<std::string> lines = size_request_lines(72, 24);
+    const std::vector<std::string> lines = size_request_lines(72, 20);
     EXPECT_EQ(joined(lines),
-              "zeph needs a terminal of at least 80 x 50 - this one is 72 x 24. Please enlarge it.");
+              "zeph needs a terminal of at least 80 x 24 - this one is 72 x 20. Please enlarge it.");
     EXPECT_GT(lines.size(), 1u);
     for (const std::string& line : lines) EXPECT_LE(line.size(), 72u);
 
