@@ -1,8 +1,9 @@
 // Welch's estimate and the spectrogram of 28,800,000 real samples (periodic
 // Hann; Welch with L = 2048, O = 1024, the spectrogram with L = 1024,
-// O = 512), in wall time on worker_threads() threads, against
-// scipy.signal.welch and scipy.signal.spectrogram on the same samples
-// (bench/scipy_spectral.py, which times the calls alone). After the runs a
+// O = 512), and the spectrogram written as text as SG FI writes it, in wall
+// time on worker_threads() threads, against scipy.signal.welch,
+// scipy.signal.spectrogram, and the spectrogram with numpy.savetxt, on the
+// same samples (bench/scipy_spectral.py, which times the calls alone). After the runs a
 // table gives the ratios ours/SciPy in wall time and in processor time of all
 // threads (medians when --benchmark_repetitions > 1).
 #include <benchmark/benchmark.h>
@@ -19,6 +20,7 @@
 #include "base/complex.hpp"
 #include "bench/kept_runs.hpp"
 #include "dsp/spectral_density.hpp"
+#include "fileio/matrix_text.hpp"
 
 namespace {
 
@@ -66,10 +68,33 @@ void BM_Spectrogram(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSamples);
 }
 
+// SG FI: the spectrogram and its text file, as the display writes it.
+void BM_SpectrogramFile(benchmark::State& state) {
+    const std::vector<Complex>& x = samples();
+    char name_template[] = "/tmp/zeph_bench_spectrogram_XXXXXX";
+    const int descriptor = mkstemp(name_template);
+    if (descriptor < 0) {
+        state.SkipWithError("no temporary file");
+        return;
+    }
+    close(descriptor);
+    for (auto _ : state) {
+        zeph::Spectrogram s;
+        if (!zeph::compute_spectrogram(x, 0.0, 1.0, kSpectrogram, s) ||
+            !zeph::write_matrix_text(s.time, s.frequency, s.density, name_template)) {
+            state.SkipWithError("spectrogram file failed");
+            break;
+        }
+    }
+    std::remove(name_template);
+    state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
 // Processor time of the whole process (every thread), beside wall time: on
 // a machine shared with other work, processor times compare more steadily.
 BENCHMARK(BM_Welch)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_Spectrogram)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_SpectrogramFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 struct Seconds {
     double wall = 0, cpu = 0;
@@ -136,14 +161,16 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&keeper);
     const std::map<std::string, Seconds> scipy = scipy_seconds();
     if (scipy.empty()) std::printf("\nscipy.signal not available: no ratios\n");
-    std::printf("\n%12s %10s %10s %10s %10s %10s %10s\n", "", "ours", "SciPy", "ours/", "ours", "SciPy", "ours/");
-    std::printf("%12s %10s %10s %10s %10s %10s %10s\n", "", "wall [s]", "wall [s]", "SciPy", "CPU [s]", "CPU [s]", "SciPy");
-    for (const auto& [ours_name, scipy_name] : {std::pair{"BM_Welch", "welch"}, std::pair{"BM_Spectrogram", "spectrogram"}}) {
+    std::printf("\n%17s %10s %10s %10s %10s %10s %10s\n", "", "ours", "SciPy", "ours/", "ours", "SciPy", "ours/");
+    std::printf("%17s %10s %10s %10s %10s %10s %10s\n", "", "wall [s]", "wall [s]", "SciPy", "CPU [s]", "CPU [s]", "SciPy");
+    for (const auto& [ours_name, scipy_name] :
+         {std::pair{"BM_Welch", "welch"}, std::pair{"BM_Spectrogram", "spectrogram"},
+          std::pair{"BM_SpectrogramFile", "spectrogram_file"}}) {
         const auto ours = keeper.seconds.find(ours_name);
         const auto theirs = scipy.find(scipy_name);
         if (ours == keeper.seconds.end() || theirs == scipy.end()) continue;
         const Seconds a = ours->second, b = theirs->second;
-        std::printf("%12s %10.3f %10.3f %10.3f %10.3f %10.3f %10.3f\n", scipy_name, a.wall, b.wall, a.wall / b.wall,
+        std::printf("%17s %10.3f %10.3f %10.3f %10.3f %10.3f %10.3f\n", scipy_name, a.wall, b.wall, a.wall / b.wall,
                     a.cpu, b.cpu, a.cpu / b.cpu);
     }
     benchmark::Shutdown();

@@ -54,9 +54,18 @@ std::vector<int> factor_radices(long long length) {
     return radices;
 }
 
+// The kernels are inlined into the stage loop, which is built twice: for
+// the baseline processor and for AVX2, where the loops over k run two
+// samples at a time. The same operations in the same order (no fused
+// multiply-add), so both give the same bits.
+#define ZEPH_KERNEL [[gnu::always_inline]] inline
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZEPH_ANY_LENGTH_AVX2 1
+#endif
+
 // One Stockham stage: for q < m and k < s, the radix-p DFT of
 // x[k + s·(q + m·r)], r < p, times w_n^(q·j), goes to y[k + s·(j + p·q)].
-void radix2_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+ZEPH_KERNEL void radix2_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
     for (long long q = 0; q < m; ++q) {
         const Complex w1 = tw[q];
         const Complex* a = x + s * q;
@@ -69,7 +78,7 @@ void radix2_stage(const Complex* x, Complex* y, long long m, long long s, const 
     }
 }
 
-void radix4_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+ZEPH_KERNEL void radix4_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
     for (long long q = 0; q < m; ++q) {
         const Complex w1 = tw[3 * q], w2 = tw[3 * q + 1], w3 = tw[3 * q + 2];
         const Complex* a = x + s * q;
@@ -86,7 +95,7 @@ void radix4_stage(const Complex* x, Complex* y, long long m, long long s, const 
     }
 }
 
-void radix3_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+ZEPH_KERNEL void radix3_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
     const double sin60 = 0.8660254037844386467637231707529362;
     for (long long q = 0; q < m; ++q) {
         const Complex w1 = tw[2 * q], w2 = tw[2 * q + 1];
@@ -105,7 +114,7 @@ void radix3_stage(const Complex* x, Complex* y, long long m, long long s, const 
     }
 }
 
-void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
+ZEPH_KERNEL void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
     const double c1 = 0.3090169943749474241022934171828191;    // cos(2π/5)
     const double c2 = -0.8090169943749474241022934171828191;   // cos(4π/5)
     const double s1 = 0.9510565162951535721164393333793821;    // sin(2π/5)
@@ -130,9 +139,12 @@ void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const 
 }
 
 // Any odd radix p: pairs of outputs j and p − j share the sums of a_r ± a_(p−r).
-// roots[(j − 1)·(p/2) + r − 1] = w_p^(r·j) for 1 ≤ j, r ≤ p/2.
-void general_stage(const Complex* x, Complex* y, int p, long long m, long long s, const Complex* tw,
-                   const Complex* roots) {
+// roots[(j − 1)·(p/2) + r − 1] = w_p^(r·j) for 1 ≤ j, r ≤ p/2. Radix is a
+// constant for the small primes (their loops unrolled), 0 for any other p.
+template <int Radix>
+ZEPH_KERNEL void odd_stage(const Complex* x, Complex* y, int radix, long long m, long long s, const Complex* tw,
+               const Complex* roots) {
+    const int p = Radix > 0 ? Radix : radix;
     const int half = p / 2;
     Complex sums[kLargestRadix], differences[kLargestRadix];
     for (long long q = 0; q < m; ++q) {
@@ -171,6 +183,61 @@ void general_stage(const Complex* x, Complex* y, int p, long long m, long long s
         }
     }
 }
+
+// Every stage in turn, from x to y and back.
+template <class Stages>
+ZEPH_KERNEL void run_stage_list(const Stages& stages, const Complex* twiddles, const Complex* roots, Complex* x,
+                                Complex* y) {
+    for (const auto& stage : stages) {
+        const long long m = stage.span / stage.radix, s = stage.stride;
+        const Complex* tw = twiddles + stage.twiddle_offset;
+        const Complex* r = roots + stage.root_offset;
+        switch (stage.radix) {
+            case 2: radix2_stage(x, y, m, s, tw); break;
+            case 3: radix3_stage(x, y, m, s, tw); break;
+            case 4: radix4_stage(x, y, m, s, tw); break;
+            case 5: radix5_stage(x, y, m, s, tw); break;
+            case 7: odd_stage<7>(x, y, 7, m, s, tw, r); break;
+            case 11: odd_stage<11>(x, y, 11, m, s, tw, r); break;
+            case 13: odd_stage<13>(x, y, 13, m, s, tw, r); break;
+            default: odd_stage<0>(x, y, stage.radix, m, s, tw, r); break;
+        }
+        std::swap(x, y);
+    }
+}
+
+// data[i] ·= twiddles[i] for i < n.
+ZEPH_KERNEL void multiply_by(Complex* data, const Complex* twiddles, long long n) {
+    for (long long i = 0; i < n; ++i) data[i] = mul(data[i], twiddles[i]);
+}
+
+void multiply_by_baseline(Complex* data, const Complex* twiddles, long long n) { multiply_by(data, twiddles, n); }
+
+template <class Stages>
+void run_stage_list_baseline(const Stages& stages, const Complex* twiddles, const Complex* roots, Complex* x,
+                             Complex* y) {
+    run_stage_list(stages, twiddles, roots, x, y);
+}
+
+#ifdef ZEPH_ANY_LENGTH_AVX2
+template <class Stages>
+__attribute__((target("avx2"))) void run_stage_list_avx2(const Stages& stages, const Complex* twiddles,
+                                                         const Complex* roots, Complex* x, Complex* y) {
+    run_stage_list(stages, twiddles, roots, x, y);
+}
+
+__attribute__((target("avx2"))) void multiply_by_avx2(Complex* data, const Complex* twiddles, long long n) {
+    multiply_by(data, twiddles, n);
+}
+
+bool avx2_available() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+#endif
 
 }  // namespace
 
@@ -264,18 +331,17 @@ Status TransformPlan::prepare(long long length) {
 }
 
 void TransformPlan::run_stages(Complex* x, Complex* y) const {
-    for (const Stage& stage : stages_) {
-        const long long m = stage.span / stage.radix, s = stage.stride;
-        const Complex* tw = twiddles_.data() + stage.twiddle_offset;
-        switch (stage.radix) {
-            case 2: radix2_stage(x, y, m, s, tw); break;
-            case 3: radix3_stage(x, y, m, s, tw); break;
-            case 4: radix4_stage(x, y, m, s, tw); break;
-            case 5: radix5_stage(x, y, m, s, tw); break;
-            default: general_stage(x, y, stage.radix, m, s, tw, roots_.data() + stage.root_offset); break;
-        }
-        std::swap(x, y);
-    }
+#ifdef ZEPH_ANY_LENGTH_AVX2
+    if (avx2_available()) return run_stage_list_avx2(stages_, twiddles_.data(), roots_.data(), x, y);
+#endif
+    run_stage_list_baseline(stages_, twiddles_.data(), roots_.data(), x, y);
+}
+
+void TransformPlan::twiddle_blocks(Complex* data) const {
+#ifdef ZEPH_ANY_LENGTH_AVX2
+    if (avx2_available()) return multiply_by_avx2(data, split_twiddles_.data(), length_);
+#endif
+    multiply_by_baseline(data, split_twiddles_.data(), length_);
 }
 
 Status TransformPlan::chirp_z_forward(std::span<Complex> x, TransformWorkspace& work) const {
@@ -314,10 +380,9 @@ Status TransformPlan::forward(std::span<Complex> x, TransformWorkspace& work) co
         // x[n1 + P·n2]; times w_L^(n1·k2), the P-point transform of block k2
         // gives X[Q·k1 + k2] at its k1.
         const long long p = split_, q = length_ / split_;
+        twiddle_blocks(data);
         for (long long k2 = 0; k2 < q; ++k2) {
             Complex* block = data + p * k2;
-            const Complex* tw = split_twiddles_.data() + p * k2;
-            for (long long n1 = 0; n1 < p; ++n1) block[n1] = mul(block[n1], tw[n1]);
             if (Status status = fft_forward(std::span<Complex>(block, static_cast<std::size_t>(p)), work.table_); !status)
                 return status;
         }

@@ -83,6 +83,7 @@ private:
     };
 
     void run_stages(Complex* x, Complex* y) const;
+    void twiddle_blocks(Complex* data) const;   // times w_L^(n1·k2) before the P-point transforms
     Status chirp_z_forward(std::span<Complex> x, TransformWorkspace& work) const;
 
     long long length_ = 0;

@@ -107,7 +107,8 @@ constexpr std::array kCommandWords{
     read("RB", kIndependent, Domain::frequency, {2, 56, "RBsig"}),
     command("SY", LineAction::system, system_dialogue, {2, 65, "SYstem"}),
     line_command("EN", LineAction::end, end_program, {2, 75, "ENd"}),
-    command("RC", LineAction::record, record_dialogue, {}),
+    // Row 2 is full: RC stands below the operations, in the first free row after a gap.
+    command("RC", LineAction::record, record_dialogue, {35, 3, "RC record sound into A"}),
 
     function("WA", Domain::time, kLinked, "vs time (sec)", {6, 3, "WAveform: y(t) [=A(x)]"}),
     function("SP", Domain::frequency, kLinked, "vs freq (Hz) ", {7, 3, "SPectrum: Y(f) [=B(x)]"}),

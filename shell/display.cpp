@@ -176,6 +176,16 @@ void build_display_labels(Workspace& workspace) {
     std::string prefix = title_prefix(workspace);
     prefix.erase(prefix.find_last_not_of(' ') + 1);
     d.title = prefix + " " + signal_name_part(workspace);
+    // An image names what it shows, where a curve's ordinate label would:
+    // "Spectrogram of speech.wav,+j0", "Spectrogram of Signal A: ...".
+    const bool image = selection.parameter != nullptr && selection.parameter->parameter.shape == ResultShape::image;
+    if (image) {
+        const bool linked = workspace.signal_mode == SignalMode::linked;
+        d.title = std::string(selection.parameter->label) + " of " +
+                  (linked ? signal_name_part(workspace) : d.title);
+        d.listing_heading = d.title;
+        return;
+    }
 
     std::string parameter = parameter_label(selection);
     parameter.erase(parameter.find_last_not_of(' ') + 1);

@@ -290,7 +290,15 @@ void store_in_a(Session& session, SignalMode mode, std::span<const Complex> samp
     workspace.real_name_shown = first_characters(real_name, kShownNameLength);
     workspace.imag_name_shown = first_characters(imag_name, kShownNameLength);
     commit_signal(workspace, target, samples, 0.0, dx, SignalOrigin::file);
-    workspace.status_line = read_status_line(workspace, mode, false, static_cast<int>(samples.size()));
+    std::string line = read_status_line(workspace, mode, false, static_cast<int>(samples.size()));
+    // Independent mode names a recording between "Signal A:" and the count,
+    // which stays in its columns.
+    if (mode == SignalMode::independent) {
+        const std::string name = "Signal A: " + signal_name_part(workspace);
+        const std::size_t room = kIndependentCountColumn - 2;
+        line.replace(0, std::min(name.size(), room), name, 0, room);
+    }
+    workspace.status_line = line;
 }
 
 void read_dialogue(Session& session) {

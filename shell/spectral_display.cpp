@@ -10,6 +10,7 @@
 #include "base/utf8.hpp"
 #include "dsp/ordinate.hpp"
 #include "fileio/matrix_text.hpp"
+#include "input/message_report.hpp"
 #include "shell/file_output_dialogue.hpp"
 #include "shell/listing.hpp"
 #include "shell/plot_dialogue.hpp"
@@ -116,6 +117,18 @@ std::vector<std::string> spectrogram_page(const Workspace& w, const std::vector<
     return rows;
 }
 
+// The plot says where it was shown on the message line; the count of NaN
+// segments stays beside that note (an error of the plot replaces both).
+void keep_nonfinite_notice(Workspace& w) {
+    const Spectrogram& sg = w.spectrogram;
+    if (sg.nonfinite_segments == 0) return;
+    const std::string notice = nonfinite_segments_notice(sg.nonfinite_segments, sg.segments);
+    std::string& line = w.message_line;
+    const auto end = line.find_last_not_of(' ');
+    if (end == std::string::npos) line = notice;
+    else if (is_notice(line) && line.find(notice) == std::string::npos) line = line.substr(0, end + 1) + "; " + notice;
+}
+
 void list_spectrogram(Session& session) {
     const Workspace& w = session.workspace;
     const std::vector<double> values = shown_values(w);
@@ -178,9 +191,12 @@ Derivation derive_spectrogram(DeriveInput& in) {
 }
 
 void show_spectrogram(Session& session) {
-    const OptionSet& o = session.workspace.options;
-    if (o.PL) plot_dialogue(session, session.plot);
-    else if (o.FI) write_spectrogram_file(session);
+    Workspace& w = session.workspace;
+    const OptionSet& o = w.options;
+    if (o.PL) {
+        plot_dialogue(session, session.plot);
+        keep_nonfinite_notice(w);
+    } else if (o.FI) write_spectrogram_file(session);
     else if (o.LI) list_spectrogram(session);
 }
 

@@ -316,6 +316,37 @@ TEST(SpectralDensity, HostileParametersAreRefused) {
     EXPECT_DOUBLE_EQ(s.time[0], 10.0 + 50.0 * 0.5);
 }
 
+// N = 2^24 with the shortest segments: every segment is computed, none is
+// lost to a count that overflows, and the figures are the formula's. With the
+// periodic squared cosine of L = 2 (w = 0, 1) a segment's density at both bins
+// is its second sample squared, so Welch's mean is the mean of x[1..N-1]².
+TEST(SpectralDensity, TwoTo24SamplesInTheShortestSegments) {
+    const long long n = 1LL << 24;
+    std::vector<Complex> x(static_cast<std::size_t>(n));
+    for (long long i = 0; i < n; ++i)
+        x[static_cast<std::size_t>(i)] = {std::sin(0.001 * static_cast<double>(i)) + 0.5, 0.0};
+    WelchSpectrum w;
+    ASSERT_TRUE(compute_welch(x, 0.5, {2, 1, {SegmentWindowKind::hann, 0.0}}, w).ok);
+    EXPECT_EQ(w.segments, n - 1);
+    long double squares = 0;
+    for (long long i = 1; i < n; ++i) squares += std::norm(x[static_cast<std::size_t>(i)]);
+    const double mean = static_cast<double>(squares / static_cast<long double>(n - 1)) * 0.5;
+    ASSERT_EQ(w.density.size(), 2u);
+    EXPECT_NEAR(w.density[0], mean, 1e-9 * mean);
+    EXPECT_NEAR(w.density[1], mean, 1e-9 * mean);
+
+    Spectrogram s;
+    ASSERT_TRUE(compute_spectrogram(x, 1.0, 0.5, {3, 0, {SegmentWindowKind::rectangular, 0.0}}, s).ok);
+    EXPECT_EQ(s.segments, n / 3);
+    EXPECT_EQ(s.bins, 2);
+    EXPECT_DOUBLE_EQ(s.time.back(), 1.0 + (static_cast<double>(3 * (n / 3 - 1)) + 1.5) * 0.5);
+    for (long long segment : {0LL, n / 6, n / 3 - 1}) {
+        const Complex* v = x.data() + 3 * segment;
+        const double dc = (v[0] + v[1] + v[2]).real();
+        EXPECT_NEAR(s.at(segment, 0), dc * dc * 0.5 / 3, 1e-12 * dc * dc) << segment;
+    }
+}
+
 // More values than the limit are refused before any allocation.
 TEST(SpectralDensity, OversizedSpectrogramIsRefused) {
     const std::vector<Complex> x(1 << 20, Complex{1.0, 0.0});

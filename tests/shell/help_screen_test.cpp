@@ -33,7 +33,7 @@ TEST(HelpScreen, RowsAsListed) {
               "  ALlocate     SEt range    RTime    RFreq    RAsig    RBsig    SYstem    ENd");
     EXPECT_EQ(console.row_text(18), "  DX time/freq deriv. A|B    SUm real ± imag           PLot, NOPL");
     EXPECT_EQ(console.row_text(29), "                              norm(s,x-µ) = Norm dist    MArkers, NOMA");
-    EXPECT_EQ(console.row_text(35), "                               gauss(µ,s): Gaussian      COlor options, NOCO");
+    EXPECT_EQ(console.row_text(35), "  RC record sound into A       gauss(µ,s): Gaussian      COlor options, NOCO");
     EXPECT_EQ(console.cell(18, 39).character, U'±');   // one cell, so PLot stays in column 56
     EXPECT_EQ(console.cell(18, 56).character, U'P');
     EXPECT_EQ(console.row_text(3), "");
@@ -47,6 +47,19 @@ TEST(HelpScreen, AuHasItsRowAndMarkerBesideTheOutputs) {
     EXPECT_TRUE(marked(console, 15, 55));   // AUdio, beside PLot, which stays on
     EXPECT_TRUE(marked(console, 18, 55));
     EXPECT_FALSE(marked(drawn({"WA RE AU", "NOAU"}), 15, 55));
+}
+
+// RC stands in the first column below the operations, a blank row after CR;
+// every other cell stays where it was.
+TEST(HelpScreen, RcHasARowBelowTheOperations) {
+    const TextConsole console = drawn({"NOPL"});
+    EXPECT_EQ(console.row_text(33).substr(0, 29), "  CReate Y=fft(A)|y=ifft(B)  ");
+    EXPECT_EQ(console.row_text(34).substr(0, 29), std::string(29, ' '));
+    EXPECT_EQ(console.cell(35, 3).attribute, kHelpTypedAttribute);   // R
+    EXPECT_EQ(console.cell(35, 4).attribute, kHelpTypedAttribute);   // C
+    EXPECT_EQ(console.cell(35, 5).attribute, kHelpEntryAttribute);
+    EXPECT_EQ(console.cell(35, 2).attribute, kHelpMarkerAttribute);
+    EXPECT_FALSE(marked(drawn({"RC"}), 35, 2));   // a command is never marked
 }
 
 TEST(HelpScreen, TheMarkerIsTheGuillemet) {

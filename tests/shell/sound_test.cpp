@@ -277,6 +277,9 @@ TEST_F(Sound, RcInIndependentModeFillsAAndKeepsB) {
     EXPECT_EQ(w.signal_a()[799], Complex(-5, 0));
     EXPECT_TRUE(w.slot(Domain::frequency).present);
     EXPECT_EQ(w.slot(Domain::frequency).npts, 16);
+    // The status line names the recording; the count keeps columns 40 to 49.
+    EXPECT_EQ(w.status_line.rfind("Signal A: Rec 8000 Hz,+j0 ", 0), 0u) << w.status_line;
+    EXPECT_EQ(w.status_line.substr(39), "       800 Samples");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "input/message_report.hpp"
@@ -266,6 +267,108 @@ TEST(SpectralDisplay, SpectrogramPlotAsksTheDynamicRange) {
     s.keys = ScriptKeySource::from_lines({"16, 8", "R", "", "-3"});
     s.line("WA SG PL");
     EXPECT_EQ(s.session.workspace.message_line, kDynamicRangeError);
+}
+
+}  // namespace
+}  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// The spectrogram's title names it, as a curve's label names its quantity.
+TEST(SpectralDisplay, SpectrogramTitleNamesTheSpectrogram) {
+    ScriptedSession s({}, 256);
+    s.session.plot.window_allowed = false;
+    s.set_a(test_signal(200), 0.0, kDt);
+    Workspace& w = s.session.workspace;
+    w.real_name_shown = "speech.wav";
+    const auto wmf = s.directory / "sg.wmf";   // its text records hold the strings
+    s.keys = ScriptKeySource::from_lines({"16, 8", "R", "", "60", wmf.string()});
+    s.line("WA SG PL ME");
+    EXPECT_EQ(w.message_line, "");
+    EXPECT_EQ(w.display.title, "Spectrogram of speech.wav,+j0");
+    EXPECT_NE(testing::file_text(wmf).find("Spectrogram of speech.wav,+j0"), std::string::npos);
+    s.keys = ScriptKeySource::from_lines({"16, 8", "R"});
+    s.line("AS SG NOPL");
+    EXPECT_EQ(w.display.title.rfind("Spectrogram of Signal A: ", 0), 0u) << w.display.title;
+    s.keys = ScriptKeySource::from_lines({"16, 8", "R"});
+    s.line("WA WP NOPL");   // a curve keeps the title of its function
+    EXPECT_EQ(w.display.title, "Waveform of speech.wav,+j0");
+}
+
+// BI saves the Welch plot as drawn: a 24-bit BMP of the canvas, pixel for pixel.
+TEST(SpectralDisplay, WelchBitmapIsThePictureDrawn) {
+    ScriptedSession s({}, 512);
+    s.session.plot.window_allowed = false;
+    s.set_a(test_signal(400), 0.0, kDt);
+    const auto bmp = s.directory / "welch.bmp";
+    s.keys = ScriptKeySource::from_lines({"64, 32", "S", "", bmp.string()});
+    s.line("WA WP DB PL BI");
+    ASSERT_EQ(s.session.workspace.message_line, "");
+    const std::string bytes = testing::file_text(bmp);
+    ASSERT_GT(bytes.size(), 54u);
+    ASSERT_EQ(bytes.substr(0, 2), "BM");
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(bytes[at]); };
+    const auto u32 = [&](std::size_t at) {
+        return static_cast<int>(byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24);
+    };
+    const GraphicsCanvas& canvas = *s.session.plot.canvas;
+    const int width = u32(18), height = u32(22), offset = u32(10);
+    ASSERT_EQ(width, canvas.width());
+    ASSERT_EQ(height, canvas.height());
+    const int row = (width * 3 + 3) / 4 * 4;
+    ASSERT_GE(bytes.size(), static_cast<std::size_t>(offset + row * height));
+    int differing = 0, coloured = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto at = static_cast<std::size_t>(offset + row * (height - 1 - y) + 3 * x);
+            const RgbColour pixel{byte(at + 2), byte(at + 1), byte(at)};
+            differing += pixel != canvas.pixel(x, y);
+            coloured += pixel.red != pixel.green || pixel.green != pixel.blue;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(coloured, 100);   // the curve, not only the frame and its text
+}
+
+// Answers at the edges give a result or the invalid-entry message and the
+// question again, never a hang: L = N with O = L − 1 (one segment), the
+// largest and smallest Kaiser β, and NaN or infinite samples (a notice that
+// counts their segments, and the picture still drawn).
+TEST(SpectralDisplay, AnswersAtTheEdgesGiveResultsOrMessages) {
+    ScriptedSession s({}, 256);
+    s.session.plot.window_allowed = false;
+    auto z = test_signal(200);
+    s.set_a(z, 0.0, kDt);
+    Workspace& w = s.session.workspace;
+    s.keys = ScriptKeySource::from_lines({"200, 199", "S"});
+    s.line("AS WP NOPL");
+    EXPECT_EQ(w.message_line, "");
+    EXPECT_EQ(s.shown(), welch_of(z, segments(200, 199)).density);
+    s.keys = ScriptKeySource::from_lines({"200, 199", "S", "", "100"});
+    s.line("AS SG PL");
+    EXPECT_EQ(w.message_line, "");
+    EXPECT_EQ(w.spectrogram.segments, 1);
+    EXPECT_TRUE(s.session.plot.memory.holds_plot);
+
+    s.keys = ScriptKeySource::from_lines({"32, 16", "K", "701", "-1", "700"});
+    s.line("AS WP NOPL");
+    EXPECT_TRUE(s.transcript_has(kInvalidEntryMessage));
+    EXPECT_EQ(w.segments.parameters.window.kaiser_beta, 700);
+    const auto widest = s.shown();
+    EXPECT_EQ(widest, welch_of(z, segments(32, 16, SegmentWindowKind::kaiser, 700)).density);
+    for (double v : widest) EXPECT_TRUE(std::isfinite(v));
+    s.keys = ScriptKeySource::from_lines({"32, 16", "K", "0"});
+    s.line("AS WP NOPL");
+    EXPECT_EQ(s.shown(), welch_of(z, segments(32, 16, SegmentWindowKind::rectangular)).density);
+
+    z[10] = {std::nan(""), 0.0};
+    z[150] = {0.0, -std::numeric_limits<double>::infinity()};
+    s.set_a(z, 0.0, kDt);
+    s.keys = ScriptKeySource::from_lines({"32, 16", "S", "", "100"});
+    s.line("AS SG PL");
+    EXPECT_EQ(w.message_line, nonfinite_segments_notice(3, 11));
+    EXPECT_TRUE(is_notice(w.message_line));
+    EXPECT_TRUE(s.session.plot.memory.holds_plot);
 }
 
 }  // namespace
