@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "input/message_report.hpp"
 #include "plot/metafile.hpp"
 #include "window/plot_surface.hpp"
 
@@ -46,6 +47,14 @@ void prepare_drawing(PlotState& plot) {
     if (!plot.metafile) plot.metafile = std::make_unique<MetafileWriter>();
 }
 
+// A note on the message line: beside a notice already there (values a
+// display left out), in place of anything else.
+void add_note(std::string& line, const std::string& note) {
+    const auto end = line.find_last_not_of(' ');
+    if (end != std::string::npos && is_notice(line)) line = line.substr(0, end + 1) + "; " + note;
+    else line = note;
+}
+
 // The surface of the run, chosen at its first plot; the choice is noted once.
 PlotSurface& surface_of_run(Session& session, PlotState& plot) {
     if (!plot.surface) {
@@ -53,7 +62,7 @@ PlotSurface& surface_of_run(Session& session, PlotState& plot) {
                                                    plot.window_width, plot.window_height);
         plot.target = chosen.target;
         plot.surface = std::move(chosen.surface);
-        if (!chosen.note.empty()) session.workspace.message_line = chosen.note;
+        if (!chosen.note.empty()) add_note(session.workspace.message_line, chosen.note);
     }
     return *plot.surface;
 }

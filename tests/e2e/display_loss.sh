@@ -18,7 +18,7 @@ fail() { echo "display loss test failed: $*"; echo "--- transcript (last lines)"
 start_xvfb -screen 0 800x600x24
 start_headless ZEPH_PLOT=window
 printf 'AS EQ\n64 0 1\nSIN(X/5.)\nAS RE PL\n\n' >&3
-window_up() { DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qF '"Tavola"'; }
+window_up() { DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qF '"Tavola'; }
 wait_until "no plot window" window_up
 
 kill "$xvfb_pid"

@@ -16,7 +16,7 @@ new_session -x 80 -y 50 "cd '$work' && env -u WAYLAND_DISPLAY DISPLAY=$display Z
 TERM=xterm-256color ./zeph; echo \$? > status; stty -a > stty"
 make_sine
 plot_a
-window_up() { DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qF '"Tavola"'; }
+window_up() { DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qF '"Tavola'; }
 wait_until "no plot window" window_up
 kill "$xvfb_pid"
 wait_until "no exit status" file_written "$work/status"
