@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "base/vector_math.hpp"
 
@@ -88,8 +89,9 @@ void sin_or_cos_block(FunctionId id, VectorFunction f, BlockIn z, BlockOut out, 
 
 }  // namespace
 
-// Eight interleaved streams, each stepping eight draws at a time, so that the
-// recurrence vectorises instead of waiting on one multiplication per draw.
+// Eight interleaved streams, each stepping eight draws at a time: the eight
+// seeds are held together and advanced as one vector, so the draws come at
+// vector speed instead of one multiplication's latency each.
 ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size_t count) {
     constexpr std::size_t kStreams = 8;
     if (count < 2 * kStreams) {
@@ -103,19 +105,22 @@ ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size
         return static_cast<std::uint32_t>(g.seed());
     };
     const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
-    constexpr std::size_t kChunk = 1024;
-    std::uint32_t state[kChunk + kStreams];   // the seeds after each draw, the eight before the chunk first
+    using Seeds = std::uint32_t __attribute__((vector_size(4 * kStreams)));
+    using Values = double __attribute__((vector_size(8 * kStreams)));
+    Seeds state;
     for (std::size_t k = 0; k < kStreams; ++k) {
         draws[k] = random.draw_uniform();
         state[k] = static_cast<std::uint32_t>(random.seed());
     }
-    for (std::size_t begin = kStreams; begin < count; begin += kChunk) {
-        const std::size_t n = std::min(kChunk, count - begin);
-        for (std::size_t j = 0; j < n; ++j) state[kStreams + j] = m * state[j] + c;   // distance eight: vectorises
-        for (std::size_t j = 0; j < n; ++j) draws[begin + j] = static_cast<double>(state[kStreams + j]) * 0x1p-32;
-        std::copy(state + n, state + n + kStreams, state);   // the last eight seeds start the next chunk
+    std::size_t j = kStreams;
+    for (; j + kStreams <= count; j += kStreams) {
+        state = m * state + c;
+        const Values values = __builtin_convertvector(state, Values) * 0x1p-32;
+        std::memcpy(draws + j, &values, sizeof values);
     }
+    // The ragged end: the seeds in draw order go on one at a time from the last.
     random.set_seed(static_cast<double>(state[kStreams - 1]));
+    for (; j < count; ++j) draws[j] = random.draw_uniform();
 }
 
 bool uses_vector_math(FunctionId id) {
