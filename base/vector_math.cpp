@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 
 #include "base/vector_math_table.hpp"
 
@@ -29,7 +30,12 @@ const std::array kIsas{
 const std::array kIsas{Isa{"scalar", [] { return static_cast<const VectorKernels*>(nullptr); }, [] { return true; }}};
 #endif
 
+// The widest set the machine has, or the narrower one ZEPH_VECTOR_MATH names
+// (for benchmarks: how the program runs on a machine without the wider one).
 const Isa* widest_available() {
+    const char* chosen = std::getenv("ZEPH_VECTOR_MATH");
+    for (const Isa& isa : kIsas)
+        if (chosen != nullptr && isa.name == chosen && isa.available()) return &isa;
     for (const Isa& isa : kIsas)
         if (isa.available()) return &isa;
     return &kIsas.back();
