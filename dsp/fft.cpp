@@ -507,7 +507,9 @@ void BitReverseTable::fill_twiddles() {
     // cos and sin of 2πr/N for r in the first octant; every root of unity
     // e^(−j2πj/N) follows from them exactly by symmetry.
     const long long eighth = n / 8, quarter = n / 4;
-    std::vector<double> octant_cos(static_cast<std::size_t>(eighth) + 1), octant_sin(octant_cos.size());
+    // Fresh pages, filled whole: no zeros written first (a 2^24-point table would fault page by page in them).
+    std::vector<double, ZeroedAllocator<double>> octant_cos(static_cast<std::size_t>(eighth) + 1),
+        octant_sin(octant_cos.size());
     run_blocks(eighth + 1, kElementBlock, [&](long long begin, long long end) {
         for (long long r = begin; r < end; ++r) {
             const double angle = kTwoPi * static_cast<double>(r) / static_cast<double>(n);

@@ -88,8 +88,8 @@ private:
     int points_ = -1;
     int log2_points_ = -1;
     int fill_count_ = 0;
-    std::vector<std::int32_t> mid_reverse_;
-    std::vector<std::int32_t> tail_reverse_;
+    std::vector<std::int32_t, ZeroedAllocator<std::int32_t>> mid_reverse_;   // filled whole
+    std::vector<std::int32_t, ZeroedAllocator<std::int32_t>> tail_reverse_;
     std::vector<Complex, ZeroedAllocator<Complex>> scratch_;
     std::vector<double, ZeroedAllocator<double>> twiddles_;   // written once, not zeroed first
     std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
