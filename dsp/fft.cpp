@@ -455,6 +455,7 @@ Status check_power_of_two(long long n, int& log2n) {
 Status BitReverseTable::prepare(int log2n) {
     if (log2n < 0 || log2n > kMaxTransformLog2) return Status::failure(kNotPowerOfTwo);
     if (log2n == log2_points_ && points_ >= 0) return Status::success();
+    operand_ = {};
     log2_points_ = log2n;
     points_ = 1 << log2n;
     ++fill_count_;
@@ -475,6 +476,17 @@ Status BitReverseTable::prepare(int log2n) {
 void BitReverseTable::forget() {
     points_ = -1;
     log2_points_ = -1;
+    operand_ = {};
+}
+
+std::span<Complex> BitReverseTable::operand_storage() {
+    if (points_ < 0) return {};
+    try {
+        operand_.resize(static_cast<std::size_t>(points_));
+    } catch (const std::bad_alloc&) {
+        operand_ = {};
+    }
+    return operand_;
 }
 
 const double* BitReverseTable::stage_twiddles(int log2_size) const {
