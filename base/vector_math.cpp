@@ -94,7 +94,7 @@ void vector_apply(VectorFunction f, const double* x, double* y, std::size_t n) {
         return;
     }
     const VectorKernel1 kernel = kernels->one[static_cast<std::size_t>(f)];
-    double buffer[kChunk];
+    alignas(64) double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
         const double* in = x + begin;
@@ -113,7 +113,7 @@ void vector_apply2(VectorFunction2 f, const double* x1, const double* x2, double
         return;
     }
     const VectorKernel2 kernel = kernels->two[static_cast<std::size_t>(f)];
-    double buffer[kChunk];
+    alignas(64) double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
         const double* in1 = x1 + begin;

@@ -227,7 +227,8 @@ BENCHMARK(BM_EqSessionB)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20,
 BENCHMARK(BM_EqSessionA)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EqSignalPerSample)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EqSignalNormal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSignalNormal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EqHandWritten)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqPrepared)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqHandWrittenRand)->Unit(benchmark::kMillisecond);

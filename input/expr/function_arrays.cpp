@@ -21,7 +21,11 @@ namespace zeph {
 
 namespace {
 
-using Real = double[kMaxBlockSamples];
+// A block of real values, cache-line aligned (vector loads never straddle two lines).
+struct alignas(64) Real {
+    double v[kMaxBlockSamples];
+    operator double*() { return v; }
+};
 
 // True when some v[i] != 0 (NaN included): the bits but the sign, or-ed (an integer reduction vectorises).
 bool any_nonzero(const double* v, std::size_t n) {

@@ -22,6 +22,7 @@
 #endif
 
 #include "base/parallel.hpp"
+#include "base/zeroed_allocator.hpp"
 #include "base/stop_request.hpp"
 #include "input/expr/function_arrays.hpp"
 
@@ -178,7 +179,9 @@ public:
     double run(std::span<const Complex> a, std::span<const Complex> b, const Abscissa& abscissa, double x_before,
                std::size_t begin, std::size_t end, RandomGenerator& random, std::span<Complex> out) const {
         const std::size_t K = block_, S = stride(K);
-        thread_local std::vector<double> storage, draws;   // reused: no fresh pages per part
+        // Reused: no fresh pages per part. Cache-line aligned, as the arrays
+        // (their stride a whole number of lines): no vector straddles two lines.
+        thread_local std::vector<double, ZeroedAllocator<double>> storage, draws;
         storage.resize(slots_ * 2 * S);
         draws.resize(draws_per_sample_ * K);
         const auto re = [&](std::size_t r) { return storage.data() + slot_[r] * 2 * S; };
@@ -210,7 +213,7 @@ public:
         for (std::size_t s = 0; s < trace_.steps.size(); ++s)
             if (fixed_step_[s]) run_step(s, K);
         double x = x_before;
-        thread_local std::vector<double> x_values;
+        thread_local std::vector<double, ZeroedAllocator<double>> x_values;
         x_values.resize(K);
         for (std::size_t block = begin; block < end; block += K) {
             const std::size_t count = std::min(K, end - block);
@@ -247,9 +250,9 @@ private:
     // Arrays of a block this long lie this many values apart: not a multiple
     // of 4 KiB, where a store and a later load of another array would be
     // taken for the same address.
-    static std::size_t stride(std::size_t block) { return block + 8; }
+    static std::size_t stride(std::size_t block) { return block + 8; }   // 8 doubles: one cache line
     static constexpr std::size_t kSmallestBlock = 64;
-    static constexpr std::size_t kRegisterBytes = 24 * 1024;
+    static constexpr std::size_t kRegisterBytes = 64 * 1024;
 
     // slot_[r]: the storage of register r. The registers of fixed values and
     // the loads of each variable have slots of their own; a step's result
