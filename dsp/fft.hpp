@@ -79,6 +79,9 @@ public:
     std::span<Complex> operand_storage();
     // How often the tables were filled (a transform at an unchanged N reuses them).
     int fill_count() const { return fill_count_; }
+    // The bytes the tables and storage hold now: those of a larger N are
+    // released when the tables are filled for a smaller one.
+    std::size_t held_bytes() const;
 
     // Twiddles of the stage pair whose butterflies span 2^log2_size points
     // (log2_size ≥ 3): for each k < 2^log2_size/4 the factors w^k, w^2k, w^3k
