@@ -1,6 +1,7 @@
 #include "input/expr/function_arrays.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -102,19 +103,22 @@ ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size
         for (std::size_t j = 0; j < count; ++j) draws[j] = random.draw_uniform();
         return;
     }
-    const auto after_eight = [](double seed) {
-        RandomGenerator g;
-        g.set_seed(seed);
-        g.advance(kStreams);
-        return static_cast<std::uint32_t>(g.seed());
-    };
-    const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
+    // Eight draws: s → m·s + c, the step s → 69069·s + 1 composed eight times.
+    constexpr std::array<std::uint32_t, 2> kEight = [] {
+        std::uint32_t m = 1, c = 0;
+        for (std::size_t k = 0; k < kStreams; ++k) {
+            m *= 69069u;
+            c = c * 69069u + 1u;
+        }
+        return std::array<std::uint32_t, 2>{m, c};
+    }();
+    const std::uint32_t m = kEight[0], c = kEight[1];
     using Seeds = std::uint32_t __attribute__((vector_size(4 * kStreams)));
     using Values = double __attribute__((vector_size(8 * kStreams)));
     Seeds state;
     for (std::size_t k = 0; k < kStreams; ++k) {
         draws[k] = random.draw_uniform();
-        state[k] = static_cast<std::uint32_t>(random.seed());
+        state[k] = random.state();
     }
     std::size_t j = kStreams;
     for (; j + kStreams <= count; j += kStreams) {
@@ -123,7 +127,7 @@ ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size
         std::memcpy(draws + j, &values, sizeof values);
     }
     // The ragged end: the seeds in draw order go on one at a time from the last.
-    random.set_seed(static_cast<double>(state[kStreams - 1]));
+    random.set_state(state[kStreams - 1]);
     for (; j < count; ++j) draws[j] = random.draw_uniform();
 }
 

@@ -226,11 +226,15 @@ public:
                     continue;
                 }
                 const std::span<const Complex> signal = load.table_index == kSlotA ? a : b;
-                for (std::size_t j = 0; j < count; ++j) {
-                    const Complex value = block + j < signal.size() ? signal[block + j] : Complex{};
-                    load_re[j] = value.real();
-                    load_im[j] = value.imag();
+                // Samples beyond the signal's end read as 0.
+                const std::size_t inside = block < signal.size() ? std::min(count, signal.size() - block) : 0;
+                const Complex* source = signal.data() + (inside > 0 ? block : 0);
+                for (std::size_t j = 0; j < inside; ++j) {
+                    load_re[j] = source[j].real();
+                    load_im[j] = source[j].imag();
                 }
+                std::fill(load_re + inside, load_re + count, 0.0);
+                std::fill(load_im + inside, load_im + count, 0.0);
             }
             draw_uniforms(random, draws.data(), count * draws_per_sample_);
 
