@@ -96,6 +96,8 @@ const std::vector<std::string> kFormulas{"K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A"
         "(-8)**(1./3.)", "1E400*X", "-(-(A))", "((((A+B))))*((X))", "A, B, X", "SIN(X)**2+COS(X)**2",
         "K*DT*NPTS + Z", "PI*X/TWOPI*HAFPI", "Q=A*B", "Z=Z*(1.,0.5)+RAND(0.,1.)", "A=A*2+B", "X=X+1",
         "Y=RAND(0.,1.)", "=A+B", "1 2 + A", "A 1", "2(3)*A",
+        // Registers enough to shorten the blocks (values alike on every thread count all the same).
+        "SIN(X*1.01)+SIN(X*1.02)+SIN(X*1.03)+SIN(X*1.04)+SIN(X*1.05)+SIN(X*1.06)+SIN(X*1.07)+SIN(X*1.08)+SIN(X*1.09)+SIN(X*1.10)+SIN(X*1.11)+SIN(X*1.12)+SIN(X*1.13)+SIN(X*1.14)+SIN(X*1.15)+SIN(X*1.16)+SIN(X*1.17)+SIN(X*1.18)+SIN(X*1.19)",
         // Errors: the same status and message every sample.
         "A*", "2*-A", "UNKNOWN*A", "XYZ(A)", "(A", "A)", "$", "SIN(", "1.2.3*A", "", "pi*X", "A,", "F(())"};
 
