@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 
 #include "base/vector_math_table.hpp"
 
@@ -29,7 +30,12 @@ const std::array kIsas{
 const std::array kIsas{Isa{"scalar", [] { return static_cast<const VectorKernels*>(nullptr); }, [] { return true; }}};
 #endif
 
+// The widest set the machine has, or the narrower one ZEPH_VECTOR_MATH names
+// (for benchmarks: how the program runs on a machine without the wider one).
 const Isa* widest_available() {
+    const char* chosen = std::getenv("ZEPH_VECTOR_MATH");
+    for (const Isa& isa : kIsas)
+        if (chosen != nullptr && isa.name == chosen && isa.available()) return &isa;
     for (const Isa& isa : kIsas)
         if (isa.available()) return &isa;
     return &kIsas.back();
@@ -88,7 +94,7 @@ void vector_apply(VectorFunction f, const double* x, double* y, std::size_t n) {
         return;
     }
     const VectorKernel1 kernel = kernels->one[static_cast<std::size_t>(f)];
-    double buffer[kChunk];
+    alignas(64) double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
         const double* in = x + begin;
@@ -107,7 +113,7 @@ void vector_apply2(VectorFunction2 f, const double* x1, const double* x2, double
         return;
     }
     const VectorKernel2 kernel = kernels->two[static_cast<std::size_t>(f)];
-    double buffer[kChunk];
+    alignas(64) double buffer[kChunk];
     for (std::size_t begin = 0; begin < n; begin += kChunk) {
         const std::size_t count = std::min(kChunk, n - begin);
         const double* in1 = x1 + begin;

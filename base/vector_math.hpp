@@ -32,7 +32,9 @@ void vector_apply2(VectorFunction2 f, const double* x1, const double* x2, double
 double library_function(VectorFunction f, double x);
 double library_function2(VectorFunction2 f, double x1, double x2);
 
-// The instruction set in use: "avx512", "avx2", "sse2" or "scalar".
+// The instruction set in use: "avx512", "avx2", "sse2" or "scalar". At
+// first use the widest the machine has, unless the environment variable
+// ZEPH_VECTOR_MATH names another one the machine has.
 std::string_view vector_math_isa();
 // Chooses the instruction set (for tests and benchmarks); one the machine
 // lacks is refused (false). "scalar" uses the C library throughout.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -155,17 +156,21 @@ void BM_EqCheck(benchmark::State& state) {
 const std::string kSignalFormula = "SIN(TWOPI*50*X)*EXP(-X)+GAUSS(1)";
 const std::string kSignalFormulaNormal = "SIN(TWOPI*50*X)*EXP(-X)+GAUSS(0.,1.)";
 
-void run_signal(benchmark::State& state, const std::string& formula) {
+// `b`: signal B (empty: none); `dx` 0: 1/n.
+void run_signal(benchmark::State& state, const std::string& formula, double dx = 0,
+                std::span<const Complex> b = {}) {
     const auto n = static_cast<std::size_t>(state.range(0));
     std::vector<Complex> out(n);
     zeph::Interpreter interp;
     make_interpreter(interp);
+    std::string message;
+    Complex ignored;
+    interp.evaluate("K=CMPLX(2.,.5)", ignored, message);
     const std::string threads = std::to_string(state.range(1));
     setenv("ZEPH_THREADS", threads.c_str(), 1);
     for (auto _ : state) {
         zeph::PreparedFormula prepared(interp, formula);
-        std::string message;
-        if (prepared.evaluate_samples({}, {}, 0.0, 1.0 / static_cast<double>(n), out, message) != 0) {
+        if (prepared.evaluate_samples({}, b, 0.0, dx != 0 ? dx : 1.0 / static_cast<double>(n), out, message) != 0) {
             state.SkipWithError(message.c_str());
             break;
         }
@@ -173,6 +178,18 @@ void run_signal(benchmark::State& state, const std::string& formula) {
     }
     unsetenv("ZEPH_THREADS");
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+
+// The session of perf/compare_zeph.sh: B = COS(TWOPI*50.*X), then
+// A = K*A + B*CMPLX(0.,SIN(PI*X)) with A absent, X in steps of 1/1024.
+constexpr double kSessionDx = 0.0009765625;
+void BM_EqSessionB(benchmark::State& state) { run_signal(state, "COS(TWOPI*50.*X)", kSessionDx); }
+void BM_EqSessionA(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    std::vector<Complex> b(n);
+    double x = -kSessionDx;
+    for (Complex& value : b) value = {std::cos(zeph::kTwoPi * 50. * (x += kSessionDx)), 0};
+    run_signal(state, "K*A + B*CMPLX(0.,SIN(PI*X))", kSessionDx, b);
 }
 
 // The same samples one by one through evaluate_sample (the replay per
@@ -205,8 +222,13 @@ void BM_EqSignalNormal(benchmark::State& state) { run_signal(state, kSignalFormu
 
 BENCHMARK(BM_EqSignal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSessionB)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSessionA)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EqSignalPerSample)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EqSignalNormal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EqSignalNormal)->Args({1 << 20, 1})->Args({1 << 24, 1})->Args({1 << 20, 2})->Args({1 << 24, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EqHandWritten)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqPrepared)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EqHandWrittenRand)->Unit(benchmark::kMillisecond);

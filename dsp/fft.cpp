@@ -452,9 +452,20 @@ Status check_power_of_two(long long n, int& log2n) {
     return Status::failure(kNotPowerOfTwo);
 }
 
+namespace {
+
+// Gives a vector's storage back (assigning {} would keep its capacity).
+template <class Vector>
+void release(Vector& v) {
+    Vector().swap(v);
+}
+
+}  // namespace
+
 Status BitReverseTable::prepare(int log2n) {
     if (log2n < 0 || log2n > kMaxTransformLog2) return Status::failure(kNotPowerOfTwo);
     if (log2n == log2_points_ && points_ >= 0) return Status::success();
+    release(operand_);
     log2_points_ = log2n;
     points_ = 1 << log2n;
     ++fill_count_;
@@ -463,10 +474,10 @@ Status BitReverseTable::prepare(int log2n) {
         fill_twiddles();
     } catch (const std::bad_alloc&) {
         forget();
-        mid_reverse_ = {};
-        tail_reverse_ = {};
-        scratch_ = {};
-        twiddles_ = {};
+        release(mid_reverse_);
+        release(tail_reverse_);
+        release(scratch_);
+        release(twiddles_);
         return Status::failure(kTablesTooLarge);
     }
     return Status::success();
@@ -475,6 +486,22 @@ Status BitReverseTable::prepare(int log2n) {
 void BitReverseTable::forget() {
     points_ = -1;
     log2_points_ = -1;
+    release(operand_);
+}
+
+std::size_t BitReverseTable::held_bytes() const {
+    return mid_reverse_.capacity() * sizeof(std::int32_t) + tail_reverse_.capacity() * sizeof(std::int32_t) +
+           (scratch_.capacity() + operand_.capacity()) * sizeof(Complex) + twiddles_.capacity() * sizeof(double);
+}
+
+std::span<Complex> BitReverseTable::operand_storage() {
+    if (points_ < 0) return {};
+    try {
+        operand_.resize(static_cast<std::size_t>(points_));
+    } catch (const std::bad_alloc&) {
+        release(operand_);
+    }
+    return operand_;
 }
 
 const double* BitReverseTable::stage_twiddles(int log2_size) const {
@@ -483,10 +510,11 @@ const double* BitReverseTable::stage_twiddles(int log2_size) const {
 
 void BitReverseTable::fill_reverse() {
     const int mid_bits = std::max(log2_points_ - 2 * kTileBits, 0);
+    if (mid_reverse_.capacity() > std::size_t{1} << mid_bits) release(mid_reverse_);   // a smaller N
     mid_reverse_.resize(std::size_t{1} << mid_bits);
     for (std::size_t i = 0; i < mid_reverse_.size(); ++i)
         mid_reverse_[i] = static_cast<std::int32_t>(bit_reverse(static_cast<std::uint32_t>(i), mid_bits));
-    tail_reverse_.clear();
+    release(tail_reverse_);   // small: filled anew
     scratch_.clear();
     if (log2_points_ >= kFirstSortedLog2 && log2_points_ <= kBlockLog2) {
         const int block_bits = log2_points_ - tail_level(log2_points_);
@@ -507,7 +535,9 @@ void BitReverseTable::fill_twiddles() {
     // cos and sin of 2πr/N for r in the first octant; every root of unity
     // e^(−j2πj/N) follows from them exactly by symmetry.
     const long long eighth = n / 8, quarter = n / 4;
-    std::vector<double> octant_cos(static_cast<std::size_t>(eighth) + 1), octant_sin(octant_cos.size());
+    // Fresh pages, filled whole: no zeros written first (a 2^24-point table would fault page by page in them).
+    std::vector<double, ZeroedAllocator<double>> octant_cos(static_cast<std::size_t>(eighth) + 1),
+        octant_sin(octant_cos.size());
     run_blocks(eighth + 1, kElementBlock, [&](long long begin, long long end) {
         for (long long r = begin; r < end; ++r) {
             const double angle = kTwoPi * static_cast<double>(r) / static_cast<double>(n);
@@ -537,6 +567,7 @@ void BitReverseTable::fill_twiddles() {
     std::size_t total = 0;
     for (int level = log2_points_; level >= 3; level -= 2)
         total += static_cast<std::size_t>(stride(level)) << (level - 2);
+    if (twiddles_.capacity() > total) release(twiddles_);   // a smaller N: give the larger table back
     twiddles_.resize(total);
     std::size_t at = 0;
     for (int level = log2_points_; level >= 3; level -= 2) {

@@ -71,8 +71,17 @@ public:
     // for odd). Empty for other N.
     std::span<const std::int32_t> tail_reverse() const { return tail_reverse_; }
     Complex* scratch() { return scratch_.data(); }
+    // N samples for a second operand (the two-signal operations), kept with
+    // the tables so that the next command at this N fills the same pages
+    // instead of fresh ones; released when the tables are prepared for
+    // another N or forgotten. Empty before a successful prepare or when
+    // memory runs out. The contents are what the last user left.
+    std::span<Complex> operand_storage();
     // How often the tables were filled (a transform at an unchanged N reuses them).
     int fill_count() const { return fill_count_; }
+    // The bytes the tables and storage hold now: those of a larger N are
+    // released when the tables are filled for a smaller one.
+    std::size_t held_bytes() const;
 
     // Twiddles of the stage pair whose butterflies span 2^log2_size points
     // (log2_size ≥ 3): for each k < 2^log2_size/4 the factors w^k, w^2k, w^3k
@@ -88,10 +97,11 @@ private:
     int points_ = -1;
     int log2_points_ = -1;
     int fill_count_ = 0;
-    std::vector<std::int32_t> mid_reverse_;
-    std::vector<std::int32_t> tail_reverse_;
+    std::vector<std::int32_t, ZeroedAllocator<std::int32_t>> mid_reverse_;   // filled whole
+    std::vector<std::int32_t, ZeroedAllocator<std::int32_t>> tail_reverse_;
     std::vector<Complex, ZeroedAllocator<Complex>> scratch_;
     std::vector<double, ZeroedAllocator<double>> twiddles_;   // written once, not zeroed first
+    std::vector<Complex, ZeroedAllocator<Complex>> operand_;
     std::vector<std::size_t> stage_offset_;   // index: log2 of the stage size
 };
 

@@ -1,5 +1,6 @@
 #include "dsp/two_signal.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -35,15 +36,20 @@ void conjugate(std::span<Complex> x) {
 // the mirrored pairs in place is markedly slower.
 Status correlate_pair(std::span<Complex> a, std::span<Complex> b, ResultOperand which, Pairing pairing, double step,
                       BitReverseTable& table) {
-    if (Status status = check_record(a.size()); !status) return status;
+    int log2n = 0;
+    if (Status status = check_power_of_two(static_cast<long long>(a.size()), log2n); !status) return status;
     if (a.size() != b.size()) return Status::failure(kOperandLengthsDiffer);
+    if (Status status = table.prepare(log2n); !status) return status;
     const bool mirrored = pairing == Pairing::mirrored_bin;
     const bool into_a = which == ResultOperand::a;
     std::span<Complex> result = into_a ? a : b;
     std::span<const Complex> other = into_a ? b : a;
 
-    // The other operand is transformed in a copy, so it keeps its samples exactly.
-    std::vector<Complex, ZeroedAllocator<Complex>> other_spectrum(other.begin(), other.end());   // aligned for the transform
+    // The other operand is transformed in a copy, so it keeps its samples
+    // exactly: the table's operand storage, the same pages each command.
+    const std::span<Complex> other_spectrum = table.operand_storage();
+    if (other_spectrum.size() != other.size()) return Status::failure(kTablesTooLarge);
+    std::copy(other.begin(), other.end(), other_spectrum.begin());
     if (mirrored && into_a) conjugate(other_spectrum);
     if (Status status = fft_forward(other_spectrum, table); !status) return status;
     // The tables are ready for this N: the transforms below cannot fail.

@@ -1,9 +1,11 @@
 #include "input/expr/function_arrays.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "base/vector_math.hpp"
 
@@ -20,7 +22,11 @@ namespace zeph {
 
 namespace {
 
-using Real = double[kMaxBlockSamples];
+// A block of real values, cache-line aligned (vector loads never straddle two lines).
+struct alignas(64) Real {
+    double v[kMaxBlockSamples];
+    operator double*() { return v; }
+};
 
 // True when some v[i] != 0 (NaN included): the bits but the sign, or-ed (an integer reduction vectorises).
 bool any_nonzero(const double* v, std::size_t n) {
@@ -88,34 +94,41 @@ void sin_or_cos_block(FunctionId id, VectorFunction f, BlockIn z, BlockOut out, 
 
 }  // namespace
 
-// Eight interleaved streams, each stepping eight draws at a time, so that the
-// recurrence vectorises instead of waiting on one multiplication per draw.
+// Eight interleaved streams, each stepping eight draws at a time: the eight
+// seeds are held together and advanced as one vector, so the draws come at
+// vector speed instead of one multiplication's latency each.
 ZEPH_CLONES void draw_uniforms(RandomGenerator& random, double* draws, std::size_t count) {
     constexpr std::size_t kStreams = 8;
     if (count < 2 * kStreams) {
         for (std::size_t j = 0; j < count; ++j) draws[j] = random.draw_uniform();
         return;
     }
-    const auto after_eight = [](double seed) {
-        RandomGenerator g;
-        g.set_seed(seed);
-        g.advance(kStreams);
-        return static_cast<std::uint32_t>(g.seed());
-    };
-    const std::uint32_t c = after_eight(0), m = after_eight(1) - c;   // eight draws: s → m·s + c
-    constexpr std::size_t kChunk = 1024;
-    std::uint32_t state[kChunk + kStreams];   // the seeds after each draw, the eight before the chunk first
+    // Eight draws: s → m·s + c, the step s → 69069·s + 1 composed eight times.
+    constexpr std::array<std::uint32_t, 2> kEight = [] {
+        std::uint32_t m = 1, c = 0;
+        for (std::size_t k = 0; k < kStreams; ++k) {
+            m *= 69069u;
+            c = c * 69069u + 1u;
+        }
+        return std::array<std::uint32_t, 2>{m, c};
+    }();
+    const std::uint32_t m = kEight[0], c = kEight[1];
+    using Seeds = std::uint32_t __attribute__((vector_size(4 * kStreams)));
+    using Values = double __attribute__((vector_size(8 * kStreams)));
+    Seeds state;
     for (std::size_t k = 0; k < kStreams; ++k) {
         draws[k] = random.draw_uniform();
-        state[k] = static_cast<std::uint32_t>(random.seed());
+        state[k] = random.state();
     }
-    for (std::size_t begin = kStreams; begin < count; begin += kChunk) {
-        const std::size_t n = std::min(kChunk, count - begin);
-        for (std::size_t j = 0; j < n; ++j) state[kStreams + j] = m * state[j] + c;   // distance eight: vectorises
-        for (std::size_t j = 0; j < n; ++j) draws[begin + j] = static_cast<double>(state[kStreams + j]) * 0x1p-32;
-        std::copy(state + n, state + n + kStreams, state);   // the last eight seeds start the next chunk
+    std::size_t j = kStreams;
+    for (; j + kStreams <= count; j += kStreams) {
+        state = m * state + c;
+        const Values values = __builtin_convertvector(state, Values) * 0x1p-32;
+        std::memcpy(draws + j, &values, sizeof values);
     }
-    random.set_seed(static_cast<double>(state[kStreams - 1]));
+    // The ragged end: the seeds in draw order go on one at a time from the last.
+    random.set_state(state[kStreams - 1]);
+    for (; j < count; ++j) draws[j] = random.draw_uniform();
 }
 
 bool uses_vector_math(FunctionId id) {

@@ -78,6 +78,9 @@ std::optional<FunctionId> find_function(std::string_view name);
 class RandomGenerator {
 public:
     double seed() const { return static_cast<double>(state_); }
+    // The seed as the integer it is (for code that steps it itself).
+    std::uint32_t state() const { return state_; }
+    void set_state(std::uint32_t state) { state_ = state; }
     // Non-integers are truncated, values outside [0, 2^32) are reduced modulo
     // 2^32, NaN and infinities give 0.
     void set_seed(double seed);

@@ -8,7 +8,10 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -19,6 +22,7 @@
 #endif
 
 #include "base/parallel.hpp"
+#include "base/zeroed_allocator.hpp"
 #include "base/stop_request.hpp"
 #include "input/expr/function_arrays.hpp"
 
@@ -76,10 +80,68 @@ void store_samples(const double* re, const double* im, std::span<Complex> out, b
     for (std::size_t j = 0; j < out.size(); ++j) out[j] = Complex{re[j], im[j]};
 }
 
+// The abscissa of each sample, x_i = x_(i−1) + dx from the x of sample
+// `origin`. When x and dx are whole multiples of one power of two 2^q and
+// every sum stays below 2^52·2^q, each addition is exact, so
+// x_i = (k0 + (i − origin)·k) · 2^q with integers k0 and k gives the chain's
+// values without running the chain: each block fills its abscissas in one
+// vector loop and each part knows where it starts. Otherwise the chain runs.
+class Abscissa {
+public:
+    Abscissa(double x_origin, double dx, std::size_t origin, std::size_t samples) : dx_(dx), origin_(origin) {
+        if (!std::isfinite(x_origin) || !std::isfinite(dx) || dx == 0) return;
+        int q = lowest_bit_exponent(dx);
+        if (x_origin != 0) q = std::min(q, lowest_bit_exponent(x_origin));
+        if (q > 900) return;
+        scale_ = std::ldexp(1.0, q);
+        start_ = x_origin / scale_ + 0.0;   // + 0: a zero goes on as +0, as the sums give it
+        step_ = dx / scale_;
+        exact_ = std::isfinite(start_) && std::isfinite(step_) &&
+                 std::fabs(start_) + static_cast<double>(samples) * std::fabs(step_) < 0x1p52;
+    }
+
+    bool exact() const { return exact_; }
+    // The x of sample i > origin (exact() only).
+    double at(std::size_t i) const { return (start_ + static_cast<double>(i - origin_) * step_) * scale_; }
+
+    // The x of samples [begin, begin + count) into `x`, given the x of sample
+    // begin − 1 (used by the chain); returns the x of the last one.
+    double fill(double x_before, std::size_t begin, std::size_t count, double* x) const {
+        if (!exact_) {   // one chain of additions: it cannot be split without changing the sums
+            for (std::size_t j = 0; j < count; ++j) x[j] = x_before += dx_;
+            return x_before;
+        }
+        const double base = static_cast<double>(begin - origin_), start = start_, step = step_, scale = scale_;
+        const int samples = static_cast<int>(count);   // a block: int converts in vectors
+        for (int j = 0; j < samples; ++j) x[j] = (start + (base + static_cast<double>(j)) * step) * scale;
+        return x[count - 1];
+    }
+
+private:
+    // The exponent of the lowest set bit of a finite nonzero v.
+    static int lowest_bit_exponent(double v) {
+        int exponent = 0;
+        const double mantissa = std::frexp(std::fabs(v), &exponent);   // in [0.5, 1)
+        const auto bits = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
+        return exponent - 53 + std::countr_zero(bits);
+    }
+
+    double dx_;
+    std::size_t origin_;
+    bool exact_ = false;
+    double scale_ = 1, start_ = 0, step_ = 0;
+};
+
 // The recorded steps run a block of samples at a time: each step once per
 // block, over arrays of up to kMaxBlockSamples values (one dispatch per step
 // and block instead of per sample), the registers held as real and imaginary
 // arrays. Random draws are taken in sample order, as one by one.
+//
+// Registers share storage: the loads of one variable read the same arrays,
+// and a step's result takes the place of one no longer needed, so that the
+// arrays a block works on stay in the first-level cache. The block is
+// shortened (a multiple of every vector width, so the vector math groups the
+// same samples) when even so they would not fit.
 class BlockProgram {
 public:
     BlockProgram(const ReductionTrace& trace, const std::vector<Variable>& table) : trace_(trace) {
@@ -95,6 +157,7 @@ public:
             if (!varies[load.reg]) fixed_values[load.reg] = table[load.table_index].value;
         for (std::size_t r = 0; r < varies.size(); ++r)
             if (!varies[r]) fixed_.push_back({static_cast<std::uint16_t>(r), fixed_values[r]});
+        for (const ReductionTrace::Load& load : per_sample_) reads_x_ = reads_x_ || load.table_index == kSlotX;
         // A step of fixed operands that draws nothing has one value for every sample too: it runs once per part.
         for (const ReductionTrace::Step& step : trace.steps) {
             draw_offset_.push_back(draws_per_sample_);
@@ -104,20 +167,25 @@ public:
             fixed_step_.push_back(fixed);
             varies[step.dest] = !fixed;
         }
+        assign_slots(varies);
+        block_ = kMaxBlockSamples;
+        while (block_ > kSmallestBlock && slots_ * 2 * stride(block_) * sizeof(double) > kRegisterBytes) block_ /= 2;
     }
 
     std::size_t draws_per_sample() const { return draws_per_sample_; }
 
     // Samples [begin, end) into out, given the x of sample begin − 1 and the
     // generator as sample begin finds it; returns the x of sample end − 1.
-    double run(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx, std::size_t begin,
-             std::size_t end, RandomGenerator& random, std::span<Complex> out) const {
-        constexpr std::size_t K = kMaxBlockSamples;
-        thread_local std::vector<double> storage, draws;   // reused: no fresh pages per part
-        storage.resize(trace_.registers.size() * 2 * K);
+    double run(std::span<const Complex> a, std::span<const Complex> b, const Abscissa& abscissa, double x_before,
+               std::size_t begin, std::size_t end, RandomGenerator& random, std::span<Complex> out) const {
+        const std::size_t K = block_, S = stride(K);
+        // Reused: no fresh pages per part. Cache-line aligned, as the arrays
+        // (their stride a whole number of lines): no vector straddles two lines.
+        thread_local std::vector<double, ZeroedAllocator<double>> storage, draws;
+        storage.resize(slots_ * 2 * S);
         draws.resize(draws_per_sample_ * K);
-        const auto re = [&](std::size_t r) { return storage.data() + r * 2 * K; };
-        const auto im = [&](std::size_t r) { return storage.data() + r * 2 * K + K; };
+        const auto re = [&](std::size_t r) { return storage.data() + slot_[r] * 2 * S; };
+        const auto im = [&](std::size_t r) { return storage.data() + slot_[r] * 2 * S + S; };
         for (const auto& [r, value] : fixed_) {
             std::fill(re(r), re(r) + K, value.real());
             std::fill(im(r), im(r) + K, value.imag());
@@ -145,12 +213,11 @@ public:
         for (std::size_t s = 0; s < trace_.steps.size(); ++s)
             if (fixed_step_[s]) run_step(s, K);
         double x = x_before;
-        thread_local std::vector<double> x_values;
+        thread_local std::vector<double, ZeroedAllocator<double>> x_values;
         x_values.resize(K);
         for (std::size_t block = begin; block < end; block += K) {
             const std::size_t count = std::min(K, end - block);
-            // One chain of additions (it cannot be split without changing the sums).
-            for (std::size_t j = 0; j < count; ++j) x_values[j] = x += dx;
+            if (reads_x_ || !abscissa.exact()) x = abscissa.fill(x, block, count, x_values.data());
             for (const ReductionTrace::Load& load : per_sample_) {
                 double* load_re = re(load.reg);
                 double* load_im = im(load.reg);
@@ -159,11 +226,15 @@ public:
                     continue;
                 }
                 const std::span<const Complex> signal = load.table_index == kSlotA ? a : b;
-                for (std::size_t j = 0; j < count; ++j) {
-                    const Complex value = block + j < signal.size() ? signal[block + j] : Complex{};
-                    load_re[j] = value.real();
-                    load_im[j] = value.imag();
+                // Samples beyond the signal's end read as 0.
+                const std::size_t inside = block < signal.size() ? std::min(count, signal.size() - block) : 0;
+                const Complex* source = signal.data() + (inside > 0 ? block : 0);
+                for (std::size_t j = 0; j < inside; ++j) {
+                    load_re[j] = source[j].real();
+                    load_im[j] = source[j].imag();
                 }
+                std::fill(load_re + inside, load_re + count, 0.0);
+                std::fill(load_im + inside, load_im + count, 0.0);
             }
             draw_uniforms(random, draws.data(), count * draws_per_sample_);
 
@@ -176,16 +247,87 @@ public:
 #if defined(__x86_64__)
         _mm_sfence();   // streamed stores are seen by other threads before the part counts as done
 #endif
-        return x;
+        return abscissa.exact() ? abscissa.at(end - 1) : x;
     }
 
 private:
+    // Arrays of a block this long lie this many values apart: not a multiple
+    // of 4 KiB, where a store and a later load of another array would be
+    // taken for the same address.
+    static std::size_t stride(std::size_t block) { return block + 8; }   // 8 doubles: one cache line
+    static constexpr std::size_t kSmallestBlock = 64;
+    static constexpr std::size_t kRegisterBytes = 64 * 1024;
+
+    // slot_[r]: the storage of register r. The registers of fixed values and
+    // the loads of each variable have slots of their own; a step's result
+    // takes a slot freed by a register whose last reader has run.
+    void assign_slots(const std::vector<bool>& varies) {
+        using Op = ReductionTrace::Op;
+        const std::size_t registers = trace_.registers.size(), steps = trace_.steps.size();
+        const std::size_t kNone = steps + 1, kAlways = steps;   // last readers: none, the end
+        std::vector<std::size_t> last_read(registers, kNone);
+        std::vector<int> written(registers, 0);
+        for (std::size_t s = 0; s < steps; ++s) {
+            const ReductionTrace::Step& step = trace_.steps[s];
+            ++written[step.dest];
+            last_read[step.left] = s;
+            if (step.op != Op::function) last_read[step.right] = s;
+        }
+        last_read[static_cast<std::size_t>(trace_.result)] = kAlways;
+        bool shareable = true;   // each result register written once, never a loaded one
+        for (const ReductionTrace::Load& load : trace_.loads) shareable = shareable && written[load.reg] == 0;
+        for (std::size_t r = 0; r < registers; ++r) shareable = shareable && written[r] <= 1;
+        slot_.assign(registers, 0);
+        if (!shareable) {
+            for (std::size_t r = 0; r < registers; ++r) slot_[r] = r;
+            slots_ = registers;
+            return;
+        }
+        slots_ = 0;
+        for (std::size_t r = 0; r < registers; ++r)
+            if (!varies[r] && last_read[r] != kNone) slot_[r] = slots_++;
+        // Fixed registers nobody reads (a function's unused second operand) get no storage and no filling.
+        std::erase_if(fixed_, [&](const std::pair<std::uint16_t, Complex>& entry) { return last_read[entry.first] == kNone; });
+        std::array<std::size_t, 3> variable_slot{kNone, kNone, kNone};   // A, B, X
+        for (const ReductionTrace::Load& load : per_sample_) {
+            std::size_t& slot = variable_slot[load.table_index - kSlotA];
+            if (slot == kNone) slot = slots_++;
+            slot_[load.reg] = slot;
+        }
+        std::vector<std::size_t> free;
+        std::vector<bool> is_step_result(registers, false);
+        for (std::size_t s = 0; s < steps; ++s) {
+            const ReductionTrace::Step& step = trace_.steps[s];
+            if (!varies[step.dest]) {   // a fixed step's result keeps its own slot
+                if (last_read[step.dest] == kNone) slot_[step.dest] = slots_++;
+                continue;
+            }
+            is_step_result[step.dest] = true;
+            if (free.empty()) free.push_back(slots_++);
+            slot_[step.dest] = free.back();
+            free.pop_back();
+            const auto release = [&](std::size_t r) {
+                if (is_step_result[r] && (last_read[r] <= s || last_read[r] == kNone)) {
+                    free.push_back(slot_[r]);
+                    is_step_result[r] = false;
+                }
+            };
+            release(step.left);
+            if (step.op != Op::function && step.right != step.left) release(step.right);
+            if (step.dest != step.left && step.dest != step.right) release(step.dest);   // never read
+        }
+    }
+
     const ReductionTrace& trace_;
     std::vector<std::pair<std::uint16_t, Complex>> fixed_;   // registers with one value for every sample
     std::vector<ReductionTrace::Load> per_sample_;            // loads of A, B and X
     std::vector<std::size_t> draw_offset_;                    // per step: its first draw within a sample's
     std::vector<bool> fixed_step_;                            // per step: operands fixed, no draws
+    std::vector<std::size_t> slot_;                           // per register: its storage
+    std::size_t slots_ = 0;
+    std::size_t block_ = kMaxBlockSamples;                    // samples per block
     std::size_t draws_per_sample_ = 0;
+    bool reads_x_ = false;
 };
 
 int stopped(std::string& message) {
@@ -287,7 +429,9 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     // The abscissa before each part, accumulated exactly as one by one. On one
     // thread the parts, coming in order, carry it along. On several, each part
     // first adds up its own stretch of the chain once the part before has
-    // (parts are taken in order, so that one is running), then evaluates.
+    // (parts are taken in order, so that one is running), then evaluates;
+    // when the sums are exact, each part works out its start by itself.
+    const Abscissa abscissa(x_before, dx, first - 1, n - first + 1);
     std::vector<double> x_before_part(parts + 1);
     const auto x_ready = std::make_unique<std::atomic<bool>[]>(parts + 1);
     x_before_part[0] = x_before;
@@ -304,7 +448,7 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
     auto run_part = [&](int part_index) {
         const auto part = static_cast<std::size_t>(part_index);
         const std::size_t begin = first + part * kPartSamples, end = std::min(n, begin + kPartSamples);
-        if (threads > 1) {   // published even when stopping: later parts wait for it
+        if (threads > 1 && !abscissa.exact()) {   // published even when stopping: later parts wait for it
             while (!x_ready[part].load(std::memory_order_acquire)) std::this_thread::yield();
             double x_end = x_before_part[part];
             for (std::size_t i = begin; i < end; ++i) x_end += dx;
@@ -318,14 +462,15 @@ bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const
         RandomGenerator random = random_at_start;
         random.advance(draws * (begin - first));
         if (threads > 1) {
-            program.run(a, b, x_before_part[part], dx, begin, end, random, out);
+            const double x_start = abscissa.exact() ? abscissa.at(begin - 1) : x_before_part[part];
+            program.run(a, b, abscissa, x_start, begin, end, random, out);
         } else {
-            x = program.run(a, b, x, dx, begin, end, random, out);   // parts come in order
+            x = program.run(a, b, abscissa, x, begin, end, random, out);   // parts come in order
         }
     };
     run_parts(static_cast<int>(parts), threads, run_part);
     if (halted.load()) return false;
-    if (threads > 1) x = x_before_part[parts];
+    if (threads > 1) x = abscissa.exact() ? abscissa.at(n - 1) : x_before_part[parts];
 
     // The table and generator as the last sample leaves them.
     interpreter_.set_slot(kSlotA + 1, last_a);

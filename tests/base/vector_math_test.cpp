@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -128,6 +131,44 @@ TEST(VectorMath, ChoosesAnInstructionSetTheMachineHas) {
     vector_apply(VectorFunction::exp, &x, &y, 1);
     EXPECT_TRUE(same_bits(y, std::exp(0.5)));
     select_vector_math_isa(before);
+}
+
+// ZEPH_VECTOR_MATH chooses a narrower set at first use; one the machine lacks
+// or an unknown name leaves the widest. The choice is made once per process,
+// so each case runs this test program anew with the variable set, and the
+// child reports what it found (its test is skipped in an ordinary run).
+TEST(VectorMath, ReportsTheSetInUseWhenAsked) {
+    const char* report = std::getenv("ZEPH_VECTOR_MATH_REPORT");
+    if (report == nullptr) GTEST_SKIP() << "run by EnvironmentChoosesTheSet";
+    std::FILE* file = std::fopen(report, "w");
+    ASSERT_NE(file, nullptr);
+    std::fprintf(file, "%s", std::string(vector_math_isa()).c_str());
+    std::fclose(file);
+}
+
+TEST(VectorMath, EnvironmentChoosesTheSet) {
+    const std::vector<std::string> isas = available_isas();
+    ASSERT_FALSE(isas.empty());
+    const std::string report = ::testing::TempDir() + "vector_math_isa.txt";
+    std::string self(4096, '\0');   // this test program
+    const ssize_t length = readlink("/proc/self/exe", self.data(), self.size());
+    ASSERT_GT(length, 0);
+    self.resize(static_cast<std::size_t>(length));
+    const auto chosen_with = [&](const std::string& value) {
+        std::remove(report.c_str());
+        const std::string line = "ZEPH_VECTOR_MATH=" + value + " ZEPH_VECTOR_MATH_REPORT=" + report + " '" + self +
+                                 "' --gtest_filter=VectorMath.ReportsTheSetInUseWhenAsked > /dev/null";
+        if (std::system(line.c_str()) != 0) return std::string("child failed");
+        std::FILE* file = std::fopen(report.c_str(), "r");
+        if (file == nullptr) return std::string("no report");
+        char text[32] = {};
+        const std::size_t read = std::fread(text, 1, sizeof text - 1, file);
+        std::fclose(file);
+        return std::string(text, read);
+    };
+    for (const std::string& isa : isas) EXPECT_EQ(chosen_with(isa), isa);
+    EXPECT_EQ(chosen_with("scalar"), "scalar");
+    EXPECT_EQ(chosen_with("no_such_set"), isas.front());
 }
 
 }  // namespace

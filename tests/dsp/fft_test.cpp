@@ -182,6 +182,20 @@ TEST(Fft, RefusesPointCountsThatAreNotPowersOfTwo) {
     }
 }
 
+// Storage follows the point count down as well as up: after a 2^20-point
+// transform (about 16 bytes a point of tables) a 2^10-point one holds a few
+// bytes a point of its own, not the larger tables.
+TEST(Fft, TablesOfALargerCountAreReleasedForASmallerOne) {
+    BitReverseTable table;
+    std::vector<Complex> large = random_signal(std::size_t{1} << 20), small = random_signal(1024);
+    ASSERT_TRUE(fft_forward(large, table));
+    EXPECT_GE(table.held_bytes(), std::size_t{8} << 20);
+    ASSERT_TRUE(fft_forward(small, table));
+    EXPECT_LE(table.held_bytes(), std::size_t{64} * 1024);
+    const std::vector<Complex> expected = direct_dft(random_signal(1024), -1);
+    EXPECT_LE(max_abs_diff(small, expected), 1e-12 * max_abs(expected));
+}
+
 TEST(Fft, TableIsFilledOncePerPointCountAndRefilledForANewOne) {
     BitReverseTable table;
     EXPECT_EQ(table.points(), -1);

@@ -97,6 +97,32 @@ TEST(AutoCorrelation, MatchesTheDirectSum) {
     }
 }
 
+// The copy of the other operand lives in the table's operand storage: the
+// same pages for every command at one N, whatever the last command left
+// there (a stale spectrum must not leak into the next result), released for
+// another N and when the table is forgotten (AL).
+TEST(TwoSignalOperations, ReuseTheOperandStorageBetweenCommands) {
+    BitReverseTable table;
+    const std::vector<Complex> a = random_signal(64, 5), b = random_signal(64, 6);
+    const std::vector<Complex> expected = direct_sum(a, b, 0.5, convolution_index);
+    std::vector<Complex> into_a = a, b_copy = b;
+    ASSERT_TRUE(cross_correlate(into_a, b_copy, ResultOperand::a, 0.5, table));   // leaves a spectrum behind
+    const Complex* storage = table.operand_storage().data();
+    into_a = a;
+    ASSERT_TRUE(convolve(into_a, b_copy, ResultOperand::a, 0.5, table));
+    EXPECT_LT(max_abs_diff(into_a, expected), 1e-12);
+    EXPECT_EQ(table.operand_storage().data(), storage);
+    EXPECT_EQ(table.operand_storage().size(), 64U);
+
+    const std::vector<Complex> short_a = random_signal(16, 7), short_b = random_signal(16, 8);
+    std::vector<Complex> short_into_b = short_b, short_a_copy = short_a;
+    ASSERT_TRUE(convolve(short_a_copy, short_into_b, ResultOperand::b, 0.5, table));
+    EXPECT_LT(max_abs_diff(short_into_b, direct_sum(short_a, short_b, 0.5, convolution_index)), 1e-12);
+    EXPECT_EQ(table.operand_storage().size(), 16U);   // a shorter signal: the storage follows it
+    table.forget();
+    EXPECT_TRUE(table.operand_storage().empty());
+}
+
 TEST(TwoSignalOperations, RefuseRecordsThatAreNotAPowerOfTwoAndChangeNothing) {
     BitReverseTable table;
     for (std::size_t n : {1u, 6u, 100u}) {

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <span>
@@ -94,6 +96,8 @@ const std::vector<std::string> kFormulas{"K*A + B*CMPLX(0.,SIN(PI*X))", "X", "A"
         "(-8)**(1./3.)", "1E400*X", "-(-(A))", "((((A+B))))*((X))", "A, B, X", "SIN(X)**2+COS(X)**2",
         "K*DT*NPTS + Z", "PI*X/TWOPI*HAFPI", "Q=A*B", "Z=Z*(1.,0.5)+RAND(0.,1.)", "A=A*2+B", "X=X+1",
         "Y=RAND(0.,1.)", "=A+B", "1 2 + A", "A 1", "2(3)*A",
+        // Registers enough to shorten the blocks (values alike on every thread count all the same).
+        "SIN(X*1.01)+SIN(X*1.02)+SIN(X*1.03)+SIN(X*1.04)+SIN(X*1.05)+SIN(X*1.06)+SIN(X*1.07)+SIN(X*1.08)+SIN(X*1.09)+SIN(X*1.10)+SIN(X*1.11)+SIN(X*1.12)+SIN(X*1.13)+SIN(X*1.14)+SIN(X*1.15)+SIN(X*1.16)+SIN(X*1.17)+SIN(X*1.18)+SIN(X*1.19)",
         // Errors: the same status and message every sample.
         "A*", "2*-A", "UNKNOWN*A", "XYZ(A)", "(A", "A)", "$", "SIN(", "1.2.3*A", "", "pi*X", "A,", "F(())"};
 
@@ -240,6 +244,70 @@ TEST(PreparedFormula, RandomFormulasOnWholeSignals) {
         const std::vector<Complex> three = expect_samples_same_as_interp(formula, 3, 1e-11);
         EXPECT_EQ(std::memcmp(one.data(), three.data(), one.size() * sizeof(Complex)), 0) << formula;
         if (HasFailure()) return;
+    }
+}
+
+// The interpreter fuzzer's corpus: each line of its seed files, and sums and
+// products of two lines drawn at random, over whole signals on one and three
+// threads against INTERP sample by sample (lines that fail must fail alike).
+std::vector<std::string> fuzzer_corpus_lines() {
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator(ZEPH_SOURCE_DIR "/fuzz/seeds/interp_fuzz")) {
+        std::ifstream file(entry.path());
+        for (std::string line; std::getline(file, line);)
+            if (!line.empty()) lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST(PreparedFormula, FuzzerCorpusOnWholeSignals) {
+    const std::vector<std::string> lines = fuzzer_corpus_lines();
+    ASSERT_GE(lines.size(), 8U);
+    std::vector<std::string> formulas = lines;
+    std::mt19937 engine(4711);
+    for (int i = 0; i < 30; ++i)
+        formulas.push_back("(" + lines[engine() % lines.size()] + ")" + (i % 2 ? "+" : "*") + "(" +
+                           lines[engine() % lines.size()] + ")");
+    for (const std::string& formula : formulas) {
+        if (formula.find('=') != std::string::npos && formula.find('(') == std::string::npos) continue;
+        const std::vector<Complex> one = expect_samples_same_as_interp(formula, 1, 1e-10);
+        const std::vector<Complex> three = expect_samples_same_as_interp(formula, 3, 1e-10);
+        EXPECT_EQ(std::memcmp(one.data(), three.data(), one.size() * sizeof(Complex)), 0) << formula;
+        if (HasFailure()) return;
+    }
+}
+
+// X accumulated by repeated addition: where the start and the step are short
+// binary fractions each part works out its abscissas directly; elsewhere the
+// chain of additions runs. Both must give the chain's values bit for bit, and
+// leave the last one as X, on one thread and three, across zero, from -0 and
+// far from the origin where the sums stop being exact.
+TEST(PreparedFormula, AbscissasAreTheChainOfAdditions) {
+    struct Grid {
+        double xmin, dx;
+    };
+    const Grid grids[] = {{-3.0, 0x1p-7},  {-0.0, 0x1p-10},  {0.0, -0.75},     {5.5, 0.0},
+                          {1e15, 0.125},   {0.1, 0.01},      {-2.0, 0x1p-40},  {7.0, 3.0 * 0x1p-12}};
+    const std::size_t n = 9001;
+    for (const Grid& grid : grids) {
+        SCOPED_TRACE(std::to_string(grid.xmin) + " step " + std::to_string(grid.dx));
+        std::vector<double> chain(n);
+        double x = grid.xmin - grid.dx;
+        for (double& value : chain) value = x += grid.dx;
+        for (int threads : {1, 3}) {
+            Interpreter interp([] { return 1.0; });
+            PreparedFormula formula(interp, "X");
+            std::vector<Complex> out(n);
+            std::string message;
+            testing::with_threads(threads, [&] { ASSERT_EQ(formula.evaluate_samples({}, {}, grid.xmin, grid.dx, out, message), 0); });
+            std::size_t differ = n;
+            for (std::size_t i = 0; i < n && differ == n; ++i)
+                if (std::memcmp(&out[i], &chain[i], sizeof(double)) != 0 || out[i].imag() != 0) differ = i;
+            EXPECT_EQ(differ, n) << "first different sample on " << threads << " threads";
+            const double last_x = interp.variables()[5].value.real();
+            EXPECT_EQ(std::memcmp(&last_x, &chain[n - 1], sizeof last_x), 0);
+        }
     }
 }
 
