@@ -3,8 +3,12 @@
 # removes both at exit, and gives screen, fail, wait_until and wait_for. The test's tmux
 # server is its own (a socket named after the session), apart from any other.
 command -v tmux >/dev/null || { echo "tmux is missing"; exit 1; }
-tmux() { command tmux -L "$session" "$@"; }
+# The server reads its options from a file of the test's own before it makes
+# the first session (set by a command after start-server, they raced the
+# server's exit on a busy machine): panes stay after their program ends.
+tmux() { command tmux -L "$session" -f "$work/tmux.conf" "$@"; }
 work=$(mktemp -d)
+printf 'set-option -g remain-on-exit on\n' >"$work/tmux.conf"
 trap 'tmux kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$program" "$work/zeph"
 
@@ -13,7 +17,7 @@ fail() { echo "failed: $*"; screen; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/wait_until.bash"
 # Starts the test's session with tmux's new-session arguments; the pane stays
 # after the program ends, so its last screen can still be read.
-new_session() { tmux start-server \; set-option -g remain-on-exit on \; new-session -d -s "$session" "$@"; }
+new_session() { tmux new-session -d -s "$session" "$@"; }
 on_screen() { screen | grep -qF -- "$1"; }
 wait_for() { wait_until "not on the screen: $1" on_screen "$1"; }
 # The screen no longer shows what `file` holds (a redraw has begun).
