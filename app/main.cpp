@@ -31,6 +31,7 @@ constexpr int kExitErrorShown = 1;
 // as the signal would have.
 void remove_temporaries_and_end(int signal_number) {
     zeph::remove_replacement_temporaries();
+    zeph::switch_mouse_reporting_off_now();
     std::raise(signal_number);   // the disposition is the default again (SA_RESETHAND)
 }
 

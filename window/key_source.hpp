@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 
+#include "window/pointer.hpp"
+
 namespace zeph {
 
 inline constexpr int kKeyExtended = 0xE0;
@@ -28,6 +30,8 @@ inline constexpr int kKeyCtrlA = 1, kKeyCtrlE = 5;
 inline constexpr int kKeyLeft = 'K', kKeyRight = 'M', kKeyUp = 'H', kKeyDown = 'P';
 inline constexpr int kKeyPageUp = 'I', kKeyPageDown = 'Q', kKeyHome = 'G', kKeyEnd = 'O';
 inline constexpr int kKeyDelete = 'S', kKeyCtrlLeft = 's', kKeyCtrlRight = 't';
+// Not a key: a report of the mouse is waiting (take_pointer), while a plot takes them.
+inline constexpr int kKeyPointer = 0x100;
 
 class KeySource;
 
@@ -67,6 +71,11 @@ public:
     // True once no more keys can come (the terminal has gone away): every
     // read then returns Esc at once.
     virtual bool input_ended() const { return false; }
+    // While `on`, a report of the mouse over the terminal is read as
+    // kKeyPointer and taken with take_pointer (x, y in cells from 0); while
+    // off, reports are dropped. Sources without a mouse ignore both.
+    virtual void take_pointer_reports(bool on) { (void)on; }
+    virtual std::optional<PointerReport> take_pointer() { return std::nullopt; }
 };
 
 }  // namespace zeph

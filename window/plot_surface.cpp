@@ -64,11 +64,34 @@ public:
 
     Status begin(KeySource& keys, int, int) override {
         keys_ = &keys;
+        gestures_ = {};
         screen_.begin(target_);
+        keys_->take_pointer_reports(true);
         return {};
     }
     void show(const GraphicsCanvas& canvas) override { screen_.show(canvas); }
     int read_key() override {
+        for (;;) {
+            const PlotInput input = read_input();
+            if (!input.pointer) return input.key;
+        }
+    }
+    PlotInput read_input() override {
+        for (;;) {
+            const int key = next_key();
+            if (key != kKeyPointer) return {key, std::nullopt};
+            if (std::optional<PointerGesture> gesture = next_gesture()) return {-1, gesture};
+        }
+    }
+    void show_readout(const std::string& readout) override { screen_.show_status_row(readout); }
+    void end() override {
+        keys_->take_pointer_reports(false);
+        screen_.end();
+    }
+    bool seen() const override { return true; }
+
+private:
+    int next_key() {
         if (screen_.picture_waiting()) {
             // A key already typed makes the next redraw: this picture is skipped.
             const int key = keys_->poll_key();
@@ -77,13 +100,23 @@ public:
         }
         return keys_->read_key();
     }
-    void end() override { screen_.end(); }
-    bool seen() const override { return true; }
+    // The report waiting, in the canvas's pixels. Off the picture only a
+    // release counts, where the pointer last was on it.
+    std::optional<PointerGesture> next_gesture() {
+        std::optional<PointerReport> report = keys_->take_pointer();
+        if (!report) return std::nullopt;
+        const auto at = screen_.canvas_point(report->x, report->y);
+        if (!at && report->kind != PointerReport::Kind::release) return std::nullopt;
+        if (at) last_ = *at;
+        report->x = last_.first, report->y = last_.second;
+        return gestures_.take(*report);
+    }
 
-private:
     TerminalPlotScreen& screen_;
     PlotTarget target_;
     KeySource* keys_ = nullptr;
+    GestureTracker gestures_;
+    std::pair<double, double> last_{0, 0};   // the pointer's last place on the picture
 };
 
 // Drawn on the canvas alone; the exports still work. Headless, the keys of

@@ -417,6 +417,9 @@ bool TerminalPresenter::start() {
     noecho();
     nonl();
     keypad(stdscr, TRUE);
+    // Mouse reports are read here, not by the terminal library (which would
+    // take xterm's "Esc [ <" for its own mouse key and swallow them).
+    keyok(KEY_MOUSE, FALSE);
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
     errors_.start();
@@ -665,6 +668,12 @@ int TerminalKeySource::translated_key(bool wait) {
         }
         const TerminalInput input = released_.front();
         released_.pop_front();
+        if (input.mouse) {   // only a plot takes the mouse; elsewhere a report is no key
+            const std::optional<PointerReport> report = pointer_of(*input.mouse);
+            if (!pointer_wanted_ || !report) continue;
+            pointers_.push_back(*report);
+            return kKeyPointer;
+        }
         if (!input.function_key && input.code == kCtrlC) {   // raw input: Ctrl+C ends the run as SIGINT does
             request_stop(SIGINT);
             ended_ = true;
@@ -691,6 +700,18 @@ int TerminalKeySource::translated_key(bool wait) {
         return static_cast<unsigned char>(bytes.front());
     }
     return -1;
+}
+
+void TerminalKeySource::take_pointer_reports(bool on) {
+    pointer_wanted_ = on;
+    pointers_.clear();
+}
+
+std::optional<PointerReport> TerminalKeySource::take_pointer() {
+    if (pointers_.empty()) return std::nullopt;
+    const PointerReport report = pointers_.front();
+    pointers_.pop_front();
+    return report;
 }
 
 // One byte or key code from the terminal library: bytes beyond ASCII make

@@ -200,6 +200,8 @@ public:
     // The desktop clipboard through SDL when a display is reachable.
     std::string clipboard_text() override;
     bool input_ended() const override { return ended_; }
+    void take_pointer_reports(bool on) override;
+    std::optional<PointerReport> take_pointer() override;
 
 private:
     enum class Clipboard { Untried, Ready, Unavailable };
@@ -216,6 +218,8 @@ private:
     CharacterAssembler characters_;
     LateAnswerFilter answers_;
     std::deque<TerminalInput> released_;   // inputs that are keys, not yet translated
+    bool pointer_wanted_ = false;
+    std::deque<PointerReport> pointers_;   // reports read as kKeyPointer, not yet taken
     int empty_reads_ = 0;                  // waiting reads in a row that returned nothing
     bool ended_ = false;
     Clipboard clipboard_ = Clipboard::Untried;

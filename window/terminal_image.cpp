@@ -1,4 +1,7 @@
 #include "window/terminal_image.hpp"
+#include "window/terminal_input.hpp"
+
+#include <csignal>
 
 #include <chafa.h>
 #include <poll.h>
@@ -104,17 +107,26 @@ void spread_lines(RgbPicture& picture, int spread) {
 
 }  // namespace
 
+namespace {
+// Where fit_picture puts a source of source_width × source_height pixels in
+// a width × height picture whose pixels are `pixel_aspect` times as wide as high.
+PixelRect fitted_placement(int source_width, int source_height, int width, int height, double pixel_aspect) {
+    // In square units: the target is width·aspect × height.
+    const double scale = std::min(width * pixel_aspect / source_width, static_cast<double>(height) / source_height);
+    const int w = std::clamp(static_cast<int>(std::lround(source_width * scale / pixel_aspect)), 1, width);
+    const int h = std::clamp(static_cast<int>(std::lround(source_height * scale)), 1, height);
+    return {(width - w) / 2, (height - h) / 2, w, h};
+}
+}  // namespace
+
 RgbPicture fit_picture(const RgbPicture& source, int width, int height, double pixel_aspect, int spread) {
     RgbPicture out{std::max(width, 0), std::max(height, 0), {}};
     out.pixels.assign(static_cast<std::size_t>(out.width) * out.height * 3, kWhiteByte);
     if (source.width <= 0 || source.height <= 0 || out.width == 0 || out.height == 0 || !(pixel_aspect > 0) ||
         source.pixels.size() < static_cast<std::size_t>(source.width) * source.height * 3)
         return out;
-    // In square units: the target is width·aspect × height.
-    const double scale = std::min(out.width * pixel_aspect / source.width, static_cast<double>(out.height) / source.height);
-    const int w = std::clamp(static_cast<int>(std::lround(source.width * scale / pixel_aspect)), 1, out.width);
-    const int h = std::clamp(static_cast<int>(std::lround(source.height * scale)), 1, out.height);
-    const int left = (out.width - w) / 2, top = (out.height - h) / 2;
+    const PixelRect placed = fitted_placement(source.width, source.height, out.width, out.height, pixel_aspect);
+    const int w = placed.width, h = placed.height, left = placed.x, top = placed.y;
     std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(w));
     for (int x = 0; x < w; ++x) columns[x] = covered(x, w, source.width);
     for (int y = 0; y < h; ++y) {
@@ -159,6 +171,17 @@ RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
     return fit_picture(canvas_picture, area.columns * area.cell_width, area.rows * area.cell_height);
 }
 
+PicturePlacement picture_placement(int width, int height, PlotTarget target, const TerminalGeometry& requested) {
+    const TerminalGeometry area = bounded_geometry(requested);
+    const bool symbols = target == PlotTarget::Symbols;
+    const int cell_w = symbols ? kSymbolSamples : area.cell_width, cell_h = symbols ? kSymbolSamples : area.cell_height;
+    const double aspect = symbols ? static_cast<double>(area.cell_width) / std::max(area.cell_height, 1) : 1.0;
+    if (width <= 0 || height <= 0) return {};
+    const PixelRect placed = fitted_placement(width, height, area.columns * cell_w, area.rows * cell_h, aspect);
+    return {double(placed.x), double(placed.y), double(placed.width), double(placed.height), double(cell_w),
+            double(cell_h)};
+}
+
 std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
                                     const TerminalGeometry& requested, bool truecolour) {
     if (!is_terminal_target(target) || requested.columns <= 0 || requested.rows <= 0) return {};
@@ -201,6 +224,11 @@ std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget
 }
 
 // --- The screen ---------------------------------------------------------------
+
+namespace {
+// A plot has switched mouse reporting on (read by the crash path).
+volatile std::sig_atomic_t g_mouse_reporting = false;
+}  // namespace
 
 TerminalPlotScreen::TerminalPlotScreen(TerminalPresenter& console) : console_(console) {
     const char* colour_term = std::getenv("COLORTERM");
@@ -256,7 +284,8 @@ void TerminalPlotScreen::begin(PlotTarget target) {
     active_ = true;
     waiting_ = false;
     picture_ = {};
-    write_out("\x1b[0m\x1b[?25l\x1b[2J");
+    write_out(std::string("\x1b[0m\x1b[?25l\x1b[2J") + kMouseReportingOn);
+    g_mouse_reporting = true;
     // A new terminal size: the picture again, at that size.
     console_.set_resize_hook([this] {
         write_out("\x1b[0m\x1b[2J");
@@ -276,10 +305,8 @@ void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
 void TerminalPlotScreen::present_now() {
     if (!active_ || !waiting_) return;
     waiting_ = false;
-    TerminalGeometry area = geometry();
-    // An image that reaches the last row would scroll the screen when the
-    // cursor moves below it.
-    if (target_ != PlotTarget::Symbols) area.rows = std::max(1, area.rows - 1);
+    const TerminalGeometry area = picture_area();
+    status_shown_ = false;
     const std::string encoded = encode_terminal_picture(picture_, target_, area, truecolour_);
     std::string out;
     out.reserve(encoded.size() + 8 * static_cast<std::size_t>(area.rows) + 32);
@@ -308,9 +335,45 @@ void TerminalPlotScreen::end() {
     std::string out = "\x1b[0m";
     if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";
     out += "\x1b[2J\x1b[?25h";
+    out += kMouseReportingOff;
     write_out(out);
+    g_mouse_reporting = false;
+    status_shown_ = false;
     console_.set_resize_hook(nullptr);
     console_.repaint();
+}
+
+// The area the picture is drawn in: the terminal less its bottom row, which
+// holds the pointer's coordinates (and where an image reaching it would
+// scroll the screen when the cursor moves below it).
+TerminalGeometry TerminalPlotScreen::picture_area() const {
+    TerminalGeometry area = geometry();
+    area.rows = std::max(1, area.rows - 1);
+    return area;
+}
+
+std::optional<std::pair<double, double>> TerminalPlotScreen::canvas_point(double column, double row) const {
+    if (!active_ || picture_.width <= 0 || picture_.height <= 0) return std::nullopt;
+    const PicturePlacement placed = picture_placement(picture_.width, picture_.height, target_, picture_area());
+    if (placed.width <= 0 || placed.height <= 0) return std::nullopt;
+    const double x = (column * placed.cell_width - placed.left) * picture_.width / placed.width;
+    const double y = (row * placed.cell_height - placed.top) * picture_.height / placed.height;
+    if (x < 0 || y < 0 || x > picture_.width || y > picture_.height) return std::nullopt;
+    return std::pair<double, double>{x, y};
+}
+
+void TerminalPlotScreen::show_status_row(const std::string& text) {
+    if (!active_ || (text.empty() && !status_shown_)) return;
+    const TerminalGeometry area = geometry();
+    std::string row = text.substr(0, static_cast<std::size_t>(std::max(area.columns - 1, 0)));
+    write_out("\x1b[" + std::to_string(area.rows) + ";1H\x1b[0m\x1b[2K" + row);
+    status_shown_ = !text.empty();
+}
+
+void switch_mouse_reporting_off_now() {
+    if (!g_mouse_reporting) return;
+    const std::string_view off = kMouseReportingOff;
+    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, off.data(), off.size());
 }
 
 void TerminalPlotScreen::write_out(const std::string& bytes) const {

@@ -4,7 +4,9 @@
 // Unicode symbols in colour, and the screen that shows it while a plot is up.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window/graphics_canvas.hpp"
@@ -56,6 +58,19 @@ std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget
 // image protocols, 8 × 8 samples a cell for symbols (libchafa's cell size).
 RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area);
 
+// Where terminal_picture puts a canvas of width × height pixels: the
+// rectangle in the picture's pixels, and the picture's pixels across and
+// down one cell.
+struct PicturePlacement {
+    double left = 0, top = 0, width = 0, height = 0;
+    double cell_width = 1, cell_height = 1;
+};
+PicturePlacement picture_placement(int width, int height, PlotTarget target, const TerminalGeometry& area);
+
+// Switches mouse reporting off when a plot had it on: for the crash path
+// (async-signal-safe; writes nothing otherwise).
+void switch_mouse_reporting_off_now();
+
 // The terminal while a plot is up: the whole screen shows the picture, and
 // the text console is drawn again exactly when the plot ends.
 class TerminalPlotScreen {
@@ -83,12 +98,20 @@ public:
     // Clears the picture and draws the text console again.
     void end();
 
+    // Where the centre of a cell (column, row from 0) lies on the canvas of
+    // the picture shown, in canvas pixels; nothing off the picture.
+    std::optional<std::pair<double, double>> canvas_point(double column, double row) const;
+    // Writes `text` on the bottom row, below the picture (the pointer's
+    // coordinates); an empty text clears the row.
+    void show_status_row(const std::string& text);
+
     // The terminal's size now (TIOCGWINSZ; cell pixels from it, from the
     // probe's answer, or a usual 8 × 16).
     TerminalGeometry geometry() const;
 
 private:
     void write_out(const std::string& bytes) const;
+    TerminalGeometry picture_area() const;
 
     TerminalPresenter& console_;
     PlotTarget target_ = PlotTarget::None;
@@ -98,6 +121,7 @@ private:
     RgbPicture picture_;
     bool waiting_ = false;
     bool truecolour_ = false;
+    bool status_shown_ = false;   // the bottom row holds a text
 };
 
 }  // namespace zeph

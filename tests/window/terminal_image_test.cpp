@@ -247,6 +247,30 @@ TEST(FitPicture, KeepsTheShapeAndThinLines) {
     EXPECT_EQ(fit_picture(source, 0, 10).pixels.size(), 0u);
 }
 
+TEST(PicturePlacement, TellsWhereTheCanvasLiesInThePicture) {
+    // 1280 × 864 in 120 × 39 cells of 8 × 16 pixels: as tall as the area
+    // (624 pixels), 924 wide, centred.
+    const TerminalGeometry area{120, 39, 8, 16};
+    const PicturePlacement image = picture_placement(1280, 864, PlotTarget::Sixel, area);
+    EXPECT_EQ(image.top, 0);
+    EXPECT_EQ(image.height, 624);
+    EXPECT_NEAR(image.width, 1280.0 * 624 / 864, 1);
+    EXPECT_NEAR(image.left, (960 - image.width) / 2, 1);
+    EXPECT_EQ(image.cell_width, 8);
+    // Symbols: 8 × 8 samples a cell, each twice as high as wide.
+    const PicturePlacement symbols = picture_placement(1280, 864, PlotTarget::Symbols, area);
+    EXPECT_EQ(symbols.cell_height, 8);
+    EXPECT_EQ(symbols.height, 39 * 8);
+    EXPECT_NEAR(symbols.width, 1280.0 * 39 * 8 / 864 * 2, 2);
+    // The drawn picture puts the canvas exactly there.
+    RgbPicture source = white_picture(1280, 864);
+    for (int y = 0; y < 864; ++y) set_pixel(source, 0, y, kBlue);   // the canvas's left edge
+    const RgbPicture drawn = terminal_picture(source, PlotTarget::Sixel, area);
+    EXPECT_FALSE(is_white(pixel(drawn, static_cast<int>(image.left), 300)));
+    EXPECT_TRUE(is_white(pixel(drawn, static_cast<int>(image.left) - 1, 300)));
+    EXPECT_EQ(picture_placement(0, 864, PlotTarget::Sixel, area).width, 0);
+}
+
 // Runs a command and returns its standard output.
 std::string command_output(const std::string& command) {
     std::string out;

@@ -63,6 +63,40 @@ TEST(LateAnswerFilter, GivesBackWhatIsNoAnswer) {
     EXPECT_EQ(keys_after(characters(endless)), characters(endless));
 }
 
+TEST(LateAnswerFilter, MakesMouseReportsIntoOneInputEach) {
+    const std::vector<TerminalInput> reports = keys_after(characters("a\x1b[<64;50;20Mb\x1b[<0;1;2m\x1b[<35;7;9M"));
+    ASSERT_EQ(reports.size(), 5u);
+    EXPECT_EQ(reports[0], characters("a")[0]);
+    EXPECT_EQ(reports[1].mouse, (SgrMouse{64, 50, 20, false}));
+    EXPECT_EQ(reports[2], characters("b")[0]);
+    EXPECT_EQ(reports[3].mouse, (SgrMouse{0, 1, 2, true}));
+    EXPECT_EQ(reports[4].mouse, (SgrMouse{35, 7, 9, false}));
+    // What only looks like a report is given back as keys.
+    for (const std::string text : {"\x1b[<64;50M", "\x1b[<;1;2M", "\x1b[<1;0;2M", "\x1b[<1;2;3c", "\x1b[<1;2;3;4M"})
+        EXPECT_EQ(keys_after(characters(text)), characters(text)) << text.substr(1);
+}
+
+TEST(PointerOf, ReadsButtonsWheelMotionAndModifiers) {
+    const auto press = pointer_of({0, 10, 5, false});
+    ASSERT_TRUE(press);
+    EXPECT_EQ(press->kind, PointerReport::Kind::press);
+    EXPECT_EQ(press->x, 9.5);   // the cell's centre, counted from 0
+    EXPECT_EQ(press->y, 4.5);
+    EXPECT_EQ(pointer_of({0, 10, 5, true})->kind, PointerReport::Kind::release);
+    EXPECT_EQ(pointer_of({32, 10, 5, false})->kind, PointerReport::Kind::motion);   // dragged
+    EXPECT_EQ(pointer_of({35, 10, 5, false})->kind, PointerReport::Kind::motion);   // moved, no button
+    const auto up = pointer_of({64 + 4, 1, 1, false});
+    EXPECT_EQ(up->kind, PointerReport::Kind::wheel);
+    EXPECT_EQ(up->wheel, 1);
+    EXPECT_TRUE(up->shift);
+    const auto down = pointer_of({65 + 16, 1, 1, false});
+    EXPECT_EQ(down->wheel, -1);
+    EXPECT_TRUE(down->ctrl);
+    EXPECT_FALSE(pointer_of({2, 1, 1, false}));    // the right button
+    EXPECT_FALSE(pointer_of({34, 1, 1, false}));   // dragged with the right button
+    EXPECT_FALSE(pointer_of({66, 1, 1, false}));   // a sideways wheel
+}
+
 TEST(LateAnswerFilter, HoldsOnlyWhileAnAnswerMayBeComing) {
     LateAnswerFilter filter;
     EXPECT_EQ(filter.feed({'a', false}), characters("a"));
