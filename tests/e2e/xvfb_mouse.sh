@@ -100,6 +100,12 @@ printf 'AS RE PL\n' >&3
 wait_for_text "Xmin, Xmax, Ymin, Ymax for plot:"
 printf '\n' >&3
 wait_until "no third plot window" find_window
+# A drag pans the view: the picture changes under the moving pointer.
+wait_until "no frame in the third plot" frame_columns
+cp "$work/window.png" "$work/unpanned.png"
+xdo mousemove --window "$window_id" 400 300 mousedown 1 mousemove --window "$window_id" 500 350 mouseup 1
+panned() { shot && [ "$(compare -metric AE "$work/window.png" "$work/unpanned.png" null: 2>&1 || true)" != "0" ]; }
+wait_until "a drag did not pan the plot" panned
 xdo windowsize "$window_id" 700 500
 resized() { [ "$(xdo getwindowgeometry "$window_id" | awk '/Geometry/ { print $2 }')" = "700x500" ]; }
 wait_until "the window did not take 700x500" resized
