@@ -10,7 +10,7 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-d
                python3-scipy xvfb xauth x11-apps x11-utils imagemagick libwmf-bin fonts-urw-base35
                xterm xdotool libsixel-bin fonts-dejavu-core libfftw3-dev man-db groff-base bsdextrautils
                dpkg-dev librsvg2-bin poppler-utils opus-tools hyperfine time parallel lintian
-               pulseaudio)
+               pulseaudio alsa-utils)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-run}" = test ]; then
