@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/utf8.hpp"
 #include "window/terminal.hpp"
 
 namespace zeph {
@@ -159,6 +160,87 @@ RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
     return fit_picture(canvas_picture, area.columns * area.cell_width, area.rows * area.cell_height);
 }
 
+PixelRect content_bounds(const RgbPicture& picture) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() < static_cast<std::size_t>(picture.width) * picture.height * 3)
+        return {};
+    int left = picture.width, right = -1, top = picture.height, bottom = -1;
+    const std::uint8_t* p = picture.pixels.data();
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x, p += 3) {
+            if (p[0] == kWhiteByte && p[1] == kWhiteByte && p[2] == kWhiteByte) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0) return {};
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+RgbPicture cropped_picture(const RgbPicture& picture, const PixelRect& rect) {
+    if (picture.pixels.size() < static_cast<std::size_t>(std::max(picture.width, 0)) * std::max(picture.height, 0) * 3)
+        return {};
+    const PixelRect r = rect.intersected({0, 0, picture.width, picture.height});
+    if (r.empty()) return {};
+    RgbPicture out{r.width, r.height, std::vector<std::uint8_t>(static_cast<std::size_t>(r.width) * r.height * 3)};
+    for (int y = 0; y < r.height; ++y) {
+        const auto from = picture.pixels.begin() +
+                          static_cast<std::ptrdiff_t>((static_cast<std::size_t>(r.y + y) * picture.width + r.x) * 3);
+        std::copy_n(from, static_cast<std::size_t>(r.width) * 3,
+                    out.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * r.width * 3));
+    }
+    return out;
+}
+
+namespace {
+
+// The nearest colour of the 256-colour palette's 6 × 6 × 6 cube and grey
+// ramp (16..255; the 16 system colours differ between terminals).
+int palette_index(RgbColour c) {
+    constexpr int kLevels[6] = {0, 95, 135, 175, 215, 255};
+    const auto level = [&](int v) {
+        int best = 0;
+        for (int i = 1; i < 6; ++i)
+            if (std::abs(kLevels[i] - v) < std::abs(kLevels[best] - v)) best = i;
+        return best;
+    };
+    const int r = level(c.red), g = level(c.green), b = level(c.blue);
+    const auto distance = [&](int rr, int gg, int bb) {
+        return (rr - c.red) * (rr - c.red) + (gg - c.green) * (gg - c.green) + (bb - c.blue) * (bb - c.blue);
+    };
+    const int cube = 16 + 36 * r + 6 * g + b;
+    const int grey_step = std::clamp((c.red + c.green + c.blue) / 3 - 8 + 5, 0, 239) / 10;   // 8 + 10·step
+    const int grey = 8 + 10 * grey_step;
+    return distance(grey, grey, grey) < distance(kLevels[r], kLevels[g], kLevels[b]) ? 232 + grey_step : cube;
+}
+
+std::string colour_sequence(RgbColour c, bool truecolour) {
+    if (truecolour)
+        return "\x1b[38;2;" + std::to_string(c.red) + ';' + std::to_string(c.green) + ';' + std::to_string(c.blue) +
+               ";48;2;255;255;255m";
+    return "\x1b[38;5;" + std::to_string(palette_index(c)) + ";48;5;231m";
+}
+
+std::string cursor_to(int row, int column) {   // 0-based cell
+    return "\x1b[" + std::to_string(row + 1) + ';' + std::to_string(column + 1) + 'H';
+}
+
+}  // namespace
+
+std::string symbol_texts(std::span<const CellText> texts, bool truecolour) {
+    std::string out;
+    for (const CellText& t : texts) {
+        out += colour_sequence(t.colour, truecolour);
+        if (!t.vertical) out += cursor_to(t.row, t.column);
+        for (std::size_t i = 0; i < t.characters.size(); ++i) {
+            if (t.vertical) out += cursor_to(t.row + static_cast<int>(i), t.column);
+            append_utf8(out, t.characters[i]);
+        }
+    }
+    if (!out.empty()) out += "\x1b[0m";
+    return out;
+}
+
 std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
                                     const TerminalGeometry& requested, bool truecolour) {
     if (!is_terminal_target(target) || requested.columns <= 0 || requested.rows <= 0) return {};
@@ -256,6 +338,7 @@ void TerminalPlotScreen::begin(PlotTarget target) {
     active_ = true;
     waiting_ = false;
     picture_ = {};
+    shown_ = {};
     write_out("\x1b[0m\x1b[?25l\x1b[2J");
     // A new terminal size: the picture again, at that size.
     console_.set_resize_hook([this] {
@@ -270,34 +353,64 @@ void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
     picture_.width = canvas.width();
     picture_.height = canvas.height();
     picture_.pixels = canvas.rgb_pixels();
+    if (target_ == PlotTarget::Symbols) {
+        // The part shown only grows while the plot is up: a pan never rescales it.
+        const PixelRect drawn = content_bounds(picture_);
+        if (shown_.empty()) shown_ = drawn;
+        else if (!drawn.empty())
+            shown_ = PixelRect::from_corners({std::min(shown_.x, drawn.x), std::min(shown_.y, drawn.y)},
+                                             {std::max(shown_.right(), drawn.right()) - 1,
+                                              std::max(shown_.bottom(), drawn.bottom()) - 1});
+        picture_.pixels = canvas.pixels_without_texts();
+        texts_.clear();
+        for (const CanvasText& t : canvas.texts())
+            texts_.push_back({t.text, t.colour, t.placement, t.angle, t.width, t.height, {}});
+    }
     waiting_ = true;
+}
+
+// The whole pane: each row cleared, the picture's rows at their cells, then the texts.
+std::string TerminalPlotScreen::symbol_screen(const TerminalGeometry& area) const {
+    const PixelRect shown = shown_.empty() ? PixelRect{0, 0, picture_.width, picture_.height} : shown_;
+    const double aspect = static_cast<double>(area.cell_width) / std::max(area.cell_height, 1);
+    const CellRect cells = picture_cells(shown.width, shown.height, area.columns, area.rows, aspect);
+    TerminalGeometry picture_area = area;
+    picture_area.columns = cells.columns;
+    picture_area.rows = cells.rows;
+    const std::string encoded =
+        encode_terminal_picture(cropped_picture(picture_, shown), PlotTarget::Symbols, picture_area, truecolour_);
+    std::string out;
+    out.reserve(encoded.size() + 16 * static_cast<std::size_t>(area.rows) + 64 * texts_.size());
+    std::size_t start = 0;
+    for (int row = 0; row < area.rows; ++row) {
+        out += "\x1b[0m" + cursor_to(row, 0) + "\x1b[2K";
+        if (row < cells.row || row >= cells.row + cells.rows || start > encoded.size()) continue;
+        const std::size_t end = std::min(encoded.find('\n', start), encoded.size());
+        out += cursor_to(row, cells.column);
+        out.append(encoded, start, end - start);
+        start = end + 1;
+    }
+    out += "\x1b[0m";
+    out += symbol_texts(place_texts(texts_, shown, cells, area.columns, area.rows), truecolour_);
+    return out;
 }
 
 void TerminalPlotScreen::present_now() {
     if (!active_ || !waiting_) return;
     waiting_ = false;
     TerminalGeometry area = geometry();
+    if (target_ == PlotTarget::Symbols) {
+        write_out(symbol_screen(area));
+        return;
+    }
     // An image that reaches the last row would scroll the screen when the
     // cursor moves below it.
-    if (target_ != PlotTarget::Symbols) area.rows = std::max(1, area.rows - 1);
+    area.rows = std::max(1, area.rows - 1);
     const std::string encoded = encode_terminal_picture(picture_, target_, area, truecolour_);
     std::string out;
-    out.reserve(encoded.size() + 8 * static_cast<std::size_t>(area.rows) + 32);
     if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";   // the previous image goes
-    if (target_ == PlotTarget::Symbols) {
-        int row = 1;
-        std::size_t start = 0;
-        while (start <= encoded.size() && row <= area.rows) {
-            const std::size_t end = std::min(encoded.find('\n', start), encoded.size());
-            out += "\x1b[" + std::to_string(row++) + ";1H";
-            out.append(encoded, start, end - start);
-            start = end + 1;
-        }
-        out += "\x1b[0m";
-    } else {
-        out += "\x1b[H";
-        out += encoded;
-    }
+    out += "\x1b[H";
+    out += encoded;
     write_out(out);
 }
 

@@ -4,11 +4,13 @@
 // Unicode symbols in colour, and the screen that shows it while a plot is up.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "window/graphics_canvas.hpp"
 #include "window/plot_target.hpp"
+#include "window/symbol_layout.hpp"
 
 namespace zeph {
 
@@ -56,6 +58,17 @@ std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget
 // image protocols, 8 × 8 samples a cell for symbols (libchafa's cell size).
 RgbPicture terminal_picture(const RgbPicture& canvas_picture, PlotTarget target, const TerminalGeometry& area);
 
+// The smallest rectangle holding every pixel of the picture that is not
+// white (empty for a white picture).
+PixelRect content_bounds(const RgbPicture& picture);
+// The part of the picture inside `rect` (limited to the picture).
+RgbPicture cropped_picture(const RgbPicture& picture, const PixelRect& rect);
+
+// The terminal's bytes that write the texts over a symbol picture: each at
+// its cell (cursor positioning), in its colour on the picture's white, in
+// 24-bit colour or the 256-colour palette's nearest.
+std::string symbol_texts(std::span<const CellText> texts, bool truecolour);
+
 // The terminal while a plot is up: the whole screen shows the picture, and
 // the text console is drawn again exactly when the plot ends.
 class TerminalPlotScreen {
@@ -75,6 +88,9 @@ public:
     // Takes the screen for a plot of `target` (an in-terminal target).
     void begin(PlotTarget target);
     // Keeps the picture to show; it is encoded and written by present_now.
+    // Symbols show the picture without its texts, which are written in
+    // characters over it; the part shown is what the plot's pictures drew,
+    // at its largest in the pane.
     void show(const GraphicsCanvas& canvas);
     // Writes the kept picture when one is waiting. A caller that already has
     // the next key waiting skips this, so redraws never queue up.
@@ -89,6 +105,7 @@ public:
 
 private:
     void write_out(const std::string& bytes) const;
+    std::string symbol_screen(const TerminalGeometry& area) const;
 
     TerminalPresenter& console_;
     PlotTarget target_ = PlotTarget::None;
@@ -96,6 +113,8 @@ private:
     bool sixel_ = false;
     PixelSize probed_pixels_;
     RgbPicture picture_;
+    std::vector<CanvasText> texts_;   // symbols: the picture's texts, without their pixels
+    PixelRect shown_;                 // symbols: the part of the canvas the plot's pictures drew on
     bool waiting_ = false;
     bool truecolour_ = false;
 };
