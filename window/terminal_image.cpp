@@ -209,7 +209,8 @@ int palette_index(RgbColour c) {
         return (rr - c.red) * (rr - c.red) + (gg - c.green) * (gg - c.green) + (bb - c.blue) * (bb - c.blue);
     };
     const int cube = 16 + 36 * r + 6 * g + b;
-    const int grey_step = std::clamp((c.red + c.green + c.blue) / 3 - 8 + 5, 0, 239) / 10;   // 8 + 10·step
+    // The ramp's greys are 8 + 10·step for steps 0..23: the nearest step of the mean.
+    const int grey_step = std::clamp((c.red + c.green + c.blue) / 3 - 8 + 5, 0, 239) / 10;
     const int grey = 8 + 10 * grey_step;
     return distance(grey, grey, grey) < distance(kLevels[r], kLevels[g], kLevels[b]) ? 232 + grey_step : cube;
 }
@@ -219,6 +220,14 @@ std::string colour_sequence(RgbColour c, bool truecolour) {
         return "\x1b[38;2;" + std::to_string(c.red) + ';' + std::to_string(c.green) + ';' + std::to_string(c.blue) +
                ";48;2;255;255;255m";
     return "\x1b[38;5;" + std::to_string(palette_index(c)) + ";48;5;231m";
+}
+
+// The smallest rectangle holding both (an empty one holds nothing).
+PixelRect united(const PixelRect& a, const PixelRect& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    const int left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+    return {left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top};
 }
 
 std::string cursor_to(int row, int column) {   // 0-based cell
@@ -355,12 +364,7 @@ void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
     picture_.pixels = canvas.rgb_pixels();
     if (target_ == PlotTarget::Symbols) {
         // The part shown only grows while the plot is up: a pan never rescales it.
-        const PixelRect drawn = content_bounds(picture_);
-        if (shown_.empty()) shown_ = drawn;
-        else if (!drawn.empty())
-            shown_ = PixelRect::from_corners({std::min(shown_.x, drawn.x), std::min(shown_.y, drawn.y)},
-                                             {std::max(shown_.right(), drawn.right()) - 1,
-                                              std::max(shown_.bottom(), drawn.bottom()) - 1});
+        shown_ = united(shown_, content_bounds(picture_));
         picture_.pixels = canvas.pixels_without_texts();
         texts_.clear();
         for (const CanvasText& t : canvas.texts())
