@@ -122,8 +122,20 @@ on_screen "Sine of twentieths" || fail "the title went with the resize"
 spans_the_pane 200 50
 tmux send-keys -t "$session" Escape
 wait_for "Enter command..."
-tmux send-keys -t "$session" "EN" Enter
 tmux resize-window -t "$session" -x 80 -y 50
+# A spectrogram: its colour bar's numbers and unit are text too.
+tmux send-keys -t "$session" "WA SG PL" Enter
+answer "Segment points, overlap points:" "256, 128"
+answer "Segment window: Squared cosine, Rectangular, Kaiser" "S"
+answer "Xmin, Xmax, Ymin, Ymax for plot:" ""
+answer "Dynamic range in dB:" "80"
+wait_for_symbols "for the spectrogram"
+for text in " dB" "-20.0000" "-40.0000" "-60.0000"; do
+    wait_until "not written as text in the spectrogram: $text" on_screen "$text"
+done
+tmux send-keys -t "$session" Escape
+wait_for "Enter command..."
+tmux send-keys -t "$session" "EN" Enter
 # The user expected a window here: the note says why there is none.
 run_plot "DISPLAY=:93 XDG_RUNTIME_DIR=" "Plots: in the terminal as text symbols (no window: no display answers at :93)."
 
