@@ -340,7 +340,7 @@ void Painter::draw_text(double x, double y, std::string_view text, int length) {
     const double a = text_angle_ * std::numbers::pi / 180.0, c = std::cos(a), s = std::sin(a);
     const PixelPoint anchor = to_pixel(x, y);
     canvas_.move_to(rounded(anchor.x - back * c - up * s, anchor.y + back * s - up * c));
-    canvas_.draw_text(shown);
+    canvas_.draw_text(shown, TextPlacement{anchor, alignment_fraction(h_align_), alignment_fraction(v_align_)});
     if (recorder_) recorder_->text({x, y}, shown);
 }
 

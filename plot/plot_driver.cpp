@@ -423,7 +423,7 @@ public:
         if (call_.overlay) limits_ = memory_.view;
         if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
         if (call_.overlay) {
-            if (memory_.holds_plot) painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
+            if (memory_.holds_plot) restore_window();
         } else {
             draw_plot_background(painter_, layout_.frame, view_.x, view_.y, settings_);
             if (io_.mark_metafile) io_.mark_metafile();
@@ -451,6 +451,12 @@ private:
     void save_window() {
         painter_.get_image(layout_.window.x_min, layout_.window.y_max, layout_.window.x_max, layout_.window.y_min,
                            memory_.screen_save);
+        memory_.screen_save_texts = painter_.canvas().texts();
+    }
+
+    void restore_window() {
+        painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
+        painter_.canvas().set_texts(memory_.screen_save_texts);
     }
 
     // Frame, grids, title and labels, without numbers or data: the background for panning.
@@ -549,7 +555,7 @@ private:
 
     Status redraw(bool tone = true) {
         if (Status s = plot_view(settings_, limits_, view_); !s) return fail(s.message);
-        painter_.put_image(layout_.window.x_min, layout_.window.y_max, memory_.screen_save);
+        restore_window();
         if (io_.rewind_metafile) io_.rewind_metafile();
         draw_view_layer();
         draw_data(tone);

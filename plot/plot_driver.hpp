@@ -64,6 +64,8 @@ struct PlotMemory {
     // The screen save buffer: the background during panning, and the finished
     // plot afterwards. Its size is its capacity (screen_save_bytes).
     std::vector<std::uint8_t> screen_save;
+    // The texts drawn on the saved picture, given back to the canvas with it.
+    std::vector<CanvasText> screen_save_texts;
     bool holds_plot = false;       // a finished plot is saved (an overlay can start from it)
     ViewLimits view;               // the view of that plot, so an overlay matches its axes
 };

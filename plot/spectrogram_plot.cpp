@@ -503,6 +503,7 @@ private:
         if (painter_.image_size(w.x_min, w.y_max, w.x_max, w.y_min) > memory_.screen_save.size())
             return fail(kScreenSaveTooSmallAtEnd);
         painter_.get_image(w.x_min, w.y_max, w.x_max, w.y_min, memory_.screen_save);
+        memory_.screen_save_texts = painter_.canvas().texts();
         memory_.holds_plot = true;
         memory_.view = limits_;
         const Status closed = painter_.graphics_close(bitmap_mode_, trim_right(settings_.bitmap_file));

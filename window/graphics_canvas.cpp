@@ -57,6 +57,7 @@ void GraphicsCanvas::resize(int width, int height) {
 void GraphicsCanvas::clear() { clear_to(background_); }
 
 void GraphicsCanvas::clear_to(RgbColour colour) {
+    texts_.clear();
     for (std::size_t i = 0; i + 2 < pixels_.size(); i += 3) {
         pixels_[i] = colour.red;
         pixels_[i + 1] = colour.green;
@@ -207,12 +208,35 @@ void GraphicsCanvas::fill_polygon(std::span<const PixelPoint> points) {
     }
 }
 
-bool GraphicsCanvas::select_font(const FontRequest& request) { return font_.select(request); }
+bool GraphicsCanvas::select_font(const FontRequest& request) {
+    text_angle_ = request.escapement / 10.0;
+    return font_.select(request);
+}
 
-void GraphicsCanvas::draw_text(std::string_view text) {
-    const RgbColour colour = current_rgb();
-    font_.render(text, current_.x, current_.y,
-                 [this, colour](int x, int y, std::uint8_t coverage) { blend(x, y, colour, coverage); });
+void GraphicsCanvas::draw_text(std::string_view text, std::optional<TextPlacement> placement) {
+    CanvasText kept{std::string(text), current_rgb(), placement.value_or(TextPlacement{current_, 0, 0}),
+                    text_angle_, font_.text_width(text), font_.cell_height(), {}};
+    font_.render(text, current_.x, current_.y, [this, &kept](int x, int y, std::uint8_t coverage) {
+        if (!clip_.contains({x, y})) return;
+        const RgbColour before = pixel(x, y);
+        blend(x, y, kept.colour, coverage);
+        kept.covered.push_back({static_cast<std::size_t>(y) * width_ + x, before, pixel(x, y)});
+    });
+    texts_.push_back(std::move(kept));
+}
+
+std::vector<std::uint8_t> GraphicsCanvas::pixels_without_texts() const {
+    std::vector<std::uint8_t> pixels = pixels_;
+    // Newest first, so that a pixel two texts covered gets what it held before both.
+    for (auto text = texts_.rbegin(); text != texts_.rend(); ++text) {
+        for (auto c = text->covered.rbegin(); c != text->covered.rend(); ++c) {
+            if (3 * c->index + 2 >= pixels.size()) continue;
+            std::uint8_t* p = &pixels[3 * c->index];
+            if (RgbColour{p[0], p[1], p[2]} != c->after) continue;   // drawn over since
+            p[0] = c->before.red, p[1] = c->before.green, p[2] = c->before.blue;
+        }
+    }
+    return pixels;
 }
 
 std::size_t GraphicsCanvas::image_size(const PixelRect& rect) const {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -56,6 +57,32 @@ struct PixelRect {
     bool operator==(const PixelRect&) const = default;
 };
 
+// Where a text stands, for a reader that writes it again elsewhere (the
+// terminal's characters): the point its alignment pins and which part of
+// the text lies at that point.
+struct TextPlacement {
+    PixelPoint anchor;
+    double along = 0;    // fraction of the text's length before the anchor: 0 its start, ½ its middle, 1 its end
+    double across = 0;   // fraction of its height above the anchor: 0 its top, ½ its middle, 1 its bottom
+};
+
+// One text drawn on the canvas: what it says, where, in which colour, and
+// the pixels it changed, so that the picture can be had without it.
+struct CanvasText {
+    struct Covered {
+        std::size_t index = 0;   // y · canvas width + x
+        RgbColour before;
+        RgbColour after;
+    };
+    std::string text;
+    RgbColour colour;
+    TextPlacement placement;
+    double angle = 0;            // degrees, counter-clockwise
+    int width = 0;               // pixels along the text (0 without a font)
+    int height = 0;              // pixels across it
+    std::vector<Covered> covered;
+};
+
 enum class FillRule { EvenOdd, NonZero };
 
 // 8 rows of 8 pixels, row 0 first, bit 7 the leftmost pixel; a set bit is
@@ -87,8 +114,9 @@ public:
 
     void set_background(RgbColour colour) { background_ = colour; }
     RgbColour background() const { return background_; }
-    void clear();                        // whole canvas to the background, clip ignored
-    void clear_to(RgbColour colour);           // whole canvas to a colour, clip ignored
+    // The whole canvas to the background or a colour, clip ignored; the kept texts go.
+    void clear();
+    void clear_to(RgbColour colour);
 
     // Palette index 0..15 (others are ignored) for lines, fills and text.
     void set_palette_entry(int index, RgbColour colour);
@@ -124,8 +152,17 @@ public:
     bool select_font(const FontRequest& request);
     // Draws the text with the top-left corner of its cell at the current
     // point (turned by the font's escapement about that point), blended onto
-    // the picture in the current colour; the current point stays.
-    void draw_text(std::string_view text);
+    // the picture in the current colour; the current point stays. The text is
+    // kept in texts() with `placement` (by default: its start and top at the
+    // current point), also when no font could draw it.
+    void draw_text(std::string_view text, std::optional<TextPlacement> placement = std::nullopt);
+    // The texts drawn since the picture was last cleared, oldest first.
+    const std::vector<CanvasText>& texts() const { return texts_; }
+    // The texts of a picture put back whole with put_image.
+    void set_texts(std::vector<CanvasText> texts) { texts_ = std::move(texts); }
+    // The picture as rgb_pixels() gives it, with every pixel a kept text
+    // changed and nothing drawn over since given back what it held before.
+    std::vector<std::uint8_t> pixels_without_texts() const;
     int text_width(std::string_view text) const { return font_.text_width(text); }
     int text_height() const { return font_.cell_height(); }
 
@@ -172,6 +209,8 @@ private:
     PixelRect clip_{};
     PixelPoint current_{};
     FontRenderer font_;
+    double text_angle_ = 0;                    // degrees, of the selected font
+    std::vector<CanvasText> texts_;
 };
 
 // The 16 standard colours (black, blue, green, cyan, red, magenta, brown,

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/utf8.hpp"
 #include "window/terminal.hpp"
 
 namespace zeph {
@@ -182,6 +183,96 @@ PicturePlacement picture_placement(int width, int height, PlotTarget target, con
             double(cell_h)};
 }
 
+PixelRect content_bounds(const RgbPicture& picture) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() < static_cast<std::size_t>(picture.width) * picture.height * 3)
+        return {};
+    int left = picture.width, right = -1, top = picture.height, bottom = -1;
+    const std::uint8_t* p = picture.pixels.data();
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x, p += 3) {
+            if (p[0] == kWhiteByte && p[1] == kWhiteByte && p[2] == kWhiteByte) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0) return {};
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+RgbPicture cropped_picture(const RgbPicture& picture, const PixelRect& rect) {
+    if (picture.pixels.size() < static_cast<std::size_t>(std::max(picture.width, 0)) * std::max(picture.height, 0) * 3)
+        return {};
+    const PixelRect r = rect.intersected({0, 0, picture.width, picture.height});
+    if (r.empty()) return {};
+    RgbPicture out{r.width, r.height, std::vector<std::uint8_t>(static_cast<std::size_t>(r.width) * r.height * 3)};
+    for (int y = 0; y < r.height; ++y) {
+        const auto from = picture.pixels.begin() +
+                          static_cast<std::ptrdiff_t>((static_cast<std::size_t>(r.y + y) * picture.width + r.x) * 3);
+        std::copy_n(from, static_cast<std::size_t>(r.width) * 3,
+                    out.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * r.width * 3));
+    }
+    return out;
+}
+
+namespace {
+
+// The nearest colour of the 256-colour palette's 6 × 6 × 6 cube and grey
+// ramp (16..255; the 16 system colours differ between terminals).
+int palette_index(RgbColour c) {
+    constexpr int kLevels[6] = {0, 95, 135, 175, 215, 255};
+    const auto level = [&](int v) {
+        int best = 0;
+        for (int i = 1; i < 6; ++i)
+            if (std::abs(kLevels[i] - v) < std::abs(kLevels[best] - v)) best = i;
+        return best;
+    };
+    const int r = level(c.red), g = level(c.green), b = level(c.blue);
+    const auto distance = [&](int rr, int gg, int bb) {
+        return (rr - c.red) * (rr - c.red) + (gg - c.green) * (gg - c.green) + (bb - c.blue) * (bb - c.blue);
+    };
+    const int cube = 16 + 36 * r + 6 * g + b;
+    // The ramp's greys are 8 + 10·step for steps 0..23: the nearest step of the mean.
+    const int grey_step = std::clamp((c.red + c.green + c.blue) / 3 - 8 + 5, 0, 239) / 10;
+    const int grey = 8 + 10 * grey_step;
+    return distance(grey, grey, grey) < distance(kLevels[r], kLevels[g], kLevels[b]) ? 232 + grey_step : cube;
+}
+
+std::string colour_sequence(RgbColour c, bool truecolour) {
+    if (truecolour)
+        return "\x1b[38;2;" + std::to_string(c.red) + ';' + std::to_string(c.green) + ';' + std::to_string(c.blue) +
+               ";48;2;255;255;255m";
+    return "\x1b[38;5;" + std::to_string(palette_index(c)) + ";48;5;231m";
+}
+
+// The smallest rectangle holding both (an empty one holds nothing).
+PixelRect united(const PixelRect& a, const PixelRect& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    const int left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+    return {left, top, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - top};
+}
+
+std::string cursor_to(int row, int column) {   // 0-based cell
+    return "\x1b[" + std::to_string(row + 1) + ';' + std::to_string(column + 1) + 'H';
+}
+
+}  // namespace
+
+std::string symbol_texts(std::span<const CellText> texts, bool truecolour) {
+    std::string out;
+    for (const CellText& t : texts) {
+        out += colour_sequence(t.colour, truecolour);
+        if (!t.vertical) out += cursor_to(t.row, t.column);
+        for (std::size_t i = 0; i < t.characters.size(); ++i) {
+            if (t.vertical) out += cursor_to(t.row + static_cast<int>(i), t.column);
+            append_utf8(out, t.characters[i]);
+        }
+    }
+    if (!out.empty()) out += "\x1b[0m";
+    return out;
+}
+
 std::string encode_terminal_picture(const RgbPicture& canvas_picture, PlotTarget target,
                                     const TerminalGeometry& requested, bool truecolour) {
     if (!is_terminal_target(target) || requested.columns <= 0 || requested.rows <= 0) return {};
@@ -284,6 +375,7 @@ void TerminalPlotScreen::begin(PlotTarget target) {
     active_ = true;
     waiting_ = false;
     picture_ = {};
+    shown_ = {};
     write_out(std::string("\x1b[0m\x1b[?25l\x1b[2J") + kMouseReportingOn);
     g_mouse_reporting = true;
     // A new terminal size: the picture again, at that size.
@@ -299,7 +391,40 @@ void TerminalPlotScreen::show(const GraphicsCanvas& canvas) {
     picture_.width = canvas.width();
     picture_.height = canvas.height();
     picture_.pixels = canvas.rgb_pixels();
+    if (target_ == PlotTarget::Symbols) {
+        // The part shown only grows while the plot is up: a pan never rescales it.
+        shown_ = united(shown_, content_bounds(picture_));
+        picture_.pixels = canvas.pixels_without_texts();
+        texts_.clear();
+        for (const CanvasText& t : canvas.texts())
+            texts_.push_back({t.text, t.colour, t.placement, t.angle, t.width, t.height, {}});
+    }
     waiting_ = true;
+}
+
+// The whole pane: each row cleared, the picture's rows at their cells, then the texts.
+std::string TerminalPlotScreen::symbol_screen(const TerminalGeometry& area) const {
+    const PixelRect shown = shown_part();
+    const CellRect cells = symbol_cells(area);
+    TerminalGeometry picture_area = area;
+    picture_area.columns = cells.columns;
+    picture_area.rows = cells.rows;
+    const std::string encoded =
+        encode_terminal_picture(cropped_picture(picture_, shown), PlotTarget::Symbols, picture_area, truecolour_);
+    std::string out;
+    out.reserve(encoded.size() + 16 * static_cast<std::size_t>(area.rows) + 64 * texts_.size());
+    std::size_t start = 0;
+    for (int row = 0; row < area.rows; ++row) {
+        out += "\x1b[0m" + cursor_to(row, 0) + "\x1b[2K";
+        if (row < cells.row || row >= cells.row + cells.rows || start > encoded.size()) continue;
+        const std::size_t end = std::min(encoded.find('\n', start), encoded.size());
+        out += cursor_to(row, cells.column);
+        out.append(encoded, start, end - start);
+        start = end + 1;
+    }
+    out += "\x1b[0m";
+    out += symbol_texts(place_texts(texts_, shown, cells, area.columns, area.rows), truecolour_);
+    return out;
 }
 
 void TerminalPlotScreen::present_now() {
@@ -307,24 +432,15 @@ void TerminalPlotScreen::present_now() {
     waiting_ = false;
     const TerminalGeometry area = picture_area();
     status_shown_ = false;
+    if (target_ == PlotTarget::Symbols) {
+        write_out(symbol_screen(area));
+        return;
+    }
     const std::string encoded = encode_terminal_picture(picture_, target_, area, truecolour_);
     std::string out;
-    out.reserve(encoded.size() + 8 * static_cast<std::size_t>(area.rows) + 32);
     if (target_ == PlotTarget::Kitty) out += "\x1b_Ga=d\x1b\\";   // the previous image goes
-    if (target_ == PlotTarget::Symbols) {
-        int row = 1;
-        std::size_t start = 0;
-        while (start <= encoded.size() && row <= area.rows) {
-            const std::size_t end = std::min(encoded.find('\n', start), encoded.size());
-            out += "\x1b[" + std::to_string(row++) + ";1H";
-            out.append(encoded, start, end - start);
-            start = end + 1;
-        }
-        out += "\x1b[0m";
-    } else {
-        out += "\x1b[H";
-        out += encoded;
-    }
+    out += "\x1b[H";
+    out += encoded;
     write_out(out);
 }
 
@@ -352,14 +468,34 @@ TerminalGeometry TerminalPlotScreen::picture_area() const {
     return area;
 }
 
+// The part of the canvas shown: for symbols the part the plot drew on, else all of it.
+PixelRect TerminalPlotScreen::shown_part() const {
+    if (target_ == PlotTarget::Symbols && !shown_.empty()) return shown_;
+    return {0, 0, picture_.width, picture_.height};
+}
+
+// The cells the symbol picture takes in `area`.
+CellRect TerminalPlotScreen::symbol_cells(const TerminalGeometry& area) const {
+    const PixelRect shown = shown_part();
+    const double aspect = static_cast<double>(area.cell_width) / std::max(area.cell_height, 1);
+    return picture_cells(shown.width, shown.height, area.columns, area.rows, aspect);
+}
+
 std::optional<std::pair<double, double>> TerminalPlotScreen::canvas_point(double column, double row) const {
     if (!active_ || picture_.width <= 0 || picture_.height <= 0) return std::nullopt;
-    const PicturePlacement placed = picture_placement(picture_.width, picture_.height, target_, picture_area());
+    TerminalGeometry area = picture_area();
+    const PixelRect part = shown_part();
+    if (target_ == PlotTarget::Symbols) {   // the picture's own cells, somewhere in the pane
+        const CellRect cells = symbol_cells(area);
+        column -= cells.column, row -= cells.row;
+        area.columns = cells.columns, area.rows = cells.rows;
+    }
+    const PicturePlacement placed = picture_placement(part.width, part.height, target_, area);
     if (placed.width <= 0 || placed.height <= 0) return std::nullopt;
-    const double x = (column * placed.cell_width - placed.left) * picture_.width / placed.width;
-    const double y = (row * placed.cell_height - placed.top) * picture_.height / placed.height;
-    if (x < 0 || y < 0 || x > picture_.width || y > picture_.height) return std::nullopt;
-    return std::pair<double, double>{x, y};
+    const double x = (column * placed.cell_width - placed.left) * part.width / placed.width;
+    const double y = (row * placed.cell_height - placed.top) * part.height / placed.height;
+    if (x < 0 || y < 0 || x > part.width || y > part.height) return std::nullopt;
+    return std::pair<double, double>{part.x + x, part.y + y};
 }
 
 void TerminalPlotScreen::show_status_row(const std::string& text) {

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "window/graphics_canvas.hpp"
 #include "window/plot_target.hpp"
+#include "window/symbol_layout.hpp"
 
 namespace zeph {
 
@@ -70,6 +72,16 @@ PicturePlacement picture_placement(int width, int height, PlotTarget target, con
 // Switches mouse reporting off when a plot had it on: for the crash path
 // (async-signal-safe; writes nothing otherwise).
 void switch_mouse_reporting_off_now();
+// The smallest rectangle holding every pixel of the picture that is not
+// white (empty for a white picture).
+PixelRect content_bounds(const RgbPicture& picture);
+// The part of the picture inside `rect` (limited to the picture).
+RgbPicture cropped_picture(const RgbPicture& picture, const PixelRect& rect);
+
+// The terminal's bytes that write the texts over a symbol picture: each at
+// its cell (cursor positioning), in its colour on the picture's white, in
+// 24-bit colour or the 256-colour palette's nearest.
+std::string symbol_texts(std::span<const CellText> texts, bool truecolour);
 
 // The terminal while a plot is up: the whole screen shows the picture, and
 // the text console is drawn again exactly when the plot ends.
@@ -90,6 +102,9 @@ public:
     // Takes the screen for a plot of `target` (an in-terminal target).
     void begin(PlotTarget target);
     // Keeps the picture to show; it is encoded and written by present_now.
+    // Symbols show the picture without its texts, which are written in
+    // characters over it; the part shown is what the plot's pictures drew,
+    // at its largest in the pane.
     void show(const GraphicsCanvas& canvas);
     // Writes the kept picture when one is waiting. A caller that already has
     // the next key waiting skips this, so redraws never queue up.
@@ -112,6 +127,9 @@ public:
 private:
     void write_out(const std::string& bytes) const;
     TerminalGeometry picture_area() const;
+    PixelRect shown_part() const;
+    CellRect symbol_cells(const TerminalGeometry& area) const;
+    std::string symbol_screen(const TerminalGeometry& area) const;
 
     TerminalPresenter& console_;
     PlotTarget target_ = PlotTarget::None;
@@ -119,6 +137,8 @@ private:
     bool sixel_ = false;
     PixelSize probed_pixels_;
     RgbPicture picture_;
+    std::vector<CanvasText> texts_;   // symbols: the picture's texts, without their pixels
+    PixelRect shown_;                 // symbols: the part of the canvas the plot's pictures drew on
     bool waiting_ = false;
     bool truecolour_ = false;
     bool status_shown_ = false;   // the bottom row holds a text

@@ -72,6 +72,70 @@ tmux send-keys -t "$session" Escape
 wait_for "Enter command..."
 tmux send-keys -t "$session" "EN" Enter
 [ -n "${ZEPH_E2E_KEEP:-}" ] && cp "$work/plot-screen.txt" "$ZEPH_E2E_KEEP/tmux-plot-screen.txt"
+
+# The texts of a symbol plot are characters: the title, the axis labels and
+# numbers read back exactly, and the picture with its texts spans at least
+# 95 % of the pane's columns or of its rows, whichever limits it.
+# "columns rows" from the first to the last character drawn.
+drawn_span() {
+    screen | python3 -c '
+import sys
+rows = sys.stdin.read().split("\n")
+drawn = [(i, len(r) - len(r.lstrip(" ")), len(r.rstrip(" "))) for i, r in enumerate(rows) if r.strip(" ")]
+print(max(end for _, _, end in drawn) - min(start for _, start, _ in drawn), drawn[-1][0] - drawn[0][0] + 1)'
+}
+# The characters down one column of the pane (0-based), blanks left out.
+column_text() { screen | sed -E "s/^.{$1}(.).*/\1/;t;d" | tr -d ' \n'; }
+spans_the_pane() {   # columns, rows of the pane
+    local span
+    span=$(drawn_span)
+    [ "${span% *}" -ge $(($1 * 95 / 100)) ] || [ "${span#* }" -ge $(($2 * 95 / 100)) ] ||
+        fail "the plot spans $span of a $1 x $2 pane"
+}
+answer() { wait_for "$1" && tmux send-keys -t "$session" "$2" Enter; }   # question, reply
+start_with_sine "-u DISPLAY"
+tmux send-keys -t "$session" "AS RE PL LA" Enter
+answer "Enter Title for graph. !=blank" "Sine of twentieths"
+answer "Enter X axis label for graph. !=blank" "Sample number"
+answer "Enter Y axis label for graph. !=blank" "Volts"
+answer "Xmin, Xmax, Ymin, Ymax for plot:" "0 500 -1 1"
+wait_for_symbols "with labels"
+wait_until "the plot was not drawn whole" whole_plot_shown
+for text in "Sine of twentieths" "Sample number" " 0. " "250.000" "500.000" "1.00000" "-1.00000"; do
+    on_screen "$text" || fail "not written as text: $text"
+done
+# The Y label stands upright: one character a row down the first column.
+[ "$(column_text 0)" = "Volts" ] || fail "the Y label is not down the first column: $(column_text 0)"
+spans_the_pane 80 50
+# A pan writes the new view's numbers, and no text twice.
+screen >"$work/before-pan.txt"
+tmux send-keys -t "$session" Right
+wait_until "the arrow did not pan the plot" new_plot_shown "$work/before-pan.txt"
+on_screen "625.000" && on_screen "Sine of twentieths" || fail "the panned plot lost its texts"
+! on_screen "500.000" || fail "the numbers of the old view stayed"
+[ "$(screen | grep -c "Sine of twentieths")" -eq 1 ] || fail "the title is written twice"
+# A wide pane: the rows limit the picture.
+screen >"$work/before-resize.txt"
+tmux resize-window -t "$session" -x 200 -y 50
+wait_until "no plot after a resize" new_plot_shown "$work/before-resize.txt"
+on_screen "Sine of twentieths" || fail "the title went with the resize"
+spans_the_pane 200 50
+tmux send-keys -t "$session" Escape
+wait_for "Enter command..."
+tmux resize-window -t "$session" -x 80 -y 50
+# A spectrogram: its colour bar's numbers and unit are text too.
+tmux send-keys -t "$session" "WA SG PL" Enter
+answer "Segment points, overlap points:" "256, 128"
+answer "Segment window: Squared cosine, Rectangular, Kaiser" "S"
+answer "Xmin, Xmax, Ymin, Ymax for plot:" ""
+answer "Dynamic range in dB:" "80"
+wait_for_symbols "for the spectrogram"
+for text in " dB" "-20.0000" "-40.0000" "-60.0000"; do
+    wait_until "not written as text in the spectrogram: $text" on_screen "$text"
+done
+tmux send-keys -t "$session" Escape
+wait_for "Enter command..."
+tmux send-keys -t "$session" "EN" Enter
 # The user expected a window here: the note says why there is none.
 run_plot "DISPLAY=:93 XDG_RUNTIME_DIR=" "Plots: in the terminal as text symbols (no window: no display answers at :93)."
 

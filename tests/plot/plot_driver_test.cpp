@@ -522,6 +522,50 @@ TEST_F(DriverTest, OverlayStartsFromTheFinishedPlotAndRefusesToPan) {
     EXPECT_GT(count_colour(kRed), 0);
 }
 
+// The strings of the texts on the canvas, in drawing order.
+std::vector<std::string> text_strings(const GraphicsCanvas& canvas) {
+    std::vector<std::string> strings;
+    for (const CanvasText& t : canvas.texts()) strings.push_back(t.text);
+    return strings;
+}
+
+TEST_F(DriverTest, TheCanvasKeepsThePicturesTextsOnceThroughPansAndOverlays) {
+    std::vector<double> y(200);
+    for (std::size_t i = 0; i < y.size(); ++i) y[i] = std::sin(static_cast<double>(i) / 9);
+    set_curve(y);
+    set_range(0, 100, -1, 1);
+    settings_.title = "Ringing";
+    settings_.x_label = "Seconds";
+    settings_.y_label = "Volts";
+    settings_.label_colour = 4;   // AA0000
+    ASSERT_TRUE(plot().ok);
+    const std::vector<std::string> first = text_strings(canvas_);
+    ASSERT_GE(first.size(), 3u + 2u);   // the title, the labels and numbers of both axes
+    EXPECT_EQ(std::vector<std::string>(first.begin(), first.begin() + 3),
+              (std::vector<std::string>{"Ringing", "Volts", "Seconds"}));
+    EXPECT_EQ(canvas_.texts()[0].colour, kRed);
+    EXPECT_EQ(std::count(first.begin(), first.end(), "100.000"), 1);   // the X axis ends at 100
+    // The title's anchor is the top middle of the picture.
+    EXPECT_NEAR(canvas_.texts()[0].placement.anchor.x, 160, 1);
+    EXPECT_EQ(canvas_.texts()[0].placement.along, 0.5);
+    EXPECT_EQ(canvas_.texts()[1].angle, 90);   // the Y label stands upright
+
+    // A pan: the background's texts once, the numbers of the new view once.
+    press_extended(kKeyRight);
+    ASSERT_TRUE(plot().ok);
+    const std::vector<std::string> panned = text_strings(canvas_);
+    EXPECT_EQ(panned.size(), first.size());
+    EXPECT_EQ(std::count(panned.begin(), panned.end(), "Ringing"), 1);
+    EXPECT_EQ(std::count(panned.begin(), panned.end(), "100.000"), 0);   // now from 25 to 125
+    EXPECT_EQ(std::count(panned.begin(), panned.end(), "125.000"), 1);
+
+    // An overlay starts from the finished plot's picture and its texts.
+    call_.overlay = true;
+    settings_.title = "Other";
+    ASSERT_TRUE(plot().ok);
+    EXPECT_EQ(text_strings(canvas_), panned);
+}
+
 TEST_F(DriverTest, KeysEndOrBeep) {
     set_curve({0, 1});
     set_range(0, 1, 0, 1);

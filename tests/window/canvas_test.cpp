@@ -366,6 +366,61 @@ TEST(CanvasText, DrawsInTheCurrentColourAndTurnsWithTheEscapement) {
     EXPECT_NEAR(up.y, 150 - width, 4);
 }
 
+// A line across the canvas at row y in palette colour `colour`.
+void line_across(GraphicsCanvas& c, int y, int colour) {
+    c.set_colour(colour);
+    c.move_to({0, y});
+    c.line_to({c.width() - 1, y});
+}
+
+TEST(CanvasText, KeepsEachTextAndThePictureWithoutIt) {
+    GraphicsCanvas c(200, 100);
+    line_across(c, 30, kRed);   // a line the text will cross
+    const std::vector<std::uint8_t> before = c.rgb_pixels();
+    FontRequest font;
+    font.height = 40;
+    const bool has_font = c.select_font(font);
+    c.set_colour(1);
+    c.move_to({10, 10});
+    c.draw_text("Hello");
+    c.move_to({60, 50});
+    c.draw_text("Ring", TextPlacement{{120, 90}, 1.0, 1.0});
+    ASSERT_EQ(c.texts().size(), 2u);
+    const CanvasText& hello = c.texts()[0];
+    EXPECT_EQ(hello.text, "Hello");
+    EXPECT_EQ(hello.colour, c.palette_entry(1));
+    EXPECT_EQ(hello.placement.anchor, (PixelPoint{10, 10}));   // by default its start and top
+    EXPECT_EQ(hello.placement.along, 0);
+    EXPECT_EQ(c.texts()[1].placement.anchor, (PixelPoint{120, 90}));
+    EXPECT_EQ(c.texts()[1].placement.along, 1.0);
+    if (has_font) {
+        EXPECT_NE(c.rgb_pixels(), before);
+        EXPECT_EQ(hello.width, c.text_width("Hello"));
+        EXPECT_EQ(hello.height, 40);
+        EXPECT_FALSE(hello.covered.empty());
+    }
+    // Without its texts the picture is the line alone, crossed nowhere.
+    EXPECT_EQ(c.pixels_without_texts(), before);
+
+    // What is drawn over a text after it stays in the picture without texts.
+    line_across(c, 20, 2);
+    GraphicsCanvas lines_only(200, 100);
+    line_across(lines_only, 30, kRed);
+    line_across(lines_only, 20, 2);
+    EXPECT_EQ(c.pixels_without_texts(), lines_only.rgb_pixels());
+
+    // Texts given back with a picture replace those kept; clearing drops them.
+    std::vector<CanvasText> saved = c.texts();
+    c.set_texts({saved[1]});
+    ASSERT_EQ(c.texts().size(), 1u);
+    EXPECT_EQ(c.texts()[0].text, "Ring");
+    c.clear();
+    EXPECT_TRUE(c.texts().empty());
+    c.set_texts(saved);
+    c.clear_to(kWhite);
+    EXPECT_TRUE(c.texts().empty());
+}
+
 TEST(CanvasText, WithoutAFontTextIsSkipped) {
     FontRenderer renderer;
     EXPECT_FALSE(renderer.select_file({"/nonexistent/font.ttf", 0, false, false}, FontRequest{}));
@@ -381,6 +436,10 @@ TEST(CanvasText, WithoutAFontTextIsSkipped) {
     c.draw_text("Hello");
     EXPECT_EQ(painted_count(c), 0);
     EXPECT_EQ(c.text_width("Hello"), 0);
+    // It is still kept, for a terminal to write in characters.
+    ASSERT_EQ(c.texts().size(), 1u);
+    EXPECT_EQ(c.texts()[0].text, "Hello");
+    EXPECT_EQ(c.texts()[0].width, 0);
 }
 
 TEST(PlotWindowKeys, KeysArriveAsConsoleCodes) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -427,6 +428,43 @@ TEST(TerminalPicture, SymbolsFillTheTerminalAndShowTheFrame) {
     // The picture is 80 × 27 cells in the middle; its frame's top and bottom rows are marked across.
     EXPECT_EQ(std::u32string(rows[0]).find_first_not_of(U' '), std::u32string::npos);
     EXPECT_GT(marked, 2 * 60);
+}
+
+TEST(SymbolPicture, ContentBoundsAndCropFindWhatWasDrawn) {
+    RgbPicture picture{10, 6, std::vector<std::uint8_t>(10 * 6 * 3, 255)};
+    EXPECT_TRUE(content_bounds(picture).empty());
+    const auto paint = [&](int x, int y, std::uint8_t grey) { std::fill_n(&picture.pixels[(y * 10 + x) * 3], 3, grey); };
+    paint(2, 1, 0);
+    paint(7, 4, 200);
+    EXPECT_EQ(content_bounds(picture), (PixelRect{2, 1, 6, 4}));
+    const RgbPicture part = cropped_picture(picture, content_bounds(picture));
+    ASSERT_EQ(part.width, 6);
+    ASSERT_EQ(part.height, 4);
+    EXPECT_EQ(part.pixels[0], 0);                        // the top-left corner is the black pixel
+    EXPECT_EQ(part.pixels[(3 * 6 + 5) * 3], 200);        // the bottom-right one the grey
+    EXPECT_EQ(std::count(part.pixels.begin(), part.pixels.end(), 255), 6 * 4 * 3 - 6);
+    // Limited to the picture; nothing outside it or from a short picture.
+    EXPECT_EQ(cropped_picture(picture, {8, 4, 10, 10}).width, 2);
+    EXPECT_TRUE(cropped_picture(picture, {20, 20, 5, 5}).pixels.empty());
+    EXPECT_TRUE(cropped_picture(RgbPicture{10, 6, {}}, {0, 0, 5, 5}).pixels.empty());
+    EXPECT_TRUE(content_bounds(RgbPicture{10, 6, {}}).empty());
+}
+
+TEST(SymbolPicture, TextsAreWrittenAtTheirCellsInTheirColours) {
+    const std::vector<CellText> texts{
+        {0, 36, U"Signal A", RgbColour{0, 0, 170}, false},
+        {8, 3, U"Vµ", RgbColour{0, 0, 0}, true},
+    };
+    EXPECT_EQ(symbol_texts(texts, true),
+              "\x1b[38;2;0;0;170;48;2;255;255;255m\x1b[1;37HSignal A"
+              "\x1b[38;2;0;0;0;48;2;255;255;255m\x1b[9;4HV\x1b[10;4H\xc2\xb5\x1b[0m");
+    // 256 colours: the nearest of the cube (0, 0, 175 for 0, 0, 170) or of the grey ramp, on the cube's white.
+    const std::string indexed = symbol_texts(texts, false);
+    EXPECT_NE(indexed.find("\x1b[38;5;19;48;5;231m\x1b[1;37HSignal A"), std::string::npos) << indexed;
+    EXPECT_NE(indexed.find("\x1b[38;5;16;48;5;231m"), std::string::npos) << indexed;
+    const std::vector<CellText> grey{{0, 0, U"g", RgbColour{85, 85, 85}, false}};
+    EXPECT_NE(symbol_texts(grey, false).find("38;5;240;"), std::string::npos) << symbol_texts(grey, false);
+    EXPECT_EQ(symbol_texts({}, false), "");
 }
 
 TEST(StderrCapture, KeepsLibraryTextOffTheTerminal) {
