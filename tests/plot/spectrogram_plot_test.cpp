@@ -473,3 +473,45 @@ TEST_F(SpectrogramFileTest, MetafileHoldsTheCellsAsABitmapRecord) {
 
 }  // namespace
 }  // namespace zeph
+
+namespace zeph {
+namespace {
+
+// The mouse over a spectrogram: a click names the cell under it, the wheel
+// zooms time about the pointer.
+TEST(SpectrogramMouse, AClickNamesTheCellAndTheWheelZooms) {
+    const std::vector<double> time{0.5, 1.5, 2.5, 3.5}, frequency{10, 20, 30};
+    std::vector<double> density(12);
+    for (std::size_t i = 0; i < density.size(); ++i) density[i] = std::pow(10.0, static_cast<double>(i) / 10);
+    const SpectrogramCells cells{time, frequency, density};
+    const Picture still(cells, 640, 480);
+    ASSERT_TRUE(still.status.ok);
+    const PlotSettings drawn = spectrogram_settings(still.settings);
+    PlotView view;
+    ASSERT_TRUE(plot_view(drawn, asked_limits(drawn), view).ok);
+    const WorldPoint cell = pixel_of_data(still.painter, plot_layout(drawn), view, {2.4, 21});   // segment 3, bin 2
+
+    std::vector<PlotInput> inputs{{-1, PointerGesture{PointerGesture::Kind::click, cell.x, cell.y}},
+                                  {-1, PointerGesture{PointerGesture::Kind::wheel, cell.x, cell.y, 0, 0, 1}}};
+    std::size_t next = 0;
+    std::vector<std::string> picked;
+    PlotIo io;
+    io.read_key = [] { return kKeyEscape; };
+    io.read_input = [&] { return next < inputs.size() ? inputs[next++] : PlotInput{kKeyEscape, std::nullopt}; };
+    io.picked = [&](const std::string& text) { picked.push_back(text); };
+    const Picture clicked(cells, 640, 480, nullptr, nullptr, io);
+    ASSERT_TRUE(clicked.status.ok);
+    ASSERT_EQ(picked.size(), 1u);
+    EXPECT_EQ(picked[0], "Point 3, 2: x 2.5, y 20, " + [&] {
+        char level[32];
+        std::snprintf(level, sizeof level, "%.1f dB", 10 * std::log10(density[2 * 3 + 1]));
+        return std::string(level);
+    }());
+    // Time from 0 to 4 zoomed by 0.8 about 2.4 (the readout's value): 0.48 .. 3.68.
+    EXPECT_NEAR(clicked.memory.view.shown_x_lo(), 2.4 - 2.4 * kWheelZoomFactor, 1e-9);
+    EXPECT_NEAR(clicked.memory.view.shown_x_hi(), 2.4 + 1.6 * kWheelZoomFactor, 1e-9);
+    EXPECT_EQ(clicked.memory.view.shown_y_lo(), still.settings.y_min);
+}
+
+}  // namespace
+}  // namespace zeph
