@@ -408,9 +408,22 @@ bool TerminalPresenter::start() {
     std::setlocale(LC_CTYPE, "");
     utf8_ = locale_is_utf8();
     std::fflush(stdout);
+    // The console draws through its own copy of the terminal's descriptor, so
+    // that what libraries print on standard output can be captured.
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    terminal_ = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+    if (terminal_ == nullptr) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
     use_tioctl(TRUE);   // the size the terminal reports, not stale LINES/COLUMNS
-    screen_ = newterm(nullptr, stdout, stdin);
-    if (screen_ == nullptr) return false;
+    screen_ = newterm(nullptr, terminal_, stdin);
+    if (screen_ == nullptr) {
+        std::fclose(terminal_);
+        terminal_ = nullptr;
+        return false;
+    }
+    set_terminal_output_fd(fd);
     set_term(screen_);
     g_terminal_taken = true;
     cbreak();
@@ -422,17 +435,19 @@ bool TerminalPresenter::start() {
     keyok(KEY_MOUSE, FALSE);
     set_escdelay(25);   // ms: Esc alone must feel immediate
     set_up_colours();
-    errors_.start();
+    library_output_.start();
     watch_for_continue();
     return true;
 }
 
 TerminalPresenter::~TerminalPresenter() {
     if (screen_ == nullptr) return;
-    errors_.stop();
+    library_output_.stop();
     endwin();
     g_terminal_taken = false;
     delscreen(screen_);
+    set_terminal_output_fd(-1);
+    std::fclose(terminal_);
 }
 
 void TerminalPresenter::set_up_colours() {
@@ -483,14 +498,14 @@ void TerminalPresenter::transcript(std::string_view line) {
 void TerminalPresenter::suspend() {
     if (suspended_) return;
     suspended_ = true;
-    errors_.stop();   // a command's own errors are for the user to see
+    library_output_.stop();   // a command's own output is for the user to see
     endwin();
 }
 
 void TerminalPresenter::resume() {
     if (!suspended_) return;
     suspended_ = false;
-    errors_.start();
+    library_output_.start();
     repaint();   // the command wrote over the screen
 }
 
@@ -519,7 +534,7 @@ void TerminalPresenter::redraw() {
 
 int TerminalPresenter::rows() const {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return size.ws_row;
+    if (ioctl(terminal_output_fd(), TIOCGWINSZ, &size) == 0 && size.ws_row > 0) return size.ws_row;
     return LINES;
 }
 
@@ -533,7 +548,7 @@ bool TerminalPresenter::refusing_keys() {
 // (during a computation) must already use the real size.
 void TerminalPresenter::follow_terminal_size() {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) {
+    if (ioctl(terminal_output_fd(), TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) {
         return;
     }
     if (size.ws_row != LINES || size.ws_col != COLS) resize_term(size.ws_row, size.ws_col);

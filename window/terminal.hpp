@@ -21,7 +21,7 @@
 
 #include "window/headless.hpp"
 #include "window/key_source.hpp"
-#include "window/stderr_capture.hpp"
+#include "window/output_capture.hpp"
 #include "window/console_layout.hpp"
 #include "window/terminal_input.hpp"
 #include "window/text_console.hpp"
@@ -155,8 +155,9 @@ public:
     // While set, a change of the terminal's size calls this instead of
     // drawing the grid (a plot has the screen).
     void set_resize_hook(std::function<void()> hook) { resize_hook_ = std::move(hook); }
-    // While the console is up, standard error goes to a file, not the screen.
-    std::string library_messages() override { return errors_.take(); }
+    // While the console is up, standard output and standard error go to a
+    // file, not the screen.
+    std::string library_messages() override { return library_output_.take(); }
 
     bool utf8_terminal() const { return utf8_; }
     ColourMode colour_mode() const { return mode_; }
@@ -180,7 +181,8 @@ private:
     int next_pair_ = 1;
     std::optional<TextConsole> shown_;       // copy of the grid last refreshed
     BellPacer bell_;
-    StderrCapture errors_;
+    OutputCapture library_output_;
+    std::FILE* terminal_ = nullptr;   // the console's own stream to the terminal
     std::function<void()> resize_hook_;
 };
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "base/utf8.hpp"
+#include "window/output_capture.hpp"
 #include "window/terminal.hpp"
 
 namespace zeph {
@@ -358,7 +359,7 @@ void TerminalPlotScreen::probe(int timeout_ms) {
 TerminalGeometry TerminalPlotScreen::geometry() const {
     TerminalGeometry g;
     winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    if (::ioctl(terminal_output_fd(), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
         g.columns = size.ws_col;
         g.rows = size.ws_row;
     }
@@ -509,17 +510,17 @@ void TerminalPlotScreen::show_status_row(const std::string& text) {
 void switch_mouse_reporting_off_now() {
     if (!g_mouse_reporting) return;
     const std::string_view off = kMouseReportingOff;
-    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, off.data(), off.size());
+    [[maybe_unused]] const ssize_t written = ::write(terminal_output_fd(), off.data(), off.size());
 }
 
 void TerminalPlotScreen::write_out(const std::string& bytes) const {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(terminal_output_fd(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (errno == EAGAIN) {
-                pollfd request{STDOUT_FILENO, POLLOUT, 0};
+                pollfd request{terminal_output_fd(), POLLOUT, 0};
                 ::poll(&request, 1, 100);
                 continue;
             }

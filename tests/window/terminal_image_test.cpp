@@ -15,7 +15,7 @@
 #include "base/utf8.hpp"
 #include "window/plot_target.hpp"
 #include "window/plot_window.hpp"
-#include "window/stderr_capture.hpp"
+#include "window/output_capture.hpp"
 #include "window/terminal_image.hpp"
 
 namespace zeph {
@@ -467,15 +467,19 @@ TEST(SymbolPicture, TextsAreWrittenAtTheirCellsInTheirColours) {
     EXPECT_EQ(symbol_texts({}, false), "");
 }
 
-TEST(StderrCapture, KeepsLibraryTextOffTheTerminal) {
-    StderrCapture capture;
+TEST(OutputCapture, KeepsLibraryTextOffTheTerminal) {
+    OutputCapture capture;
     ASSERT_TRUE(capture.start());
     std::fprintf(stderr, "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n");
+    std::printf("Not a valid error number (-1).\n");   // buffered: taken only after a flush
     EXPECT_TRUE(capture.capturing());
-    EXPECT_EQ(capture.take(), "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n");
+    EXPECT_EQ(capture.take(),
+              "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n"
+              "Not a valid error number (-1).\n");
     EXPECT_EQ(capture.take(), "");   // taken once
     capture.stop();
     EXPECT_FALSE(capture.capturing());
+    EXPECT_EQ(terminal_output_fd(), 1);   // no console: the terminal is standard output
 }
 
 TEST(DisplayComplaint, IsTheFirstLineThatGivesAReason) {

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "window/output_capture.hpp"
 #include "window/terminal.hpp"
+#include "window/text_console.hpp"
 
 namespace zeph {
 namespace {
@@ -131,6 +138,67 @@ TEST(BellPacer, RingsAtMostOncePerGap) {
     EXPECT_TRUE(pacer.should_ring(t0 + 1s + 120ms));
     EXPECT_FALSE(pacer.should_ring(t0 + 1s + 180ms));   // measured from the last ring, not the last try
     EXPECT_TRUE(pacer.should_ring(t0 + 1s + 240ms));
+}
+
+// In a child on a pseudo-terminal of 80 x 50: the console draws a grid, then
+// "libraries" print on standard output and standard error. Returns everything
+// the terminal received; the child adds "captured" when the presenter handed
+// both texts over as library messages.
+std::string console_run_with_library_output() {
+    winsize size{};
+    size.ws_row = 50;
+    size.ws_col = 80;
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    if (child < 0) return "forkpty failed";
+    if (child == 0) {
+        ::setenv("TERM", "xterm", 1);
+        auto presenter = TerminalPresenter::open();
+        if (!presenter) ::_exit(2);
+        TextConsole console;
+        console.write(3, 5, "CONSOLE-SHOWN", 0x70);
+        presenter->refresh(console);
+        std::printf("Not a valid error number (-1).\n");
+        std::fprintf(stderr, "LIBRARY-ERROR\n");
+        [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, "RAW-WRITE\n", 10);
+        presenter->refresh(console);
+        const std::string taken = presenter->library_messages();
+        const bool captured = taken.find("Not a valid error number") != std::string::npos &&
+                              taken.find("LIBRARY-ERROR") != std::string::npos &&
+                              taken.find("RAW-WRITE") != std::string::npos;
+        const bool own_descriptor = terminal_output_fd() != STDOUT_FILENO;
+        presenter.reset();
+        std::printf("%s%s\n", captured ? "captured" : "lost", own_descriptor ? "+own" : "");
+        std::fflush(stdout);
+        ::_exit(0);
+    }
+    std::string received;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+            received.append(buffer, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;   // EIO once the child has gone
+        }
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(master);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) received += "[child failed]";
+    return received;
+}
+
+TEST(TerminalPresenter, WhatLibrariesPrintNeverReachesTheConsole) {
+    const std::string received = console_run_with_library_output();
+    EXPECT_NE(received.find("CONSOLE-SHOWN"), std::string::npos) << received;
+    EXPECT_EQ(received.find("Not a valid error number"), std::string::npos) << received;
+    EXPECT_EQ(received.find("LIBRARY-ERROR"), std::string::npos) << received;
+    EXPECT_EQ(received.find("RAW-WRITE"), std::string::npos) << received;
+    // After the console has given the terminal back, standard output reaches it again.
+    EXPECT_NE(received.find("captured+own"), std::string::npos) << received;
 }
 
 }  // namespace
