@@ -20,6 +20,7 @@ namespace zeph {
 
 namespace {
 
+constexpr std::size_t kMinAheadFrames = 4096;
 constexpr int kPollMs = 20;                  // between looks at the queue, the poll and the stop request
 constexpr double kStallSeconds = 10.0;       // a device that takes or gives nothing this long has stopped
 constexpr std::size_t kMaxStderrText = 4096; // what is kept of a sound library's complaint
@@ -197,10 +198,14 @@ PlaybackResult play_sound(const Pcm16& sound, double rate_hz, const SoundPoll& p
     const std::size_t frame_bytes = 2 * channels;
     const std::size_t buffer = std::max<std::size_t>(1, device.obtained_format().samples);
     // The queue is kept about half a second ahead of the device (SDL copies
-    // what is queued), then two device buffers of silence follow the sound:
+    // what is queued), and never less than kMinAheadFrames: at low rates a
+    // device that takes buffers faster than real time (SDL's disk driver with
+    // a short delay) would otherwise run dry between two looks and play
+    // silence in the middle of the sound. Two device buffers of silence follow
+    // the sound:
     // once the queue is empty, the sound's last frames have left the device's
     // buffer too (closing a device may drop what its buffer still holds).
-    const std::size_t ahead = std::max<std::size_t>(static_cast<std::size_t>(rate) / 2, 4 * buffer);
+    const std::size_t ahead = std::max({static_cast<std::size_t>(rate) / 2, 4 * buffer, kMinAheadFrames});
     const std::vector<std::int16_t> silence(2 * buffer * channels, 0);
     std::size_t next = 0;             // the first frame of the sound not yet queued
     std::size_t tail = 0;             // frames of silence queued after it

@@ -96,6 +96,18 @@ TEST_F(SoundDisk, PlaysWithoutAPollToTheEndAtTheExtremeRates) {
     }
 }
 
+// The disk driver here takes a device buffer a millisecond, far faster than
+// real time: at low rates the sound must still arrive without a gap.
+TEST_F(SoundDisk, PlaysLowRatesWithoutSilenceInTheMiddle) {
+    for (const double rate : {3.0, 10.0, 100.0}) {
+        SCOPED_TRACE(rate);
+        Pcm16 sound{marked_samples(static_cast<std::size_t>(rate) * 40), 1};
+        const PlaybackResult r = play_sound(sound, rate);
+        ASSERT_TRUE(r.status) << r.status.message;
+        EXPECT_EQ(played_stretch(read_raw16(out_), sound.samples.size()).samples, sound.samples);
+    }
+}
+
 TEST_F(SoundDisk, RecordsExactlyTheSamplesOfTheInput) {
     for (const int channels : {1, 2}) {
         SCOPED_TRACE(channels);
