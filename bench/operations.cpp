@@ -66,13 +66,13 @@ void BM_TransformsForAcDxIx(benchmark::State& state) {
 
 void BM_Convolution(benchmark::State& state) {
     run_fresh(state, [](auto& a, auto& b, BitReverseTable& table) {
-        zeph::convolve(a, b, zeph::ResultOperand::a, 0.001, table);
+        zeph::convolve(a, b, zeph::Domain::time, 0.001, table);
     });
 }
 
 void BM_CrossCorrelation(benchmark::State& state) {
     run_fresh(state, [](auto& a, auto& b, BitReverseTable& table) {
-        zeph::cross_correlate(a, b, zeph::ResultOperand::b, 0.001, table);
+        zeph::cross_correlate(a, b, zeph::Domain::frequency, 0.001, table);
     });
 }
 

@@ -44,12 +44,12 @@ Display make_display(double df) {
 void BM_StatisticsPath(benchmark::State& state) {
     const Display d = make_display(state.range(0) / 10.0);
     zeph::StatisticsReport report;
-    report.domain = zeph::StatisticsDomain::frequency;
+    report.domain = zeph::Domain::frequency;
     report.power_parameter = true;
     report.options.db = true;
     report.grids = d.grids;
     for (auto _ : state) {
-        report.metrics = zeph::compute_signal_metrics(d.spectrum, zeph::StatisticsDomain::frequency, d.grids);
+        report.metrics = zeph::compute_signal_metrics(d.spectrum, zeph::Domain::frequency, d.grids);
         zeph::add_ordinate_figures(report, d.levels_db);
         benchmark::DoNotOptimize(report);
     }

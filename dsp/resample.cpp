@@ -9,9 +9,9 @@ namespace {
 
 constexpr int kMaxUpsampledLog2 = 30;
 
-Grid& own_grid(ResampleTarget& t) { return t.domain == GridDomain::waveform ? t.waveform : t.spectrum; }
+Grid& own_grid(ResampleTarget& t) { return t.current.domain == Domain::time ? t.waveform : t.spectrum; }
 
-long long capacity(const ResampleTarget& t) { return static_cast<long long>(t.storage.size()); }
+long long capacity(const ResampleTarget& t) { return static_cast<long long>(t.current.storage.size()); }
 
 // The spectrum's first frequency for N points of step df: −(N/2)·DF.
 double centred_start(int npts, double df) { return -static_cast<double>(npts / 2) * df; }
@@ -23,7 +23,7 @@ void align_grids_after_change(ResampleTarget& t) {
     const Grid& c = t.current;
     own_grid(t) = c;
     if (!t.linked) return;
-    if (t.domain == GridDomain::waveform) {
+    if (t.current.domain == Domain::time) {
         t.spectrum.dx = 1.0 / (c.npts * c.dx);
         t.spectrum.xmin = centred_start(c.npts, t.spectrum.dx);
     } else {
@@ -37,7 +37,7 @@ void align_grids_after_change(ResampleTarget& t) {
 // left alone.
 void align_grids_after_resampling(ResampleTarget& t) {
     Grid& c = t.current;
-    if (t.domain == GridDomain::spectrum) c.xmin = centred_start(c.npts, c.dx);
+    if (t.current.spectrum()) c.xmin = centred_start(c.npts, c.dx);
     align_grids_after_change(t);
 }
 
@@ -92,7 +92,7 @@ Status change_point_count(ResampleTarget& target, int first_point, int new_count
     Grid& c = target.current;
     const long long first = std::max(first_point, 1) - 1;   // 0-based
     const long long moved = std::clamp<long long>(c.npts - first, 0, new_count);
-    const auto begin = target.storage.begin();
+    const auto begin = target.current.storage.begin();
     if (first > 0) {
         c.xmin += static_cast<double>(first) * c.dx;
         std::copy(begin + first, begin + first + moved, begin);
@@ -118,7 +118,7 @@ Status decimate(ResampleTarget& target, int first_point, int ratio) {
     const long long kept = (static_cast<long long>(c.npts) - first + ratio - 1) / ratio;
     if (first >= c.npts || kept < 1) return Status::failure(kNoSampleKept);
     for (long long j = 0; j < kept; ++j) {
-        target.storage[static_cast<std::size_t>(j)] = target.storage[static_cast<std::size_t>(first + j * ratio)];
+        target.current.storage[static_cast<std::size_t>(j)] = target.current.storage[static_cast<std::size_t>(first + j * ratio)];
     }
     c.npts = static_cast<int>(kept);
     c.xmin += static_cast<double>(first) * c.dx;
@@ -133,7 +133,7 @@ Status interpolate(ResampleTarget& target, int ratio, BitReverseTable& table) {
     const long long length = static_cast<long long>(c.npts) * ratio;
     if (length > capacity(target)) return Status::failure(kTooManyUpsampled);
     if (!is_upsampled_power_of_two(length)) return Status::failure(upsampled_not_power_of_two_message(length));
-    const std::span<Complex> samples = target.storage.first(static_cast<std::size_t>(length));
+    const std::span<Complex> samples = target.current.storage.first(static_cast<std::size_t>(length));
     spread(samples, c.npts, ratio);
     // L is a power of two within the table's range, so neither transform can refuse.
     fft_forward(samples, table);

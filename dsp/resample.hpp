@@ -25,19 +25,14 @@ std::string max_points_message(int max_points);
 // "# sampling points after upsampling," + count in 8 columns + ", is not a power of 2"
 std::string upsampled_not_power_of_two_message(long long count);
 
-// The grid a signal lives on: the waveform grid (signal A, functions WA and
-// AS) or the spectrum grid (signal B, functions SP and BS).
-enum class GridDomain { waveform, spectrum };
-
-// What CH and CS work on: the current signal's storage and grid, and the
-// workspace's two grids, which they bring into line afterwards.
+// What CH and CS work on: the current signal (its whole storage, max_points
+// values, and the grid in use), and the workspace's two grids, which they
+// bring into line afterwards.
 struct ResampleTarget {
-    std::span<Complex> storage;   // the signal's whole storage: max_points = storage.size()
-    GridDomain domain = GridDomain::waveform;
-    Grid current;                 // NPTS, XMIN, DX in use; current.npts ≤ storage.size()
-    Grid waveform;                // npts_a, Tmin, DT
-    Grid spectrum;                // npts_b, Fmin, DF
-    bool linked = true;           // signal_mode linked: the other grid follows this one
+    SignalRef current;   // the waveform (Domain::time) or the spectrum
+    Grid waveform;       // npts_a, Tmin, DT
+    Grid spectrum;       // npts_b, Fmin, DF
+    bool linked = true;  // signal_mode linked: the other grid follows this one
 };
 
 // Every routine below either succeeds, changing samples and grids, or fails

@@ -72,12 +72,12 @@ void fill_frequency_domain(SignalMetrics& m, std::span<const Complex> samples, c
 
 }  // namespace
 
-SignalMetrics compute_signal_metrics(std::span<const Complex> samples, StatisticsDomain domain,
+SignalMetrics compute_signal_metrics(std::span<const Complex> samples, std::optional<Domain> domain,
                                      const SignalGrids& grids) {
     SignalMetrics m;
     m.npts = static_cast<int>(samples.size());
-    if (domain == StatisticsDomain::time) fill_time_domain(m, samples, grids);
-    if (domain == StatisticsDomain::frequency) fill_frequency_domain(m, samples, grids);
+    if (domain == Domain::time) fill_time_domain(m, samples, grids);
+    if (domain == Domain::frequency) fill_frequency_domain(m, samples, grids);
 
     const double n = static_cast<double>(samples.size());
     m.max_time = grids.tmin + (n - 1) * grids.dt;
@@ -210,8 +210,8 @@ AdjacentChannelPower compute_adjacent_channel_power(std::span<const double> leve
     return result;
 }
 
-bool adjacent_channels_apply(StatisticsDomain domain, bool power_parameter, const ReportOptions& options) {
-    return domain == StatisticsDomain::frequency && power_parameter && options.db && !options.averaging &&
+bool adjacent_channels_apply(std::optional<Domain> domain, bool power_parameter, const ReportOptions& options) {
+    return domain == Domain::frequency && power_parameter && options.db && !options.averaging &&
            !options.distribution && !options.cumulative;
 }
 
@@ -301,10 +301,10 @@ std::array<std::string, 18> statistics_cells(const StatisticsReport& r) {
     if (r.averaging_length > 1) set(1, "AVERAGING POINTS =", count_text(r.averaging_length));
     set(2, "       SUM(Y**2) =", number_text(s.sum_of_squares));
     set(3, " SQRT{SUM(Y**2)} =", number_text(s.root_sum_of_squares));
-    if (r.domain == StatisticsDomain::time) set(4, "SUM{ (Y**2)*DT } =", number_text(s.sum_of_squares * r.grids.dt));
-    if (r.domain == StatisticsDomain::frequency)
+    if (r.domain == Domain::time) set(4, "SUM{ (Y**2)*DT } =", number_text(s.sum_of_squares * r.grids.dt));
+    if (r.domain == Domain::frequency)
         set(4, "SUM{ (Y**2)*DF } =", number_text(s.sum_of_squares * r.grids.df));
-    if (r.domain == StatisticsDomain::frequency && r.power_parameter) {
+    if (r.domain == Domain::frequency && r.power_parameter) {
         if (r.options.db)
             set(5, "TOTAL PWR DB REF =", number_text(r.reference_level_db));
         else

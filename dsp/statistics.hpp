@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "base/complex.hpp"
+#include "base/signal_grid.hpp"
 
 namespace zeph {
 
 // Level shown for a power (10·log10) or an amplitude (20·log10) that is not positive [dB].
 inline constexpr double kPowerFloorDb = -770.0;
 inline constexpr double kAmplitudeFloorDb = -1540.0;
-
-// Which formulas the figures use: time for the waveform (WA), frequency for
-// the spectrum (SP); none when no display is selected.
-enum class StatisticsDomain { none, time, frequency };
 
 // TMIN, DT of signal A (the time signal) and FMIN, DF of signal B (the spectrum).
 struct SignalGrids {
@@ -50,11 +47,12 @@ struct SignalMetrics {
     double noise_bandwidth = 0.0;   // ENERGY/Y0² [Hz]; 0 means undefined
 };
 
-// The figures call: one pass over the samples. With domain none the energy
-// figures are 0 and only the grid figures are filled. Never divides by zero:
+// The figures call: one pass over the samples. The domain says which formulas
+// the figures use: time for the waveform (WA), frequency for the spectrum
+// (SP). With no domain (no display selected) the energy figures are 0 and only the grid figures are filled. Never divides by zero:
 // Y0² = 0 (zero mean, DF ≤ 0, zero frequency outside the spectrum) leaves the
 // noise bandwidth undefined.
-SignalMetrics compute_signal_metrics(std::span<const Complex> samples, StatisticsDomain domain,
+SignalMetrics compute_signal_metrics(std::span<const Complex> samples, std::optional<Domain> domain,
                                      const SignalGrids& grids);
 
 // Statistics of the displayed ordinate values y_1 … y_n.
@@ -124,13 +122,13 @@ struct ReportOptions {
 
 // The adjacent-channel cells belong to a dB power spectrum display without
 // averaging, distribution or cumulative display.
-bool adjacent_channels_apply(StatisticsDomain domain, bool power_parameter, const ReportOptions& options);
+bool adjacent_channels_apply(std::optional<Domain> domain, bool power_parameter, const ReportOptions& options);
 
 // Everything the report shows.
 struct StatisticsReport {
     std::string description;     // data description: the status line
     std::string ordinate_name;   // the parameter label
-    StatisticsDomain domain = StatisticsDomain::none;
+    std::optional<Domain> domain;   // none when no display is selected
     bool power_parameter = false;   // the parameter is PO
     ReportOptions options;
     int averaging_length = 1;       // L of the moving average; 1 without AV

@@ -34,14 +34,14 @@ void conjugate(std::span<Complex> x) {
 // XC needs B_(−k), the mirrored bin. B_(−k) = conj(H_k) with H the transform
 // of conj(b), so the product is taken bin by bin in natural order: walking
 // the mirrored pairs in place is markedly slower.
-Status correlate_pair(std::span<Complex> a, std::span<Complex> b, ResultOperand which, Pairing pairing, double step,
+Status correlate_pair(std::span<Complex> a, std::span<Complex> b, Domain which, Pairing pairing, double step,
                       BitReverseTable& table) {
     int log2n = 0;
     if (Status status = check_power_of_two(static_cast<long long>(a.size()), log2n); !status) return status;
     if (a.size() != b.size()) return Status::failure(kOperandLengthsDiffer);
     if (Status status = table.prepare(log2n); !status) return status;
     const bool mirrored = pairing == Pairing::mirrored_bin;
-    const bool into_a = which == ResultOperand::a;
+    const bool into_a = which == Domain::time;
     std::span<Complex> result = into_a ? a : b;
     std::span<const Complex> other = into_a ? b : a;
 
@@ -71,12 +71,12 @@ Status correlate_pair(std::span<Complex> a, std::span<Complex> b, ResultOperand 
 
 }  // namespace
 
-Status convolve(std::span<Complex> a, std::span<Complex> b, ResultOperand result, double step,
+Status convolve(std::span<Complex> a, std::span<Complex> b, Domain result, double step,
                 BitReverseTable& table) {
     return correlate_pair(a, b, result, Pairing::same_bin, step, table);
 }
 
-Status cross_correlate(std::span<Complex> a, std::span<Complex> b, ResultOperand result, double step,
+Status cross_correlate(std::span<Complex> a, std::span<Complex> b, Domain result, double step,
                        BitReverseTable& table) {
     return correlate_pair(a, b, result, Pairing::mirrored_bin, step, table);
 }

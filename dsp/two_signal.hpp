@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/complex.hpp"
+#include "base/signal_grid.hpp"
 #include "base/status.hpp"
 #include "dsp/fft.hpp"
 
@@ -26,19 +27,17 @@ inline const std::string kOperandLengthsDiffer = "ERROR. SIGNALS A AND B MUST HA
 // A zero (or non-finite) step makes the derivative's factor infinite.
 inline const std::string kDerivativeStepZero = "ERROR. dX must not be zero for the derivative.";
 
-// The operand of CV and XC that receives the result; the other keeps its samples.
-enum class ResultOperand { a, b };
-
-// CV: the circular convolution of a and b, scaled by `step`, into the result
-// operand. Fails with kNotPowerOfTwo or kOperandLengthsDiffer. Works on a
+// CV: the circular convolution of a and b, scaled by `step`, into the signal
+// that `result` names (Domain::time: a, the signal A; Domain::frequency: b);
+// the other keeps its samples. Fails with kNotPowerOfTwo or kOperandLengthsDiffer. Works on a
 // copy of the other operand (N extra samples of storage).
-Status convolve(std::span<Complex> a, std::span<Complex> b, ResultOperand result, double step,
+Status convolve(std::span<Complex> a, std::span<Complex> b, Domain result, double step,
                 BitReverseTable& table);
 
 // XC: the circular cross-correlation of a with b, scaled by `step`, into the
-// result operand. For real signals it equals the correlation with the
+// signal that `result` names. For real signals it equals the correlation with the
 // conjugate of b. Same failures and storage as convolve.
-Status cross_correlate(std::span<Complex> a, std::span<Complex> b, ResultOperand result, double step,
+Status cross_correlate(std::span<Complex> a, std::span<Complex> b, Domain result, double step,
                        BitReverseTable& table);
 
 // AC: the circular auto-correlation of x, scaled by `step`, in place.

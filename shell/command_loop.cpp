@@ -25,7 +25,7 @@ void redraw_help(Session& session) {
 // Defines the grid variables that every numeric reply may use.
 void define_grid_variables(Session& session) {
     Workspace& workspace = session.workspace;
-    SignalView grid = current_signal(workspace);
+    SignalRef grid = current_signal(workspace);
     const double xmax = grid.xmin + grid.npts * grid.dx;
     if (is_xy(workspace.selection)) grid.dx = 0.0;
     const SignalSlot& time = workspace.slot(Domain::time);
@@ -105,14 +105,14 @@ bool check_data(Workspace& workspace, DataNeed need) {
 // invalid. A refused operation keeps the selection.
 void run_signal_operation(Session& session, const CommandWord& operation) {
     Workspace& workspace = session.workspace;
-    CurrentSignal signal = operand_of(workspace);
-    const Domain domain = signal.domain();
+    SignalRef signal = current_signal(workspace);
+    const Domain domain = signal.domain;
     const bool changed = operation.run_on_signal(session, signal);
     SignalSlot& slot = workspace.slot(domain);
     static_cast<Grid&>(slot) = signal;
     if (changed) workspace.record_change(domain, SignalOrigin::operation);
     workspace.linked_npts = signal.npts;
-    workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.spectrum, signal.npts);
+    workspace.status_line = read_status_line(workspace, workspace.signal_mode, signal.domain, signal.npts);
     if (!trim_right(workspace.message_line).empty()) return;
     if (changed && workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(domain)).present = false;
     reset_selection(session);

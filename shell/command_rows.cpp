@@ -48,7 +48,7 @@ constexpr CommandWord operation(std::string_view word, void (*run)(Session&), Da
     return {.word = word, .kind = WordKind::operation, .run = run, .data = data, .help = help};
 }
 
-constexpr CommandWord signal_operation(std::string_view word, bool (*run)(Session&, CurrentSignal&),
+constexpr CommandWord signal_operation(std::string_view word, bool (*run)(Session&, SignalRef&),
                                        HelpEntry help) {
     return {.word = word, .kind = WordKind::operation, .run_on_signal = run, .help = help};
 }

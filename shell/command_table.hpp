@@ -14,7 +14,7 @@
 namespace zeph {
 
 struct Session;
-struct CurrentSignal;
+struct SignalRef;
 struct DeriveInput;
 
 // The option flags of a display (0 off, 1 on; the plot-dialogue groups also
@@ -126,7 +126,7 @@ struct CommandWord {
     // session and output options; `run_on_signal` for the operations on the
     // current signal, which return true when they changed it.
     void (*run)(Session&) = nullptr;
-    bool (*run_on_signal)(Session&, CurrentSignal&) = nullptr;
+    bool (*run_on_signal)(Session&, SignalRef&) = nullptr;
     LineAction action = LineAction::execute;   // line_command, command
     DataNeed data = DataNeed::current;          // operation
     SignalMode mode = SignalMode::linked;       // function, read

@@ -55,7 +55,7 @@ Derivation phase_derivative(DeriveInput& in, double scale) {
 
 // The fit over the points nearest X1 and X2, limited to the signal; a
 // reversed range or a single point is the empty fit.
-RegressionLine fit_over_range(const SignalView& signal, std::span<const double> phase, double x1, double x2) {
+RegressionLine fit_over_range(const SignalRef& signal, std::span<const double> phase, double x1, double x2) {
     const double n = static_cast<double>(phase.size());
     auto index = [&](double x) {
         const double i = signal.dx != 0.0 ? std::round((x - signal.xmin) / signal.dx) + 1.0 : 1.0;
@@ -72,7 +72,7 @@ RegressionLine fit_over_range(const SignalView& signal, std::span<const double> 
 // range the user gives; the line is shown and waits for a key.
 Derivation phase_deviation(DeriveInput& in, double unit) {
     Workspace& w = workspace_of(in);
-    const SignalView& signal = in.signal;
+    const SignalRef& signal = in.signal;
     unwrapped_phase(in.z, in.y, unit);
     auto& answers = w.display_answers;
     std::array<double, 4> range{answers.regression_x1, answers.regression_x2, 0, 0};
@@ -87,7 +87,7 @@ Derivation phase_deviation(DeriveInput& in, double unit) {
     TextConsole& console = in.session.console;
     console.set_cursor(kRegressionNoticeRow, 1);
     console.print_line(regression_text(line));
-    if (signal.spectrum)
+    if (signal.spectrum())
         console.print_line(" GROUP DELAY = " + format_number(-line.slope / unit / kTwoPi) + " SECONDS");
     console.print_line(kContinue);
     console.present();
@@ -159,7 +159,7 @@ Derivation derive_phase_deviation_degrees(DeriveInput& in) { return phase_deviat
 Derivation derive_phase_deviation_radians(DeriveInput& in) { return phase_deviation(in, 1.0); }
 
 Derivation derive_regression_of_real(DeriveInput& in) {
-    const SignalView& signal = in.signal;
+    const SignalRef& signal = in.signal;
     for (std::size_t k = 0; k < in.z.size(); ++k) in.y[k] = in.z[k].real();
     const RegressionLine line = fit_line_on_grid(in.y, signal.xmin, signal.dx);
     for (std::size_t k = 0; k < in.z.size(); ++k)

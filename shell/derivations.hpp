@@ -19,7 +19,7 @@ inline constexpr std::string_view kRegressionRangePrompt = "Range for calculatio
 // grid; a function whose abscissa differs sets them.
 struct DeriveInput {
     Session& session;
-    SignalView signal;
+    SignalRef signal;
     std::span<const Complex> z;
     std::span<double> x, y;
 };

@@ -22,22 +22,18 @@ double level_of(double power) { return power > 0.0 ? 10.0 * std::log10(power) : 
 
 // Runs the selected parameter's derive function on the signal, over the
 // signal's grid; a signal of a domain the parameter does not take is refused.
-Derivation derive(Session& session, const SignalView& signal) {
+Derivation derive(Session& session, const SignalRef& signal) {
     Workspace& w = session.workspace;
     const CommandWord& parameter = *w.selection.parameter;
     const auto n = static_cast<std::size_t>(signal.npts);
     w.display.xmin = signal.xmin;
     w.display.dx = signal.dx;
     w.display.display_count = signal.npts;
-    if (parameter.parameter.derive == nullptr || !parameter.parameter.domains.has(signal.domain()))
+    if (parameter.parameter.derive == nullptr || !parameter.parameter.domains.has(signal.domain))
         return Derivation::invalid;
-    DeriveInput input{session, signal, std::span<const Complex>(signal.samples, n),
+    DeriveInput input{session, signal, signal.samples(),
                       std::span<double>(w.work_x.data(), n), std::span<double>(w.work_y.data(), n)};
     return parameter.parameter.derive(input);
-}
-
-StatisticsDomain domain_of(const SignalView& signal) {
-    return signal.spectrum ? StatisticsDomain::frequency : StatisticsDomain::time;
 }
 
 SignalGrids grids_of(const Workspace& w) {
@@ -46,7 +42,7 @@ SignalGrids grids_of(const Workspace& w) {
     return {time.xmin, time.dx, frequency.xmin, frequency.dx};
 }
 
-bool average_stage(Session& session, const SignalView& signal) {
+bool average_stage(Session& session, const SignalRef& signal) {
     Workspace& w = session.workspace;
     if (is_xy(w.selection)) {
         w.message_line = kAveragingWithXy;
@@ -54,14 +50,14 @@ bool average_stage(Session& session, const SignalView& signal) {
     }
     // A result over frequency (WP) is averaged over a bandwidth on its own grid.
     const bool frequency_result = w.selection.parameter->parameter.frequency_result;
-    const bool spectrum = signal.spectrum || frequency_result;
+    const bool spectrum = signal.spectrum() || frequency_result;
     double& span = spectrum ? w.display_answers.averaging_bandwidth : w.display_answers.averaging_time;
     std::array<double, 4> asked{span, 0, 0, 0};
     if (!session.ask_numbers(spectrum ? kAveragingBandwidthPrompt : kAveragingTimePrompt, "/", asked, 1))
         return false;
     span = asked[0];
     const auto n = static_cast<std::size_t>(w.display.display_count);
-    const double dx = frequency_result ? w.display.dx : w.slot(signal.domain()).dx;
+    const double dx = frequency_result ? w.display.dx : w.slot(signal.domain).dx;
     const MovingAverage average =
         average_ordinate(std::span<const double>(w.work_x.data(), n), std::span<double>(w.work_y.data(), n), span, dx);
     w.display.averaging_length = average.length;
@@ -126,13 +122,13 @@ void append_statistics_file(Session& session, const std::vector<std::string>& li
     if (!appended) session.workspace.message_line = appended.message;
 }
 
-void statistics_stage(Session& session, const SignalView& signal) {
+void statistics_stage(Session& session, const SignalRef& signal) {
     Workspace& w = session.workspace;
     if (!w.options.ST) return;
     StatisticsReport report;
     report.description = w.status_line;
     report.ordinate_name = parameter_label(w.selection);
-    report.domain = domain_of(signal);
+    report.domain = signal.domain;
     report.power_parameter = decibel_form(w.selection) == DbForm::power;
     report.options = {w.options.DB != 0, w.options.AV != 0, w.options.DI != 0, w.options.CU != 0, w.options.SS != 0};
     report.averaging_length = w.display.averaging_length;
@@ -216,21 +212,20 @@ void run_display(Session& session) {
     Workspace& w = session.workspace;
     Selection& selection = w.selection;
     DisplayAnswers& answers = w.display_answers;
-    const SignalView signal = current_signal(w);
+    const SignalRef signal = current_signal(w);
     const CommandWord* parameter = selection.parameter;
     const bool reusable = parameter->parameter.reusable;
     const auto n = static_cast<std::size_t>(signal.npts);
 
-    if (reusable && selection.cache_valid && answers.cached_domain == signal.domain() &&
+    if (reusable && selection.cache_valid && answers.cached_domain == signal.domain &&
         answers.cached_parameter == parameter) {
         std::copy_n(w.work_x.begin(), n, w.work_y.begin());
         w.display.xmin = signal.xmin;
         w.display.dx = signal.dx;
         w.display.display_count = signal.npts;
     } else {
-        session.metrics = compute_signal_metrics(std::span<const Complex>(signal.samples, n), domain_of(signal),
-                                                 grids_of(w));
-        answers.cached_domain = signal.domain();
+        session.metrics = compute_signal_metrics(signal.samples(), signal.domain, grids_of(w));
+        answers.cached_domain = signal.domain;
         answers.cached_parameter = parameter;
         selection.cache_valid = true;
         const Derivation result = derive(session, signal);

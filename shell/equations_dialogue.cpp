@@ -23,9 +23,9 @@ struct Target {
 };
 
 Target target_of(Session& session) {
-    if (const CommandWord* function = session.workspace.selection.function)
-        session.equation_letter = function->domain == Domain::frequency ? 'B' : 'A';
-    return {session.equation_letter == 'B' ? Domain::frequency : Domain::time, session.equation_letter};
+    if (const CommandWord* function = session.workspace.selection.function) session.equation_signal = function->domain;
+    const std::optional<Domain> signal = session.equation_signal;
+    return {signal.value_or(Domain::time), signal ? signal_letter(*signal) : ' '};
 }
 
 // Marks the target as holding `npts` new points made by `origin`, the count

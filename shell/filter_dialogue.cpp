@@ -50,14 +50,14 @@ bool ask_design(Session& session, bool chebyshev, FilterDesign& design, Frequenc
 
 // H(s): the response for every sample is evaluated first, so an interpreter
 // error leaves the signal as it was.
-bool apply_typed_filter(Session& session, CurrentSignal& signal) {
+bool apply_typed_filter(Session& session, SignalRef& signal) {
     FilterSettings& settings = session.operation_settings.filter;
     PromptRequest formula = kept_answer_question(session, kTransferFunctionPrompt, settings.transfer_function);
     if (!session.ask(formula)) return false;
     settings.transfer_function = formula.current;
     TypedTransferFunction transfer(session.interpreter, upper_trimmed(settings.transfer_function));
     const ResponseFormula response = [&transfer](double omega, Complex& h) { return transfer(omega, h); };
-    if (Status status = apply_response_formula(samples_in_use(signal), FrequencyGrid{signal.dx, 0.0}, response);
+    if (Status status = apply_response_formula(signal.samples(), FrequencyGrid{signal.dx, 0.0}, response);
         !status) {
         session.workspace.message_line = status.message;
         return false;
@@ -67,10 +67,10 @@ bool apply_typed_filter(Session& session, CurrentSignal& signal) {
 
 }  // namespace
 
-bool filter_dialogue(Session& session, CurrentSignal& signal) {
+bool filter_dialogue(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
     FilterSettings& settings = session.operation_settings.filter;
-    if (!signal.spectrum) workspace.message_line = kFilterWaveformWarning;
+    if (!signal.spectrum()) workspace.message_line = kFilterWaveformWarning;
 
     PromptRequest type = kept_answer_question(session, kFilterTypePrompt, settings.type_answer);
     if (!session.ask(type)) return false;
@@ -79,7 +79,7 @@ bool filter_dialogue(Session& session, CurrentSignal& signal) {
     const Status known = parse_filter_family(settings.type_answer, family);
 
     if (known && family == FilterFamily::hilbert) {
-        apply_hilbert(samples_in_use(signal));
+        apply_hilbert(signal.samples());
         return true;
     }
     if (known && family == FilterFamily::typed) return apply_typed_filter(session, signal);
@@ -93,7 +93,7 @@ bool filter_dialogue(Session& session, CurrentSignal& signal) {
         return false;
     }
     design.family = family;
-    if (Status status = apply_designed_filter(samples_in_use(signal), grid, design); !status) {
+    if (Status status = apply_designed_filter(signal.samples(), grid, design); !status) {
         workspace.message_line = status.message;
         return false;
     }

@@ -10,7 +10,7 @@
 namespace zeph {
 
 struct Session;
-struct CurrentSignal;
+struct SignalRef;
 
 inline const std::string kFilterWaveformWarning = "Warning. Filter functions intended for use with SP function only";
 
@@ -30,6 +30,6 @@ inline constexpr std::string_view kCarrierPrompt = "Carrier frequency (Hz) [tran
 // kFilterWaveformWarning is shown with the first prompt and the filter is
 // applied all the same. Returns true when the signal was changed; a refusal
 // leaves its message and the signal as it was.
-bool filter_dialogue(Session& session, CurrentSignal& signal);
+bool filter_dialogue(Session& session, SignalRef& signal);
 
 }  // namespace zeph

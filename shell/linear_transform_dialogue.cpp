@@ -26,7 +26,7 @@ ConstantsQuestion constants_question(LinearTransformType type, bool spectrum) {
 
 }  // namespace
 
-bool linear_transform_dialogue(Session& session, CurrentSignal& signal) {
+bool linear_transform_dialogue(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
     LinearTransformSettings& settings = session.operation_settings.linear_transform;
     const std::string kept_letter(1, linear_transform_letter(settings.type));
@@ -37,7 +37,7 @@ bool linear_transform_dialogue(Session& session, CurrentSignal& signal) {
         return false;
     }
 
-    const ConstantsQuestion question = constants_question(settings.type, signal.spectrum);
+    const ConstantsQuestion question = constants_question(settings.type, signal.spectrum());
     if (question.count > 0) {
         std::array<double, 4> constants{settings.a, settings.b, settings.f, settings.theta};
         if (!ask_kept_values(session, question.prompt, constants, question.count)) return false;
@@ -46,7 +46,7 @@ bool linear_transform_dialogue(Session& session, CurrentSignal& signal) {
         settings.f = constants[2];
         settings.theta = constants[3];
     }
-    apply_linear_transform(samples_in_use(signal), signal.xmin, signal.dx, settings);
+    apply_linear_transform(signal.samples(), signal.xmin, signal.dx, settings);
     return true;
 }
 

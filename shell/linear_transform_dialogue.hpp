@@ -17,6 +17,6 @@ inline constexpr std::string_view kCosinePromptTail = ", Θ (radians)";
 // Asks the type and its constants and transforms the signal. The third
 // constant is a frequency f on a waveform and a time t on a spectrum.
 // Returns true when the signal was changed.
-bool linear_transform_dialogue(Session& session, CurrentSignal& signal);
+bool linear_transform_dialogue(Session& session, SignalRef& signal);
 
 }  // namespace zeph

@@ -5,16 +5,6 @@
 
 namespace zeph {
 
-CurrentSignal operand_of(Workspace& workspace) {
-    const SignalView view = current_signal(workspace);
-    return {view, std::span<Complex>(view.samples, static_cast<std::size_t>(workspace.max_points)), view.spectrum};
-}
-
-std::span<Complex> samples_in_use(CurrentSignal& signal) {
-    const std::size_t npts = std::min(static_cast<std::size_t>(std::max(signal.npts, 0)), signal.storage.size());
-    return signal.storage.first(npts);
-}
-
 std::string upper_trimmed(std::string_view reply) { return upper_case(trim_right(reply)); }
 
 PromptRequest kept_answer_question(const Session& session, std::string_view prompt, std::string_view kept) {

@@ -17,28 +17,15 @@
 
 namespace zeph {
 
-// The signal of the current function: all of its storage (max_points values,
-// so an operation may lengthen it) and its grid. `spectrum` is true for SP
-// and BS (signal B). The operation changes npts, xmin and dx in place.
-struct CurrentSignal : Grid {
-    std::span<Complex> storage;
-    bool spectrum = false;
-    Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
-};
-
-// The current signal of the workspace with all of its storage.
-CurrentSignal operand_of(Workspace& workspace);
-
 // Each operation on the current signal (WI .. FF) is a dialogue
-// `bool name(Session&, CurrentSignal&)`: on failure or Esc the message line
+// `bool name(Session&, SignalRef&)` given the workspace's current_signal: it
+// changes npts, xmin and dx in place. On failure or Esc the message line
 // tells why (blank after Esc) and the signal is unchanged; it returns true
 // when the signal was changed. The operations on both signals (AC .. B=) are
 // `void name(Session&)`; failures go to the message line.
 
 // --- shared by the operation dialogues ---
 
-// The samples in use: storage[0 .. npts), npts limited to the storage.
-std::span<Complex> samples_in_use(CurrentSignal& signal);
 
 // A text reply without trailing blanks, letters a..z raised to capitals.
 std::string upper_trimmed(std::string_view reply);

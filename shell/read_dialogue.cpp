@@ -39,7 +39,6 @@ constexpr std::size_t kIndependentCountColumn = 40;   // N stands in columns 40.
 struct ReadTarget {
     Domain domain = Domain::time;
     SignalMode mode = SignalMode::linked;
-    bool into_b() const { return domain == Domain::frequency; }
 };
 
 struct ConstantSignal {
@@ -158,7 +157,7 @@ std::optional<double> ask_step(Session& session, const ReadTarget& target) {
     std::string_view prompt = kStepPromptIndependent;
     double offered = 0.0;
     if (target.mode == SignalMode::linked) {
-        prompt = target.into_b() ? kStepPromptFrequency : kStepPromptTime;
+        prompt = target.domain == Domain::frequency ? kStepPromptFrequency : kStepPromptTime;
         offered = workspace.slot(target.domain).dx;
     }
     std::array<double, 4> step{offered, 0, 0, 0};
@@ -212,7 +211,7 @@ void commit_signal(Workspace& workspace, const ReadTarget& target, std::span<con
         SignalSlot& other = workspace.slot(other_domain(target.domain));
         const double half = static_cast<double>(n / 2);   // N/2 rounded toward zero
         other.dx = 1.0 / (n * slot.dx);
-        other.xmin = target.into_b() ? 0.0 : -half * other.dx;
+        other.xmin = target.domain == Domain::frequency ? 0.0 : -half * other.dx;
     }
     workspace.linked_npts = n;
 }
@@ -225,7 +224,7 @@ bool read_constant(Session& session, const ReadTarget& target) {
     workspace.real_name_shown = kConstantShownName;
     workspace.imag_name_shown.clear();
     const std::vector<Complex> samples(static_cast<std::size_t>(constant->count), constant->value);
-    const bool centred = target.into_b() && target.mode == SignalMode::linked;
+    const bool centred = target.domain == Domain::frequency && target.mode == SignalMode::linked;
     const double xmin = centred ? -static_cast<double>(constant->count / 2) * constant->step : 0.0;
     commit_signal(workspace, target, samples, xmin, constant->step, SignalOrigin::constant);
     return true;
@@ -270,13 +269,13 @@ std::string limit_notice(std::size_t kept, std::size_t available) {
            std::to_string(available) + " raises it.";
 }
 
-std::string read_status_line(const Workspace& workspace, SignalMode mode, bool into_b, int n) {
+std::string read_status_line(const Workspace& workspace, SignalMode mode, Domain domain, int n) {
     std::string line;
     if (mode == SignalMode::independent) {
-        line = into_b ? "Signal B:" : "Signal A:";
+        line = std::string("Signal ") + signal_letter(domain) + ":";
         line.resize(kIndependentCountColumn - 1, ' ');
     } else {
-        line = std::string(into_b ? kFrequencyDomainTitle : kTimeDomainTitle) + signal_name_part(workspace) + " ";
+        line = std::string(domain == Domain::frequency ? kFrequencyDomainTitle : kTimeDomainTitle) + signal_name_part(workspace) + " ";
     }
     return line + count_text(n) + std::string(kSamplesWord);
 }
@@ -290,7 +289,7 @@ void store_in_a(Session& session, SignalMode mode, std::span<const Complex> samp
     workspace.real_name_shown = first_characters(real_name, kShownNameLength);
     workspace.imag_name_shown = first_characters(imag_name, kShownNameLength);
     commit_signal(workspace, target, samples, 0.0, dx, SignalOrigin::file);
-    std::string line = read_status_line(workspace, mode, false, static_cast<int>(samples.size()));
+    std::string line = read_status_line(workspace, mode, Domain::time, static_cast<int>(samples.size()));
     // Independent mode names a recording between "Signal A:" and the count,
     // which stays in its columns.
     if (mode == SignalMode::independent) {
@@ -323,7 +322,7 @@ void read_dialogue(Session& session) {
         workspace.imag_name_shown.clear();
     }
     const int n = workspace.slot(target->domain).npts;
-    workspace.status_line = read_status_line(workspace, target->mode, target->into_b(), n);
+    workspace.status_line = read_status_line(workspace, target->mode, target->domain, n);
 }
 
 }  // namespace zeph

@@ -34,6 +34,6 @@ std::string limit_notice(std::size_t kept, std::size_t available);
 
 // The status line describing a read of n points into A or B, with the
 // workspace's shown names in linked mode.
-std::string read_status_line(const Workspace& workspace, SignalMode mode, bool into_b, int n);
+std::string read_status_line(const Workspace& workspace, SignalMode mode, Domain domain, int n);
 
 }  // namespace zeph

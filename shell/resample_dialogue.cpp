@@ -12,11 +12,9 @@ Grid grid_of(const Workspace& workspace, Domain domain) {
 }
 
 // The current signal with both grids of the workspace.
-ResampleTarget target_of(const Workspace& workspace, const CurrentSignal& signal) {
+ResampleTarget target_of(const Workspace& workspace, const SignalRef& signal) {
     return ResampleTarget{
-        .storage = signal.storage,
-        .domain = signal.spectrum ? GridDomain::spectrum : GridDomain::waveform,
-        .current = Grid{signal.npts, signal.xmin, signal.dx},
+        .current = signal,
         .waveform = grid_of(workspace, Domain::time),
         .spectrum = grid_of(workspace, Domain::frequency),
         .linked = workspace.signal_mode == SignalMode::linked,
@@ -25,7 +23,7 @@ ResampleTarget target_of(const Workspace& workspace, const CurrentSignal& signal
 
 // Hands the new grid back: the signal's own grid to the caller, the other
 // domain's Xmin and dX (which only linked mode changes) to the workspace.
-bool finish(Workspace& workspace, CurrentSignal& signal, const ResampleTarget& target, const Status& status) {
+bool finish(Workspace& workspace, SignalRef& signal, const ResampleTarget& target, const Status& status) {
     if (!status) {
         workspace.message_line = status.message;
         return false;
@@ -33,7 +31,7 @@ bool finish(Workspace& workspace, CurrentSignal& signal, const ResampleTarget& t
     signal.npts = target.current.npts;
     signal.xmin = target.current.xmin;
     signal.dx = target.current.dx;
-    const Domain other = other_domain(signal.domain());
+    const Domain other = other_domain(signal.domain);
     const Grid& other_grid = other == Domain::time ? target.waveform : target.spectrum;
     workspace.slot(other).xmin = other_grid.xmin;
     workspace.slot(other).dx = other_grid.dx;
@@ -58,7 +56,7 @@ bool ask_choice(Session& session, std::string_view prompt, std::string_view kept
 
 }  // namespace
 
-bool sample_rate_dialogue(Session& session, CurrentSignal& signal) {
+bool sample_rate_dialogue(Session& session, SignalRef& signal) {
     SampleRateSettings& settings = session.operation_settings.sample_rate;
     const std::string_view kept = settings.direction == 'D' ? kDecreaseAnswer : kIncreaseAnswer;
     if (!ask_choice(session, kSampleRateDirectionPrompt, kept, "ID", kSampleRateDirectionError, settings.direction))
@@ -81,7 +79,7 @@ bool sample_rate_dialogue(Session& session, CurrentSignal& signal) {
     return finish(session.workspace, signal, target, status);
 }
 
-bool point_count_dialogue(Session& session, CurrentSignal& signal) {
+bool point_count_dialogue(Session& session, SignalRef& signal) {
     PointCountSettings& settings = session.operation_settings.point_count;
     if (!ask_choice(session, kPointCountChoicePrompt, std::string_view(&settings.choice, 1), "AB",
                     kPointCountChoiceError, settings.choice))
@@ -95,7 +93,7 @@ bool point_count_dialogue(Session& session, CurrentSignal& signal) {
         status = change_point_count(target, nearest_int(values[0]), nearest_int(values[1]));
     } else {
         std::array<double, 4> values{signal.xmin, signal.dx};
-        if (!ask_kept_values(session, signal.spectrum ? kSpectrumGridPrompt : kWaveformGridPrompt, values, 2))
+        if (!ask_kept_values(session, signal.spectrum() ? kSpectrumGridPrompt : kWaveformGridPrompt, values, 2))
             return false;
         status = change_abscissa(target, values[0], values[1]);
     }

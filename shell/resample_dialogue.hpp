@@ -24,9 +24,9 @@ inline constexpr std::string_view kSpectrumGridPrompt = "New Fmin, New dF:";
 // CS. Returns true when the signal was changed. The signal's grid comes back
 // in `signal`; the other domain's Xmin and dX are brought into line in the
 // workspace (linked mode only).
-bool sample_rate_dialogue(Session& session, CurrentSignal& signal);
+bool sample_rate_dialogue(Session& session, SignalRef& signal);
 
 // CH. As sample_rate_dialogue.
-bool point_count_dialogue(Session& session, CurrentSignal& signal);
+bool point_count_dialogue(Session& session, SignalRef& signal);
 
 }  // namespace zeph

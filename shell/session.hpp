@@ -2,6 +2,7 @@
 // Everything one run of the program owns, passed by reference to the
 // command loop and the dialogues.
 #include <array>
+#include <optional>
 #include <string>
 
 #include "input/expr/interp.hpp"
@@ -45,9 +46,9 @@ struct Session {
     bool ended = false;              // EN ran: the loop stops
 
     // Kept between commands: the weights C, D, E, F of AD and MU, and the
-    // letter of the signal EQ, AD and MU last worked on.
+    // signal EQ, AD and MU last worked on.
     std::array<double, 4> weights{};
-    char equation_letter = ' ';
+    std::optional<Domain> equation_signal;
 
     // The figures of the signal of the last derivation, and DX times the sum
     // of the values before the last cumulative display.

@@ -21,19 +21,18 @@ bool require_power_of_two(Workspace& workspace, int npts) {
 
 std::span<Complex> samples_of(Complex* first, int npts) { return {first, static_cast<std::size_t>(npts)}; }
 
-using PairOperation = Status (*)(std::span<Complex>, std::span<Complex>, ResultOperand, double, BitReverseTable&);
+using PairOperation = Status (*)(std::span<Complex>, std::span<Complex>, Domain, double, BitReverseTable&);
 
 // CV and XC: N and the step are the current signal's; the result goes there.
 void run_on_both(Session& session, PairOperation operation) {
     Workspace& workspace = session.workspace;
-    const SignalView current = current_signal(workspace);
+    const SignalRef current = current_signal(workspace);
     if (!require_power_of_two(workspace, current.npts)) return;
     if (!check_both_signals(workspace)) return;
-    const ResultOperand result = current.spectrum ? ResultOperand::b : ResultOperand::a;
     if (report(workspace, operation(samples_of(workspace.signal_a(), current.npts),
-                                    samples_of(workspace.signal_b(), current.npts), result, current.dx,
+                                    samples_of(workspace.signal_b(), current.npts), current.domain, current.dx,
                                     workspace.transform_table)))
-        workspace.record_change(current.domain(), SignalOrigin::operation);
+        workspace.record_change(current.domain, SignalOrigin::operation);
 }
 
 // A= and B=: the samples, count and grid of `from` replace those of its other domain.
@@ -54,27 +53,27 @@ void copy_signal(Session& session, Domain from) {
 
 }  // namespace
 
-bool derivative_operation(Session& session, CurrentSignal& signal) {
+bool derivative_operation(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
-    return report(workspace, differentiate(samples_in_use(signal), signal.dx, workspace.transform_table));
+    return report(workspace, differentiate(signal.samples(), signal.dx, workspace.transform_table));
 }
 
-bool integral_operation(Session& session, CurrentSignal& signal) {
+bool integral_operation(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
-    return report(workspace, integrate(samples_in_use(signal), signal.dx, workspace.transform_table));
+    return report(workspace, integrate(signal.samples(), signal.dx, workspace.transform_table));
 }
 
 void autocorrelation_operation(Session& session) {
     Workspace& workspace = session.workspace;
-    const SignalView current = current_signal(workspace);
+    const SignalRef current = current_signal(workspace);
     if (!require_power_of_two(workspace, current.npts)) return;
-    if (!require_signal(workspace, current.domain())) return;
-    if (!report(workspace, autocorrelate(samples_of(current.samples, current.npts), current.dx,
+    if (!require_signal(workspace, current.domain)) return;
+    if (!report(workspace, autocorrelate(current.samples(), current.dx,
                                          workspace.transform_table)))
         return;
-    workspace.record_change(current.domain(), SignalOrigin::operation);
+    workspace.record_change(current.domain, SignalOrigin::operation);
     // The other domain was this signal's transform; it no longer is.
-    if (workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(current.domain())).present = false;
+    if (workspace.signal_mode == SignalMode::linked) workspace.slot(other_domain(current.domain)).present = false;
 }
 
 void convolution_operation(Session& session) { run_on_both(session, convolve); }

@@ -6,8 +6,8 @@
 namespace zeph {
 
 // DX and IX. Return true when the signal was changed.
-bool derivative_operation(Session& session, CurrentSignal& signal);
-bool integral_operation(Session& session, CurrentSignal& signal);
+bool derivative_operation(Session& session, SignalRef& signal);
+bool integral_operation(Session& session, SignalRef& signal);
 
 // AC on the current function's signal. In linked mode the other domain is
 // no longer its transform afterwards and is marked absent.

@@ -29,7 +29,7 @@ bool ask_shape_values(Session& session, WindowSettings& settings, char type) {
 
 }  // namespace
 
-bool window_dialogue(Session& session, CurrentSignal& signal) {
+bool window_dialogue(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
     WindowSettings& settings = session.operation_settings.window;
 
@@ -65,7 +65,7 @@ bool window_dialogue(Session& session, CurrentSignal& signal) {
                             .flat = range.values[2], .kaiser_beta = settings.kaiser_beta,
                             .rrc_symbol_length = settings.symbol_length, .rrc_rolloff = settings.rolloff};
     if (in_samples) window = window_in_abscissa_units(window, signal.xmin, signal.dx);
-    if (Status status = apply_window(samples_in_use(signal), signal.xmin, signal.dx, window); !status) {
+    if (Status status = apply_window(signal.samples(), signal.xmin, signal.dx, window); !status) {
         workspace.message_line = status.message;
         return false;
     }

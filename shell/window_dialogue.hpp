@@ -21,6 +21,6 @@ inline constexpr std::string_view kRootRaisedCosinePrompt = "Enter symbol length
 // Asks the window's type, length mode and range (and the Kaiser β or the
 // root-raised-cosine pulse), then windows the signal. Returns true when the
 // signal was changed; a refusal leaves its message and the signal as it was.
-bool window_dialogue(Session& session, CurrentSignal& signal);
+bool window_dialogue(Session& session, SignalRef& signal);
 
 }  // namespace zeph

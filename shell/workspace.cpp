@@ -24,11 +24,12 @@ bool fits_in_memory(long long points) {
 }
 }  // namespace
 
-SignalView current_signal(Workspace& workspace) {
+SignalRef current_signal(Workspace& workspace) {
     const Domain domain = workspace.current_domain();
     const SignalSlot& slot = workspace.slot(domain);
     const int npts = std::clamp(workspace.count(domain), 0, workspace.max_points);
-    return {{npts, slot.xmin, slot.dx}, workspace.samples(domain), domain == Domain::frequency};
+    const std::span<Complex> storage(workspace.samples(domain), static_cast<std::size_t>(std::max(workspace.max_points, 0)));
+    return {{npts, slot.xmin, slot.dx}, storage, domain};
 }
 
 std::string parameter_label(const Selection& selection) {

@@ -165,14 +165,11 @@ struct Workspace {
     }
 };
 
-// The current signal: the one of the function of the selection (B for SP,
-// A otherwise), with its grid. In linked mode both domains share the count.
-struct SignalView : Grid {
-    Complex* samples = nullptr;
-    bool spectrum = false;
-    Domain domain() const { return spectrum ? Domain::frequency : Domain::time; }
-};
-SignalView current_signal(Workspace& workspace);
+// The current signal: the one of the function of the selection (B for SP
+// and BS, A otherwise), with its grid and all of its storage (max_points
+// values, so an operation may lengthen it). In linked mode both domains share
+// the count.
+SignalRef current_signal(Workspace& workspace);
 
 // Switches off the options that last one display (AV, DI, CU, DB, SC),
 // forgets the cached derivation, blanks the function and parameter and

@@ -20,17 +20,15 @@ struct Signal {
 
 // A signal of n marked samples in storage of `capacity`, on the grid
 // (xmin, dx) of `domain`; the other grid holds recognisable values.
-Signal make_signal(int n, int capacity, GridDomain domain, double xmin, double dx, bool linked = true) {
+Signal make_signal(int n, int capacity, Domain domain, double xmin, double dx, bool linked = true) {
     Signal s;
     s.store.assign(static_cast<std::size_t>(capacity), Complex{99.0, 99.0});
     for (int k = 1; k <= n; ++k) s.store[static_cast<std::size_t>(k - 1)] = marked(k);
-    s.target.domain = domain;
-    s.target.current = {n, xmin, dx};
+    s.target.current = SignalRef{{n, xmin, dx}, s.store, domain};
     s.target.waveform = {n, -7.0, 0.125};
     s.target.spectrum = {n, -3.0, 0.25};
-    (domain == GridDomain::waveform ? s.target.waveform : s.target.spectrum) = s.target.current;
+    (domain == Domain::time ? s.target.waveform : s.target.spectrum) = s.target.current;
     s.target.linked = linked;
-    s.target.storage = s.store;
     return s;
 }
 
@@ -53,7 +51,7 @@ void expect_refused(const Status& status, const std::string& message, const Sign
 // ---- CH ----------------------------------------------------------------
 
 TEST(ChangePoints, ExtendingZeroFillsAndRetiesTheSpectrumGrid) {
-    Signal s = make_signal(8, 64, GridDomain::waveform, 0.5, 0.01);
+    Signal s = make_signal(8, 64, Domain::time, 0.5, 0.01);
     ASSERT_TRUE(change_point_count(s.target, 1, 16).ok);
     for (int k = 1; k <= 8; ++k) EXPECT_EQ(s.store[k - 1], marked(k));
     for (int i = 8; i < 16; ++i) EXPECT_EQ(s.store[i], Complex{}) << i;
@@ -65,7 +63,7 @@ TEST(ChangePoints, ExtendingZeroFillsAndRetiesTheSpectrumGrid) {
 }
 
 TEST(ChangePoints, FirstPointElevenDropsTenAndShiftsXmin) {
-    Signal s = make_signal(32, 64, GridDomain::waveform, 1.0, 0.5);
+    Signal s = make_signal(32, 64, Domain::time, 1.0, 0.5);
     ASSERT_TRUE(change_point_count(s.target, 11, 32).ok);
     for (int i = 0; i < 22; ++i) EXPECT_EQ(s.store[i], marked(i + 11)) << i;
     for (int i = 22; i < 32; ++i) EXPECT_EQ(s.store[i], Complex{}) << i;
@@ -74,21 +72,21 @@ TEST(ChangePoints, FirstPointElevenDropsTenAndShiftsXmin) {
 }
 
 TEST(ChangePoints, CuttingFromAFirstPointBelowOneKeepsTheFirstHalf) {
-    Signal s = make_signal(8, 8, GridDomain::waveform, 2.0, 1.0);
+    Signal s = make_signal(8, 8, Domain::time, 2.0, 1.0);
     ASSERT_TRUE(change_point_count(s.target, -3, 4).ok);   // counts as 1
     for (int k = 1; k <= 4; ++k) EXPECT_EQ(s.store[k - 1], marked(k));
     EXPECT_EQ(s.target.current.xmin, 2.0);
 }
 
 TEST(ChangePoints, FirstPointPastTheEndLeavesZeros) {
-    Signal s = make_signal(8, 16, GridDomain::waveform, 0.0, 1.0);
+    Signal s = make_signal(8, 16, Domain::time, 0.0, 1.0);
     ASSERT_TRUE(change_point_count(s.target, 20, 12).ok);
     for (int i = 0; i < 12; ++i) EXPECT_EQ(s.store[i], Complex{}) << i;
     EXPECT_EQ(s.target.current.xmin, 19.0);
 }
 
 TEST(ChangePoints, SpectrumChangeRetiesTheWaveformGrid) {
-    Signal s = make_signal(8, 64, GridDomain::spectrum, -4.0, 2.0);
+    Signal s = make_signal(8, 64, Domain::frequency, -4.0, 2.0);
     ASSERT_TRUE(change_point_count(s.target, 1, 32).ok);
     expect_same_grid(s.target.spectrum, {32, -4.0, 2.0});
     EXPECT_DOUBLE_EQ(s.target.waveform.dx, 1.0 / (32 * 2.0));
@@ -97,9 +95,9 @@ TEST(ChangePoints, SpectrumChangeRetiesTheWaveformGrid) {
 }
 
 TEST(ChangePoints, RefusesMoreThanMaxPointsAndFewerThanOne) {
-    const Signal before = make_signal(100, 32768, GridDomain::waveform, 0.0, 1.0);
+    const Signal before = make_signal(100, 32768, Domain::time, 0.0, 1.0);
     Signal s = before;
-    s.target.storage = s.store;
+    s.target.current.storage = s.store;
     expect_refused(change_point_count(s.target, 1, 32769), "ERROR.   32768 MAXIMUM POINTS ALLOWED.", before, s);
     EXPECT_EQ(max_points_message(1002), "ERROR.    1002 MAXIMUM POINTS ALLOWED.");
     for (int count : {0, -5}) expect_refused(change_point_count(s.target, 1, count), kNewCountBelowOne, before, s);
@@ -107,9 +105,9 @@ TEST(ChangePoints, RefusesMoreThanMaxPointsAndFewerThanOne) {
 }
 
 TEST(ChangeAbscissa, RelabelsAndRefusesAStepNotAboveZero) {
-    const Signal before = make_signal(16, 16, GridDomain::spectrum, -8.0, 1.0);
+    const Signal before = make_signal(16, 16, Domain::frequency, -8.0, 1.0);
     Signal s = before;
-    s.target.storage = s.store;
+    s.target.current.storage = s.store;
     for (double step : {0.0, -0.5}) {
         expect_refused(change_abscissa(s.target, 3.0, step), "dT or dF must be ≥ 0", before, s);
     }
@@ -121,7 +119,7 @@ TEST(ChangeAbscissa, RelabelsAndRefusesAStepNotAboveZero) {
 }
 
 TEST(ChangeAbscissa, IndependentModeLeavesTheOtherGrid) {
-    Signal s = make_signal(16, 16, GridDomain::waveform, 0.0, 1.0, false);
+    Signal s = make_signal(16, 16, Domain::time, 0.0, 1.0, false);
     const Grid other = s.target.spectrum;
     ASSERT_TRUE(change_abscissa(s.target, 5.0, 0.25).ok);
     ASSERT_TRUE(change_point_count(s.target, 3, 4).ok);
@@ -132,7 +130,7 @@ TEST(ChangeAbscissa, IndependentModeLeavesTheOtherGrid) {
 // ---- CS decrease -------------------------------------------------------
 
 TEST(Decimate, RatioThreeOnTenKeepsOneFourSevenTen) {
-    Signal s = make_signal(10, 10, GridDomain::waveform, 0.0, 0.1);
+    Signal s = make_signal(10, 10, Domain::time, 0.0, 0.1);
     ASSERT_TRUE(decimate(s.target, 1, 3).ok);
     EXPECT_EQ(s.target.current.npts, 4);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(s.store[i], marked(1 + 3 * i)) << i;
@@ -144,7 +142,7 @@ TEST(Decimate, RatioThreeOnTenKeepsOneFourSevenTen) {
 }
 
 TEST(Decimate, LaterFirstPointShiftsXmin) {
-    Signal s = make_signal(10, 10, GridDomain::waveform, 1.0, 0.5);
+    Signal s = make_signal(10, 10, Domain::time, 1.0, 0.5);
     ASSERT_TRUE(decimate(s.target, 2, 4).ok);   // (10 + 4 − 2)/4 = 3 samples: 2, 6, 10
     EXPECT_EQ(s.target.current.npts, 3);
     EXPECT_EQ(s.store[0], marked(2));
@@ -155,26 +153,26 @@ TEST(Decimate, LaterFirstPointShiftsXmin) {
 }
 
 TEST(Decimate, LastSampleAloneAndRatioOneAreKept) {
-    Signal s = make_signal(10, 10, GridDomain::waveform, 0.0, 1.0);
+    Signal s = make_signal(10, 10, Domain::time, 0.0, 1.0);
     ASSERT_TRUE(decimate(s.target, 10, 5).ok);
     EXPECT_EQ(s.target.current.npts, 1);
     EXPECT_EQ(s.store[0], marked(10));
-    Signal t = make_signal(6, 6, GridDomain::waveform, 0.0, 1.0);
+    Signal t = make_signal(6, 6, Domain::time, 0.0, 1.0);
     ASSERT_TRUE(decimate(t.target, 1, 1).ok);
     EXPECT_EQ(t.target.current.npts, 6);
     for (int k = 1; k <= 6; ++k) EXPECT_EQ(t.store[k - 1], marked(k));
 }
 
 TEST(Decimate, RefusesRatioBelowOneAndAStartPastTheEnd) {
-    const Signal before = make_signal(10, 16, GridDomain::waveform, 0.0, 1.0);
+    const Signal before = make_signal(10, 16, Domain::time, 0.0, 1.0);
     Signal s = before;
-    s.target.storage = s.store;
+    s.target.current.storage = s.store;
     for (int ratio : {0, -2}) expect_refused(decimate(s.target, 1, ratio), kRatioBelowOne, before, s);
     for (int first : {11, 1000}) expect_refused(decimate(s.target, first, 2), kNoSampleKept, before, s);
 }
 
 TEST(Decimate, SpectrumIsRecentredOnZeroFrequency) {
-    Signal s = make_signal(16, 16, GridDomain::spectrum, 5.0, 1.0, false);
+    Signal s = make_signal(16, 16, Domain::frequency, 5.0, 1.0, false);
     const Grid other = s.target.waveform;
     ASSERT_TRUE(decimate(s.target, 1, 2).ok);
     expect_same_grid(s.target.current, {8, -8.0, 2.0});
@@ -192,7 +190,7 @@ Complex tones(double t, int n) {
 
 TEST(Interpolate, RatioFourOnBandLimitedSignalFollowsTheTones) {
     const int n = 256;
-    Signal s = make_signal(n, 4096, GridDomain::waveform, 2.0, 0.01);
+    Signal s = make_signal(n, 4096, Domain::time, 2.0, 0.01);
     for (int i = 0; i < n; ++i) s.store[i] = tones(i, n);
     BitReverseTable table;
     ASSERT_TRUE(interpolate(s.target, 4, table).ok);
@@ -206,7 +204,7 @@ TEST(Interpolate, RatioFourOnBandLimitedSignalFollowsTheTones) {
 }
 
 TEST(Interpolate, RemovesTheNyquistComponent) {
-    Signal s = make_signal(8, 64, GridDomain::waveform, 0.0, 1.0);
+    Signal s = make_signal(8, 64, Domain::time, 0.0, 1.0);
     for (int i = 0; i < 8; ++i) s.store[i] = (i % 2 == 0 ? 1.0 : -1.0) + 2.0;   // Nyquist tone plus DC
     BitReverseTable table;
     ASSERT_TRUE(interpolate(s.target, 2, table).ok);
@@ -214,7 +212,7 @@ TEST(Interpolate, RemovesTheNyquistComponent) {
 }
 
 TEST(Interpolate, SingleSampleBecomesAConstant) {
-    Signal s = make_signal(1, 16, GridDomain::waveform, 0.0, 1.0);
+    Signal s = make_signal(1, 16, Domain::time, 0.0, 1.0);
     s.store[0] = Complex{3.0, -1.0};
     BitReverseTable table;
     ASSERT_TRUE(interpolate(s.target, 8, table).ok);
@@ -224,7 +222,7 @@ TEST(Interpolate, SingleSampleBecomesAConstant) {
 }
 
 TEST(Interpolate, SpectrumIsRecentredOnZeroFrequency) {
-    Signal s = make_signal(64, 256, GridDomain::spectrum, 1.0, 4.0);
+    Signal s = make_signal(64, 256, Domain::frequency, 1.0, 4.0);
     BitReverseTable table;
     ASSERT_TRUE(interpolate(s.target, 2, table).ok);
     expect_same_grid(s.target.current, {128, -128.0, 2.0});
@@ -234,9 +232,9 @@ TEST(Interpolate, SpectrumIsRecentredOnZeroFrequency) {
 }
 
 TEST(Interpolate, Refusals) {
-    const Signal before = make_signal(100, 32768, GridDomain::waveform, 0.0, 1.0);
+    const Signal before = make_signal(100, 32768, Domain::time, 0.0, 1.0);
     Signal s = before;
-    s.target.storage = s.store;
+    s.target.current.storage = s.store;
     BitReverseTable table;
     expect_refused(interpolate(s.target, 2, table), "# sampling points after upsampling,     200, is not a power of 2",
                    before, s);
@@ -245,9 +243,9 @@ TEST(Interpolate, Refusals) {
     for (int ratio : {0, -4}) expect_refused(interpolate(s.target, ratio, table), kRatioBelowOne, before, s);
     EXPECT_EQ(kTooManyUpsampled, "Too many samples will be generated. Reduce sample pointsor oversampling ratio.");
 
-    const Signal small = make_signal(64, 32768, GridDomain::waveform, 0.0, 1.0);
+    const Signal small = make_signal(64, 32768, Domain::time, 0.0, 1.0);
     Signal t = small;
-    t.target.storage = t.store;
+    t.target.current.storage = t.store;
     expect_refused(interpolate(t.target, 1024, table), kTooManyUpsampled, small, t);   // 65536 > 32768
     // A huge ratio must not overflow into an accepted length.
     expect_refused(interpolate(t.target, 1 << 26, table), kTooManyUpsampled, small, t);

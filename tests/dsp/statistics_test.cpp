@@ -21,7 +21,7 @@ std::vector<Complex> sine(int n, double amplitude, int cycles) {
 }
 
 TEST(SignalMetrics, SineHasHalfTheSquaredAmplitudeAsPowerAndNoNoiseBandwidth) {
-    const SignalMetrics m = compute_signal_metrics(sine(64, 3.0, 4), StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics m = compute_signal_metrics(sine(64, 3.0, 4), Domain::time, kLinkedGrids);
     EXPECT_EQ(m.npts, 64);
     EXPECT_NEAR(m.power, 4.5, 1e-12);
     EXPECT_NEAR(m.energy, 4.5 * 64 * 0.01, 1e-12);
@@ -38,14 +38,14 @@ TEST(SignalMetrics, SineHasHalfTheSquaredAmplitudeAsPowerAndNoNoiseBandwidth) {
 
 TEST(SignalMetrics, ConstantHasOneBinOfNoiseBandwidthAndImpulseTheWholeBand) {
     const std::vector<Complex> constant(64, Complex(2.0, 0.0));
-    const SignalMetrics c = compute_signal_metrics(constant, StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics c = compute_signal_metrics(constant, Domain::time, kLinkedGrids);
     EXPECT_DOUBLE_EQ(c.dc_power, 4.0);
     EXPECT_NEAR(c.y0_squared, std::pow(2.0 * 64 * 0.01, 2), 1e-12);   // |Σy·DT|²
     EXPECT_NEAR(c.noise_bandwidth, kLinkedGrids.df, 1e-12);
 
     std::vector<Complex> impulse(64);
     impulse[0] = Complex(0.0, 5.0);
-    const SignalMetrics i = compute_signal_metrics(impulse, StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics i = compute_signal_metrics(impulse, Domain::time, kLinkedGrids);
     EXPECT_NEAR(i.energy, 25 * 0.01, 1e-15);
     EXPECT_NEAR(i.power, 25.0 / 64, 1e-15);
     EXPECT_NEAR(i.noise_bandwidth, 1 / 0.01, 1e-9);   // N·DF
@@ -63,8 +63,8 @@ TEST(SignalMetrics, SpectrumFiguresMatchTheWaveformFigures) {
     ASSERT_TRUE(create_spectrum(waveform, Grid{n, 0.0, 0.01}, spectrum, frequency, table));
     const SignalGrids grids{0.0, 0.01, frequency.xmin, frequency.dx};
 
-    const SignalMetrics t = compute_signal_metrics(waveform, StatisticsDomain::time, grids);
-    const SignalMetrics f = compute_signal_metrics(spectrum, StatisticsDomain::frequency, grids);
+    const SignalMetrics t = compute_signal_metrics(waveform, Domain::time, grids);
+    const SignalMetrics f = compute_signal_metrics(spectrum, Domain::frequency, grids);
     EXPECT_EQ(f.zero_frequency_index, n / 2 + 1);
     EXPECT_NEAR(f.energy, t.energy, 1e-12 * t.energy);
     EXPECT_NEAR(f.power, t.power, 1e-12 * t.power);
@@ -75,7 +75,7 @@ TEST(SignalMetrics, SpectrumFiguresMatchTheWaveformFigures) {
 
 TEST(SignalMetrics, DegenerateInputsGiveFloorsAndUndefinedBandwidthWithoutNaN) {
     const std::vector<Complex> zeros(16);
-    const SignalMetrics z = compute_signal_metrics(zeros, StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics z = compute_signal_metrics(zeros, Domain::time, kLinkedGrids);
     EXPECT_EQ(z.rms, 0.0);
     EXPECT_EQ(z.rms_dbv, -1540.0);
     EXPECT_EQ(z.power_dbw, -770.0);
@@ -83,13 +83,13 @@ TEST(SignalMetrics, DegenerateInputsGiveFloorsAndUndefinedBandwidthWithoutNaN) {
 
     const std::vector<Complex> ones(16, Complex(1, 0));
     // Zero frequency outside the samples: FMIN above 0.
-    const SignalMetrics outside = compute_signal_metrics(ones, StatisticsDomain::frequency, {0, 1, 10.0, 1.0});
+    const SignalMetrics outside = compute_signal_metrics(ones, Domain::frequency, {0, 1, 10.0, 1.0});
     EXPECT_EQ(outside.y0_squared, 0.0);
     EXPECT_EQ(outside.zero_frequency_index, 0);
     EXPECT_EQ(outside.noise_bandwidth, 0.0);
 
     for (const SignalGrids& grids : {SignalGrids{0, 0.0, 0, 0.0}, SignalGrids{0, 1, -8, 0.0}, SignalGrids{0, 1, 1e300, 1e-300}}) {
-        for (StatisticsDomain domain : {StatisticsDomain::time, StatisticsDomain::frequency}) {
+        for (const Domain domain : kDomains) {
             const SignalMetrics m = compute_signal_metrics(ones, domain, grids);
             EXPECT_FALSE(std::isnan(m.noise_bandwidth));
             EXPECT_FALSE(std::isnan(m.y0_squared));
@@ -97,13 +97,13 @@ TEST(SignalMetrics, DegenerateInputsGiveFloorsAndUndefinedBandwidthWithoutNaN) {
         }
     }
 
-    const SignalMetrics none = compute_signal_metrics(ones, StatisticsDomain::none, kLinkedGrids);
+    const SignalMetrics none = compute_signal_metrics(ones, std::nullopt, kLinkedGrids);
     EXPECT_EQ(none.energy, 0.0);
     EXPECT_EQ(none.power, 0.0);
     EXPECT_EQ(none.noise_bandwidth, 0.0);
     EXPECT_DOUBLE_EQ(none.time_span, 0.16);
 
-    const SignalMetrics empty = compute_signal_metrics({}, StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics empty = compute_signal_metrics({}, Domain::time, kLinkedGrids);
     EXPECT_EQ(empty.power, 0.0);
     EXPECT_EQ(empty.dc_power, 0.0);
 }
@@ -151,7 +151,7 @@ TEST(OrdinateStatistics, SingleValueConstantAndLargeOffsetGiveSoundVariance) {
 TEST(SignalMetrics, ANaNSampleMakesEveryFigureNaN) {
     std::vector<Complex> samples(16, Complex(2, 0));
     samples[7] = Complex(std::nan(""), 0);
-    const SignalMetrics m = compute_signal_metrics(samples, StatisticsDomain::time, kLinkedGrids);
+    const SignalMetrics m = compute_signal_metrics(samples, Domain::time, kLinkedGrids);
     for (double figure : {m.power, m.rms, m.rms_dbv, m.power_dbw, m.energy}) EXPECT_TRUE(std::isnan(figure)) << figure;
     std::vector<double> values(16, 2.0);
     values[7] = std::nan("");
@@ -226,14 +226,14 @@ TEST(AdjacentChannels, ToneInOneChannelAndEmptyChannels) {
 TEST(AdjacentChannels, ApplyOnlyToADbPowerSpectrumWithoutAveragingDistributionOrCumulative) {
     ReportOptions db;
     db.db = true;
-    EXPECT_TRUE(adjacent_channels_apply(StatisticsDomain::frequency, true, db));
-    EXPECT_FALSE(adjacent_channels_apply(StatisticsDomain::time, true, db));
-    EXPECT_FALSE(adjacent_channels_apply(StatisticsDomain::frequency, false, db));
-    EXPECT_FALSE(adjacent_channels_apply(StatisticsDomain::frequency, true, ReportOptions{}));
+    EXPECT_TRUE(adjacent_channels_apply(Domain::frequency, true, db));
+    EXPECT_FALSE(adjacent_channels_apply(Domain::time, true, db));
+    EXPECT_FALSE(adjacent_channels_apply(Domain::frequency, false, db));
+    EXPECT_FALSE(adjacent_channels_apply(Domain::frequency, true, ReportOptions{}));
     for (bool ReportOptions::*option : {&ReportOptions::averaging, &ReportOptions::distribution, &ReportOptions::cumulative}) {
         ReportOptions with = db;
         with.*option = true;
-        EXPECT_FALSE(adjacent_channels_apply(StatisticsDomain::frequency, true, with));
+        EXPECT_FALSE(adjacent_channels_apply(Domain::frequency, true, with));
     }
 }
 
@@ -245,7 +245,7 @@ StatisticsReport power_spectrum_report() {
     StatisticsReport r;
     r.description = "Spectrum of  TEST.DAT     ";
     r.ordinate_name = "Power               ";
-    r.domain = StatisticsDomain::frequency;
+    r.domain = Domain::frequency;
     r.power_parameter = true;
     r.options.db = true;
     r.reference_power = 0.125;
@@ -328,9 +328,9 @@ TEST(StatisticsReport, SingleWaveformValueShowsZeroVarianceAndOnlyItsCells) {
     StatisticsReport report;
     report.description = "Time domain function: ONE";
     report.ordinate_name = "Amplitude";
-    report.domain = StatisticsDomain::time;
+    report.domain = Domain::time;
     report.grids = {0.0, 0.5, 0.0, 2.0};
-    report.metrics = compute_signal_metrics(one, StatisticsDomain::time, report.grids);
+    report.metrics = compute_signal_metrics(one, Domain::time, report.grids);
     add_ordinate_figures(report, std::vector<double>{5.0});
     const std::vector<std::string> lines = format_statistics_report(report, ReportDestination::text_window);
 

@@ -46,12 +46,12 @@ TEST(Convolution, ImpulseOfHeightOneOverStepReturnsTheOtherSignal) {
     std::vector<Complex> a(64), b = random_signal(64, 3);
     a[0] = 1.0 / dt;
     const std::vector<Complex> a_before = a, b_before = b;
-    ASSERT_TRUE(convolve(a, b, ResultOperand::a, dt, table));
+    ASSERT_TRUE(convolve(a, b, Domain::time, dt, table));
     EXPECT_LT(max_abs_diff(a, b_before), 1e-12);
 
     // Into B: A keeps its exact samples.
     a = a_before;
-    ASSERT_TRUE(convolve(a, b, ResultOperand::b, dt, table));
+    ASSERT_TRUE(convolve(a, b, Domain::frequency, dt, table));
     EXPECT_EQ(a, a_before);
     EXPECT_LT(max_abs_diff(b, b_before), 1e-12);
 }
@@ -61,11 +61,11 @@ TEST(Convolution, MatchesTheDirectCircularSumIntoEitherOperand) {
     const std::vector<Complex> a = random_signal(32, 1), b = random_signal(32, 2);
     const std::vector<Complex> expected = direct_sum(a, b, 0.25, convolution_index);
     std::vector<Complex> into_a = a, b_copy = b;
-    ASSERT_TRUE(convolve(into_a, b_copy, ResultOperand::a, 0.25, table));
+    ASSERT_TRUE(convolve(into_a, b_copy, Domain::time, 0.25, table));
     EXPECT_LT(max_abs_diff(into_a, expected), 1e-12);
     EXPECT_EQ(b_copy, b);
     std::vector<Complex> a_copy = a, into_b = b;
-    ASSERT_TRUE(convolve(a_copy, into_b, ResultOperand::b, 0.25, table));
+    ASSERT_TRUE(convolve(a_copy, into_b, Domain::frequency, 0.25, table));
     EXPECT_LT(max_abs_diff(into_b, expected), 1e-12);
     EXPECT_EQ(a_copy, a);
 }
@@ -77,11 +77,11 @@ TEST(CrossCorrelation, MatchesTheDirectSumWithoutConjugateIntoEitherOperand) {
         const std::vector<Complex> a = random_signal(n, 5), b = random_signal(n, 6);
         const std::vector<Complex> expected = direct_sum(a, b, 0.5, correlation_index);
         std::vector<Complex> into_a = a, b_copy = b;
-        ASSERT_TRUE(cross_correlate(into_a, b_copy, ResultOperand::a, 0.5, table));
+        ASSERT_TRUE(cross_correlate(into_a, b_copy, Domain::time, 0.5, table));
         EXPECT_LT(max_abs_diff(into_a, expected), 1e-12) << n;
         EXPECT_EQ(b_copy, b);
         std::vector<Complex> a_copy = a, into_b = b;
-        ASSERT_TRUE(cross_correlate(a_copy, into_b, ResultOperand::b, 0.5, table));
+        ASSERT_TRUE(cross_correlate(a_copy, into_b, Domain::frequency, 0.5, table));
         EXPECT_LT(max_abs_diff(into_b, expected), 1e-12) << n;
         EXPECT_EQ(a_copy, a);
     }
@@ -106,17 +106,17 @@ TEST(TwoSignalOperations, ReuseTheOperandStorageBetweenCommands) {
     const std::vector<Complex> a = random_signal(64, 5), b = random_signal(64, 6);
     const std::vector<Complex> expected = direct_sum(a, b, 0.5, convolution_index);
     std::vector<Complex> into_a = a, b_copy = b;
-    ASSERT_TRUE(cross_correlate(into_a, b_copy, ResultOperand::a, 0.5, table));   // leaves a spectrum behind
+    ASSERT_TRUE(cross_correlate(into_a, b_copy, Domain::time, 0.5, table));   // leaves a spectrum behind
     const Complex* storage = table.operand_storage().data();
     into_a = a;
-    ASSERT_TRUE(convolve(into_a, b_copy, ResultOperand::a, 0.5, table));
+    ASSERT_TRUE(convolve(into_a, b_copy, Domain::time, 0.5, table));
     EXPECT_LT(max_abs_diff(into_a, expected), 1e-12);
     EXPECT_EQ(table.operand_storage().data(), storage);
     EXPECT_EQ(table.operand_storage().size(), 64U);
 
     const std::vector<Complex> short_a = random_signal(16, 7), short_b = random_signal(16, 8);
     std::vector<Complex> short_into_b = short_b, short_a_copy = short_a;
-    ASSERT_TRUE(convolve(short_a_copy, short_into_b, ResultOperand::b, 0.5, table));
+    ASSERT_TRUE(convolve(short_a_copy, short_into_b, Domain::frequency, 0.5, table));
     EXPECT_LT(max_abs_diff(short_into_b, direct_sum(short_a, short_b, 0.5, convolution_index)), 1e-12);
     EXPECT_EQ(table.operand_storage().size(), 16U);   // a shorter signal: the storage follows it
     table.forget();
@@ -130,7 +130,7 @@ TEST(TwoSignalOperations, RefuseRecordsThatAreNotAPowerOfTwoAndChangeNothing) {
         const std::vector<Complex> x_before = x, y_before = y;
         for (const Status& status :
              {autocorrelate(x, 1.0, table), differentiate(x, 1.0, table), integrate(x, 1.0, table),
-              convolve(x, y, ResultOperand::a, 1.0, table), cross_correlate(x, y, ResultOperand::b, 1.0, table)}) {
+              convolve(x, y, Domain::time, 1.0, table), cross_correlate(x, y, Domain::frequency, 1.0, table)}) {
             EXPECT_FALSE(status.ok) << n;
             EXPECT_EQ(status.message, kNotPowerOfTwo);
         }
@@ -143,7 +143,7 @@ TEST(TwoSignalOperations, RefuseOperandsOfDifferentLengths) {
     BitReverseTable table;
     std::vector<Complex> a = random_signal(16, 1), b = random_signal(32, 2);
     const std::vector<Complex> a_before = a, b_before = b;
-    const Status status = convolve(a, b, ResultOperand::a, 1.0, table);
+    const Status status = convolve(a, b, Domain::time, 1.0, table);
     EXPECT_EQ(status.message, kOperandLengthsDiffer);
     EXPECT_EQ(a, a_before);
     EXPECT_EQ(b, b_before);

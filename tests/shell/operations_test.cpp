@@ -24,7 +24,7 @@ namespace zeph {
 namespace {
 
 using testing::ScriptedSession;
-using SignalOperation = bool (*)(Session&, CurrentSignal&);
+using SignalOperation = bool (*)(Session&, SignalRef&);
 
 std::vector<Complex> constant(int n, Complex value = {1.0, 0.5}) { return std::vector<Complex>(n, value); }
 
@@ -36,10 +36,10 @@ std::vector<Complex> ramp(int n) {
 
 // The current signal of function WA (signal A) or SP (signal B), with the
 // grid variables defined as the command loop defines them.
-CurrentSignal select(ScriptedSession& s, bool spectrum) {
+SignalRef select(ScriptedSession& s, bool spectrum) {
     Workspace& w = s.session.workspace;
     w.selection.function = find_word(spectrum ? "SP" : "WA", WordKind::function);
-    const CurrentSignal signal = operand_of(w);
+    const SignalRef signal = current_signal(w);
     std::string ignored;
     s.interpreter.define("DT", w.slot(Domain::time).dx, ignored);
     s.interpreter.define("DF", w.slot(Domain::frequency).dx, ignored);
@@ -50,14 +50,14 @@ CurrentSignal select(ScriptedSession& s, bool spectrum) {
     return signal;
 }
 
-std::vector<Complex> samples(const CurrentSignal& signal) {
+std::vector<Complex> samples(const SignalRef& signal) {
     return {signal.storage.begin(), signal.storage.begin() + signal.npts};
 }
 
 // A refused or cancelled operation: false, the message, and nothing changed.
-void expect_unchanged(ScriptedSession& s, SignalOperation operation, CurrentSignal& signal, std::string_view message) {
+void expect_unchanged(ScriptedSession& s, SignalOperation operation, SignalRef& signal, std::string_view message) {
     const std::vector<Complex> before = samples(signal);
-    const CurrentSignal grid = signal;
+    const SignalRef grid = signal;
     EXPECT_FALSE(operation(s.session, signal));
     EXPECT_EQ(s.session.workspace.message_line, message);
     EXPECT_EQ(samples(signal), before);
@@ -72,7 +72,7 @@ TEST(WindowDialogue, CosineAndSquaredCosineInAbscissaValues) {
     for (const char* type : {"cosine", "S"}) {
         ScriptedSession s({type, "xv", "0, 1, 0.5"});
         s.set_a(constant(48), 0.0, 0.025);
-        CurrentSignal signal = select(s, false);
+        SignalRef signal = select(s, false);
         ASSERT_TRUE(window_dialogue(s.session, signal)) << s.session.workspace.message_line;
         const bool squared = type[0] == 'S';
         const double at_eighth = squared ? 0.5 : std::sqrt(0.5);   // x = 0.125, halfway up the taper
@@ -88,7 +88,7 @@ TEST(WindowDialogue, CosineAndSquaredCosineInAbscissaValues) {
 TEST(WindowDialogue, FirstWindowInSampleNumbersSpansTheWholeSignal) {
     ScriptedSession s({"C", "", "/"});   // default length mode SA, kept range "1, NPTS+1, 0"
     s.set_a(constant(16, 1.0), 3.0, 0.5);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(window_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* a = s.session.workspace.signal_a();
     // Min = XMIN, Max = XMAX, no flat region: a cosine hump centred on sample 8.
@@ -102,7 +102,7 @@ TEST(WindowDialogue, FirstWindowInSampleNumbersSpansTheWholeSignal) {
 TEST(WindowDialogue, KaiserOffersThirteenAndKeepsTheShapeParameter) {
     ScriptedSession s({"K", "XV", "0, 1, 0.5", "", "k", "XV", "/", "0"});
     s.set_a(constant(48, 1.0), 0.0, 0.025);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(window_dialogue(s.session, signal));
     EXPECT_EQ(s.session.operation_settings.window.kaiser_beta, 13.0);
     const double tapered = s.session.workspace.signal_a()[5].real();
@@ -121,7 +121,7 @@ TEST(WindowDialogue, NotchThenRectangularOnTheKeptRange) {
     ScriptedSession s({"N", "XV", "0.26, 0.49, 0", "R", "XV", "/"});
     const std::vector<Complex> ones = constant(48);
     s.set_a(ones, 0.0, 0.025);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(window_dialogue(s.session, signal));
     const Complex* a = s.session.workspace.signal_a();
     for (int k = 0; k < 48; ++k) EXPECT_EQ(a[k], (k >= 11 && k <= 19) ? Complex{} : ones[k]) << k;
@@ -141,7 +141,7 @@ TEST(WindowDialogue, RefusalsChangeNothing) {
                           Case{{"O", "XV", "0, 1, 0.5", "0, 0.5"}, kWindowPulseInvalid}}) {
         ScriptedSession s(c.replies);
         s.set_a(ramp(48), 0.0, 0.025);
-        CurrentSignal signal = select(s, false);
+        SignalRef signal = select(s, false);
         expect_unchanged(s, window_dialogue, signal, c.message);
     }
 }
@@ -158,7 +158,7 @@ TEST(OperationDialogues, EscapeAtTheSecondQuestionCancelsWithoutAMessage) {
         keys.text(c.first_answer).enter().escape();
         s.session.prompter.set_keys(keys);
         s.set_b(ramp(16), -8.0, 1.0);
-        CurrentSignal signal = select(s, true);
+        SignalRef signal = select(s, true);
         expect_unchanged(s, c.operation, signal, "");
         EXPECT_TRUE(keys.exhausted()) << c.first_answer;
     }
@@ -167,14 +167,14 @@ TEST(OperationDialogues, EscapeAtTheSecondQuestionCancelsWithoutAMessage) {
 // --- FF -------------------------------------------------------------------
 
 // A spectrum of N ones laid out around zero frequency: sample N/2 is 0 Hz.
-CurrentSignal ones_spectrum(ScriptedSession& s, int n, double df) {
+SignalRef ones_spectrum(ScriptedSession& s, int n, double df) {
     s.set_b(constant(n, 1.0), -(n / 2) * df, df);
     return select(s, true);
 }
 
 TEST(FilterDialogue, ButterworthLowPassIsThreeDecibelsDownAtItsCutoff) {
     ScriptedSession s({"butt", "lpf", "2", "100"});
-    CurrentSignal signal = ones_spectrum(s, 512, 1.0);
+    SignalRef signal = ones_spectrum(s, 512, 1.0);
     ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_NEAR(std::abs(b[256 + 100]), std::sqrt(0.5), 1e-12);   // +100 Hz
@@ -190,7 +190,7 @@ TEST(FilterDialogue, ButterworthLowPassIsThreeDecibelsDownAtItsCutoff) {
 TEST(FilterDialogue, BandPassCarrierDefaultsToTheMidFrequency) {
     // Mid 1000 Hz, width 100 Hz; Enter at the carrier prompt moves 1000 Hz to the zero-frequency sample.
     ScriptedSession s({"BUTT", "BPF", "2", "100", "1000", ""});
-    CurrentSignal signal = ones_spectrum(s, 256, 2.0);
+    SignalRef signal = ones_spectrum(s, 256, 2.0);
     ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_NEAR(std::abs(b[128]), 1.0, 1e-9);
@@ -201,7 +201,7 @@ TEST(FilterDialogue, BandPassCarrierDefaultsToTheMidFrequency) {
 TEST(FilterDialogue, WaveformGetsTheWarningAndIsFilteredAllTheSame) {
     ScriptedSession s({"HILB"});
     s.set_a(constant(8, 1.0));
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(filter_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kFilterWaveformWarning));
     EXPECT_TRUE(s.session.workspace.message_line.empty());   // shown with the first prompt
@@ -225,7 +225,7 @@ TEST(FilterDialogue, RefusedDesignsChangeNothing) {
                           Case{{"ELLIPTIC", "BPF", "2", "100", "1000", "1000"}, kInvalidFilterType}}) {
         ScriptedSession s(c.replies);
         s.set_b(ramp(64), -32.0, 1.0);
-        CurrentSignal signal = select(s, true);
+        SignalRef signal = select(s, true);
         expect_unchanged(s, filter_dialogue, signal, c.message);
         EXPECT_TRUE(s.keys.exhausted()) << c.message;   // every question of the type was asked
     }
@@ -233,7 +233,7 @@ TEST(FilterDialogue, RefusedDesignsChangeNothing) {
 
 TEST(FilterDialogue, TypedTransferFunctionAcceptsLowerCase) {
     ScriptedSession s({"h(s)", "1/(1+s/(2*pi*10))", "H(S)", "1"});
-    CurrentSignal signal = ones_spectrum(s, 64, 1.0);
+    SignalRef signal = ones_spectrum(s, 64, 1.0);
     ASSERT_TRUE(filter_dialogue(s.session, signal)) << s.session.workspace.message_line;
     const Complex* b = s.session.workspace.signal_b();
     EXPECT_EQ(b[32], Complex(1.0, 0.0));
@@ -255,7 +255,7 @@ TEST(FilterDialogue, TypedTransferFunctionErrorsLeaveTheSignalUnchanged) {
                           Case{"#S", "******INTERP. SYNTAX ERROR.: #S"}}) {
         ScriptedSession s({"H(S)", c.formula});
         s.set_b(ramp(32), -16.0, 1.0);
-        CurrentSignal signal = select(s, true);
+        SignalRef signal = select(s, true);
         expect_unchanged(s, filter_dialogue, signal, c.message);
     }
 }
@@ -266,7 +266,7 @@ TEST(LinearTransformDialogue, AddMultiplyConjugateAndKeptConstants) {
     ScriptedSession s({"a", "0.1, 0", "M", "0, 1", "M", "", "C"});
     const std::vector<Complex> x = ramp(8);
     s.set_a(x);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(linear_transform_dialogue(s.session, signal));
     const Complex* a = s.session.workspace.signal_a();
     EXPECT_EQ(a[0], x[0] + Complex(static_cast<float>(0.1), 0.0));   // single-precision constant
@@ -280,11 +280,11 @@ TEST(LinearTransformDialogue, AddMultiplyConjugateAndKeptConstants) {
 TEST(LinearTransformDialogue, ThirdConstantIsAFrequencyOnAWaveformAndATimeOnASpectrum) {
     ScriptedSession s({"E", "1, 0, 0", "S", "1, 0, 0, 0"});
     s.set_a(ramp(8));
-    CurrentSignal waveform = select(s, false);
+    SignalRef waveform = select(s, false);
     ASSERT_TRUE(linear_transform_dialogue(s.session, waveform));
     EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*EXP(j2πft). Enter A, B, f"));
     s.set_b(ramp(8));
-    CurrentSignal spectrum = select(s, true);
+    SignalRef spectrum = select(s, true);
     ASSERT_TRUE(linear_transform_dialogue(s.session, spectrum));
     EXPECT_TRUE(s.transcript_has("OUT = IN*(A+jB)*COS(2πft+Θ). Enter A, B, t, Θ (radians)"));
     EXPECT_EQ(samples(spectrum), ramp(8));   // cos(0) = 1
@@ -293,7 +293,7 @@ TEST(LinearTransformDialogue, ThirdConstantIsAFrequencyOnAWaveformAndATimeOnASpe
 TEST(LinearTransformDialogue, UnknownTypeChangesNothing) {
     ScriptedSession s({"X"});
     s.set_a(ramp(8));
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     expect_unchanged(s, linear_transform_dialogue, signal, kLinearTransformTypeError);
     EXPECT_EQ(s.session.operation_settings.linear_transform.type, LinearTransformType::multiply);
 }
@@ -303,7 +303,7 @@ TEST(LinearTransformDialogue, UnknownTypeChangesNothing) {
 TEST(SampleRateDialogue, DecreaseKeepsEveryThirdSampleAndAsksAgainAfterAWrongDirection) {
     ScriptedSession s({"x", "decrease", "1, 3"});
     s.set_a(ramp(10), 2.0, 0.5);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(sample_rate_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kSampleRateDirectionError));
     const std::vector<Complex> r = ramp(10);
@@ -321,7 +321,7 @@ TEST(SampleRateDialogue, IncreasePassesThroughTheInputSamples) {
     std::vector<Complex> x(256);
     for (int k = 0; k < 256; ++k) x[k] = std::sin(kTwoPi * 5 * k / 256.0);
     s.set_a(x, 0.0, 1.0);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(sample_rate_dialogue(s.session, signal));
     EXPECT_EQ(signal.npts, 1024);
     EXPECT_EQ(signal.dx, 0.25);
@@ -339,7 +339,7 @@ TEST(SampleRateDialogue, RefusalsChangeNothing) {
                           Case{{"I", "1024"}, std::string(kTooManyUpsampled)}}) {
         ScriptedSession s(c.replies);
         s.set_a(ramp(10));
-        CurrentSignal signal = select(s, false);
+        SignalRef signal = select(s, false);
         const double df = s.session.workspace.slot(Domain::frequency).dx;
         expect_unchanged(s, sample_rate_dialogue, signal, c.message);
         EXPECT_EQ(s.session.workspace.slot(Domain::frequency).dx, df);
@@ -349,7 +349,7 @@ TEST(SampleRateDialogue, RefusalsChangeNothing) {
 TEST(PointCountDialogue, CutShiftAndExtend) {
     ScriptedSession s({"a", "11, 20", "A", "", "B", "-1, 0.25"});
     s.set_a(ramp(20), 0.0, 0.5);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(point_count_dialogue(s.session, signal));
     const std::vector<Complex> r = ramp(20);
     std::vector<Complex> expected(r.begin() + 10, r.end());
@@ -377,7 +377,7 @@ TEST(PointCountDialogue, RefusalsChangeNothing) {
                           Case{{"X", "B", "0, 0"}, kStepNotPositive}}) {
         ScriptedSession s(c.replies);
         s.set_b(ramp(10), -5.0, 1.0);
-        CurrentSignal signal = select(s, true);
+        SignalRef signal = select(s, true);
         const double dt = s.session.workspace.slot(Domain::time).dx;
         expect_unchanged(s, point_count_dialogue, signal, c.message);
         EXPECT_EQ(s.session.workspace.slot(Domain::time).dx, dt);
@@ -387,7 +387,7 @@ TEST(PointCountDialogue, RefusalsChangeNothing) {
 TEST(PointCountDialogue, AnswerOtherThanAOrBIsAskedAgain) {
     ScriptedSession s({"X", "b", "/"});
     s.set_b(ramp(8), -4.0, 1.0);
-    CurrentSignal signal = select(s, true);
+    SignalRef signal = select(s, true);
     ASSERT_TRUE(point_count_dialogue(s.session, signal));
     EXPECT_TRUE(s.transcript_has(kPointCountChoiceError));
     EXPECT_TRUE(s.transcript_has(kSpectrumGridPrompt));
@@ -400,14 +400,14 @@ TEST(CalculusOperations, DerivativeAndIntegralOfTheCurrentSignal) {
     std::vector<Complex> sine(64);
     for (int k = 0; k < 64; ++k) sine[k] = std::sin(kTwoPi * k / 64.0);
     s.set_a(sine, 0.0, 1.0 / 64);
-    CurrentSignal signal = select(s, false);
+    SignalRef signal = select(s, false);
     ASSERT_TRUE(derivative_operation(s.session, signal));
     for (int k = 0; k < 64; k += 8) EXPECT_NEAR(signal.storage[k].real(), kTwoPi * std::cos(kTwoPi * k / 64.0), 1e-11);
     ASSERT_TRUE(integral_operation(s.session, signal));
     for (int k = 0; k < 64; k += 8) EXPECT_NEAR(signal.storage[k].real(), sine[k].real(), 1e-12);
 
     s.set_a(ramp(6));
-    CurrentSignal six = select(s, false);
+    SignalRef six = select(s, false);
     expect_unchanged(s, integral_operation, six, kNotPowerOfTwo);
 }
 

@@ -310,9 +310,9 @@ TEST(ReadStatusLine, JoinsTheShownNames) {
     for (const Case& c : cases) {
         workspace.real_name_shown = c.real;
         workspace.imag_name_shown = c.imag;
-        EXPECT_EQ(read_status_line(workspace, SignalMode::linked, false, 5), c.expected) << c.real;
+        EXPECT_EQ(read_status_line(workspace, SignalMode::linked, Domain::time, 5), c.expected) << c.real;
     }
-    EXPECT_EQ(read_status_line(workspace, SignalMode::independent, true, 1234567),
+    EXPECT_EQ(read_status_line(workspace, SignalMode::independent, Domain::frequency, 1234567),
               "Signal B:                                 1234567 Samples");
 }
 
