@@ -56,7 +56,7 @@ void run_prepared(benchmark::State& state, const std::string& formula) {
         for (int i = 0; i < kSamples; ++i) {
             x += kDx;
             const auto k = static_cast<std::size_t>(i);
-            if (prepared.evaluate_sample(s.a[k], s.b[k], {x, 0}, s.out[k], message) != 0) {
+            if (prepared.evaluate_sample(s.a[k], s.b[k], {x, 0}, s.out[k], message) != zeph::InterpStatus::ok) {
                 state.SkipWithError(message.c_str());
                 return;
             }
@@ -80,7 +80,7 @@ void run_interp(benchmark::State& state, const std::string& formula) {
             interp.set_slot(4, s.a[k]);
             interp.set_slot(5, s.b[k]);
             interp.set_slot(6, {x, 0});
-            if (interp.evaluate(formula, s.out[k], message) != 0) {
+            if (interp.evaluate(formula, s.out[k], message) != zeph::InterpStatus::ok) {
                 state.SkipWithError(message.c_str());
                 return;
             }
@@ -170,7 +170,7 @@ void run_signal(benchmark::State& state, const std::string& formula, double dx =
     setenv("ZEPH_THREADS", threads.c_str(), 1);
     for (auto _ : state) {
         zeph::PreparedFormula prepared(interp, formula);
-        if (prepared.evaluate_samples({}, b, 0.0, dx != 0 ? dx : 1.0 / static_cast<double>(n), out, message) != 0) {
+        if (prepared.evaluate_samples({}, b, 0.0, dx != 0 ? dx : 1.0 / static_cast<double>(n), out, message) != zeph::InterpStatus::ok) {
             state.SkipWithError(message.c_str());
             break;
         }
@@ -205,7 +205,7 @@ void BM_EqSignalPerSample(benchmark::State& state) {
         double x = -1.0 / static_cast<double>(n);
         for (std::size_t i = 0; i < n; ++i) {
             x += 1.0 / static_cast<double>(n);
-            if (prepared.evaluate_sample({}, {}, {x, 0}, out[i], message) != 0) {
+            if (prepared.evaluate_sample({}, {}, {x, 0}, out[i], message) != zeph::InterpStatus::ok) {
                 state.SkipWithError(message.c_str());
                 return;
             }

@@ -18,14 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zeph::Interpreter interp([] { return 0.0; });
     const zeph::InputdResult r = zeph::inputd(interp, current, reply);
     if (r.decoded_count < 0 || r.decoded_count > 6) std::abort();
-    if (r.status < 0 && r.decoded_count != -r.status) std::abort();
+    using zeph::InputdOutcome;
+    const bool decoded = r.outcome == InputdOutcome::decoded;
+    if (decoded && r.decoded_count == 0) std::abort();
+    if ((r.interp_status != zeph::InterpStatus::ok) != (r.outcome == InputdOutcome::not_evaluated)) std::abort();
     // Columns are characters: a kept text of 80 characters may be longer in bytes.
-    if (r.status < 0 && zeph::character_count(r.current_text) > 80) std::abort();
-    if ((r.status == 32 || r.status == 33) && r.console_lines.size() != 1) std::abort();
-    if (r.status > 0 && r.status <= 20 && r.message.empty()) std::abort();
+    if (decoded && zeph::character_count(r.current_text) > 80) std::abort();
+    const bool refused = r.outcome == InputdOutcome::field_missing || r.outcome == InputdOutcome::too_many_fields;
+    if (refused && r.console_lines.size() != 1) std::abort();
+    if (r.outcome == InputdOutcome::not_evaluated && r.message.empty()) std::abort();
 
     // A successful decode decodes again from its own current text with the reply "/".
-    if (r.status < 0) {
+    if (decoded) {
         zeph::Interpreter again([] { return 0.0; });
         const zeph::InputdResult s = zeph::inputd(again, r.current_text, "/");
         (void)s;

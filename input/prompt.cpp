@@ -253,7 +253,7 @@ bool Prompter::ask(std::string& message_line, PromptRequest& request) {
         }
         for (int k = 0; k < std::min(decoded.decoded_count, 4); ++k)
             request.values[static_cast<std::size_t>(k)] = decoded.values[static_cast<std::size_t>(k)];
-        if (decoded.status != -request.value_count) {
+        if (decoded.outcome != InputdOutcome::decoded || decoded.decoded_count != request.value_count) {
             message_line = kInvalidEntryMessage;
             continue;
         }

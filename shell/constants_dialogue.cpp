@@ -41,7 +41,7 @@ void define_dialogue(Session& session) {
     }
     Complex value;
     std::string message;
-    if (session.interpreter.evaluate(reply, value, message) != 0) {
+    if (session.interpreter.evaluate(reply, value, message) != InterpStatus::ok) {
         workspace.message_line = message;
         return;
     }

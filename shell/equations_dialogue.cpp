@@ -138,7 +138,7 @@ void equation_dialogue(Session& session) {
     if (stop_requested()) return;   // the run is ending: the target stays as it was
     if (prepared.evaluate_samples(present_samples(Domain::time), present_samples(Domain::frequency), xmin, dx,
                                   std::span<Complex>(workspace.samples(target.domain), static_cast<std::size_t>(n)),
-                                  message) != 0) {
+                                  message) != InterpStatus::ok) {
         workspace.message_line = message;
         return;
     }

@@ -103,23 +103,19 @@ InputdResult inputd(Interpreter& interpreter, std::string_view current, std::str
     InputdResult out;
     out.current_text = std::string(current);
     const std::string reply_line = upper_case(fixed_line(reply));
-    if (reply_line.find_first_not_of(' ') == std::string::npos) {
-        out.status = 0;
-        return out;
-    }
+    if (reply_line.find_first_not_of(' ') == std::string::npos) return out;
     const std::string current_line = fixed_line(current);
     const Fields answer = split(reply_line);
     const Fields kept = split(current_line);
     if (answer.overflow || kept.overflow) {
         out.console_lines.emplace_back(kTooManyFieldsLine);
-        out.status = kTooManyFieldsStatus;
+        out.outcome = InputdOutcome::too_many_fields;
         return out;
     }
 
     const int count = answer.slash ? std::max(answer.count, kept.count) : answer.count;
     if (count == 0) {
         out.current_text.clear();
-        out.status = 0;
         return out;
     }
 
@@ -131,7 +127,7 @@ InputdResult inputd(Interpreter& interpreter, std::string_view current, std::str
         else if (kept.present(k)) field = kept.text(current_line, k);
         else {
             out.console_lines.push_back(" ******INPUTD. FIELD NO. " + std::to_string(k + 1) + " MISSING");
-            out.status = kFieldMissingStatus;
+            out.outcome = InputdOutcome::field_missing;
             return out;
         }
         const std::size_t width = character_count(field);
@@ -146,16 +142,17 @@ InputdResult inputd(Interpreter& interpreter, std::string_view current, std::str
             expression.back() = ' ';
         }
         Complex value;
-        const int status = interpreter.evaluate(expression, value, out.message);
-        if (status != kInterpOk) {
-            out.status = status;
+        if (const InterpStatus status = interpreter.evaluate(expression, value, out.message);
+            status != InterpStatus::ok) {
+            out.outcome = InputdOutcome::not_evaluated;
+            out.interp_status = status;
             return out;
         }
         out.values[static_cast<std::size_t>(k)] = value.real();
         out.decoded_count = k + 1;
     }
     out.current_text = new_line.substr(0, new_line.find_last_not_of(' ') + 1);
-    out.status = -count;
+    out.outcome = InputdOutcome::decoded;
     return out;
 }
 

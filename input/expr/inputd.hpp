@@ -13,21 +13,26 @@
 namespace zeph {
 
 inline constexpr int kMaxFields = 6;
-inline constexpr int kFieldMissingStatus = 32;
-inline constexpr int kTooManyFieldsStatus = 33;
 inline constexpr std::string_view kTooManyFieldsLine = "******INPUTD. NO MORE THAN 6 FIELDS ALLOWED";
 
+enum class InputdOutcome {
+    blank,             // a blank reply, or no field to decode
+    decoded,           // decoded_count fields decoded
+    field_missing,     // a field is missing in both texts
+    too_many_fields,   // more than six fields
+    not_evaluated,     // INTERP failed on a field: interp_status and message
+};
+
 struct InputdResult {
-    // 0: blank reply or no field to decode; -n: n fields decoded; 32: a field is
-    // missing in both texts; 33: more than six fields; else INTERP's status.
-    int status = 0;
+    InputdOutcome outcome = InputdOutcome::blank;
+    InterpStatus interp_status = InterpStatus::ok;   // for not_evaluated
     // Real parts of the decoded fields; entries [0, decoded_count) are valid.
     // On an INTERP failure they are the fields before the failing one.
     std::array<double, kMaxFields> values{};
     int decoded_count = 0;
-    // The new current-values text when status < 0 (the decoded field texts,
-    // one blank apart, trailing blanks removed); blank ("") when status is 0
-    // because no field was to be decoded; otherwise the current text as given.
+    // The new current-values text when decoded (the decoded field texts, one
+    // blank apart, trailing blanks removed); blank ("") when no field was to
+    // be decoded; otherwise the current text as given.
     std::string current_text;
     // Lines INPUTD writes to the text window (the caller prints them).
     std::vector<std::string> console_lines;

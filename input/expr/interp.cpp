@@ -96,13 +96,14 @@ bool parse_constant(std::string_view text, double& value) {
 
 }  // namespace
 
-std::string interp_message(int status, std::string_view detail) {
-    if (status <= 0 || status >= static_cast<int>(kMessages.size())) return {};
-    std::string message(kMessages[static_cast<std::size_t>(status)]);
-    if (status == kUnassignedVariable) {
+std::string interp_message(InterpStatus status, std::string_view detail) {
+    const auto number = static_cast<std::size_t>(status);
+    if (status == InterpStatus::ok || number >= kMessages.size()) return {};
+    std::string message(kMessages[number]);
+    if (status == InterpStatus::unassigned_variable) {
         message += detail;
         message += kUnassignedTail;
-    } else if (status == kBadConstant || status == kUnrecognizedFunction) {
+    } else if (status == InterpStatus::bad_constant || status == InterpStatus::unrecognized_function) {
         message += detail;
     }
     return message;
@@ -153,21 +154,21 @@ void Interpreter::reset_to_predefined() {
     }
 }
 
-int Interpreter::evaluate(std::string_view text, Complex& result, std::string& message) {
+InterpStatus Interpreter::evaluate(std::string_view text, Complex& result, std::string& message) {
     return run(text, result, message, nullptr);
 }
 
-int Interpreter::evaluate(std::string_view text, int mode, Complex& result, std::string& message) {
+InterpStatus Interpreter::evaluate(std::string_view text, int mode, Complex& result, std::string& message) {
     if (mode == 1) reset_to_predefined();
     return run(text, result, message, nullptr);
 }
 
-int Interpreter::evaluate_recorded(std::string_view text, Complex& result, std::string& message,
+InterpStatus Interpreter::evaluate_recorded(std::string_view text, Complex& result, std::string& message,
                                    ReductionTrace& trace) {
     return run(text, result, message, &trace);
 }
 
-int Interpreter::define(std::string_view name, double value, std::string& message) {
+InterpStatus Interpreter::define(std::string_view name, double value, std::string& message) {
     if (!std::isfinite(value)) {
         seed_if_first_call();
         return assign(name, {value, 0}, message);
@@ -181,7 +182,7 @@ int Interpreter::define(std::string_view name, double value, std::string& messag
     return evaluate(text, ignored, message);
 }
 
-int Interpreter::define_integer(std::string_view name, long long value, std::string& message) {
+InterpStatus Interpreter::define_integer(std::string_view name, long long value, std::string& message) {
     std::string text(name);
     text += '=';
     text += std::to_string(value);
@@ -189,12 +190,12 @@ int Interpreter::define_integer(std::string_view name, long long value, std::str
     return evaluate(text, ignored, message);
 }
 
-int Interpreter::fail(int status, std::string_view detail, std::string& message) {
+InterpStatus Interpreter::fail(InterpStatus status, std::string_view detail, std::string& message) {
     message = interp_message(status, detail);
     return status;
 }
 
-int Interpreter::run(std::string_view text, Complex& result, std::string& message, ReductionTrace* trace) {
+InterpStatus Interpreter::run(std::string_view text, Complex& result, std::string& message, ReductionTrace* trace) {
     seed_if_first_call();
     struct TraceScope {
         Interpreter& self;
@@ -204,19 +205,19 @@ int Interpreter::run(std::string_view text, Complex& result, std::string& messag
     zero_register_ = -1;
     if (trace_) trace_->clear();
 
-    if (tokenize(text) != kInterpOk) return fail(kSyntaxError, {}, message);
+    if (tokenize(text) != InterpStatus::ok) return fail(InterpStatus::syntax_error, {}, message);
 
     // Assignment NAME=expr starts at token 3; a leading "=" is skipped.
     int start = 0;
     if (token_count_ >= 2 && tokens_[1].is_op('=')) {
         // Only a name can be assigned to: "1=2" and "==1" are not assignments.
-        if (tokens_[0].kind != Token::Kind::name) return fail(kSyntaxError, {}, message);
+        if (tokens_[0].kind != Token::Kind::name) return fail(InterpStatus::syntax_error, {}, message);
         start = 2;
     } else if (token_count_ >= 1 && tokens_[0].is_op('=')) {
         start = 1;
     }
 
-    if (int status = prepare(start, message)) return status;
+    if (const InterpStatus status = prepare(start, message); status != InterpStatus::ok) return status;
 
     const int last = token_count_ - 1;
     for (;;) {
@@ -234,28 +235,28 @@ int Interpreter::run(std::string_view text, Complex& result, std::string& messag
                 open = j;
                 break;
             }
-        if (open < 0) return fail(kUnbalancedParentheses, {}, message);
+        if (open < 0) return fail(InterpStatus::unbalanced_parentheses, {}, message);
         tokens_[open].kind = Token::Kind::consumed;
         tokens_[close].kind = Token::Kind::consumed;
-        if (int status = reduce(open + 1, close - 1, message)) return status;
+        if (const InterpStatus status = reduce(open + 1, close - 1, message); status != InterpStatus::ok) return status;
     }
-    if (int status = reduce(start, last, message)) return status;
+    if (const InterpStatus status = reduce(start, last, message); status != InterpStatus::ok) return status;
 
     const int first = next_token(start - 1, last);
-    if (first < 0) return fail(kMissingExpression, {}, message);
-    if (tokens_[first].kind != Token::Kind::value) return fail(kInvalidExpression, {}, message);
+    if (first < 0) return fail(InterpStatus::missing_expression, {}, message);
+    if (tokens_[first].kind != Token::Kind::value) return fail(InterpStatus::invalid_expression, {}, message);
     const Complex value = tokens_[first].value;
     if (start == 2) {
-        if (int status = assign(tokens_[0].view(), value, message)) return status;
+        if (const InterpStatus status = assign(tokens_[0].view(), value, message); status != InterpStatus::ok) return status;
     }
     if (trace_) trace_->result = tokens_[first].reg;
     result = value;
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // Blanks are skipped and never end a token; an operator ends any token in
 // progress, except a sign directly after the exponent letter of a number.
-int Interpreter::tokenize(std::string_view text) {
+InterpStatus Interpreter::tokenize(std::string_view text) {
     token_count_ = 0;
     int open = -1;   // the name or number token in progress
     for (char c : text) {
@@ -264,12 +265,12 @@ int Interpreter::tokenize(std::string_view text) {
             if ((c == '+' || c == '-') && open >= 0 && tokens_[open].kind == Token::Kind::number &&
                 is_exponent_letter(tokens_[open].text[tokens_[open].length - 1])) {
                 Token& number = tokens_[open];
-                if (number.length == kMaxTokenLength) return kSyntaxError;
+                if (number.length == kMaxTokenLength) return InterpStatus::syntax_error;
                 number.text[number.length++] = c;
                 continue;
             }
             open = -1;
-            if (token_count_ == kMaxTokens) return kSyntaxError;
+            if (token_count_ == kMaxTokens) return InterpStatus::syntax_error;
             Token& token = tokens_[token_count_++];
             token.kind = Token::Kind::op;
             token.op = c;
@@ -279,15 +280,15 @@ int Interpreter::tokenize(std::string_view text) {
         }
         if (open >= 0) {
             Token& token = tokens_[open];
-            if (token.length == kMaxTokenLength) return kSyntaxError;
+            if (token.length == kMaxTokenLength) return InterpStatus::syntax_error;
             token.text[token.length++] = c;
             continue;
         }
         Token::Kind kind;
         if (is_letter(c) || c == '$') kind = Token::Kind::name;
         else if (is_digit(c) || c == '.') kind = Token::Kind::number;
-        else return kSyntaxError;
-        if (token_count_ == kMaxTokens) return kSyntaxError;
+        else return InterpStatus::syntax_error;
+        if (token_count_ == kMaxTokens) return InterpStatus::syntax_error;
         open = token_count_++;
         Token& token = tokens_[open];
         token.kind = kind;
@@ -295,11 +296,11 @@ int Interpreter::tokenize(std::string_view text) {
         token.text[0] = c;
         token.length = 1;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // The three preparation passes: function marking, variable resolution, constants.
-int Interpreter::prepare(int start, std::string& message) {
+InterpStatus Interpreter::prepare(int start, std::string& message) {
     for (int i = start; i < token_count_; ++i) {
         Token& token = tokens_[i];
         if (token.kind == Token::Kind::name && is_letter(token.text[0]) && i + 1 < token_count_ &&
@@ -310,24 +311,24 @@ int Interpreter::prepare(int start, std::string& message) {
         const Token& token = tokens_[i];
         if (token.kind != Token::Kind::name || !is_letter(token.text[0])) continue;   // "$" names stay
         const int index = find_variable(token.view());
-        if (index < 0) return fail(kUnassignedVariable, token.view(), message);
+        if (index < 0) return fail(InterpStatus::unassigned_variable, token.view(), message);
         make_load(i, index);
     }
     for (int i = start; i < token_count_; ++i) {
         const Token& token = tokens_[i];
         if (token.kind != Token::Kind::number) continue;
         double number = 0;
-        if (!parse_constant(token.view(), number)) return fail(kBadConstant, token.view(), message);
+        if (!parse_constant(token.view(), number)) return fail(InterpStatus::bad_constant, token.view(), message);
         make_constant(i, {number, 0});
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
-int Interpreter::reduce(int first, int last, std::string& message) {
-    if (int status = reduce_functions(first, last, message)) return status;
-    if (int status = reduce_powers(first, last, message)) return status;
-    if (int status = reduce_products(first, last, message)) return status;
-    if (int status = reduce_sums(first, last, message)) return status;
+InterpStatus Interpreter::reduce(int first, int last, std::string& message) {
+    if (const InterpStatus status = reduce_functions(first, last, message); status != InterpStatus::ok) return status;
+    if (const InterpStatus status = reduce_powers(first, last, message); status != InterpStatus::ok) return status;
+    if (const InterpStatus status = reduce_products(first, last, message); status != InterpStatus::ok) return status;
+    if (const InterpStatus status = reduce_sums(first, last, message); status != InterpStatus::ok) return status;
     return reduce_commas(first, last, message);
 }
 
@@ -344,23 +345,23 @@ int Interpreter::previous_token(int i, int first) const {
 }
 
 // Functions, left to right: the next token is the argument.
-int Interpreter::reduce_functions(int first, int last, std::string& message) {
+InterpStatus Interpreter::reduce_functions(int first, int last, std::string& message) {
     for (int i = first; i <= last; ++i) {
         if (tokens_[i].kind != Token::Kind::function) continue;
         const int argument = next_token(i, last);
-        if (argument < 0) return fail(kMissingFunctionArgument, {}, message);
-        if (tokens_[argument].kind != Token::Kind::value) return fail(kInvalidFunctionArgument, {}, message);
+        if (argument < 0) return fail(InterpStatus::missing_function_argument, {}, message);
+        if (tokens_[argument].kind != Token::Kind::value) return fail(InterpStatus::invalid_function_argument, {}, message);
         const auto id = find_function(tokens_[i].view());
-        if (!id) return fail(kUnrecognizedFunction, tokens_[i].view(), message);
+        if (!id) return fail(InterpStatus::unrecognized_function, tokens_[i].view(), message);
         const Complex value = apply_function(*id, tokens_[argument].value, random_);
         make_result(i, ReductionTrace::Op::function, *id, tokens_[argument].reg, 0, value);
         tokens_[argument].kind = Token::Kind::consumed;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // Exponentiation, right to left ("^" or two adjacent "*"), so 2**3**2 = 2**9.
-int Interpreter::reduce_powers(int first, int last, std::string& message) {
+InterpStatus Interpreter::reduce_powers(int first, int last, std::string& message) {
     for (int i = last; i >= first; --i) {
         int operator_first = i;
         if (tokens_[i].is_op('*')) {
@@ -371,11 +372,11 @@ int Interpreter::reduce_powers(int first, int last, std::string& message) {
             continue;
         }
         const int exponent = next_token(i, last);
-        if (exponent < 0) return fail(kMissingExponent, {}, message);
-        if (tokens_[exponent].kind != Token::Kind::value) return fail(kInvalidExponent, {}, message);
+        if (exponent < 0) return fail(InterpStatus::missing_exponent, {}, message);
+        if (tokens_[exponent].kind != Token::Kind::value) return fail(InterpStatus::invalid_exponent, {}, message);
         const int base = previous_token(operator_first, first);
-        if (base < 0) return fail(kMissingBase, {}, message);
-        if (tokens_[base].kind != Token::Kind::value) return fail(kInvalidBase, {}, message);
+        if (base < 0) return fail(InterpStatus::missing_base, {}, message);
+        if (tokens_[base].kind != Token::Kind::value) return fail(InterpStatus::invalid_base, {}, message);
         const Complex value = complex_power(tokens_[base].value, tokens_[exponent].value);
         make_result(base, ReductionTrace::Op::power, FunctionId::cmplx, tokens_[base].reg, tokens_[exponent].reg,
                     value);
@@ -384,20 +385,20 @@ int Interpreter::reduce_powers(int first, int last, std::string& message) {
         tokens_[exponent].kind = Token::Kind::consumed;
         i = operator_first;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // "*" and "/", left to right; the result replaces the left operand.
-int Interpreter::reduce_products(int first, int last, std::string& message) {
+InterpStatus Interpreter::reduce_products(int first, int last, std::string& message) {
     for (int i = first; i <= last; ++i) {
         const bool product = tokens_[i].is_op('*');
         if (!product && !tokens_[i].is_op('/')) continue;
         const int right = next_token(i, last);
-        if (right < 0) return fail(kMissingProductOperand, {}, message);
-        if (tokens_[right].kind != Token::Kind::value) return fail(kInvalidProductOperand, {}, message);
+        if (right < 0) return fail(InterpStatus::missing_product_operand, {}, message);
+        if (tokens_[right].kind != Token::Kind::value) return fail(InterpStatus::invalid_product_operand, {}, message);
         const int left = previous_token(i, first);
-        if (left < 0) return fail(kMissingProductOperand, {}, message);
-        if (tokens_[left].kind != Token::Kind::value) return fail(kInvalidProductOperand, {}, message);
+        if (left < 0) return fail(InterpStatus::missing_product_operand, {}, message);
+        if (tokens_[left].kind != Token::Kind::value) return fail(InterpStatus::invalid_product_operand, {}, message);
         const Complex value = product ? complex_product(tokens_[left].value, tokens_[right].value)
                                       : complex_quotient(tokens_[left].value, tokens_[right].value);
         make_result(left, product ? ReductionTrace::Op::product : ReductionTrace::Op::quotient, FunctionId::cmplx,
@@ -405,18 +406,18 @@ int Interpreter::reduce_products(int first, int last, std::string& message) {
         tokens_[i].kind = Token::Kind::consumed;
         tokens_[right].kind = Token::Kind::consumed;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // "+" and "-", left to right; without a value on the left the left operand is 0
 // (a leading sign). The result replaces the operator.
-int Interpreter::reduce_sums(int first, int last, std::string& message) {
+InterpStatus Interpreter::reduce_sums(int first, int last, std::string& message) {
     for (int i = first; i <= last; ++i) {
         const bool sum = tokens_[i].is_op('+');
         if (!sum && !tokens_[i].is_op('-')) continue;
         const int right = next_token(i, last);
-        if (right < 0) return fail(kMissingSumOperand, {}, message);
-        if (tokens_[right].kind != Token::Kind::value) return fail(kInvalidSumOperand, {}, message);
+        if (right < 0) return fail(InterpStatus::missing_sum_operand, {}, message);
+        if (tokens_[right].kind != Token::Kind::value) return fail(InterpStatus::invalid_sum_operand, {}, message);
         const int left = previous_token(i, first);
         Complex left_value{0, 0};
         int left_register = 0;
@@ -433,25 +434,25 @@ int Interpreter::reduce_sums(int first, int last, std::string& message) {
                     left_register, tokens_[right].reg, value);
         tokens_[right].kind = Token::Kind::consumed;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 // ",", left to right: (real part of the left, real part of the right).
-int Interpreter::reduce_commas(int first, int last, std::string& message) {
+InterpStatus Interpreter::reduce_commas(int first, int last, std::string& message) {
     for (int i = first; i <= last; ++i) {
         if (!tokens_[i].is_op(',')) continue;
         const int right = next_token(i, last);
-        if (right < 0) return fail(kMissingCommaOperand, {}, message);
-        if (tokens_[right].kind != Token::Kind::value) return fail(kInvalidCommaOperand, {}, message);
+        if (right < 0) return fail(InterpStatus::missing_comma_operand, {}, message);
+        if (tokens_[right].kind != Token::Kind::value) return fail(InterpStatus::invalid_comma_operand, {}, message);
         const int left = previous_token(i, first);
-        if (left < 0) return fail(kMissingCommaOperand, {}, message);
-        if (tokens_[left].kind != Token::Kind::value) return fail(kInvalidCommaOperand, {}, message);
+        if (left < 0) return fail(InterpStatus::missing_comma_operand, {}, message);
+        if (tokens_[left].kind != Token::Kind::value) return fail(InterpStatus::invalid_comma_operand, {}, message);
         const Complex value{tokens_[left].value.real(), tokens_[right].value.real()};
         make_result(left, ReductionTrace::Op::comma, FunctionId::cmplx, tokens_[left].reg, tokens_[right].reg, value);
         tokens_[i].kind = Token::Kind::consumed;
         tokens_[right].kind = Token::Kind::consumed;
     }
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 int Interpreter::find_variable(std::string_view name) const {
@@ -461,7 +462,7 @@ int Interpreter::find_variable(std::string_view name) const {
     return -1;
 }
 
-int Interpreter::assign(std::string_view name, Complex value, std::string& message) {
+InterpStatus Interpreter::assign(std::string_view name, Complex value, std::string& message) {
     int index = find_variable(name);
     if (index < 0) {
         const std::string_view key = name.substr(0, 6);
@@ -469,7 +470,7 @@ int Interpreter::assign(std::string_view name, Complex value, std::string& messa
         for (const std::string& reserved : reserved_)
             if (reserved != key && find_variable(reserved) < 0) ++still_needed;
         if (static_cast<int>(variables_.size()) + still_needed >= kMaxVariables)
-            return fail(kTooManyVariables, {}, message);
+            return fail(InterpStatus::too_many_variables, {}, message);
         variables_.push_back({std::string(name.substr(0, 6)), value});
         ++layout_version_;
         index = static_cast<int>(variables_.size()) - 1;
@@ -477,7 +478,7 @@ int Interpreter::assign(std::string_view name, Complex value, std::string& messa
         variables_[static_cast<std::size_t>(index)].value = value;
     }
     if (trace_) trace_->assign_index = index;
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 void Interpreter::make_constant(int i, Complex value) {

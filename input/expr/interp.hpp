@@ -22,34 +22,37 @@ inline constexpr int kMaxTokens = 132;
 inline constexpr int kMaxTokenLength = 40;
 inline constexpr int kPredefinedVariables = 6;   // HAFPI, PI, TWOPI, A, B, X
 
-// Statuses of INTERP (0 = success).
-enum InterpStatus : int {
-    kInterpOk = 0,
-    kSyntaxError = 1,
-    kUnassignedVariable = 2,
-    kBadConstant = 3,
-    kUnbalancedParentheses = 4,
-    kMissingFunctionArgument = 5,
-    kInvalidFunctionArgument = 6,
-    kUnrecognizedFunction = 7,
-    kMissingExponent = 8,
-    kInvalidExponent = 9,
-    kMissingBase = 10,
-    kInvalidBase = 11,
-    kMissingProductOperand = 12,
-    kInvalidProductOperand = 13,
-    kMissingSumOperand = 14,
-    kInvalidSumOperand = 15,
-    kMissingCommaOperand = 16,
-    kInvalidCommaOperand = 17,
-    kMissingExpression = 18,
-    kInvalidExpression = 19,
-    kTooManyVariables = 20,
+// Statuses of INTERP, with the numbers its messages are known by (0 = success).
+enum class InterpStatus : int {
+    ok = 0,
+    syntax_error = 1,
+    unassigned_variable = 2,
+    bad_constant = 3,
+    unbalanced_parentheses = 4,
+    missing_function_argument = 5,
+    invalid_function_argument = 6,
+    unrecognized_function = 7,
+    missing_exponent = 8,
+    invalid_exponent = 9,
+    missing_base = 10,
+    invalid_base = 11,
+    missing_product_operand = 12,
+    invalid_product_operand = 13,
+    missing_sum_operand = 14,
+    invalid_sum_operand = 15,
+    missing_comma_operand = 16,
+    invalid_comma_operand = 17,
+    missing_expression = 18,
+    invalid_expression = 19,
+    too_many_variables = 20,
+    // Not INTERP's own: a formula over a signal abandoned because the run is
+    // ending (a stop request). It has no message of INTERP's.
+    stopped = 21,
 };
 
 // The message of a status, unpadded; `detail` is the token text that statuses 2,
 // 3 and 7 carry (ignored by the others). Empty for status 0 or unknown codes.
-std::string interp_message(int status, std::string_view detail = {});
+std::string interp_message(InterpStatus status, std::string_view detail = {});
 
 struct Variable {
     std::string name;   // first six characters of the name, upper case, no padding
@@ -93,24 +96,24 @@ class Interpreter {
 public:
     explicit Interpreter(SeedClock clock = seed_from_time_of_day);
 
-    // Evaluates `text` (already in capitals). On success returns 0 and sets
+    // Evaluates `text` (already in capitals). On success returns ok and sets
     // `result`; an assignment NAME=expr also stores the value. On failure
-    // returns the status 1..20, leaves `result` and the table untouched and
+    // returns the status, leaves `result` and the table untouched and
     // writes the message (unpadded) to `message`.
-    int evaluate(std::string_view text, Complex& result, std::string& message);
+    InterpStatus evaluate(std::string_view text, Complex& result, std::string& message);
     // INTERP's mode argument: mode 1 first cuts the table back to its six
     // predefined entries; any other mode is evaluate() itself.
-    int evaluate(std::string_view text, int mode, Complex& result, std::string& message);
+    InterpStatus evaluate(std::string_view text, int mode, Complex& result, std::string& message);
     // evaluate() that also records its arithmetic in `trace` (cleared first;
-    // meaningful only when the status is 0).
-    int evaluate_recorded(std::string_view text, Complex& result, std::string& message, ReductionTrace& trace);
+    // meaningful only when the status is ok).
+    InterpStatus evaluate_recorded(std::string_view text, Complex& result, std::string& message, ReductionTrace& trace);
 
     // Defines NAME=value through the interpreter's own text form, as the shell
     // does for the grid variables ("DT=" + value in exponent form, "%24.17E").
     // A value that has no such text (infinite or NaN) is stored directly.
-    int define(std::string_view name, double value, std::string& message);
+    InterpStatus define(std::string_view name, double value, std::string& message);
     // NAME=value with the value as an integer (NPTS).
-    int define_integer(std::string_view name, long long value, std::string& message);
+    InterpStatus define_integer(std::string_view name, long long value, std::string& message);
 
     // Names that always find a slot when they are first assigned: other new
     // names stop short of the slots these still need (the shell's grid
@@ -155,18 +158,18 @@ private:
         bool is_op(char c) const { return kind == Kind::op && op == c; }
     };
 
-    int run(std::string_view text, Complex& result, std::string& message, ReductionTrace* trace);
-    int fail(int status, std::string_view detail, std::string& message);
-    int tokenize(std::string_view text);
-    int prepare(int start, std::string& message);
-    int reduce(int first, int last, std::string& message);
-    int reduce_functions(int first, int last, std::string& message);
-    int reduce_powers(int first, int last, std::string& message);
-    int reduce_products(int first, int last, std::string& message);
-    int reduce_sums(int first, int last, std::string& message);
-    int reduce_commas(int first, int last, std::string& message);
+    InterpStatus run(std::string_view text, Complex& result, std::string& message, ReductionTrace* trace);
+    InterpStatus fail(InterpStatus status, std::string_view detail, std::string& message);
+    InterpStatus tokenize(std::string_view text);
+    InterpStatus prepare(int start, std::string& message);
+    InterpStatus reduce(int first, int last, std::string& message);
+    InterpStatus reduce_functions(int first, int last, std::string& message);
+    InterpStatus reduce_powers(int first, int last, std::string& message);
+    InterpStatus reduce_products(int first, int last, std::string& message);
+    InterpStatus reduce_sums(int first, int last, std::string& message);
+    InterpStatus reduce_commas(int first, int last, std::string& message);
     int find_variable(std::string_view name) const;
-    int assign(std::string_view name, Complex value, std::string& message);
+    InterpStatus assign(std::string_view name, Complex value, std::string& message);
     // The nearest token that is not consumed after / before index i within
     // [first, last]; -1 when there is none.
     int next_token(int i, int last) const;

@@ -330,9 +330,9 @@ private:
     bool reads_x_ = false;
 };
 
-int stopped(std::string& message) {
+InterpStatus stopped(std::string& message) {
     message = kEvaluationStoppedMessage;
-    return kEvaluationStopped;
+    return InterpStatus::stopped;
 }
 
 }  // namespace
@@ -340,20 +340,20 @@ int stopped(std::string& message) {
 PreparedFormula::PreparedFormula(Interpreter& interpreter, std::string_view text)
     : interpreter_(interpreter), text_(text) {}
 
-int PreparedFormula::evaluate_sample(Complex a, Complex b, Complex x, Complex& result, std::string& message) {
+InterpStatus PreparedFormula::evaluate_sample(Complex a, Complex b, Complex x, Complex& result, std::string& message) {
     interpreter_.set_slot(4, a);
     interpreter_.set_slot(5, b);
     interpreter_.set_slot(6, x);
     return evaluate(result, message);
 }
 
-int PreparedFormula::evaluate(Complex& result, std::string& message) {
+InterpStatus PreparedFormula::evaluate(Complex& result, std::string& message) {
     if (replaying()) {
         result = replay();
-        return kInterpOk;
+        return InterpStatus::ok;
     }
-    const int status = interpreter_.evaluate_recorded(text_, result, message, trace_);
-    recorded_ = status == kInterpOk;
+    const InterpStatus status = interpreter_.evaluate_recorded(text_, result, message, trace_);
+    recorded_ = status == InterpStatus::ok;
     layout_version_ = interpreter_.table_layout_version();
     return status;
 }
@@ -367,7 +367,7 @@ Complex PreparedFormula::replay() {
     return result;
 }
 
-int PreparedFormula::evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b,
+InterpStatus PreparedFormula::evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b,
                                                  double x_before, double dx, std::span<Complex> out,
                                                  std::string& message) {
     std::vector<Complex> result(out.size());
@@ -377,22 +377,22 @@ int PreparedFormula::evaluate_samples_one_by_one(std::span<const Complex> a, std
         x += dx;
         const Complex sample_a = i < a.size() ? a[i] : Complex{};
         const Complex sample_b = i < b.size() ? b[i] : Complex{};
-        if (const int status = evaluate_sample(sample_a, sample_b, Complex{x, 0.0}, result[i], message); status != 0)
+        if (const InterpStatus status = evaluate_sample(sample_a, sample_b, Complex{x, 0.0}, result[i], message); status != InterpStatus::ok)
             return status;
     }
     std::copy(result.begin(), result.end(), out.begin());
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
-int PreparedFormula::evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
+InterpStatus PreparedFormula::evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
                                       std::span<Complex> out, std::string& message) {
-    if (out.empty()) return kInterpOk;
+    if (out.empty()) return InterpStatus::ok;
     // The first sample goes through INTERP (and records the formula); only it can fail.
     const double x0 = xmin - dx + dx;
     Complex first;
-    const int status = evaluate_sample(a.empty() ? Complex{} : a[0], b.empty() ? Complex{} : b[0], Complex{x0, 0.0},
+    const InterpStatus status = evaluate_sample(a.empty() ? Complex{} : a[0], b.empty() ? Complex{} : b[0], Complex{x0, 0.0},
                                        first, message);
-    if (status != kInterpOk) return status;
+    if (status != InterpStatus::ok) return status;
     // An assignment to a variable that the formula also reads carries a value
     // from each sample to the next; so does a record that cannot be replayed.
     bool carried = !replaying();
@@ -406,18 +406,18 @@ int PreparedFormula::evaluate_samples(std::span<const Complex> a, std::span<cons
         std::string rest_message;
         std::vector<Complex> rest_values(rest.size());
         const std::span<const Complex> a_rest = a.empty() ? a : a.subspan(1), b_rest = b.empty() ? b : b.subspan(1);
-        if (const int rest_status = evaluate_samples_one_by_one(a_rest, b_rest, x0, dx, rest_values, rest_message);
-            rest_status != kInterpOk) {
+        if (const InterpStatus rest_status = evaluate_samples_one_by_one(a_rest, b_rest, x0, dx, rest_values, rest_message);
+            rest_status != InterpStatus::ok) {
             message = rest_message;
             return rest_status;
         }
         out[0] = first;
         std::copy(rest_values.begin(), rest_values.end(), rest.begin());
-        return kInterpOk;
+        return InterpStatus::ok;
     }
     if (!replay_samples(a, b, x0, dx, out, 1)) return stopped(message);
     out[0] = first;   // sample 0's A and B were read by its evaluation above
-    return kInterpOk;
+    return InterpStatus::ok;
 }
 
 bool PreparedFormula::replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before,

@@ -22,8 +22,7 @@
 
 namespace zeph {
 
-// evaluate_samples' status when the run is ending (a stop request), and its message.
-inline constexpr int kEvaluationStopped = 21;
+// The message of evaluate_samples' status InterpStatus::stopped (the run is ending).
 inline constexpr std::string_view kEvaluationStoppedMessage = "Formula not evaluated: the run is ending.";
 
 class PreparedFormula {
@@ -32,9 +31,9 @@ public:
     PreparedFormula(Interpreter& interpreter, std::string_view text);
 
     // The same as interpreter.evaluate(text, result, message).
-    int evaluate(Complex& result, std::string& message);
+    InterpStatus evaluate(Complex& result, std::string& message);
     // Sets the slots A, B, X (table entries 4..6) and evaluates.
-    int evaluate_sample(Complex a, Complex b, Complex x, Complex& result, std::string& message);
+    InterpStatus evaluate_sample(Complex a, Complex b, Complex x, Complex& result, std::string& message);
 
     // EQ's samples: out[i] = F with A = a[i], B = b[i] (0 beyond the ends of
     // a and b) and X = x_i, for i < out.size(), where x_i is accumulated as
@@ -47,10 +46,10 @@ public:
     // before out[i] is written. The replay runs each step over a block of
     // samples at a time (vector math within 1 ULP of the C library's for the
     // transcendental functions) and looks at the stop request between blocks:
-    // a stop ends it with kEvaluationStopped (the run is ending): the table
+    // a stop ends it with InterpStatus::stopped (the run is ending): the table
     // as the samples evaluated so far left it, `out` partly written when the
     // stop came mid-way, untouched when it came before the first block.
-    int evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
+    InterpStatus evaluate_samples(std::span<const Complex> a, std::span<const Complex> b, double xmin, double dx,
                          std::span<Complex> out, std::string& message);
 
     // True when the next evaluation will replay the record.
@@ -64,7 +63,7 @@ private:
     bool replay_samples(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
                         std::span<Complex> out, std::size_t first);
     // Samples by evaluate_sample, given the x of the sample before out[0]; `out` is written only on success.
-    int evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
+    InterpStatus evaluate_samples_one_by_one(std::span<const Complex> a, std::span<const Complex> b, double x_before, double dx,
                                     std::span<Complex> out, std::string& message);
 
     Interpreter& interpreter_;

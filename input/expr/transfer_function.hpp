@@ -43,7 +43,7 @@ public:
             return status;
         }
         std::string message;
-        if (expression_.evaluate(h, message) != kInterpOk)
+        if (expression_.evaluate(h, message) != InterpStatus::ok)
             return Status::failure(formula_error_message(message, expression_.text()));
         return Status::success();
     }
@@ -68,7 +68,7 @@ private:
         }
         Complex ignored;
         std::string message;
-        if (interpreter_.evaluate(assignment, ignored, message) != kInterpOk)
+        if (interpreter_.evaluate(assignment, ignored, message) != InterpStatus::ok)
             return Status::failure(formula_error_message(message, assignment));
         find_s();
         return Status::success();

@@ -46,10 +46,10 @@ struct Samples {
 void setup(Interpreter& interp) {
     std::string message;
     Complex r;
-    ASSERT_EQ(interp.evaluate("K=2.5", r, message), 0);
-    ASSERT_EQ(interp.evaluate("Z=(1,-1)", r, message), 0);
-    ASSERT_EQ(interp.define("DT", 1e-3, message), 0);
-    ASSERT_EQ(interp.define_integer("NPTS", 256, message), 0);
+    ASSERT_EQ(interp.evaluate("K=2.5", r, message), InterpStatus::ok);
+    ASSERT_EQ(interp.evaluate("Z=(1,-1)", r, message), InterpStatus::ok);
+    ASSERT_EQ(interp.define("DT", 1e-3, message), InterpStatus::ok);
+    ASSERT_EQ(interp.define_integer("NPTS", 256, message), InterpStatus::ok);
 }
 
 // Evaluates `formula` for n samples in a per-sample INTERP and through a
@@ -72,14 +72,14 @@ void expect_same_as_interp(const std::string& formula, int n = 300) {
         plain.set_slot(6, {x, 0});
         Complex expected{-7, -7}, actual{-7, -7};
         std::string expected_message = "unset", actual_message = "unset";
-        const int expected_status = plain.evaluate(formula, expected, expected_message);
-        const int actual_status = prepared.evaluate_sample(s.a(i), s.b(i), {x, 0}, actual, actual_message);
+        const InterpStatus expected_status = plain.evaluate(formula, expected, expected_message);
+        const InterpStatus actual_status = prepared.evaluate_sample(s.a(i), s.b(i), {x, 0}, actual, actual_message);
         ASSERT_EQ(actual_status, expected_status) << "sample " << i;
         ASSERT_EQ(actual_message, expected_message) << "sample " << i;
         ASSERT_TRUE(same_bits(actual, expected)) << "sample " << i << ": " << actual << " vs " << expected;
         ASSERT_TRUE(same_table(plain, fast)) << "sample " << i;
         ASSERT_EQ(plain.random_seed(), fast.random_seed()) << "sample " << i;
-        if (expected_status != 0) {
+        if (expected_status != InterpStatus::ok) {
             EXPECT_FALSE(prepared.replaying());
         }
     }
@@ -109,7 +109,7 @@ bool uses_vector_math(const std::string& formula) {
     ReductionTrace trace;
     Complex ignored;
     std::string message;
-    if (scratch.evaluate_recorded(formula, ignored, message, trace) != 0) return false;
+    if (scratch.evaluate_recorded(formula, ignored, message, trace) != InterpStatus::ok) return false;
     for (const ReductionTrace::Step& step : trace.steps)
         if (step.op == ReductionTrace::Op::power ||
             (step.op == ReductionTrace::Op::function && uses_vector_math(step.function)))
@@ -145,9 +145,9 @@ std::vector<Complex> expect_samples_same_as_interp(const std::string& formula, i
     const double dx = 0.01;
     double x = s.x - dx;
     std::vector<Complex> expected(n);
-    int expected_status = 0;
+    InterpStatus expected_status = InterpStatus::ok;
     std::string expected_message;
-    for (std::size_t i = 0; i < n && expected_status == 0; ++i) {
+    for (std::size_t i = 0; i < n && expected_status == InterpStatus::ok; ++i) {
         x += dx;
         plain.set_slot(4, i < a.size() ? a[i] : Complex{});
         plain.set_slot(5, b[i]);
@@ -159,13 +159,13 @@ std::vector<Complex> expect_samples_same_as_interp(const std::string& formula, i
     setup(fast);
     PreparedFormula prepared(fast, formula);
     std::string message = "unset";
-    int status = -1;
+    InterpStatus status = InterpStatus::stopped;
     testing::with_threads(threads, [&] {
         status = prepared.evaluate_samples(a, std::span<const Complex>(b).first(n), s.x, dx,
                                            std::span<Complex>(b).first(n), message);
     });
     EXPECT_EQ(status, expected_status);
-    if (status != 0) {
+    if (status != InterpStatus::ok) {
         EXPECT_EQ(message, expected_message);
         EXPECT_EQ(std::memcmp(b.data(), b_before.data(), b.size() * sizeof(Complex)), 0);   // untouched
         return b;
@@ -238,7 +238,7 @@ TEST(PreparedFormula, RandomFormulasOnWholeSignals) {
         setup(check);
         Complex ignored;
         std::string message;
-        ASSERT_EQ(check.evaluate(formula, ignored, message), 0) << formula << ": " << message;
+        ASSERT_EQ(check.evaluate(formula, ignored, message), InterpStatus::ok) << formula << ": " << message;
         // Values of a few units: 1e-11 bounds rounding errors that the formula's sums and products carry on.
         const std::vector<Complex> one = expect_samples_same_as_interp(formula, 1, 1e-11);
         const std::vector<Complex> three = expect_samples_same_as_interp(formula, 3, 1e-11);
@@ -300,7 +300,7 @@ TEST(PreparedFormula, AbscissasAreTheChainOfAdditions) {
             PreparedFormula formula(interp, "X");
             std::vector<Complex> out(n);
             std::string message;
-            testing::with_threads(threads, [&] { ASSERT_EQ(formula.evaluate_samples({}, {}, grid.xmin, grid.dx, out, message), 0); });
+            testing::with_threads(threads, [&] { ASSERT_EQ(formula.evaluate_samples({}, {}, grid.xmin, grid.dx, out, message), InterpStatus::ok); });
             std::size_t differ = n;
             for (std::size_t i = 0; i < n && differ == n; ++i)
                 if (std::memcmp(&out[i], &chain[i], sizeof(double)) != 0 || out[i].imag() != 0) differ = i;
@@ -319,22 +319,22 @@ TEST(PreparedFormula, FillingTheTableFallsBackAndMatches) {
     Complex r;
     for (int i = 0; i < 33; ++i) {
         const std::string text = std::string("V").append(std::to_string(i)).append("=1");
-        ASSERT_EQ(plain.evaluate(text, r, message), 0);
-        ASSERT_EQ(fast.evaluate(text, r, message), 0);
+        ASSERT_EQ(plain.evaluate(text, r, message), InterpStatus::ok);
+        ASSERT_EQ(fast.evaluate(text, r, message), InterpStatus::ok);
     }
     PreparedFormula assign_new(fast, "W=X+1");
     for (int i = 0; i < 3; ++i) {
         plain.set_slot(6, {double(i), 0});
         Complex expected, actual;
-        ASSERT_EQ(plain.evaluate("W=X+1", expected, message), 0);
-        ASSERT_EQ(assign_new.evaluate_sample({}, {}, {double(i), 0}, actual, message), 0);
+        ASSERT_EQ(plain.evaluate("W=X+1", expected, message), InterpStatus::ok);
+        ASSERT_EQ(assign_new.evaluate_sample({}, {}, {double(i), 0}, actual, message), InterpStatus::ok);
         EXPECT_TRUE(same_bits(expected, actual));
         EXPECT_TRUE(same_table(plain, fast));
     }
     PreparedFormula too_many(fast, "W2=1");
     std::string m1, m2;
-    EXPECT_EQ(plain.evaluate("W2=1", r, m1), 20);
-    EXPECT_EQ(too_many.evaluate(r, m2), 20);
+    EXPECT_EQ(plain.evaluate("W2=1", r, m1), InterpStatus::too_many_variables);
+    EXPECT_EQ(too_many.evaluate(r, m2), InterpStatus::too_many_variables);
     EXPECT_EQ(m1, m2);
     EXPECT_FALSE(too_many.replaying());
 }
@@ -344,22 +344,22 @@ TEST(PreparedFormula, RecordsAnewAfterTableChanges) {
     std::string message;
     Complex r;
     PreparedFormula formula(interp, "A*2+Q");
-    EXPECT_EQ(formula.evaluate(r, message), 2);   // Q unknown
+    EXPECT_EQ(formula.evaluate(r, message), InterpStatus::unassigned_variable);   // Q unknown
     EXPECT_FALSE(formula.replaying());
-    ASSERT_EQ(interp.evaluate("Q=10", r, message), 0);
+    ASSERT_EQ(interp.evaluate("Q=10", r, message), InterpStatus::ok);
     EXPECT_FALSE(formula.replaying());
-    ASSERT_EQ(formula.evaluate_sample({1, 0}, {}, {}, r, message), 0);
+    ASSERT_EQ(formula.evaluate_sample({1, 0}, {}, {}, r, message), InterpStatus::ok);
     EXPECT_EQ(r, Complex(12, 0));
     EXPECT_TRUE(formula.replaying());
-    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), 0);
+    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), InterpStatus::ok);
     EXPECT_EQ(r, Complex(14, 0));
-    ASSERT_EQ(interp.evaluate("Q=20", r, message), 0);   // a value change is seen by the replay
+    ASSERT_EQ(interp.evaluate("Q=20", r, message), InterpStatus::ok);   // a value change is seen by the replay
     EXPECT_TRUE(formula.replaying());
-    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), 0);
+    ASSERT_EQ(formula.evaluate_sample({2, 0}, {}, {}, r, message), InterpStatus::ok);
     EXPECT_EQ(r, Complex(24, 0));
     interp.reset_to_predefined();   // Q is gone: INTERP again, which fails like a fresh call
     EXPECT_FALSE(formula.replaying());
-    EXPECT_EQ(formula.evaluate(r, message), 2);
+    EXPECT_EQ(formula.evaluate(r, message), InterpStatus::unassigned_variable);
     EXPECT_EQ(message, "*****INTERP. VARIABLE Q HAS NOT BEEN ASSIGNED A VALUE");
 }
 
@@ -372,10 +372,10 @@ TEST(PreparedFormula, FirstEvaluationSeedsFromTheClock) {
     PreparedFormula formula(interp, "RAND(0.,1.)");
     Complex r;
     std::string message;
-    ASSERT_EQ(formula.evaluate(r, message), 0);
+    ASSERT_EQ(formula.evaluate(r, message), InterpStatus::ok);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(r.real(), 0x1p-32);
-    ASSERT_EQ(formula.evaluate(r, message), 0);
+    ASSERT_EQ(formula.evaluate(r, message), InterpStatus::ok);
     EXPECT_EQ(r.real(), 69070 * 0x1p-32);
     EXPECT_EQ(calls, 1);
 }
@@ -439,10 +439,10 @@ int stopped_evaluation(const std::string& formula, const std::function<void()>& 
     std::vector<Complex> out(n, Complex{7, 7});
     std::string message;
     stop();
-    const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+    const InterpStatus status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
     const auto written_at = [&](std::size_t i) { return out[i] != Complex{7, 7}; };
     int failures = 0;
-    if (status != kEvaluationStopped) failures |= 1;
+    if (status != InterpStatus::stopped) failures |= 1;
     if (message != kEvaluationStoppedMessage) failures |= 2;
     for (std::size_t i = 1; i < written; ++i)
         if (!written_at(i)) failures |= 4;
@@ -473,9 +473,9 @@ TEST(PreparedFormulaStop, ARequestAfterTheLastBlockLetsTheEvaluationFinish) {
                   std::vector<Complex> out(1 + kParts * kPart);
                   std::string message;
                   request_stop_at_look(SIGINT, kParts + 1);
-                  const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+                  const InterpStatus status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
                   // The evaluation looked once per part; the next look is the one that sees the request.
-                  return status == 0 && out.back() == Complex{2.0 * kParts * kPart, 0} && stop_requested() ? 0 : 1;
+                  return status == InterpStatus::ok && out.back() == Complex{2.0 * kParts * kPart, 0} && stop_requested() ? 0 : 1;
               }),
               0);
 }
@@ -490,10 +490,10 @@ TEST(PreparedFormulaStop, AFormulaCarryingAValueStopsToo) {
                   PreparedFormula prepared(interp, "Z=Z+X");
                   std::vector<Complex> out(3 * kStopCheckInterval, Complex{7, 7});
                   request_stop_at_look(SIGINT, 2);
-                  const int status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
+                  const InterpStatus status = prepared.evaluate_samples({}, {}, 0.0, 1.0, out, message);
                   const bool untouched =
                       std::all_of(out.begin(), out.end(), [](Complex v) { return v == Complex{7, 7}; });
-                  return status == kEvaluationStopped && untouched ? 0 : 1;
+                  return status == InterpStatus::stopped && untouched ? 0 : 1;
               }),
               0);
 }

@@ -59,8 +59,8 @@ TEST(TypedTransferFunction, GivesExactlyWhatPerSampleEvaluationGives) {
         Complex fast, direct, ignored;
         std::string message;
         ASSERT_TRUE(transfer(omega, fast)) << omega;
-        ASSERT_EQ(direct_side.evaluate(omega_assignment(omega), ignored, message), kInterpOk);
-        ASSERT_EQ(direct_side.evaluate(formula, direct, message), kInterpOk);
+        ASSERT_EQ(direct_side.evaluate(omega_assignment(omega), ignored, message), InterpStatus::ok);
+        ASSERT_EQ(direct_side.evaluate(formula, direct, message), InterpStatus::ok);
         EXPECT_TRUE(same_bits(fast, direct)) << omega;
         expect_same_tables(prepared_side, direct_side, omega);
     }
