@@ -219,6 +219,10 @@ SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const 
     const double rate = facts.sample_rate ? *facts.sample_rate : static_cast<double>(info.samplerate);
     result.xmin = static_cast<double>(skipped) / rate;
     result.dx = static_cast<double>(stride) / rate;
+    // A rate too small for its reciprocal (a subnormal one) gives no grid.
+    if (!std::isfinite(result.xmin) || !std::isfinite(result.dx)) {
+        return failed_read(ReadStatus::Unsupported, rate_message(name, rate));
+    }
     // The frames the file holds: all decoded when the end was reached, else the
     // header's claim (libsndfile's own count for a file that does not say), and
     // never fewer than were decoded (libsndfile may read beyond a claim).

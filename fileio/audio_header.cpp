@@ -164,7 +164,8 @@ AudioHeaderFacts caf_facts(ByteSource& source) {
         const auto header = source.bytes(at, 12);
         if (header.empty()) break;
         const std::uint64_t size = be.u64(header.data() + 4);
-        if (text_at(header, 0, "desc")) {
+        // The decoder takes the first description; a later one describes nothing.
+        if (text_at(header, 0, "desc") && !facts.sample_rate) {
             const auto fields = source.bytes(at + 12, kCafDescriptionBytes);
             if (fields.empty()) return facts;
             facts.sample_rate = std::bit_cast<double>(be.u64(fields.data()));

@@ -245,6 +245,17 @@ TEST_F(AudioFiles, RatesThatAreNoPositiveNumberAreRefused) {
     const std::string caf_file = write_file("rate.caf", caf);
     EXPECT_EQ(read_signal(caf_file, "", ReadRange{.max_count = kCapacity}).status.message,
               "Error reading file: " + caf_file + ": sample rate nan");
+    // A second description with a subnormal rate: the decoder reads the first,
+    // and so does the grid (the second once made the step infinite).
+    std::string two = read_file(convert("", "tone.caf"));
+    const std::size_t desc = two.find("desc");
+    std::string second = two.substr(desc, 12 + 32);
+    second.replace(12, 8, std::string("\0\0\0\0\xB0\0\0\0", 8));
+    two.insert(desc + second.size(), second);
+    const SignalRead twice = read_signal(write_file("two.caf", two), "", ReadRange{.first = 2, .interval = 3, .max_count = kCapacity});
+    ASSERT_TRUE(twice.status.ok) << twice.status.message;
+    EXPECT_DOUBLE_EQ(twice.dx, 3.0 / kRate);
+    EXPECT_DOUBLE_EQ(twice.xmin, 1.0 / kRate);
     std::string wav = read_file(convert("-b 24", "tone24.wav"));
     wav.replace(chunk_body(wav, "fmt ") + 4, 4, std::string(4, '\0'));
     const std::string wav_file = write_file("rate.wav", wav);
