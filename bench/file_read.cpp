@@ -50,8 +50,8 @@ std::vector<char> read_whole_file(const std::string& name) {
 void BM_AsciiReader(benchmark::State& state) {
     for (auto _ : state) {
         const zeph::AsciiRead read = zeph::read_ascii_file(g_ascii_file, {1, 1, kLines});
-        if (read.values.size() != kLines) state.SkipWithError("short read");
-        benchmark::DoNotOptimize(read.values.data());
+        if (read.samples.size() != kLines) state.SkipWithError("short read");
+        benchmark::DoNotOptimize(read.samples.data());
     }
     state.SetItemsProcessed(state.iterations() * kLines);
 }

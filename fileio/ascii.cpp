@@ -182,38 +182,47 @@ bool read_two_column_grid(TextLines& lines, std::string_view first_line, AsciiRe
     return true;
 }
 
-AsciiRead read_ascii(TextLines& lines, const ReadRange& range, std::uint64_t byte_count) {
+AsciiRead unreadable_ascii(std::string_view file_name) {
     AsciiRead result;
-    if (range.first < 1 || range.interval < 1) return result;
+    result.code = ReadStatus::Unsupported;
+    result.status = Status::failure(message_with_name(kErrorReadingAscii, file_name));
+    return result;
+}
+
+// The values into `result`; false when the text cannot be read or a value is unreadable.
+bool read_values(TextLines& lines, const ReadRange& range, std::uint64_t byte_count, AsciiRead& result) {
+    if (range.first < 1 || range.interval < 1) return false;
     std::string_view line;
-    if (!next_value_line(lines, line)) {   // no value anywhere: nothing to read
-        result.ok = !lines.failed();
-        return result;
-    }
+    if (!next_value_line(lines, line)) return !lines.failed();   // no value anywhere: nothing to read
     result.two_columns = has_two_columns(line);
-    if (result.two_columns && !read_two_column_grid(lines, line, result)) return result;
-    if (!lines.rewind()) return result;
+    if (result.two_columns && !read_two_column_grid(lines, line, result)) return false;
+    if (!lines.rewind()) return false;
 
     const auto max_count = static_cast<std::size_t>(std::max(range.max_count, 0));
     // Every value line but the last needs two bytes at least.
-    result.values.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(max_count, byte_count / 2 + 1)));
+    result.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(max_count, byte_count / 2 + 1)));
     bool more = skip_lines(lines, std::int64_t{range.first} - 1);
-    while (more && result.values.size() < max_count && next_value_line(lines, line)) {
+    while (more && result.samples.size() < max_count && next_value_line(lines, line)) {
         double value = 0.0;
-        if (!read_sample(line, result.two_columns, value)) return result;
-        result.values.push_back(value);
+        if (!read_sample(line, result.two_columns, value)) return false;
+        result.samples.emplace_back(value, 0.0);
         more = skip_lines(lines, std::int64_t{range.interval} - 1);
     }
     // The lines the range would take beyond the maximum count, counted unread.
-    result.available = result.values.size();
+    result.available = result.samples.size();
     while (more && next_value_line(lines, line)) {
         ++result.available;
         more = skip_lines(lines, std::int64_t{range.interval} - 1);
     }
-    if (lines.failed()) return result;
+    if (lines.failed()) return false;
     result.xmin += static_cast<double>(range.first - 1) * result.dx;
     result.dx *= static_cast<double>(range.interval);
-    result.ok = true;
+    return true;
+}
+
+AsciiRead read_ascii(TextLines& lines, const ReadRange& range, std::uint64_t byte_count, std::string_view file_name) {
+    AsciiRead result;
+    if (!read_values(lines, range, byte_count, result)) return unreadable_ascii(file_name);
     return result;
 }
 
@@ -221,14 +230,14 @@ AsciiRead read_ascii(TextLines& lines, const ReadRange& range, std::uint64_t byt
 
 AsciiRead read_ascii_file(const std::string& file_name, const ReadRange& range) {
     OpenedFile opened = open_for_reading(std::string(trimmed_file_name(file_name)));
-    if (opened.outcome != OpenOutcome::Opened) return {};
+    if (opened.outcome != OpenOutcome::Opened) return unreadable_ascii(file_name);
     TextLines lines(opened.file.get());
-    return read_ascii(lines, range, opened.size);
+    return read_ascii(lines, range, opened.size, file_name);
 }
 
-AsciiRead read_ascii_text(std::string_view text, const ReadRange& range) {
+AsciiRead read_ascii_text(std::string_view text, const ReadRange& range, std::string_view file_name) {
     TextLines lines(text);
-    return read_ascii(lines, range, text.size());
+    return read_ascii(lines, range, text.size(), file_name);
 }
 
 Status write_ascii_file(std::span<const double> values, AsciiLayout layout,

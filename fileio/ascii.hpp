@@ -13,13 +13,12 @@
 
 namespace zeph {
 
-struct AsciiRead {
-    bool ok = false;            // false: the file could not be read or a value is unreadable
+// The values read (the second column of a two-column file) are the samples'
+// real parts; `available` counts the value lines the range takes from the
+// whole text. A file that cannot be read or holds an unreadable value is
+// ReadStatus::Unsupported with "Error reading ASCII file: " and the name.
+struct AsciiRead : SignalRead {
     bool two_columns = false;
-    std::vector<double> values;   // the values read (the second column of a two-column file)
-    double xmin = 0.0;          // abscissa of the first value read
-    double dx = 1.0;            // step between the values read
-    std::size_t available = 0;  // the value lines the range takes from the whole text
 };
 
 // Reads one component from ASCII text.
@@ -36,7 +35,7 @@ struct AsciiRead {
 // range.first or range.interval below 1 is a failure.
 AsciiRead read_ascii_file(const std::string& file_name, const ReadRange& range);
 // The same for a whole file held in memory.
-AsciiRead read_ascii_text(std::string_view text, const ReadRange& range);
+AsciiRead read_ascii_text(std::string_view text, const ReadRange& range, std::string_view file_name = {});
 
 enum class AsciiLayout {
     ValuesOnly,         // "1C": one value per line

@@ -68,7 +68,7 @@ std::size_t element_bytes(BinaryFormat format) {
 
 // Where the samples start and how they are stored, from the file's header.
 struct Layout {
-    BinaryOutcome outcome = BinaryOutcome::NotBinary;
+    ReadStatus code = ReadStatus::OtherFormat;
     BinaryFormat format = BinaryFormat::Unknown;
     std::uint64_t header_bytes = 0;
     double xmin = 0.0;
@@ -90,9 +90,9 @@ Layout read_layout(ByteSource& source) {
     Layout layout;
     if (source.size() >= kShortHeaderBytes) {
         const auto head = source.bytes(0, kShortHeaderBytes);
-        if (head.empty()) return {BinaryOutcome::ReadError};
+        if (head.empty()) return {ReadStatus::Unsupported};
         if (bytes_equal(head.data(), "IN")) {
-            layout.outcome = BinaryOutcome::Success;
+            layout.code = ReadStatus::Ok;
             layout.format = BinaryFormat::I2;
             layout.header_bytes = kShortHeaderBytes;
             layout.xmin = le_i16(head.data() + 2);
@@ -102,10 +102,10 @@ Layout read_layout(ByteSource& source) {
     }
     if (source.size() < kTaggedHeaderBytes) return layout;
     const auto head = source.bytes(0, kTaggedHeaderBytes);
-    if (head.empty()) return {BinaryOutcome::ReadError};
+    if (head.empty()) return {ReadStatus::Unsupported};
     layout.format = format_of_tag(head.data());
     if (layout.format == BinaryFormat::Unknown) return layout;
-    layout.outcome = BinaryOutcome::Success;
+    layout.code = ReadStatus::Ok;
     layout.header_bytes = kTaggedHeaderBytes;
     layout.xmin = le_f64(head.data() + 8);
     layout.dx = le_f64(head.data() + 16);
@@ -151,16 +151,32 @@ bool read_elements(ByteSource& source, const Layout& layout, Component component
     return true;
 }
 
-BinaryRead read_binary_signal(ByteSource& source, Component component, const ReadRange& range) {
+BinaryRead failed_binary_read(ReadStatus code, std::string_view text, std::string_view file_name) {
     BinaryRead result;
-    if (range.first < 1 || range.interval < 1) return {BinaryOutcome::ReadError};
+    result.code = code;
+    result.status = Status::failure(message_with_name(text, file_name));
+    return result;
+}
+
+BinaryRead read_binary_signal(ByteSource& source, Component component, const ReadRange& range,
+                              std::string_view file_name) {
+    if (range.first < 1 || range.interval < 1) {
+        return failed_binary_read(ReadStatus::Unsupported, kErrorReadingBinary, file_name);
+    }
     const Layout layout = read_layout(source);
-    result.outcome = layout.outcome;
+    if (layout.code == ReadStatus::Unsupported) {
+        return failed_binary_read(ReadStatus::Unsupported, kErrorReadingBinary, file_name);
+    }
+    BinaryRead result;
     result.format = layout.format;
-    if (layout.outcome != BinaryOutcome::Success) return result;
+    if (layout.code == ReadStatus::OtherFormat) {
+        result.code = ReadStatus::OtherFormat;
+        result.status = Status::failure(message_with_name(kErrorReadingBinary, file_name));
+        return result;
+    }
     const bool complex_as_imaginary = layout.format == BinaryFormat::C4 && component == Component::Imag;
     if (!complex_as_imaginary && !read_elements(source, layout, component, range, result.samples, result.available)) {
-        result.outcome = BinaryOutcome::ReadError;
+        return failed_binary_read(ReadStatus::Unsupported, kErrorReadingBinary, file_name);
     }
     result.xmin = layout.xmin + static_cast<double>(range.first - 1) * layout.dx;
     result.dx = static_cast<double>(range.interval) * layout.dx;
@@ -183,16 +199,20 @@ std::string_view format_code(BinaryFormat format) {
 BinaryRead read_binary_signal_file(const std::string& file_name, Component component,
                                    const ReadRange& range) {
     OpenedFile opened = open_for_reading(std::string(trimmed_file_name(file_name)));
-    if (opened.outcome == OpenOutcome::NotFound) return {BinaryOutcome::NotFound};
-    if (opened.outcome == OpenOutcome::Unreadable) return {BinaryOutcome::ReadError};
+    if (opened.outcome == OpenOutcome::NotFound) {
+        return failed_binary_read(ReadStatus::NothingRead, kCannotFindFile, file_name);
+    }
+    if (opened.outcome == OpenOutcome::Unreadable) {
+        return failed_binary_read(ReadStatus::Unsupported, kErrorReadingBinary, file_name);
+    }
     ByteSource source(opened.file.get(), opened.size);
-    return read_binary_signal(source, component, range);
+    return read_binary_signal(source, component, range, file_name);
 }
 
 BinaryRead read_binary_signal_bytes(std::span<const std::byte> bytes, Component component,
-                                    const ReadRange& range) {
+                                    const ReadRange& range, std::string_view file_name) {
     ByteSource source(bytes);
-    return read_binary_signal(source, component, range);
+    return read_binary_signal(source, component, range, file_name);
 }
 
 std::optional<BinaryFormat> binary_output_format(std::string_view code) {

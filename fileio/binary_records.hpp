@@ -30,23 +30,19 @@ std::string_view format_code(BinaryFormat format);
 // Which part of the signal a file supplies: "CR" real, "CI" imaginary.
 enum class Component { Real, Imag };
 
-enum class BinaryOutcome {
-    Success,
-    NotFound,    // no such file
-    NotBinary,   // no known tag, or shorter than its header: read it as ASCII
-    ReadError,   // the file cannot be opened or read
-};
-
-struct BinaryRead {
-    BinaryOutcome outcome = BinaryOutcome::Success;
+// How the read went (code and status):
+//   Ok;
+//   NothingRead "Cannot find file: " + name: no such file;
+//   OtherFormat: no known tag, or shorter than its header: read it as ASCII;
+//   Unsupported "Error reading R8 or I2 file: " + name: it cannot be opened or read.
+// xmin is the abscissa of the first sample read, XMIN + (first − 1)·DX; dx the
+// step between the samples read, interval·DX. Samples: Component::Real gives
+// each value as (value, 0), Component::Imag as (0, value); C4 samples are
+// (real, imag) and are read only as Component::Real (as Component::Imag no
+// sample is read). `available` counts the elements the file holds for the
+// range, without max_count.
+struct BinaryRead : SignalRead {
     BinaryFormat format = BinaryFormat::Unknown;
-    double xmin = 0.0;   // abscissa of the first sample read: XMIN + (first − 1)·DX
-    double dx = 1.0;     // step between the samples read: interval·DX
-    // Component::Real: each value as (value, 0); Component::Imag: as (0, value).
-    // C4 samples are (real, imag) and are read only as Component::Real; as
-    // Component::Imag no sample is read.
-    std::vector<Complex> samples;
-    std::size_t available = 0;   // the elements the file holds for the range, without max_count
 };
 
 // Reads samples first, first + interval, … of a binary signal file, at most
@@ -57,7 +53,7 @@ BinaryRead read_binary_signal_file(const std::string& file_name, Component compo
                                    const ReadRange& range);
 // The same for the bytes of a file held in memory.
 BinaryRead read_binary_signal_bytes(std::span<const std::byte> bytes, Component component,
-                                    const ReadRange& range);
+                                    const ReadRange& range, std::string_view file_name = {});
 
 // The format of a binary output code: "R8", "R4", "I2"; a first letter r or i
 // counts as R or I. Nothing for any other code.

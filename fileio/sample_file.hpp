@@ -34,9 +34,11 @@ enum class ReadStatus {
     Unsupported = 2,     // read error or content the program cannot read
     GridMismatch = 3,    // XMIN or DX differ between the real and imaginary files
     CountMismatch = 4,   // the real and imaginary files give different point counts
+    OtherFormat = 5,     // not this reader's format (a binary read of a text file): the next reader is tried
 };
 
-// One signal read from files into scratch storage.
+// One signal read from files into scratch storage: what every reader of the
+// program gives back (the readers of one format add what only they know).
 struct SignalRead {
     ReadStatus code = ReadStatus::Ok;
     // !status.ok: the message for message_line (empty when both names were blank).

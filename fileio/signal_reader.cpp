@@ -48,31 +48,18 @@ SignalRead read_component(const std::string& name, Component component, const Re
     BinaryRead binary = read_binary_signal_file(name, component, range);
     SignalRead pass;
     std::string_view format_error = kErrorReadingBinary;
-    switch (binary.outcome) {
-        case BinaryOutcome::NotFound:
-            return failed_read(ReadStatus::NothingRead, message_with_name(kCannotFindFile, name));
-        case BinaryOutcome::ReadError:
-            return failed_read(ReadStatus::Unsupported, message_with_name(kErrorReadingBinary, name));
-        case BinaryOutcome::Success:
-            if (binary.format == BinaryFormat::C4 && component == Component::Imag) {
-                return failed_read(ReadStatus::Unsupported, message_with_name(kComplexOnlyAsReal, name));
-            }
-            pass.samples = std::move(binary.samples);
-            pass.available = binary.available;
-            pass.xmin = binary.xmin;
-            pass.dx = binary.dx;
-            break;
-        case BinaryOutcome::NotBinary: {
-            const AsciiRead ascii = read_ascii_file(name, range);
-            format_error = kErrorReadingAscii;
-            if (!ascii.ok) return failed_read(ReadStatus::Unsupported, message_with_name(format_error, name));
-            pass.samples.reserve(ascii.values.size());
-            for (const double v : ascii.values) pass.samples.push_back(in_part(v, component));
-            pass.available = ascii.available;
-            pass.xmin = ascii.xmin;
-            pass.dx = ascii.dx;
-            break;
-        }
+    if (binary.code == ReadStatus::OtherFormat) {
+        AsciiRead ascii = read_ascii_file(name, range);
+        if (!ascii.status.ok) return ascii;
+        for (Complex& s : ascii.samples) s = in_part(s.real(), component);
+        pass = std::move(ascii);
+        format_error = kErrorReadingAscii;
+    } else if (!binary.status.ok) {
+        return binary;
+    } else if (binary.format == BinaryFormat::C4 && component == Component::Imag) {
+        return failed_read(ReadStatus::Unsupported, message_with_name(kComplexOnlyAsReal, name));
+    } else {
+        pass = std::move(binary);
     }
     // A grid that is not a number (NaN or infinite XMIN or DX) cannot place the samples.
     if (!std::isfinite(pass.xmin) || !std::isfinite(pass.dx)) {

@@ -125,18 +125,18 @@ TEST_F(BinaryFile, RecognisesEveryLayout) {
     EXPECT_EQ(shorts.dx, 2.0);
     EXPECT_EQ(read("INPUT LINE 1\n").format, BinaryFormat::I2);   // any "IN" file is short integers
 
-    EXPECT_EQ(read("0.5 1.0\n1.0 2.0\n1.5 3.0\n2.0 4.0\n").outcome, BinaryOutcome::NotBinary);
-    EXPECT_EQ(read("IN").outcome, BinaryOutcome::NotBinary);        // shorter than its header
-    EXPECT_EQ(read("REAL   8 short").outcome, BinaryOutcome::NotBinary);
-    EXPECT_EQ(read_binary_signal_file(path("missing"), Component::Real, {1, 1, 9}).outcome,
-              BinaryOutcome::NotFound);
+    EXPECT_EQ(read("0.5 1.0\n1.0 2.0\n1.5 3.0\n2.0 4.0\n").code, ReadStatus::OtherFormat);
+    EXPECT_EQ(read("IN").code, ReadStatus::OtherFormat);        // shorter than its header
+    EXPECT_EQ(read("REAL   8 short").code, ReadStatus::OtherFormat);
+    EXPECT_EQ(read_binary_signal_file(path("missing"), Component::Real, {1, 1, 9}).code,
+              ReadStatus::NothingRead);
 }
 
 TEST_F(BinaryFile, HostileHeadersAreRefused) {
     // Counts come from the file size, never from the caller's capacity alone.
     const auto partial = read_binary_signal_bytes(as_bytes(tagged("REAL   8", 0, 1) + "12345"),
                                                   Component::Real, {1, 1, 1 << 30});
-    EXPECT_EQ(partial.outcome, BinaryOutcome::Success);
+    EXPECT_EQ(partial.code, ReadStatus::Ok);
     EXPECT_TRUE(partial.samples.empty());
     write_file("nan.r8", Bytes{tagged("REAL   8", 0, std::nan(""))}.f64(1).s);
     EXPECT_EQ(read_signal(path("nan.r8"), "", {1, 1, 10}).status.message,

@@ -96,12 +96,12 @@ TEST_F(NumpyInterchange, ReadsOur2C) {
         path("two.txt") + "\", delimiter=\",\")]'");
     std::istringstream lines(printed);
     const AsciiRead ours = read_ascii_file(path("two.txt"), {1, 1, 100});
-    ASSERT_EQ(ours.values.size(), values.size());
+    ASSERT_EQ(ours.samples.size(), values.size());
     double x = 0, y = 0;
     for (std::size_t i = 0; i < values.size(); ++i) {
         ASSERT_TRUE(lines >> x >> y) << printed;
         EXPECT_DOUBLE_EQ(x, -1.5 + 0.1 * static_cast<double>(i));
-        EXPECT_EQ(y, ours.values[i]);   // both parse the same text to the same double
+        EXPECT_EQ(y, ours.samples[i].real());   // both parse the same text to the same double
         EXPECT_NEAR(y, values[i], 1e-15 * std::abs(values[i]));
     }
 }

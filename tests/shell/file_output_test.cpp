@@ -79,7 +79,7 @@ TEST_F(FileOutputTest, LowerCaseR4WritesR4) {
     run({path("out.r4"), "r4"});
     EXPECT_EQ(workspace().files.output_format, "R4");
     const BinaryRead read = read_binary_signal_file(path("out.r4"), Component::Real, {1, 1, 16});
-    ASSERT_EQ(read.outcome, BinaryOutcome::Success);
+    ASSERT_EQ(read.code, ReadStatus::Ok);
     EXPECT_EQ(read.format, BinaryFormat::R4);
     EXPECT_EQ(read.xmin, -1.0);
     EXPECT_EQ(read.dx, 0.5);
