@@ -104,15 +104,12 @@ Status check_design(const FilterDesign& d) {
 
 }  // namespace
 
-Status parse_filter_family(std::string_view type_answer, FilterFamily& family) {
+Result<FilterFamily> parse_filter_family(std::string_view type_answer) {
     const std::string head = upper_case(type_answer.substr(0, 4));
     for (const FamilyRow& row : kFamilies) {
-        if (head == row.letters) {
-            family = row.family;
-            return Status::success();
-        }
+        if (head == row.letters) return row.family;
     }
-    return Status::failure(kInvalidFilterType);
+    return Result<FilterFamily>::failure(std::string(kInvalidFilterType));
 }
 
 bool selects_band_pass(std::string_view answer) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/complex.hpp"
+#include "base/result.hpp"
 #include "base/status.hpp"
 
 namespace zeph {
@@ -38,7 +39,7 @@ enum class FilterFamily { chebyshev, butterworth, transitional, bessel, hilbert,
 // The type answer's first four letters, either case: CHEB, BUTT, TRAN, BESS,
 // HILB or H(S). Anything else fails with kInvalidFilterType (the dialogue
 // still asks its remaining questions before showing it).
-Status parse_filter_family(std::string_view type_answer, FilterFamily& family);
+Result<FilterFamily> parse_filter_family(std::string_view type_answer);
 
 // The LPF/BPF answer "BPF" (either case, trailing blanks ignored) selects a
 // band-pass; any other answer a low-pass.

@@ -34,16 +34,12 @@ Complex single_precision(double a, double b) { return Complex(to_single_precisio
 
 }  // namespace
 
-Status parse_linear_transform_type(std::string_view reply, LinearTransformType& type) {
-    if (reply.empty()) return Status::failure(kLinearTransformTypeError);
-    const char letter = upper_letter(reply.front());
+Result<LinearTransformType> parse_linear_transform_type(std::string_view reply) {
+    const char letter = reply.empty() ? ' ' : upper_letter(reply.front());
     for (const TypeLetter& entry : kTypeLetters) {
-        if (entry.letter == letter) {
-            type = entry.type;
-            return Status::success();
-        }
+        if (entry.letter == letter) return entry.type;
     }
-    return Status::failure(kLinearTransformTypeError);
+    return Result<LinearTransformType>::failure(std::string(kLinearTransformTypeError));
 }
 
 char linear_transform_letter(LinearTransformType type) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/complex.hpp"
+#include "base/result.hpp"
 #include "base/status.hpp"
 
 namespace zeph {
@@ -21,7 +22,7 @@ enum class LinearTransformType { add, multiply, exponential, cosine, conjugate }
 // The type named by the first character of the reply, either case; any other
 // character (or an empty reply) gives kLinearTransformTypeError and leaves
 // `type` alone.
-Status parse_linear_transform_type(std::string_view reply, LinearTransformType& type);
+Result<LinearTransformType> parse_linear_transform_type(std::string_view reply);
 
 // The type's letter as typed: 'A', 'M', 'E', 'S' or 'C'.
 char linear_transform_letter(LinearTransformType type);

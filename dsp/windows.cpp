@@ -92,17 +92,11 @@ double rrc_formula(double t, double t_symbol, double alpha) {
 
 }  // namespace
 
-Status parse_window_length_mode(std::string_view reply, WindowLengthMode& mode) {
+Result<WindowLengthMode> parse_window_length_mode(std::string_view reply) {
     const std::string_view head = reply.substr(0, 2);
-    if (head == "SA" || head == "sa") {
-        mode = WindowLengthMode::sample_numbers;
-        return Status::success();
-    }
-    if (head == "XV" || head == "xv") {
-        mode = WindowLengthMode::abscissa_values;
-        return Status::success();
-    }
-    return Status::failure(kWindowLengthModeInvalid);
+    if (head == "SA" || head == "sa") return WindowLengthMode::sample_numbers;
+    if (head == "XV" || head == "xv") return WindowLengthMode::abscissa_values;
+    return Result<WindowLengthMode>::failure(std::string(kWindowLengthModeInvalid));
 }
 
 WindowParameters window_in_abscissa_units(WindowParameters w, double xmin, double dx) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/complex.hpp"
+#include "base/result.hpp"
 #include "base/status.hpp"
 
 namespace zeph {
@@ -39,7 +40,7 @@ struct WindowParameters {
 
 // "SA"/"sa" → sample numbers, "XV"/"xv" → abscissa values (the first two
 // characters count, so "Sa" is refused with kWindowLengthModeInvalid).
-Status parse_window_length_mode(std::string_view reply, WindowLengthMode& mode);
+Result<WindowLengthMode> parse_window_length_mode(std::string_view reply);
 
 // Converts parameters given in sample numbers (min, max, flat; Tc in samples)
 // into abscissa units: min ← (min − 1)·dx + xmin, max ← (max − 1)·dx + xmin,

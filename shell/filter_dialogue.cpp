@@ -75,8 +75,8 @@ bool filter_dialogue(Session& session, SignalRef& signal) {
     PromptRequest type = kept_answer_question(session, kFilterTypePrompt, settings.type_answer);
     if (!session.ask(type)) return false;
     settings.type_answer = upper_trimmed(type.current);
-    FilterFamily family = FilterFamily::butterworth;
-    const Status known = parse_filter_family(settings.type_answer, family);
+    const Result<FilterFamily> known = parse_filter_family(settings.type_answer);
+    const FilterFamily family = known ? known.value() : FilterFamily::butterworth;
 
     if (known && family == FilterFamily::hilbert) {
         apply_hilbert(signal.samples());
@@ -89,7 +89,7 @@ bool filter_dialogue(Session& session, SignalRef& signal) {
     FrequencyGrid grid{signal.dx, 0.0};
     if (!ask_design(session, known && family == FilterFamily::chebyshev, design, grid)) return false;
     if (!known) {
-        workspace.message_line = known.message;
+        workspace.message_line = known.message();
         return false;
     }
     design.family = family;

@@ -32,10 +32,12 @@ bool linear_transform_dialogue(Session& session, SignalRef& signal) {
     const std::string kept_letter(1, linear_transform_letter(settings.type));
     PromptRequest type = kept_answer_question(session, kLinearTransformTypePrompt, kept_letter);
     if (!session.ask(type)) return false;
-    if (Status status = parse_linear_transform_type(type.current, settings.type); !status) {
-        workspace.message_line = status.message;
+    const Result<LinearTransformType> parsed = parse_linear_transform_type(type.current);
+    if (!parsed) {
+        workspace.message_line = parsed.message();
         return false;
     }
+    settings.type = parsed.value();
 
     const ConstantsQuestion question = constants_question(settings.type, signal.spectrum());
     if (question.count > 0) {

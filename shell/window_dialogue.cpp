@@ -42,11 +42,12 @@ bool window_dialogue(Session& session, SignalRef& signal) {
                        .current = std::string(length_mode_text(settings.length_mode)),
                        .default_reply = kSampleNumbersDefault, .mode = 'C'};
     if (!session.ask(mode)) return false;
-    WindowLengthMode length_mode{};
-    if (Status status = parse_window_length_mode(mode.current, length_mode); !status) {
-        workspace.message_line = status.message;
+    const Result<WindowLengthMode> parsed = parse_window_length_mode(mode.current);
+    if (!parsed) {
+        workspace.message_line = parsed.message();
         return false;
     }
+    const WindowLengthMode length_mode = parsed.value();
     settings.length_mode = length_mode;
     const bool in_samples = length_mode == WindowLengthMode::sample_numbers;
 

@@ -147,13 +147,13 @@ TEST(FilterDesign, AcceptsTheLargestOrders) {
 }
 
 TEST(FilterAnswers, TypeByFirstFourLettersAndBandPassByBPF) {
-    FilterFamily family = FilterFamily::typed;
-    EXPECT_TRUE(parse_filter_family("butterworth", family).ok);
-    EXPECT_EQ(family, FilterFamily::butterworth);
-    EXPECT_TRUE(parse_filter_family("H(S)", family).ok);
-    EXPECT_EQ(family, FilterFamily::typed);
+    ASSERT_TRUE(parse_filter_family("butterworth"));
+    EXPECT_EQ(parse_filter_family("butterworth").value(), FilterFamily::butterworth);
+    ASSERT_TRUE(parse_filter_family("H(S)"));
+    EXPECT_EQ(parse_filter_family("H(S)").value(), FilterFamily::typed);
     for (const char* bad : {"BUT", "ELLIPTIC", ""}) {
-        EXPECT_EQ(parse_filter_family(bad, family).message, "INVALID FILTER TYPE.") << bad;
+        EXPECT_FALSE(parse_filter_family(bad)) << bad;
+        EXPECT_EQ(parse_filter_family(bad).message(), "INVALID FILTER TYPE.") << bad;
     }
     EXPECT_TRUE(selects_band_pass("bpf   "));
     EXPECT_FALSE(selects_band_pass("BP"));
@@ -342,9 +342,9 @@ TEST(FilterScipy, BesselFactorsAreTheThreeDbPointsToTwoDecimals) {
 }
 
 FilterFamily family_of(const std::string& letters) {
-    FilterFamily family = FilterFamily::typed;
-    EXPECT_TRUE(parse_filter_family(letters, family).ok) << letters;
-    return family;
+    const Result<FilterFamily> family = parse_filter_family(letters);
+    EXPECT_TRUE(family) << letters;
+    return family ? family.value() : FilterFamily::typed;
 }
 
 // Magnitude and phase of every designed low-pass and band-pass of orders 1 to

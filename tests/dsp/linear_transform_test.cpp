@@ -27,17 +27,15 @@ TEST(LinearTransform, TypeIsTheFirstLetterInEitherCase) {
         {"conj", LinearTransformType::conjugate},
     };
     for (const auto& [reply, expected] : accepted) {
-        LinearTransformType type = expected == LinearTransformType::add ? LinearTransformType::cosine
-                                                                        : LinearTransformType::add;
-        ASSERT_TRUE(parse_linear_transform_type(reply, type)) << reply;
-        EXPECT_EQ(type, expected) << reply;
-        EXPECT_EQ(linear_transform_letter(type), std::toupper(reply[0]));
+        const Result<LinearTransformType> type = parse_linear_transform_type(reply);
+        ASSERT_TRUE(type) << reply;
+        EXPECT_EQ(type.value(), expected) << reply;
+        EXPECT_EQ(linear_transform_letter(type.value()), std::toupper(reply[0]));
     }
     for (const char* reply : {"X", "", " A", "1"}) {
-        LinearTransformType type = LinearTransformType::exponential;
-        Status status = parse_linear_transform_type(reply, type);
-        EXPECT_EQ(status.message, "ERROR. Type must be A, M, E, S, or C.") << reply;
-        EXPECT_EQ(type, LinearTransformType::exponential);
+        const Result<LinearTransformType> type = parse_linear_transform_type(reply);
+        EXPECT_FALSE(type) << reply;
+        EXPECT_EQ(type.message(), "ERROR. Type must be A, M, E, S, or C.") << reply;
     }
 }
 

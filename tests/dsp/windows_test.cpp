@@ -94,14 +94,13 @@ TEST(Window, LengthModeIsSaOrXvInOneCase) {
         {"SA", WindowLengthMode::sample_numbers}, {"sa", WindowLengthMode::sample_numbers},
         {"XV", WindowLengthMode::abscissa_values}, {"xv", WindowLengthMode::abscissa_values}};
     for (const auto& [reply, expected] : good) {
-        WindowLengthMode mode = expected == WindowLengthMode::sample_numbers ? WindowLengthMode::abscissa_values
-                                                                             : WindowLengthMode::sample_numbers;
-        EXPECT_TRUE(parse_window_length_mode(reply, mode).ok) << reply;
-        EXPECT_EQ(mode, expected) << reply;
+        const Result<WindowLengthMode> mode = parse_window_length_mode(reply);
+        ASSERT_TRUE(mode) << reply;
+        EXPECT_EQ(mode.value(), expected) << reply;
     }
-    WindowLengthMode mode = WindowLengthMode::abscissa_values;
     for (const char* bad : {"Sa", "xV", "S", ""}) {
-        EXPECT_EQ(parse_window_length_mode(bad, mode).message, "ERROR. Invalid entry. Must be XV or SA") << bad;
+        EXPECT_FALSE(parse_window_length_mode(bad)) << bad;
+        EXPECT_EQ(parse_window_length_mode(bad).message(), "ERROR. Invalid entry. Must be XV or SA") << bad;
     }
 }
 
