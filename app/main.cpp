@@ -16,10 +16,10 @@
 #include "shell/command_loop.hpp"
 #include "shell/startup.hpp"
 #include "shell/system_commands.hpp"
-#include "window/display_loss.hpp"
-#include "window/headless.hpp"
-#include "window/terminal.hpp"
-#include "window/terminal_image.hpp"
+#include "console/display_loss.hpp"
+#include "console/headless.hpp"
+#include "console/terminal.hpp"
+#include "graphics/terminal_image.hpp"
 
 namespace {
 // A start-up that cannot begin (a replay file that cannot be read, no memory).

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "plot/plot_driver.hpp"
-#include "window/key_source.hpp"
+#include "console/key_source.hpp"
 
 namespace bench {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/plot_fixture.hpp"
-#include "window/terminal_image.hpp"
+#include "graphics/terminal_image.hpp"
 
 namespace {
 

@@ -55,9 +55,9 @@
 #include "shell/command_loop.hpp"
 #include "shell/command_table.hpp"
 #include "shell/startup.hpp"
-#include "window/headless.hpp"
-#include "window/key_source.hpp"
-#include "window/text_console.hpp"
+#include "console/headless.hpp"
+#include "console/key_source.hpp"
+#include "console/text_console.hpp"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "window/pointer.hpp"
-#include "window/terminal_input.hpp"
+#include "console/pointer.hpp"
+#include "console/terminal_input.hpp"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "input/expr/interp.hpp"
 #include "input/message_report.hpp"
 #include "input/reply_log.hpp"
-#include "window/key_source.hpp"
-#include "window/text_console.hpp"
+#include "console/key_source.hpp"
+#include "console/text_console.hpp"
 
 namespace zeph {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "window/graphics_canvas.hpp"
+#include "graphics/graphics_canvas.hpp"
 
 namespace zeph {
 

@@ -2,7 +2,7 @@
 #include "base/byte_order.hpp"
 #include "base/open_file.hpp"
 #include "plot/metafile_text.hpp"
-#include "window/bitmap_file.hpp"
+#include "graphics/bitmap_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

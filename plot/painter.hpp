@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "base/status.hpp"
-#include "window/graphics_canvas.hpp"
+#include "graphics/graphics_canvas.hpp"
 
 namespace zeph {
 

@@ -13,8 +13,8 @@
 
 #include "base/open_file.hpp"
 #include "base/text.hpp"
-#include "window/key_source.hpp"
-#include "window/bitmap_file.hpp"
+#include "console/key_source.hpp"
+#include "graphics/bitmap_file.hpp"
 
 namespace zeph {
 

@@ -21,7 +21,7 @@
 #include "plot/painter.hpp"
 #include "plot/plot_settings.hpp"
 #include "plot/plot_view.hpp"
-#include "window/key_source.hpp"
+#include "console/key_source.hpp"
 
 namespace zeph {
 

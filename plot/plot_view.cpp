@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "window/key_source.hpp"
+#include "console/key_source.hpp"
 
 namespace zeph {
 

@@ -9,7 +9,7 @@
 #include "plot/axes.hpp"
 #include "plot/painter.hpp"
 #include "plot/plot_settings.hpp"
-#include "window/pointer.hpp"
+#include "console/pointer.hpp"
 
 namespace zeph {
 

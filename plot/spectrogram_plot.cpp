@@ -7,7 +7,7 @@
 
 #include "base/text.hpp"
 #include "plot/axes.hpp"
-#include "window/key_source.hpp"
+#include "console/key_source.hpp"
 
 namespace zeph {
 

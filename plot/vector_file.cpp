@@ -19,7 +19,7 @@
 #include "base/text.hpp"
 #include "plot/metafile.hpp"
 #include "plot/vector_file_image.hpp"
-#include "window/fonts.hpp"
+#include "graphics/fonts.hpp"
 
 namespace zeph {
 
@@ -71,7 +71,7 @@ std::string as_utf8(std::string_view text) {
 }
 
 // The scale the screen gives a face: cell (ascent + descent) and average
-// character width from the face's OS/2 table, as window/fonts does.
+// character width from the face's OS/2 table, as graphics/fonts does.
 struct FaceMetrics {
     double units_per_em = 0;
     double cell_units = 0;

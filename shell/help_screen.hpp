@@ -5,7 +5,7 @@
 #include <string>
 
 #include "shell/workspace.hpp"
-#include "window/text_console.hpp"
+#include "console/text_console.hpp"
 
 namespace zeph {
 

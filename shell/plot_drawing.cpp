@@ -6,7 +6,7 @@
 
 #include "input/message_report.hpp"
 #include "plot/metafile.hpp"
-#include "window/plot_surface.hpp"
+#include "graphics/plot_surface.hpp"
 
 namespace zeph {
 

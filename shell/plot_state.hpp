@@ -11,13 +11,13 @@
 #include "plot/painter.hpp"
 #include "plot/plot_driver.hpp"
 #include "plot/plot_settings.hpp"
-#include "window/graphics_canvas.hpp"
-#include "window/plot_surface.hpp"
+#include "graphics/graphics_canvas.hpp"
+#include "graphics/plot_surface.hpp"
 
 namespace zeph {
 
 class MetafileWriter;   // plot/metafile.hpp, kept out of the shell's common headers
-class TerminalPlotScreen;   // window/terminal_image.hpp
+class TerminalPlotScreen;   // graphics/terminal_image.hpp
 
 struct PlotState {
     PlotState();

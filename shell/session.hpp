@@ -12,8 +12,8 @@
 #include "shell/operation_settings.hpp"
 #include "shell/plot_state.hpp"
 #include "shell/workspace.hpp"
-#include "window/key_source.hpp"
-#include "window/text_console.hpp"
+#include "console/key_source.hpp"
+#include "console/text_console.hpp"
 
 namespace zeph {
 

@@ -14,7 +14,7 @@
 
 #include "plot/metafile.hpp"
 #include "base/open_file.hpp"
-#include "window/bitmap_file.hpp"
+#include "graphics/bitmap_file.hpp"
 
 namespace zeph {
 namespace {

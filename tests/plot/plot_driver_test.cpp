@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "window/key_source.hpp"
+#include "console/key_source.hpp"
 
 namespace zeph {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "shell/help_screen.hpp"
-#include "window/text_console.hpp"
+#include "console/text_console.hpp"
 
 namespace zeph {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "window/graphics_canvas.hpp"
+#include "graphics/graphics_canvas.hpp"
 
 namespace zeph::testing {
 

@@ -1,6 +1,6 @@
 #include "tests/support/script_keys.hpp"
 
-#include "window/headless.hpp"
+#include "console/headless.hpp"
 
 namespace zeph {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "window/key_source.hpp"
-#include "window/text_console.hpp"
+#include "console/key_source.hpp"
+#include "console/text_console.hpp"
 
 namespace zeph {
 
