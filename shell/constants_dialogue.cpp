@@ -31,9 +31,9 @@ bool is_reserved_name(std::string_view name) {
 
 void define_dialogue(Session& session) {
     Workspace& workspace = session.workspace;
-    PromptRequest request{.title = workspace.status_line, .prompt = kDefinePrompt};
-    if (!session.ask(request)) return;
-    const std::string reply = upper_case(request.current);
+    std::string line;
+    if (!session.ask_line(kDefinePrompt, line)) return;
+    const std::string reply = upper_case(line);
     const std::string name = defined_name(reply);
     if (is_reserved_name(name)) {
         workspace.message_line = "Cannot redefine reserved variable: " + padded_characters(name, 6);

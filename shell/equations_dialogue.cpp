@@ -122,9 +122,9 @@ void equation_dialogue(Session& session) {
     }
 
     const std::string prompt = std::string(1, target.letter) + std::string(kEquationFormulaPrompt);
-    PromptRequest formula{.title = workspace.status_line, .prompt = prompt};
-    if (!session.ask(formula)) return;
-    const std::string text = upper_case(formula.current);
+    std::string formula;
+    if (!session.ask_line(prompt, formula)) return;
+    const std::string text = upper_case(formula);
 
     // Evaluated in place with exactly the values, random draws and messages
     // of a fresh evaluation per sample; a formula that fails leaves the target as it was.

@@ -94,10 +94,8 @@ std::string enter_directory_of(std::string_view reply) {
 // One file-name question; "*" opens the chooser, whose answer is logged as
 // if it had been typed, so that a replay reads the same file. False on Esc.
 bool ask_file_name(Session& session, std::string_view prompt, std::string& file_name) {
-    Workspace& workspace = session.workspace;
-    PromptRequest request{.title = workspace.status_line, .prompt = prompt, .current = file_name, .mode = 'C'};
-    if (!session.ask(request)) return false;
-    std::string reply = trim_right(request.current);
+    std::string reply = file_name;
+    if (!session.ask_text(prompt, {}, reply)) return false;
     if (!reply.empty() && reply.front() == '*') {
         reply = choose_file(session);
         session.input.log.append(format_reply_record(reply, prompt));

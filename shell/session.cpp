@@ -1,6 +1,7 @@
 #include "shell/session.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/text.hpp"
 
@@ -21,6 +22,13 @@ bool Session::ask_text(std::string_view prompt, std::string_view default_reply, 
                           .default_reply = default_reply, .mode = 'C'};
     if (!ask(request)) return false;
     answer = trim_right(request.current);
+    return true;
+}
+
+bool Session::ask_line(std::string_view prompt, std::string& reply) {
+    PromptRequest request{.title = workspace.status_line, .prompt = prompt};
+    if (!ask(request)) return false;
+    reply = std::move(request.current);
     return true;
 }
 

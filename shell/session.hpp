@@ -64,6 +64,9 @@ struct Session {
                      int count);
     // A text offering `answer`; on success `answer` is the reply without trailing blanks.
     bool ask_text(std::string_view prompt, std::string_view default_reply, std::string& answer);
+    // A line asked afresh (nothing offered, the edit line blank); on success
+    // `reply` is the line as typed.
+    bool ask_line(std::string_view prompt, std::string& reply);
     // A text read as `count` numbers (a range such as "XMIN, XMAX"): `reply`
     // is the text offered and kept, `values` all four fields of the reply.
     bool ask_values_text(std::string_view prompt, std::string_view default_reply, std::string& reply,

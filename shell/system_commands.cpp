@@ -91,9 +91,9 @@ void set_range_dialogue(Session& session) {
 }
 
 void system_dialogue(Session& session) {
-    PromptRequest request{.title = session.workspace.status_line, .prompt = kSystemPrompt};
-    if (!session.ask(request)) return;
-    const std::string command = trim_right(request.current);
+    std::string typed;
+    if (!session.ask_line(kSystemPrompt, typed)) return;
+    const std::string command = trim_right(typed);
     session.console.clear();
     // Lines are shown as they come: a long or endless output is never held in memory.
     auto shown = std::chrono::steady_clock::now();

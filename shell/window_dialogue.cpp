@@ -13,11 +13,9 @@ std::string_view length_mode_text(WindowLengthMode mode) {
 // The extra values of the Kaiser and root-raised-cosine shapes; true unless Esc.
 bool ask_shape_values(Session& session, WindowSettings& settings, char type) {
     if (type == 'K') {
-        PromptRequest beta{.title = session.workspace.status_line, .prompt = kKaiserShapePrompt,
-                           .default_reply = kKaiserShapeDefault, .mode = 'N', .value_count = 1,
-                           .values = {settings.kaiser_beta, 0, 0, 0}};
-        if (!session.ask(beta)) return false;
-        settings.kaiser_beta = beta.values[0];
+        std::array<double, 4> beta{settings.kaiser_beta, 0, 0, 0};
+        if (!session.ask_numbers(kKaiserShapePrompt, kKaiserShapeDefault, beta, 1)) return false;
+        settings.kaiser_beta = beta[0];
     } else if (type == 'O') {
         std::array<double, 4> pulse{settings.symbol_length, settings.rolloff, 0, 0};
         if (!ask_kept_values(session, kRootRaisedCosinePrompt, pulse, 2)) return false;
