@@ -6,8 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "base/vector_math.hpp"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // The loops are compiled for three instruction sets, chosen when the program
 // is loaded (the arithmetic is the same: no contraction into fused
@@ -198,6 +203,83 @@ ZEPH_CLONES void difference_block(BlockIn x, BlockIn y, BlockOut out, std::size_
         out.re[i] = x.re[i] - y.re[i];
         out.im[i] = x.im[i] - y.im[i];
     }
+}
+
+namespace {
+
+// Whole cache lines of samples [0, n) (n a multiple of 8), from re and im
+// into line-aligned `out`: with AVX-512, eight samples in two line stores.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx512f"))) void store_lines_avx512(BlockIn z, double* out, std::size_t n, bool stream) {
+    const __m512i low = _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), high = _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4);
+    for (std::size_t j = 0; j < n; j += 8) {
+        const __m512d re = _mm512_loadu_pd(z.re + j), im = _mm512_loadu_pd(z.im + j);
+        const __m512d first = _mm512_permutex2var_pd(re, low, im), second = _mm512_permutex2var_pd(re, high, im);
+        if (stream) {
+            _mm512_stream_pd(out + 2 * j, first);
+            _mm512_stream_pd(out + 2 * j + 8, second);
+        } else {
+            _mm512_store_pd(out + 2 * j, first);
+            _mm512_store_pd(out + 2 * j + 8, second);
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void store_lines_avx2(BlockIn z, double* out, std::size_t n, bool stream) {
+    for (std::size_t j = 0; j < n; j += 4) {
+        const __m256d re = _mm256_loadu_pd(z.re + j), im = _mm256_loadu_pd(z.im + j);
+        const __m256d pairs_low = _mm256_unpacklo_pd(re, im), pairs_high = _mm256_unpackhi_pd(re, im);
+        const __m256d first = _mm256_permute2f128_pd(pairs_low, pairs_high, 0x20);
+        const __m256d second = _mm256_permute2f128_pd(pairs_low, pairs_high, 0x31);
+        if (stream) {
+            _mm256_stream_pd(out + 2 * j, first);
+            _mm256_stream_pd(out + 2 * j + 4, second);
+        } else {
+            _mm256_store_pd(out + 2 * j, first);
+            _mm256_store_pd(out + 2 * j + 4, second);
+        }
+    }
+}
+
+void store_lines_sse2(BlockIn z, double* out, std::size_t n, bool stream) {
+    for (std::size_t j = 0; j < n; ++j) {
+        const __m128d value = _mm_set_pd(z.im[j], z.re[j]);
+        if (stream)
+            _mm_stream_pd(out + 2 * j, value);
+        else
+            _mm_store_pd(out + 2 * j, value);
+    }
+}
+
+// The widest stores of the instruction set the vector math uses (so that
+// ZEPH_VECTOR_MATH narrows them too).
+void store_lines(BlockIn z, double* out, std::size_t n, bool stream) {
+    const std::string_view isa = vector_math_isa();
+    if (isa == "avx512") return store_lines_avx512(z, out, n, stream);
+    if (isa == "avx2") return store_lines_avx2(z, out, n, stream);
+    store_lines_sse2(z, out, n, stream);
+}
+#endif
+
+}  // namespace
+
+void store_block(BlockIn z, Complex* out, std::size_t n, bool stream) {
+    std::size_t j = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    // Up to the first whole cache line one by one; then whole lines.
+    for (; j < n && reinterpret_cast<std::uintptr_t>(out + j) % 64 != 0; ++j) out[j] = {z.re[j], z.im[j]};
+    const std::size_t lines = (n - j) / 8 * 8;
+    store_lines({z.re + j, z.im + j}, reinterpret_cast<double*>(out + j), lines, stream);
+    j += lines;
+#else
+    (void)stream;
+#endif
+    for (; j < n; ++j) out[j] = {z.re[j], z.im[j]};
+}
+
+ZEPH_CLONES void fill_abscissas(double start, double first, double step, double scale, double* x, std::size_t n) {
+    const int samples = static_cast<int>(n);   // int converts in vectors
+    for (int j = 0; j < samples; ++j) x[j] = (start + (first + static_cast<double>(j)) * step) * scale;
 }
 
 void comma_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n) {

@@ -48,4 +48,11 @@ void difference_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n);
 // (real part of x, real part of y).
 void comma_block(BlockIn x, BlockIn y, BlockOut out, std::size_t n);
 
+// out[j] = z.re[j] + j·z.im[j] for j < n; with `stream`, written past the
+// caches (for signals too large to stay in them).
+void store_block(BlockIn z, Complex* out, std::size_t n, bool stream);
+
+// x[j] = (start + (first + j)·step)·scale for j < n (n at most kMaxBlockSamples).
+void fill_abscissas(double start, double first, double step, double scale, double* x, std::size_t n);
+
 }  // namespace zeph

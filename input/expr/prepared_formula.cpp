@@ -68,18 +68,6 @@ std::size_t draws_of(const ReductionTrace::Step& step) {
 // stay there anyway, and streaming saves reading each line before writing it.
 constexpr std::size_t kStreamingSamples = std::size_t{1} << 16;
 
-// out[j] = re[j] + j·im[j], streamed when `stream` and the storage allows.
-void store_samples(const double* re, const double* im, std::span<Complex> out, bool stream) {
-#if defined(__x86_64__)
-    if (stream && reinterpret_cast<std::uintptr_t>(out.data()) % 16 == 0) {
-        auto* target = reinterpret_cast<double*>(out.data());
-        for (std::size_t j = 0; j < out.size(); ++j) _mm_stream_pd(target + 2 * j, _mm_set_pd(im[j], re[j]));
-        return;
-    }
-#endif
-    for (std::size_t j = 0; j < out.size(); ++j) out[j] = Complex{re[j], im[j]};
-}
-
 // The abscissa of each sample, x_i = x_(i−1) + dx from the x of sample
 // `origin`. When x and dx are whole multiples of one power of two 2^q and
 // every sum stays below 2^52·2^q, each addition is exact, so
@@ -111,9 +99,7 @@ public:
             for (std::size_t j = 0; j < count; ++j) x[j] = x_before += dx_;
             return x_before;
         }
-        const double base = static_cast<double>(begin - origin_), start = start_, step = step_, scale = scale_;
-        const int samples = static_cast<int>(count);   // a block: int converts in vectors
-        for (int j = 0; j < samples; ++j) x[j] = (start + (base + static_cast<double>(j)) * step) * scale;
+        fill_abscissas(start_, static_cast<double>(begin - origin_), step_, scale_, x, count);
         return x[count - 1];
     }
 
@@ -242,7 +228,7 @@ public:
                 if (!fixed_step_[s]) run_step(s, count);
             const double* result_re = re(static_cast<std::size_t>(trace_.result));
             const double* result_im = im(static_cast<std::size_t>(trace_.result));
-            store_samples(result_re, result_im, out.subspan(block, count), out.size() >= kStreamingSamples);
+            store_block({result_re, result_im}, out.data() + block, count, out.size() >= kStreamingSamples);
         }
 #if defined(__x86_64__)
         _mm_sfence();   // streamed stores are seen by other threads before the part counts as done

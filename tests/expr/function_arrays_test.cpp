@@ -4,6 +4,7 @@
 // size from one sample up, so both the vector body and the padded end run.
 #include "input/expr/function_arrays.hpp"
 
+#include "base/vector_math.hpp"
 #include "tests/support/ulp.hpp"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,37 @@ TEST(FunctionArrays, PowerWithinRoundingOfExpOfWTimesLogZ) {
     EXPECT_EQ(Complex(re[0], im[0]), complex_power({0, 0}, {wr[0], wi[0]}));
     EXPECT_EQ(Complex(re[2], im[2]), Complex(1, 0));
     std::printf("power: largest difference %.1f units of 2^-52 relative to max(1, |z**w|)\n", worst);
+}
+
+TEST(FunctionArrays, StoredBlocksAreTheSamplesAtEveryAlignmentAndLength) {
+    // Whole lines go through the widest stores the machine has, the rest one
+    // by one: every start within a cache line and every length meets both.
+    std::vector<double> re(kMaxBlockSamples), im(kMaxBlockSamples);
+    for (std::size_t i = 0; i < re.size(); ++i) {
+        re[i] = static_cast<double>(i) + 0.25;
+        im[i] = -static_cast<double>(i) - 0.5;
+    }
+    std::vector<Complex> storage(kMaxBlockSamples + 8);
+    const std::string machine_isa(vector_math_isa());
+    for (const char* isa : {"avx512", "avx2", "sse2", "scalar"}) {
+        if (!select_vector_math_isa(isa)) continue;   // not on this machine
+        SCOPED_TRACE(isa);
+        for (const bool stream : {false, true})
+            for (std::size_t offset = 0; offset < 4; ++offset)
+                for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{8},
+                                            std::size_t{13}, std::size_t{31}, kMaxBlockSamples - 3,
+                                            kMaxBlockSamples}) {
+                    std::fill(storage.begin(), storage.end(), Complex{7, 7});
+                    store_block({re.data(), im.data()}, storage.data() + offset, n, stream);
+                    for (std::size_t i = 0; i < storage.size(); ++i) {
+                        const bool written = i >= offset && i < offset + n;
+                        const Complex expected = written ? Complex{re[i - offset], im[i - offset]} : Complex{7, 7};
+                        ASSERT_EQ(storage[i], expected) << "stream " << stream << ", offset " << offset << ", n " << n
+                                                        << ", sample " << i;
+                    }
+                }
+    }
+    select_vector_math_isa(machine_isa);
 }
 
 }  // namespace
