@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <new>
 #include <utility>
 
@@ -12,15 +15,6 @@ namespace zeph {
 namespace {
 
 constexpr long double kPiLong = 3.141592653589793238462643383279502884L;
-
-// a·b without the NaN rescue of std::complex's operator* (a library call per
-// product); non-finite values still propagate.
-inline Complex mul(Complex a, Complex b) {
-    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
-}
-
-// −j·v
-inline Complex times_minus_j(Complex v) { return {v.imag(), -v.real()}; }
 
 // e^(−j2πt/n) for 0 ≤ t < n, computed in long double so that every factor is
 // correctly rounded or nearly so.
@@ -56,131 +50,178 @@ std::vector<int> factor_radices(long long length) {
 
 // The kernels are inlined into the stage loop, which is built twice: for
 // the baseline processor and for AVX2, where the loops over k run two
-// samples at a time. The same operations in the same order (no fused
-// multiply-add), so both give the same bits.
+// samples at a time in one vector. The same operations in the same order
+// (no fused multiply-add) on one sample and on two, so both give the same bits.
 #define ZEPH_KERNEL [[gnu::always_inline]] inline
 #if defined(__x86_64__) && defined(__GNUC__)
 #define ZEPH_ANY_LENGTH_AVX2 1
 #endif
 
+// Two samples as (re, im, re, im). Every function taking or giving one is
+// inlined, so that the vectors' calling convention never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Lanes = double __attribute__((vector_size(32)));
+using LaneOrder = long long __attribute__((vector_size(32)));
+struct Pair {
+    Lanes v;
+};
+
+ZEPH_KERNEL Pair operator+(Pair a, Pair b) { return {a.v + b.v}; }
+ZEPH_KERNEL Pair operator-(Pair a, Pair b) { return {a.v - b.v}; }
+ZEPH_KERNEL Pair operator*(double c, Pair a) { return {c * a.v}; }
+ZEPH_KERNEL Pair& operator+=(Pair& a, Pair b) { return a = a + b; }
+
+// (im, re) of each sample
+ZEPH_KERNEL Lanes swapped(Lanes v) { return __builtin_shuffle(v, LaneOrder{1, 0, 3, 2}); }
+// The real parts of `real`, the imaginary parts of `imag`.
+ZEPH_KERNEL Lanes real_imag(Lanes real, Lanes imag) { return __builtin_shuffle(real, imag, LaneOrder{0, 5, 2, 7}); }
+
+template <class T>
+ZEPH_KERNEL T load(const Complex* p) {
+    if constexpr (std::is_same_v<T, Complex>) {
+        return *p;
+    } else {
+        Pair pair;
+        std::memcpy(&pair.v, p, sizeof pair.v);
+        return pair;
+    }
+}
+ZEPH_KERNEL void store(Complex* p, Complex v) { *p = v; }
+ZEPH_KERNEL void store(Complex* p, Pair v) { std::memcpy(static_cast<void*>(p), &v.v, sizeof v.v); }
+
+// a·b without the NaN rescue of std::complex's operator* (a library call per
+// product); non-finite values still propagate.
+ZEPH_KERNEL Complex mul(Complex a, Complex b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+ZEPH_KERNEL Pair mul(Pair a, Complex w) {
+    const Lanes by_real = a.v * w.real(), by_imag = swapped(a.v) * w.imag();
+    return {real_imag(by_real - by_imag, by_real + by_imag)};
+}
+
+// −j·v and +j·v
+ZEPH_KERNEL Complex times_minus_j(Complex v) { return {v.imag(), -v.real()}; }
+ZEPH_KERNEL Pair times_minus_j(Pair v) {
+    const Lanes s = swapped(v.v);
+    return {real_imag(s, -s)};
+}
+ZEPH_KERNEL Complex times_j(Complex v) { return {-v.imag(), v.real()}; }
+ZEPH_KERNEL Pair times_j(Pair v) {
+    const Lanes s = swapped(v.v);
+    return {real_imag(-s, s)};
+}
+
 // One Stockham stage: for q < m and k < s, the radix-p DFT of
 // x[k + s·(q + m·r)], r < p, times w_n^(q·j), goes to y[k + s·(j + p·q)].
-ZEPH_KERNEL void radix2_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
-    for (long long q = 0; q < m; ++q) {
-        const Complex w1 = tw[q];
-        const Complex* a = x + s * q;
-        Complex* b = y + s * 2 * q;
-        for (long long k = 0; k < s; ++k) {
-            const Complex a0 = a[k], a1 = a[k + s * m];
-            b[k] = a0 + a1;
-            b[k + s] = mul(a0 - a1, w1);
-        }
+// Each butterfly takes samples k (and k + 1 for a Pair) of its q; a = x + s·q,
+// b = y + s·p·q, sm = s·m.
+struct Radix2 {
+    template <class T>
+    ZEPH_KERNEL static void butterfly(const Complex* a, Complex* b, long long k, long long s, long long sm,
+                                      const Complex* w, int, const Complex*) {
+        const T a0 = load<T>(a + k), a1 = load<T>(a + k + sm);
+        store(b + k, a0 + a1);
+        store(b + k + s, mul(a0 - a1, w[0]));
     }
-}
+};
 
-ZEPH_KERNEL void radix4_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
-    for (long long q = 0; q < m; ++q) {
-        const Complex w1 = tw[3 * q], w2 = tw[3 * q + 1], w3 = tw[3 * q + 2];
-        const Complex* a = x + s * q;
-        Complex* b = y + s * 4 * q;
-        const long long sm = s * m;
-        for (long long k = 0; k < s; ++k) {
-            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm], a3 = a[k + 3 * sm];
-            const Complex t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = times_minus_j(a1 - a3);
-            b[k] = t0 + t2;
-            b[k + s] = mul(t1 + t3, w1);
-            b[k + 2 * s] = mul(t0 - t2, w2);
-            b[k + 3 * s] = mul(t1 - t3, w3);
-        }
+struct Radix4 {
+    template <class T>
+    ZEPH_KERNEL static void butterfly(const Complex* a, Complex* b, long long k, long long s, long long sm,
+                                      const Complex* w, int, const Complex*) {
+        const T a0 = load<T>(a + k), a1 = load<T>(a + k + sm), a2 = load<T>(a + k + 2 * sm), a3 = load<T>(a + k + 3 * sm);
+        const T t0 = a0 + a2, t1 = a0 - a2, t2 = a1 + a3, t3 = times_minus_j(a1 - a3);
+        store(b + k, t0 + t2);
+        store(b + k + s, mul(t1 + t3, w[0]));
+        store(b + k + 2 * s, mul(t0 - t2, w[1]));
+        store(b + k + 3 * s, mul(t1 - t3, w[2]));
     }
-}
+};
 
-ZEPH_KERNEL void radix3_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
-    const double sin60 = 0.8660254037844386467637231707529362;
-    for (long long q = 0; q < m; ++q) {
-        const Complex w1 = tw[2 * q], w2 = tw[2 * q + 1];
-        const Complex* a = x + s * q;
-        Complex* b = y + s * 3 * q;
-        const long long sm = s * m;
-        for (long long k = 0; k < s; ++k) {
-            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm];
-            const Complex t = a1 + a2;
-            const Complex mid = a0 - 0.5 * t;
-            const Complex rot = times_minus_j(sin60 * (a1 - a2));
-            b[k] = a0 + t;
-            b[k + s] = mul(mid + rot, w1);
-            b[k + 2 * s] = mul(mid - rot, w2);
-        }
+struct Radix3 {
+    template <class T>
+    ZEPH_KERNEL static void butterfly(const Complex* a, Complex* b, long long k, long long s, long long sm,
+                                      const Complex* w, int, const Complex*) {
+        const double sin60 = 0.8660254037844386467637231707529362;
+        const T a0 = load<T>(a + k), a1 = load<T>(a + k + sm), a2 = load<T>(a + k + 2 * sm);
+        const T t = a1 + a2;
+        const T mid = a0 - 0.5 * t;
+        const T rot = times_minus_j(sin60 * (a1 - a2));
+        store(b + k, a0 + t);
+        store(b + k + s, mul(mid + rot, w[0]));
+        store(b + k + 2 * s, mul(mid - rot, w[1]));
     }
-}
+};
 
-ZEPH_KERNEL void radix5_stage(const Complex* x, Complex* y, long long m, long long s, const Complex* tw) {
-    const double c1 = 0.3090169943749474241022934171828191;    // cos(2π/5)
-    const double c2 = -0.8090169943749474241022934171828191;   // cos(4π/5)
-    const double s1 = 0.9510565162951535721164393333793821;    // sin(2π/5)
-    const double s2 = 0.5877852522924731291687059546390728;    // sin(4π/5)
-    for (long long q = 0; q < m; ++q) {
-        const Complex* w = tw + 4 * q;
-        const Complex* a = x + s * q;
-        Complex* b = y + s * 5 * q;
-        const long long sm = s * m;
-        for (long long k = 0; k < s; ++k) {
-            const Complex a0 = a[k], a1 = a[k + sm], a2 = a[k + 2 * sm], a3 = a[k + 3 * sm], a4 = a[k + 4 * sm];
-            const Complex t1 = a1 + a4, t2 = a2 + a3, t3 = a1 - a4, t4 = a2 - a3;
-            const Complex r1 = a0 + c1 * t1 + c2 * t2, r2 = a0 + c2 * t1 + c1 * t2;
-            const Complex i1 = times_minus_j(s1 * t3 + s2 * t4), i2 = times_minus_j(s2 * t3 - s1 * t4);
-            b[k] = a0 + t1 + t2;
-            b[k + s] = mul(r1 + i1, w[0]);
-            b[k + 2 * s] = mul(r2 + i2, w[1]);
-            b[k + 3 * s] = mul(r2 - i2, w[2]);
-            b[k + 4 * s] = mul(r1 - i1, w[3]);
-        }
+struct Radix5 {
+    template <class T>
+    ZEPH_KERNEL static void butterfly(const Complex* a, Complex* b, long long k, long long s, long long sm,
+                                      const Complex* w, int, const Complex*) {
+        const double c1 = 0.3090169943749474241022934171828191;    // cos(2π/5)
+        const double c2 = -0.8090169943749474241022934171828191;   // cos(4π/5)
+        const double s1 = 0.9510565162951535721164393333793821;    // sin(2π/5)
+        const double s2 = 0.5877852522924731291687059546390728;    // sin(4π/5)
+        const T a0 = load<T>(a + k), a1 = load<T>(a + k + sm), a2 = load<T>(a + k + 2 * sm), a3 = load<T>(a + k + 3 * sm),
+                a4 = load<T>(a + k + 4 * sm);
+        const T t1 = a1 + a4, t2 = a2 + a3, t3 = a1 - a4, t4 = a2 - a3;
+        const T r1 = a0 + c1 * t1 + c2 * t2, r2 = a0 + c2 * t1 + c1 * t2;
+        const T i1 = times_minus_j(s1 * t3 + s2 * t4), i2 = times_minus_j(s2 * t3 - s1 * t4);
+        store(b + k, a0 + t1 + t2);
+        store(b + k + s, mul(r1 + i1, w[0]));
+        store(b + k + 2 * s, mul(r2 + i2, w[1]));
+        store(b + k + 3 * s, mul(r2 - i2, w[2]));
+        store(b + k + 4 * s, mul(r1 - i1, w[3]));
     }
-}
+};
 
 // Any odd radix p: pairs of outputs j and p − j share the sums of a_r ± a_(p−r).
 // roots[(j − 1)·(p/2) + r − 1] = w_p^(r·j) for 1 ≤ j, r ≤ p/2. Radix is a
 // constant for the small primes (their loops unrolled), 0 for any other p.
 template <int Radix>
-ZEPH_KERNEL void odd_stage(const Complex* x, Complex* y, int radix, long long m, long long s, const Complex* tw,
-               const Complex* roots) {
-    const int p = Radix > 0 ? Radix : radix;
-    const int half = p / 2;
-    Complex sums[kLargestRadix], differences[kLargestRadix];
-    for (long long q = 0; q < m; ++q) {
-        const Complex* w = tw + (p - 1) * q;
-        const Complex* a = x + s * q;
-        Complex* b = y + s * p * q;
-        const long long sm = s * m;
-        for (long long k = 0; k < s; ++k) {
-            const Complex a0 = a[k];
-            Complex dc = a0;
-            for (int r = 1; r <= half; ++r) {
-                const Complex u = a[k + r * sm], v = a[k + (p - r) * sm];
-                sums[r] = u + v;
-                differences[r] = u - v;
-                dc += sums[r];
-            }
-            b[k] = dc;
-            for (int j = 1; j <= half; ++j) {
-                // Σ_r a_r·w^(rj): real parts of the roots weigh the sums,
-                // imaginary parts the differences.
-                double re_sum = a0.real(), im_sum = a0.imag(), re_rot = 0.0, im_rot = 0.0;
-                const Complex* row = roots + (j - 1) * half;
-                for (int r = 1; r <= half; ++r) {
-                    const Complex root = row[r - 1];
-                    re_sum += root.real() * sums[r].real();
-                    im_sum += root.real() * sums[r].imag();
-                    re_rot += root.imag() * differences[r].real();
-                    im_rot += root.imag() * differences[r].imag();
-                }
-                // + j·im(root)·difference = {−im_rot, re_rot}
-                const Complex plus{re_sum - im_rot, im_sum + re_rot};
-                const Complex minus{re_sum + im_rot, im_sum - re_rot};
-                b[k + j * s] = mul(plus, w[j - 1]);
-                b[k + (p - j) * s] = mul(minus, w[p - j - 1]);
-            }
+struct Odd {
+    template <class T>
+    ZEPH_KERNEL static void butterfly(const Complex* a, Complex* b, long long k, long long s, long long sm,
+                                      const Complex* w, int radix, const Complex* roots) {
+        const int p = Radix > 0 ? Radix : radix;
+        const int half = p / 2;
+        T sums[kLargestRadix], differences[kLargestRadix];
+        const T a0 = load<T>(a + k);
+        T dc = a0;
+        for (int r = 1; r <= half; ++r) {
+            const T u = load<T>(a + k + r * sm), v = load<T>(a + k + (p - r) * sm);
+            sums[r] = u + v;
+            differences[r] = u - v;
+            dc += sums[r];
         }
+        store(b + k, dc);
+        for (int j = 1; j <= half; ++j) {
+            // Σ_r a_r·w^(rj): real parts of the roots weigh the sums, imaginary
+            // parts the differences.
+            const Complex* row = roots + (j - 1) * half;
+            T sum = a0 + row[0].real() * sums[1], rotated = row[0].imag() * differences[1];
+            for (int r = 2; r <= half; ++r) {
+                sum += row[r - 1].real() * sums[r];
+                rotated += row[r - 1].imag() * differences[r];
+            }
+            store(b + k + j * s, mul(sum + times_j(rotated), w[j - 1]));
+            store(b + k + (p - j) * s, mul(sum - times_j(rotated), w[p - j - 1]));
+        }
+    }
+};
+
+// One stage: its loop over q, and over k two samples at a time (the last
+// one alone when s is odd).
+template <class Radix>
+ZEPH_KERNEL void run_stage(const Complex* x, Complex* y, int radix, long long m, long long s, const Complex* tw,
+                           const Complex* roots) {
+    const long long sm = s * m;
+    for (long long q = 0; q < m; ++q) {
+        const Complex* w = tw + (radix - 1) * q;
+        const Complex* a = x + s * q;
+        Complex* b = y + s * radix * q;
+        long long k = 0;
+        for (; k + 2 <= s; k += 2) Radix::template butterfly<Pair>(a, b, k, s, sm, w, radix, roots);
+        if (k < s) Radix::template butterfly<Complex>(a, b, k, s, sm, w, radix, roots);
     }
 }
 
@@ -193,14 +234,14 @@ ZEPH_KERNEL void run_stage_list(const Stages& stages, const Complex* twiddles, c
         const Complex* tw = twiddles + stage.twiddle_offset;
         const Complex* r = roots + stage.root_offset;
         switch (stage.radix) {
-            case 2: radix2_stage(x, y, m, s, tw); break;
-            case 3: radix3_stage(x, y, m, s, tw); break;
-            case 4: radix4_stage(x, y, m, s, tw); break;
-            case 5: radix5_stage(x, y, m, s, tw); break;
-            case 7: odd_stage<7>(x, y, 7, m, s, tw, r); break;
-            case 11: odd_stage<11>(x, y, 11, m, s, tw, r); break;
-            case 13: odd_stage<13>(x, y, 13, m, s, tw, r); break;
-            default: odd_stage<0>(x, y, stage.radix, m, s, tw, r); break;
+            case 2: run_stage<Radix2>(x, y, 2, m, s, tw, r); break;
+            case 3: run_stage<Radix3>(x, y, 3, m, s, tw, r); break;
+            case 4: run_stage<Radix4>(x, y, 4, m, s, tw, r); break;
+            case 5: run_stage<Radix5>(x, y, 5, m, s, tw, r); break;
+            case 7: run_stage<Odd<7>>(x, y, 7, m, s, tw, r); break;
+            case 11: run_stage<Odd<11>>(x, y, 11, m, s, tw, r); break;
+            case 13: run_stage<Odd<13>>(x, y, 13, m, s, tw, r); break;
+            default: run_stage<Odd<0>>(x, y, stage.radix, m, s, tw, r); break;
         }
         std::swap(x, y);
     }
@@ -238,6 +279,19 @@ bool avx2_available() {
     return available;
 }
 #endif
+
+// The stages read and write rows a multiple of 4 KiB apart when the
+// power-of-two factor is large. Were the two buffers also a multiple of
+// 4 KiB apart, every load would wait on an earlier store to the same offset
+// within its page, and the rows would crowd the same cache sets: the
+// stages' buffer starts half a page from the samples' instead.
+constexpr std::size_t kPageSamples = 4096 / sizeof(Complex);
+
+// The offset into `buffer` (fewer than kPageSamples) that puts it half a page from `samples`.
+std::size_t half_page_apart(const Complex* buffer, const Complex* samples) {
+    const auto distance = reinterpret_cast<std::uintptr_t>(buffer) - reinterpret_cast<std::uintptr_t>(samples);
+    return ((2048 - distance) % 4096) / sizeof(Complex);
+}
 
 }  // namespace
 
@@ -364,7 +418,7 @@ Status TransformPlan::forward(std::span<Complex> x, TransformWorkspace& work) co
     if (length_ == 0 || static_cast<long long>(x.size()) != length_) return Status::failure(kTransformLengthMismatch);
     if (method_ == Method::power_of_two) return fft_forward(x, work.table_);
     if (stop_requested()) return Status::failure(kTransformStopped);
-    const std::size_t needed = method_ == Method::chirp_z ? kernel_.size() : x.size();
+    const std::size_t needed = method_ == Method::chirp_z ? kernel_.size() : x.size() + kPageSamples;
     try {
         if (work.buffer_.size() < needed) work.buffer_.resize(needed);
     } catch (const std::bad_alloc&) {
@@ -372,7 +426,7 @@ Status TransformPlan::forward(std::span<Complex> x, TransformWorkspace& work) co
     }
     if (method_ == Method::chirp_z) return chirp_z_forward(x, work);
     Complex* data = x.data();
-    Complex* other = work.buffer_.data();
+    Complex* other = work.buffer_.data() + half_page_apart(work.buffer_.data(), data);
     run_stages(data, other);
     if (stages_.size() % 2 == 1) std::swap(data, other);
     if (split_ > 1) {
