@@ -91,7 +91,6 @@ constexpr OptionRules kDecibels{.group = OptionGroup::stage, .decibels = true, .
 // SC scales the plotted data.
 constexpr OptionRules kScale{.group = OptionGroup::plot, .reset_with_selection = true, .needs_plot = true};
 
-void show_plot(Session& session) { plot_dialogue(session, session.plot); }
 
 constexpr SignalMode kLinked = SignalMode::linked;
 constexpr SignalMode kIndependent = SignalMode::independent;
@@ -185,7 +184,7 @@ constexpr std::array kCommandWords{
     option("ST", &OptionSet::ST, kStageOffForXy, {10, 56, "STatistics, NOST"}),
     option("SS", &OptionSet::SS, kStage, {11, 56, "SS save stats, NOSS"}),
     // The outputs, in the order in which they win when more than one is set.
-    output("PL", &OptionSet::PL, show_plot, {18, 56, "PLot, NOPL"}),
+    output("PL", &OptionSet::PL, plot_keeping_notice, {18, 56, "PLot, NOPL"}),
     output("FI", &OptionSet::FI, file_output_dialogue, {16, 56, "FIle, NOFI"}, true),
     output("LI", &OptionSet::LI, list_display, {17, 56, "LIst, NOLI"}),
     // AU plays in addition to the output that wins, after it.

@@ -29,6 +29,7 @@ Derivation derive(Session& session, const SignalRef& signal) {
     w.display.xmin = signal.xmin;
     w.display.dx = signal.dx;
     w.display.display_count = signal.npts;
+    w.display.derivation_notice.clear();
     if (parameter.parameter.derive == nullptr || !parameter.parameter.domains.has(signal.domain))
         return Derivation::invalid;
     DeriveInput input{session, signal, signal.samples(),

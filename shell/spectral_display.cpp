@@ -117,12 +117,11 @@ std::vector<std::string> spectrogram_page(const Workspace& w, const std::vector<
     return rows;
 }
 
-// The plot says where it was shown on the message line; the count of NaN
-// segments stays beside that note (an error of the plot replaces both).
-void keep_nonfinite_notice(Workspace& w) {
-    const Spectrogram& sg = w.spectrogram;
-    if (sg.nonfinite_segments == 0) return;
-    const std::string notice = nonfinite_segments_notice(sg.nonfinite_segments, sg.segments);
+// The plot says where it was shown on the message line; the derivation's
+// notice stays beside that note (an error of the plot replaces both).
+void keep_derivation_notice(Workspace& w) {
+    const std::string& notice = w.display.derivation_notice;
+    if (notice.empty()) return;
     std::string& line = w.message_line;
     const auto end = line.find_last_not_of(' ');
     if (end == std::string::npos) line = notice;
@@ -136,6 +135,11 @@ void list_spectrogram(Session& session) {
     show_pages(session, range, [&](long long first) { return spectrogram_page(w, values, range, first); });
 }
 }  // namespace
+
+void plot_keeping_notice(Session& session) {
+    plot_dialogue(session, session.plot);
+    keep_derivation_notice(session.workspace);
+}
 
 bool ask_segment_parameters(Session& session, long long npts) {
     SegmentAnswers& answers = session.workspace.segments;
@@ -170,7 +174,8 @@ Derivation derive_welch_power(DeriveInput& in) {
     w.display.xmin = welch.frequency.empty() ? 0.0 : welch.frequency.front();
     w.display.dx = 1.0 / (static_cast<double>(p.length) * in.signal.dx);
     if (welch.nonfinite_segments > 0)
-        w.message_line = nonfinite_segments_notice(welch.nonfinite_segments, welch.segments);
+        w.message_line = w.display.derivation_notice =
+            nonfinite_segments_notice(welch.nonfinite_segments, welch.segments);
     return Derivation::done;
 }
 
@@ -186,17 +191,16 @@ Derivation derive_spectrogram(DeriveInput& in) {
     w.spectrogram = std::move(result);
     w.display.display_count = 0;
     if (w.spectrogram.nonfinite_segments > 0)
-        w.message_line = nonfinite_segments_notice(w.spectrogram.nonfinite_segments, w.spectrogram.segments);
+        w.message_line = w.display.derivation_notice =
+            nonfinite_segments_notice(w.spectrogram.nonfinite_segments, w.spectrogram.segments);
     return Derivation::done;
 }
 
 void show_spectrogram(Session& session) {
     Workspace& w = session.workspace;
     const OptionSet& o = w.options;
-    if (o.PL) {
-        plot_dialogue(session, session.plot);
-        keep_nonfinite_notice(w);
-    } else if (o.FI) write_spectrogram_file(session);
+    if (o.PL) plot_keeping_notice(session);
+    else if (o.FI) write_spectrogram_file(session);
     else if (o.LI) list_spectrogram(session);
 }
 

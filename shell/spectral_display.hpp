@@ -25,6 +25,10 @@ std::string nonfinite_segments_notice(long long nonfinite, long long segments);
 Derivation derive_welch_power(DeriveInput& in);   // WP: density over frequency
 Derivation derive_spectrogram(DeriveInput& in);   // SG: Workspace::spectrogram
 
+// The plot of a display; a notice of its derivation (segments holding NaN)
+// then stands beside the plot's note on the message line.
+void plot_keeping_notice(Session& session);
+
 // The output of an SG display: PL draws the image, FI writes the matrix as
 // text, LI lists it.
 void show_spectrogram(Session& session);

@@ -53,6 +53,9 @@ struct DisplayState {
     std::string list_x_heading, list_y_heading;
     double reference_power = 0.0, reference_level = -770.0;   // [dB] level of the reference power
     int averaging_length = 1;     // L of the moving average, 1 without AV
+    // A notice of the derivation (WP's and SG's segments holding NaN) that
+    // stays on the message line beside the plot's own note.
+    std::string derivation_notice;
 };
 
 // The answers of the display's own questions, offered again at the next display.

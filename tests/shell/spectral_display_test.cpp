@@ -369,6 +369,15 @@ TEST(SpectralDisplay, AnswersAtTheEdgesGiveResultsOrMessages) {
     EXPECT_EQ(w.message_line, nonfinite_segments_notice(3, 11));
     EXPECT_TRUE(is_notice(w.message_line));
     EXPECT_TRUE(s.session.plot.memory.holds_plot);
+    // The Welch curve's notice, too, is still there when its plot has ended
+    // (the plot's prompts showed it first); the next display, without
+    // segments, brings none back.
+    s.keys = ScriptKeySource::from_lines({"32, 16", "S"});
+    s.line("AS WP PL");
+    EXPECT_EQ(w.message_line, nonfinite_segments_notice(3, 11));
+    w.message_line.clear();   // as when the command prompt has shown it
+    s.line("AS PO PL");
+    EXPECT_EQ(w.message_line, "");
 }
 
 }  // namespace
