@@ -61,7 +61,6 @@ std::vector<int> factor_radices(long long length) {
 // inlined, so that the vectors' calling convention never matters.
 #pragma GCC diagnostic ignored "-Wpsabi"
 using Lanes = double __attribute__((vector_size(32)));
-using LaneOrder = long long __attribute__((vector_size(32)));
 struct Pair {
     Lanes v;
 };
@@ -72,9 +71,9 @@ ZEPH_KERNEL Pair operator*(double c, Pair a) { return {c * a.v}; }
 ZEPH_KERNEL Pair& operator+=(Pair& a, Pair b) { return a = a + b; }
 
 // (im, re) of each sample
-ZEPH_KERNEL Lanes swapped(Lanes v) { return __builtin_shuffle(v, LaneOrder{1, 0, 3, 2}); }
+ZEPH_KERNEL Lanes swapped(Lanes v) { return __builtin_shufflevector(v, v, 1, 0, 3, 2); }
 // The real parts of `real`, the imaginary parts of `imag`.
-ZEPH_KERNEL Lanes real_imag(Lanes real, Lanes imag) { return __builtin_shuffle(real, imag, LaneOrder{0, 5, 2, 7}); }
+ZEPH_KERNEL Lanes real_imag(Lanes real, Lanes imag) { return __builtin_shufflevector(real, imag, 0, 5, 2, 7); }
 
 template <class T>
 ZEPH_KERNEL T load(const Complex* p) {
