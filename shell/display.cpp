@@ -145,14 +145,7 @@ void statistics_stage(Session& session, const SignalRef& signal) {
 }
 
 // An image (SG) has its own output stage; the stages of curves do not apply.
-void show_image(Session& session) {
-    Workspace& w = session.workspace;
-    if (w.options.AV || w.options.DI || w.options.CU || w.options.ST) {
-        w.message_line = kImageStagesRefused;
-        return;
-    }
-    w.selection.parameter->parameter.show_image(session);
-}
+void show_image(Session& session) { session.workspace.selection.parameter->parameter.show_image(session); }
 
 // The first output option that is set shows the display; then the outputs
 // run in addition (AU) that are set, on the values as the output left them.
@@ -217,6 +210,12 @@ void run_display(Session& session) {
     const CommandWord* parameter = selection.parameter;
     const bool reusable = parameter->parameter.reusable;
     const auto n = static_cast<std::size_t>(signal.npts);
+    // Refused before the derivation asks its questions.
+    const OptionSet& o = w.options;
+    if (parameter->parameter.shape == ResultShape::image && (o.AV || o.DI || o.CU || o.ST)) {
+        w.message_line = kImageStagesRefused;
+        return;
+    }
 
     if (reusable && selection.cache_valid && answers.cached_domain == signal.domain &&
         answers.cached_parameter == parameter) {

@@ -114,13 +114,15 @@ TEST(SpectralDisplay, SpectrumFunctionsAndImageStagesAreRefused) {
         s.line(line);
         EXPECT_EQ(s.session.workspace.message_line, kMissingParameters) << line;
     }
-    ScriptedSession t({"16, 8", "S", "16, 8", "S", "16, 8", "S", "16, 8", "S"}, 256);
+    // Refused before the segment questions: none of them is asked.
+    ScriptedSession t({}, 256);
     t.set_a(test_signal(64), 0.0, kDt);
     for (const char* line : {"AS SG AV FI", "AS SG DI FI", "AS SG CU FI", "AS SG ST FI"}) {
         t.session.workspace.message_line.clear();
         t.line(line);
         EXPECT_EQ(t.session.workspace.message_line, kImageStagesRefused) << line;
     }
+    EXPECT_FALSE(t.transcript_has(kSegmentPointsPrompt));
 }
 
 TEST(SpectralDisplay, WelchInDecibels) {
