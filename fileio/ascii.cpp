@@ -200,7 +200,7 @@ bool read_values(TextLines& lines, const ReadRange& range, std::uint64_t byte_co
 
     const auto max_count = static_cast<std::size_t>(std::max(range.max_count, 0));
     // Every value line but the last needs two bytes at least.
-    result.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(max_count, byte_count / 2 + 1)));
+    reserve_samples(result.samples, static_cast<std::size_t>(std::min<std::uint64_t>(max_count, byte_count / 2 + 1)));
     bool more = skip_lines(lines, std::int64_t{range.first} - 1);
     while (more && result.samples.size() < max_count && next_value_line(lines, line)) {
         double value = 0.0;

@@ -189,7 +189,7 @@ SignalRead read_sndfile_source(ByteSource& source, std::string_view name, const 
     // The header's claim bounds the reservation, never the loop.
     if (info.frames > 0) {
         const std::size_t claimed = samples_in_range(static_cast<std::uint64_t>(info.frames), range);
-        result.samples.reserve(std::min(claimed, wanted));
+        reserve_samples(result.samples, std::min(claimed, wanted));
     }
     // Frames are decoded in order from the first; those the range takes are kept.
     std::uint64_t position = 0;   // frames decoded

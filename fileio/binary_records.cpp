@@ -136,7 +136,7 @@ bool read_elements(ByteSource& source, const Layout& layout, Component component
     const auto start = static_cast<std::uint64_t>(range.first - 1);
     const std::uint64_t stride = static_cast<std::uint64_t>(range.interval) * size;   // bytes
     const std::uint64_t per_chunk = std::max<std::uint64_t>(1, kChunkBytes / stride);
-    samples.reserve(static_cast<std::size_t>(count));
+    reserve_samples(samples, static_cast<std::size_t>(count));
     for (std::uint64_t done = 0; done < count;) {
         const std::uint64_t k = std::min(per_chunk, count - done);
         const std::uint64_t offset = layout.header_bytes + (start + done * range.interval) * size;

@@ -23,4 +23,25 @@ std::size_t samples_in_range(std::uint64_t total, const ReadRange& range) {
     return static_cast<std::size_t>((total - skipped - 1) / static_cast<std::uint64_t>(std::max(range.interval, 1)) + 1);
 }
 
+namespace {
+thread_local std::vector<Complex> kept_read_storage;
+}  // namespace
+
+void reserve_samples(std::vector<Complex>& samples, std::size_t count) {
+    if (samples.capacity() == 0) {
+        samples.swap(kept_read_storage);
+        samples.clear();
+    }
+    samples.reserve(count);
+}
+
+void keep_read_storage(std::vector<Complex>&& samples) {
+    std::vector<Complex> kept = std::move(samples);
+    if (kept.capacity() > 2 * kept.size()) kept = std::vector<Complex>();   // frees it, as `= {}` would not
+    kept.clear();
+    kept_read_storage.swap(kept);
+}
+
+void release_read_storage() { std::vector<Complex>().swap(kept_read_storage); }
+
 }  // namespace zeph

@@ -91,4 +91,15 @@ std::string ends_early_message(std::string_view file_name, std::uint64_t got, st
 // interval, … up to total (range.first and range.interval 1 or more).
 std::size_t samples_in_range(std::uint64_t total, const ReadRange& range);
 
+// The scratch storage of reads is kept between reads (on each thread), so
+// that a large signal read again fills pages it already has instead of fresh
+// ones. reserve_samples gives an empty `samples` the kept storage before it
+// reserves `count`; keep_read_storage takes a read's samples back once they
+// have been copied where they belong, and keeps them only while they are
+// not much larger than that read (so a signal that shrank frees them);
+// release_read_storage frees them (when the maximum number of points changes).
+void reserve_samples(std::vector<Complex>& samples, std::size_t count);
+void keep_read_storage(std::vector<Complex>&& samples);
+void release_read_storage();
+
 }  // namespace zeph

@@ -119,7 +119,7 @@ SignalRead read_frames(ByteSource& source, std::uint64_t body, std::uint32_t siz
         return failed_read(ReadStatus::NothingRead, ends_early_message(name, present / frame_bytes, declared));
     }
     SignalRead result;
-    result.samples.reserve(static_cast<std::size_t>(frames));
+    reserve_samples(result.samples, static_cast<std::size_t>(frames));
     const std::uint64_t per_fetch = std::max<std::uint64_t>(1, kFramesPerChunk / stride);
     for (std::uint64_t done = 0; done < frames;) {
         const std::uint64_t k = std::min(per_fetch, frames - done);

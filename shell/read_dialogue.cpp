@@ -251,6 +251,7 @@ bool read_files(Workspace& workspace, const ReadTarget& target) {
     if (read.samples.size() > static_cast<std::size_t>(std::max(capacity, 0)))
         read.samples.resize(static_cast<std::size_t>(std::max(capacity, 0)));
     commit_signal(workspace, target, read.samples, read.xmin, read.dx, SignalOrigin::file);
+    keep_read_storage(std::move(read.samples));
     return true;
 }
 

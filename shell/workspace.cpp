@@ -7,6 +7,7 @@
 
 #include "base/memory_limit.hpp"
 #include "base/utf8.hpp"
+#include "fileio/sample_file.hpp"
 
 namespace zeph {
 
@@ -103,6 +104,7 @@ Status allocate_storage(Workspace& workspace, long long requested) {
     workspace.work_y.swap(work_y);
     workspace.max_points = static_cast<int>(even);
     workspace.transform_table.forget();
+    release_read_storage();
     // The new storage holds zeros.
     for (const Domain domain : kDomains) {
         workspace.slot(domain).present = false;

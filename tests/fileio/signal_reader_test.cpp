@@ -101,5 +101,37 @@ TEST_F(ReadSignal, FileShorterThanBinaryHeaderIsReadAsText) {
     EXPECT_EQ(read_signal(path("five"), "", kAll).samples, (std::vector<Complex>{{1, 0}, {2, 0}, {3, 0}}));
 }
 
+// A read fills the storage the last read gave back, in every format, with
+// its own values; storage much larger than the read is let go, and so is
+// storage released.
+TEST_F(ReadSignal, ReadsFillTheStorageTheLastReadGaveBack) {
+    std::vector<double> values(4000);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i) * 0.5;
+    for (const char* code : {"R8", "1C"}) {
+        ASSERT_TRUE(write_output_file(values, code, path("v.bin"), 0.0, 1.0));
+        SignalRead first = read_signal(path("v.bin"), "", ReadRange{1, 1, 4000});
+        ASSERT_EQ(first.samples.size(), 4000u) << code;
+        const Complex* storage = first.samples.data();
+        keep_read_storage(std::move(first.samples));
+        const SignalRead again = read_signal(path("v.bin"), "", ReadRange{1, 2, 4000});
+        EXPECT_EQ(again.samples.data(), storage) << code;
+        ASSERT_EQ(again.samples.size(), 2000u) << code;
+        for (std::size_t i = 0; i < again.samples.size(); ++i) ASSERT_EQ(again.samples[i], Complex(values[2 * i], 0));
+    }
+    std::vector<Complex> large;
+    large.reserve(5000);
+    large.resize(10);
+    keep_read_storage(std::move(large));
+    std::vector<Complex> taken;
+    reserve_samples(taken, 3);
+    EXPECT_LT(taken.capacity(), 5000u);
+    taken.resize(3);
+    keep_read_storage(std::move(taken));
+    release_read_storage();
+    std::vector<Complex> after_release;
+    reserve_samples(after_release, 0);
+    EXPECT_EQ(after_release.capacity(), 0u);
+}
+
 }  // namespace
 }  // namespace zeph::test
