@@ -90,6 +90,7 @@ Status allocate_storage(Workspace& workspace, long long requested) {
         return Status::failure(allocation_failure_message(static_cast<double>(requested)));
     const long long even = ((requested + 1) / 2) * 2;
     const auto m = static_cast<std::size_t>(even);
+    release_read_storage();   // first, so that its memory can serve the new storage
     decltype(workspace.sample_store) store;
     decltype(workspace.work_x) work_x, work_y;
     try {
@@ -104,7 +105,6 @@ Status allocate_storage(Workspace& workspace, long long requested) {
     workspace.work_y.swap(work_y);
     workspace.max_points = static_cast<int>(even);
     workspace.transform_table.forget();
-    release_read_storage();
     // The new storage holds zeros.
     for (const Domain domain : kDomains) {
         workspace.slot(domain).present = false;
