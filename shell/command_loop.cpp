@@ -65,7 +65,7 @@ bool create_missing_domain(Workspace& workspace) {
     const Status status = transform(std::span<const Complex>(workspace.samples(source), m),
                                     Grid{workspace.linked_npts, from.xmin, from.dx},
                                     std::span<Complex>(workspace.samples(wanted), m), grid,
-                                    workspace.transform_table);
+                                    tables_for_transform(workspace, workspace.linked_npts));
     if (!status) {
         workspace.message_line = status.message;
         return false;

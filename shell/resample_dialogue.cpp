@@ -74,7 +74,7 @@ bool sample_rate_dialogue(Session& session, SignalRef& signal) {
         std::array<double, 4> values{static_cast<double>(settings.ratio)};
         if (!ask_kept_values(session, kInterpolationPrompt, values, 1)) return false;
         settings.ratio = nearest_int(values[0]);
-        status = interpolate(target, settings.ratio, session.workspace.transform_table);
+        status = interpolate(target, settings.ratio, tables_for_transform(session.workspace, 0));
     }
     return finish(session.workspace, signal, target, status);
 }

@@ -31,7 +31,7 @@ void run_on_both(Session& session, PairOperation operation) {
     if (!check_both_signals(workspace)) return;
     if (report(workspace, operation(samples_of(workspace.signal_a(), current.npts),
                                     samples_of(workspace.signal_b(), current.npts), current.domain, current.dx,
-                                    workspace.transform_table)))
+                                    tables_for_transform(workspace, current.npts))))
         workspace.record_change(current.domain, SignalOrigin::operation);
 }
 
@@ -55,12 +55,12 @@ void copy_signal(Session& session, Domain from) {
 
 bool derivative_operation(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
-    return report(workspace, differentiate(signal.samples(), signal.dx, workspace.transform_table));
+    return report(workspace, differentiate(signal.samples(), signal.dx, tables_for_transform(workspace, signal.npts)));
 }
 
 bool integral_operation(Session& session, SignalRef& signal) {
     Workspace& workspace = session.workspace;
-    return report(workspace, integrate(signal.samples(), signal.dx, workspace.transform_table));
+    return report(workspace, integrate(signal.samples(), signal.dx, tables_for_transform(workspace, signal.npts)));
 }
 
 void autocorrelation_operation(Session& session) {
@@ -69,7 +69,7 @@ void autocorrelation_operation(Session& session) {
     if (!require_power_of_two(workspace, current.npts)) return;
     if (!require_signal(workspace, current.domain)) return;
     if (!report(workspace, autocorrelate(current.samples(), current.dx,
-                                         workspace.transform_table)))
+                                         tables_for_transform(workspace, current.npts))))
         return;
     workspace.record_change(current.domain, SignalOrigin::operation);
     // The other domain was this signal's transform; it no longer is.

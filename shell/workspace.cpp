@@ -73,6 +73,11 @@ std::string capacity_status_line(int max_points) {
     return std::string("Maximum number of sample points:") + text;
 }
 
+BitReverseTable& tables_for_transform(Workspace& workspace, long long n) {
+    if (n <= 0 || workspace.transform_table.points() != n) release_read_storage();
+    return workspace.transform_table;
+}
+
 std::string allocation_failure_message(double requested) {
     char text[32];
     // A count beyond what a whole number shows exactly is shown as asked, in E form.

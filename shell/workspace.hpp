@@ -193,6 +193,12 @@ std::string capacity_status_line(int max_points);
 // message. On success both signals are absent.
 Status allocate_storage(Workspace& workspace, long long requested);
 
+// The transform tables, about to serve a transform of n points (0: a count
+// not known beforehand). When they do not hold n yet they will be filled:
+// the storage kept from the last read is let go first, so that the two
+// together never hold more memory than a read followed by a transform did.
+BitReverseTable& tables_for_transform(Workspace& workspace, long long n);
+
 // The message of a failed allocation: n in 8 columns (in E form when it is
 // not a whole number below 9E15).
 std::string allocation_failure_message(double requested);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio/sample_file.hpp"
 #include "session_fixture.hpp"
 
 namespace zeph {
@@ -108,6 +109,33 @@ TEST(SignalSlots, NewStorageHoldsNoSignal) {
         EXPECT_EQ(w.slot(domain).origin, SignalOrigin::none);
     }
     EXPECT_EQ(w.slot(Domain::time).generation, seen + 1);
+}
+
+// The storage kept from the last read is let go before the transform fills
+// its tables for a new count (the two never hold memory together that a
+// read and a transform did not), and kept while the tables serve the same
+// count; AL lets it go too.
+TEST(SignalSlots, ReadStorageMakesRoomForNewTransformTables) {
+    ScriptedSession s({"100"});
+    Workspace& w = s.session.workspace;
+    const auto kept_capacity = [] {   // takes the kept storage, gives it back
+        std::vector<Complex> taken;
+        reserve_samples(taken, 0);
+        const std::size_t capacity = taken.capacity();
+        taken.resize(capacity);
+        keep_read_storage(std::move(taken));
+        return capacity;
+    };
+    keep_read_storage(std::vector<Complex>(64));
+    ASSERT_EQ(kept_capacity(), 64u);
+    ASSERT_TRUE(w.transform_table.prepare(4));
+    tables_for_transform(w, 16);   // the tables hold 16 points already
+    EXPECT_EQ(kept_capacity(), 64u);
+    tables_for_transform(w, 32);
+    EXPECT_EQ(kept_capacity(), 0u);
+    keep_read_storage(std::vector<Complex>(64));
+    s.line("AL");
+    EXPECT_EQ(kept_capacity(), 0u);
 }
 
 // A spectrum made by the transform follows its waveform even when the
